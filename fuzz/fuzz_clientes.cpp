@@ -1,0 +1,31 @@
+// Arbitrary bytes as a customer file: whatever they hold, loading reads and writes only inside
+// the buffer and the list; a file that loads is listed and given its lines.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+
+#include "celular.h"
+#include "cliente.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
+    const auto bytes = std::as_bytes(std::span(dados, tamanho));
+    TLisCli lc;
+    if (const StatusCli st = decodifica_lis_cli(bytes, &lc); !st.ok()) {
+        if (lc.ncl != 0) __builtin_trap();
+        return 0;
+    }
+    if (lc.ncl > capacidade_lis_cli) __builtin_trap();
+    mostre_lis_cli(&lc);
+    TLisCel lis;
+    gere_lis_cel(&lc, &lis);
+    mostre_lis_cel(lis);
+    for (std::uint32_t i = 0; i < lc.ncl; ++i) {
+        if (busca_cliente(&lc, static_cast<int>(lc.clientes[i].cod_cli)) > static_cast<int>(i))
+            __builtin_trap();
+    }
+    static_cast<void>(confere_cadastro(&lc));
+    std::fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// One phone call between two customers.
+
+#include <cstdint>
+
+#include "datahora.h"
+
+class Texto;
+
+struct chamada {
+    std::uint32_t cod_cli_ori;  // the caller
+    std::uint32_t cod_cli_des;  // the called customer
+    TDataHora ini;              // start
+    TDataHora fim;              // end
+};
+using TChamada = chamada;
+
+// Longest call, in seconds.
+inline constexpr int duracao_maxima = 600;
+
+// A random call: duration, origin, destination (redrawn while it equals the origin), then the
+// start; the end is the start stepped one second at a time.
+TChamada gere_chamada();
+// Start and duration, no line break.
+void mostre_chamada(TChamada cha);
+// Both customer codes, start and duration, no line break.
+void mostre_chamada2(TChamada cha);
+// The same text, added to a line being built.
+void escreve_chamada2(Texto& t, const TChamada& cha);
+// qsort comparators: by caller; by caller, then start.
+int cmp_chamada_ori(const void* a, const void* b);
+int cmp_chamada_ori_dat_hor(const void* a, const void* b);

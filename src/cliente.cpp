@@ -1,0 +1,249 @@
+#include "cliente.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "saida.h"
+
+void insere_cliente(TLisCli* lc, TCliente cl) {
+    if (lc->ncl >= capacidade_lis_cli) return;
+    lc->clientes[lc->ncl] = cl;
+    ++lc->ncl;
+}
+
+int busca_cliente(const TLisCli* lc, int cod) {
+    const std::uint32_t n = std::min(lc->ncl, capacidade_lis_cli);
+    for (std::uint32_t i = 0; i < n; ++i)
+        if (lc->clientes[i].cod_cli == static_cast<std::uint32_t>(cod)) return static_cast<int>(i);
+    return -1;
+}
+
+void escreve_cli(Texto& t, const TCliente& cli) {
+    // The code takes at least three digits; a text longer than its column is written whole.
+    t.z(cli.cod_cli, 3).s("  ").esq(campo(cli.nome), 25).s("  ").esq(campo(cli.endereco), 35);
+}
+
+void mostre_cli(TCliente cli) {
+    Texto t;
+    escreve_cli(t, cli);
+}
+
+void mostre_lis_cli(const TLisCli* lc) {
+    Texto t;
+    const std::uint32_t n = std::min(lc->ncl, capacidade_lis_cli);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        escreve_cli(t, lc->clientes[i]);
+        t.c('\n');
+    }
+}
+
+// ---- The customer file ----
+
+namespace {
+
+constexpr std::size_t pos_nome = 4;
+constexpr std::size_t pos_endereco = pos_nome + sizeof(TCliente::nome);
+static_assert(pos_endereco + sizeof(TCliente::endereco) + 2 == tamanho_registro);
+
+std::uint32_t le_u32(std::span<const std::byte> b) {
+    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8U |
+           static_cast<std::uint32_t>(b[2]) << 16U | static_cast<std::uint32_t>(b[3]) << 24U;
+}
+
+void grava_u32(std::span<std::byte> b, std::uint32_t v) {
+    for (std::size_t i = 0; i < 4; ++i)
+        b[i] = static_cast<std::byte>(v >> (8U * i));
+}
+
+// Copies a text field; false when it holds no NUL.
+bool le_texto(std::span<const std::byte> origem, char (&destino)[51]) {
+    std::memcpy(destino, origem.data(), sizeof destino);
+    return std::memchr(destino, '\0', sizeof destino) != nullptr;
+}
+
+}  // namespace
+
+StatusCli decodifica_lis_cli(std::span<const std::byte> arq, TLisCli* lc) {
+    lc->ncl = 0;
+    if (arq.empty()) return {};
+    if (arq.size() < tamanho_contagem) return {ErroCli::contagem_incompleta};
+
+    const std::uint32_t n = le_u32(arq);
+    if (n > capacidade_lis_cli) return {ErroCli::excesso_de_clientes, n};
+    const std::size_t completos = (arq.size() - tamanho_contagem) / tamanho_registro;
+    if (completos < n) return {ErroCli::arquivo_curto, n, static_cast<std::uint32_t>(completos)};
+
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const auto reg = arq.subspan(tamanho_contagem + tamanho_registro * i, tamanho_registro);
+        TCliente& cl = lc->clientes[i];
+        cl.cod_cli = le_u32(reg);
+        if (!le_texto(reg.subspan(pos_nome), cl.nome)) return {ErroCli::nome_sem_nulo, n, i};
+        if (!le_texto(reg.subspan(pos_endereco), cl.endereco))
+            return {ErroCli::endereco_sem_nulo, n, i};
+    }
+    lc->ncl = n;
+    return {};
+}
+
+std::size_t codifica_lis_cli(const TLisCli* lc, std::span<std::byte, tamanho_maximo_arq> arq) {
+    const std::uint32_t n = std::min(lc->ncl, capacidade_lis_cli);
+    std::ranges::fill(arq, std::byte{0});
+    grava_u32(arq, n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const TCliente& cl = lc->clientes[i];
+        const auto reg = arq.subspan(tamanho_contagem + tamanho_registro * i, tamanho_registro);
+        grava_u32(reg, cl.cod_cli);
+        std::memcpy(reg.subspan(pos_nome).data(), cl.nome, sizeof cl.nome);
+        std::memcpy(reg.subspan(pos_endereco).data(), cl.endereco, sizeof cl.endereco);
+    }
+    return tamanho_contagem + tamanho_registro * n;
+}
+
+StatusCli le_lis_cli_de(const char* caminho, TLisCli* lc) {
+    lc->ncl = 0;
+    std::FILE* f = std::fopen(caminho, "rb");
+    if (f == nullptr) {
+        if (errno == ENOENT) return {ErroCli::inexistente};
+        if (errno == EACCES) return {ErroCli::sem_permissao};
+        return {ErroCli::abertura};
+    }
+    // A file longer than the fullest list is read only as far as such a list reaches.
+    std::array<std::byte, tamanho_maximo_arq> buf{};
+    const std::size_t lidos = std::fread(buf.data(), 1, buf.size(), f);
+    const bool falhou = std::ferror(f) != 0;
+    std::fclose(f);
+    if (falhou) return {ErroCli::leitura};
+    return decodifica_lis_cli(std::span(buf).first(lidos), lc);
+}
+
+StatusCli le_lis_cli(TLisCli* lc) {
+    return le_lis_cli_de(arquivo_clientes, lc);
+}
+
+StatusCli confere_cadastro(const TLisCli* lc) {
+    constexpr std::uint32_t minimo = 5;
+    if (lc->ncl < minimo) return {ErroCli::poucos_clientes, lc->ncl};
+    std::array<bool, minimo + 1> visto{};
+    for (std::uint32_t i = 0; i < minimo; ++i) {
+        const std::uint32_t cod = lc->clientes[i].cod_cli;
+        if (cod < 1 || cod > minimo || visto[cod]) return {ErroCli::codigos_invalidos, lc->ncl};
+        visto[cod] = true;
+    }
+    return {};
+}
+
+void relata_erro_cli(std::FILE* f, const char* programa, const char* arquivo, StatusCli st) {
+    std::fprintf(f, "%s: %s: ", programa, arquivo);
+    switch (st.erro) {
+        case ErroCli::nenhum:
+            std::fprintf(f, "sem erro\n");
+            break;
+        case ErroCli::inexistente:
+            std::fprintf(f, "arquivo nao encontrado\n");
+            break;
+        case ErroCli::sem_permissao:
+            std::fprintf(f, "sem permissao de leitura\n");
+            break;
+        case ErroCli::abertura:
+            std::fprintf(f, "nao foi possivel abrir o arquivo\n");
+            break;
+        case ErroCli::leitura:
+            std::fprintf(f, "erro de leitura\n");
+            break;
+        case ErroCli::contagem_incompleta:
+            std::fprintf(f, "arquivo com menos de 4 bytes: contagem de clientes incompleta\n");
+            break;
+        case ErroCli::excesso_de_clientes:
+            std::fprintf(f, "o arquivo declara %u clientes; o maximo e %u\n", st.contagem,
+                         capacidade_lis_cli);
+            break;
+        case ErroCli::arquivo_curto:
+            std::fprintf(f, "o arquivo declara %u clientes, mas traz so %u registros completos\n",
+                         st.contagem, st.indice);
+            break;
+        case ErroCli::nome_sem_nulo:
+            std::fprintf(f, "o nome do cliente na posicao %u nao termina com NUL\n", st.indice);
+            break;
+        case ErroCli::endereco_sem_nulo:
+            std::fprintf(f, "o endereco do cliente na posicao %u nao termina com NUL\n", st.indice);
+            break;
+        case ErroCli::poucos_clientes:
+            std::fprintf(f, "o cadastro tem %u clientes; a execucao precisa de pelo menos 5\n",
+                         st.contagem);
+            break;
+        case ErroCli::codigos_invalidos:
+            std::fprintf(f, "os cinco primeiros clientes devem ter os codigos 1 a 5\n");
+            break;
+    }
+}
+
+// ---- Random customers ----
+
+namespace {
+
+constexpr std::array<std::string_view, 31> nomes{
+    "Geraldo", "Gabriel", "Renato",  "Tobelio", "Roberto", "Priscila", "Marcia",       "Maria",
+    "Marcelo", "Sergio",  "Sueli",   "Sara",    "Rui",     "Ana",      "Paulo",        "Felipe",
+    "Larissa", "Tiago",   "Pedro",   "Carlos",  "Lorena",  "Aline",    "Gabriela",     "Marcos",
+    "Jaime",   "Joaquim", "Ronaldo", "Haroldo", "Regina",  "Joyce",    "Anna Carolina"};
+
+// "Oliveira" stands twice; two surnames differ by index, not by text.
+constexpr std::array<std::string_view, 18> sobreN{
+    "Oliveira", "Silva", "Sales", "Oliveira", "Lima",   "Ribeiro", "Alves",   "Santos",  "Soares",
+    "Souza",    "Lopes", "Gomes", "Bezerra",  "Araujo", "Barreto", "Pereira", "Menezes", "Moreira"};
+
+constexpr std::array<std::string_view, 5> ruas{"Rua Pedro I", "Av. Tiradentes", "Rua Airton Senna",
+                                               "Av. Duque de Caxias", "Rua Iracema"};
+
+constexpr std::array<std::string_view, 5> comp{", 1234", ", 4512 ap 101", ", 789 BL 3 AP 202",
+                                               ", 45", ", 456 AP 301"};
+
+template <std::size_t N>
+std::string_view sorteia(const std::array<std::string_view, N>& tabela) {
+    return tabela[static_cast<std::size_t>(std::rand()) % N];
+}
+
+// Writes the pieces one after the other and ends them with a NUL.
+char* junta(char* destino, std::string_view pedaco) {
+    return std::ranges::copy(pedaco, destino).out;
+}
+
+}  // namespace
+
+void gere_nome(char* nom) {
+    char* p = junta(nom, sorteia(nomes));
+    *p++ = ' ';
+    const int rs1 = std::rand() % 18;
+    p = junta(p, sobreN[static_cast<std::size_t>(rs1)]);
+    *p++ = ' ';
+    int rs2 = std::rand() % 18;
+    while (rs2 == rs1)
+        rs2 = std::rand() % 18;
+    p = junta(p, sobreN[static_cast<std::size_t>(rs2)]);
+    *p = '\0';
+}
+
+void gere_endereco(char* ender) {
+    char* p = junta(ender, sorteia(ruas));
+    p = junta(p, sorteia(comp));
+    *p = '\0';
+}
+
+TCliente gere_cliente(unsigned cod) {
+    TCliente cl{};
+    cl.cod_cli = cod;
+    gere_nome(cl.nome);
+    gere_endereco(cl.endereco);
+    return cl;
+}
+
+void gere_lis_cli(int nc, TLisCli* lc) {
+    lc->ncl = 0;
+    const int n = std::min(nc, static_cast<int>(capacidade_lis_cli));
+    for (int i = 0; i < n; ++i)
+        insere_cliente(lc, gere_cliente(static_cast<unsigned>(i + 1)));
+}

@@ -1,0 +1,103 @@
+#include "conta.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "saida.h"
+
+namespace {
+
+constexpr std::int32_t ttm = 30;  // minimum charged time, in seconds
+constexpr float tps = 0.01F;      // price per second
+
+constexpr char nome_mes[13][20] = {"",        "Janeiro",  "Fevereiro", "Mar\x87o", "Abril",
+                                   "Maio",    "Junho",    "Julho",     "Agosto",   "Setembro",
+                                   "Outubro", "Novembro", "Dezembro"};
+
+constexpr std::string_view regua = "-------------------------------------------------";
+
+// Shown for a call whose destination has no line.
+constexpr TCelular sem_linha{{}, "00", 0, 0, ""};
+// Shown for a bill whose caller is not in the register.
+constexpr TCliente sem_cliente{};
+
+// The 10th of the month after the one `dat` falls in.
+TData vencimento_de(TData dat) {
+    TData v = dat;
+    v.dia = 10;
+    if (dat.mes + 1 > 12) {
+        v.mes = 1;
+        v.ano = static_cast<std::int16_t>(dat.ano + 1);
+    } else {
+        v.mes = static_cast<std::int8_t>(dat.mes + 1);
+    }
+    return v;
+}
+
+void escreve_cabecalho(Texto& t, std::int8_t mes, std::int16_t ano, const TCliente& cli) {
+    const std::string_view nome = (mes >= 0 && mes <= 12) ? campo(nome_mes[mes]) : "";
+    t.c('\n').s(regua).c('\n');
+    t.s("CONTA DE TELEFONIA CELULAR").dir(nome, 15).s(" de ").d(ano).c('\n');
+    t.s(regua).c('\n');
+    t.s("Cliente:  ").s(campo(cli.nome)).c('\n');
+    t.s("Endere\x87o: ").s(campo(cli.endereco)).c('\n');
+    t.s(regua).c('\n');
+}
+
+void escreve_linha(Texto& t, const TChamada& cha, const TCelular& cel, std::int32_t ns,
+                   float tarifa) {
+    t.c('(').s(campo(cel.ddd)).s(") 9 ").z(cel.prefixo, 4).c('-').z(cel.numero, 4).c(' ');
+    escreve_data_hora(t, cha.ini);
+    t.c(' ').c(' ').d(ns, 4).c(' ').f(tarifa, 6, 2).c('\n');
+}
+
+void escreve_rodape(Texto& t, std::int64_t tempo_total, float tarifa_total, TData vencimento) {
+    t.dir("---- ------", 49).c('\n');
+    t.repete(' ', 37).c(' ').d(tempo_total, 4).c(' ').f(tarifa_total, 6, 2).c('\n');
+    t.s(regua).c('\n');
+    t.s("Vencimento:");
+    escreve_data(t, vencimento);
+    t.s("     Valor a pagar: R$ ").f(tarifa_total, 5, 2).c('\n');
+    t.s(regua).c('\n').c('\n');
+}
+
+}  // namespace
+
+float tarifa_chamada(std::int32_t ns) {
+    if (ns <= 3) return 0.0F;
+    const double minimo = ttm * static_cast<double>(tps);
+    if (ns <= ttm) return static_cast<float>(minimo);
+    const double blocos = ((ns - ttm) / 6) * 6;
+    return static_cast<float>(minimo + blocos * static_cast<double>(tps));
+}
+
+void mostre_contas(const TLisCli* lis_cli, const TLisCel* lis_cel, const TLisCha* li_ch) {
+    const std::int32_t num_cha = std::clamp(li_ch->num_cha, 0, capacidade_lis_cha);
+    Texto t;
+    std::int32_t i = 0;
+    while (i < num_cha) {
+        const TChamada& primeira = li_ch->chamadas[i];
+        const std::uint32_t ori = primeira.cod_cli_ori;
+        const std::int8_t mes = primeira.ini.dat.mes;
+        const int cli = busca_cliente(lis_cli, static_cast<int>(ori));
+        escreve_cabecalho(t, mes, primeira.ini.dat.ano,
+                          cli < 0 ? sem_cliente : lis_cli->clientes[cli]);
+
+        std::int64_t tempo_total = 0;  // wide enough for any list a caller builds
+        float tarifa_total = 0.0F;
+        TData vencimento{};
+        for (; i < num_cha && li_ch->chamadas[i].cod_cli_ori == ori &&
+               li_ch->chamadas[i].ini.dat.mes == mes;
+             ++i) {
+            const TChamada& cha = li_ch->chamadas[i];
+            vencimento = vencimento_de(cha.ini.dat);
+            const int cel = busca_celular(*lis_cel, static_cast<int>(cha.cod_cli_des));
+            const std::int32_t ns = num_seg(cha.ini, cha.fim);
+            tempo_total += ns;
+            const float tarifa = tarifa_chamada(ns);
+            tarifa_total += tarifa;
+            escreve_linha(t, cha, cel < 0 ? sem_linha : lis_cel->celulares[cel], ns, tarifa);
+        }
+        escreve_rodape(t, tempo_total, tarifa_total, vencimento);
+    }
+}

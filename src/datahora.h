@@ -1,0 +1,27 @@
+#pragma once
+// Date and time of day together: the start and end of a call.
+
+#include <cstdint>
+
+#include "data.h"
+#include "hora.h"
+
+struct data_hora {
+    TData dat;
+    THora hor;
+};
+using TDataHora = data_hora;
+
+// A random date-time: date (month, day), then time (hour, minute, second).
+TDataHora gere_data_hora();
+// The date-time one second after `dh`, carrying through the calendar.
+TDataHora mais_1_seg(TDataHora dh);
+// dd/mm/yyyy hh:mm:ss, no line break.
+void mostre_data_hora(TDataHora dh);
+// The same text, added to a line being built.
+void escreve_data_hora(Texto& t, TDataHora dh);
+// qsort comparator: the difference of the first differing field, from the year to the second.
+int cmp_data_hora(const void* a, const void* b);
+// Seconds from `dha` to `dhb`, counted one step of mais_1_seg at a time; 0 when `dha` is not
+// earlier. The count stops at the largest int32 value rather than overflow.
+std::int32_t num_seg(TDataHora dha, TDataHora dhb);

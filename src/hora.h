@@ -1,0 +1,20 @@
+#pragma once
+// Time of day.
+
+#include <cstdint>
+
+class Texto;
+
+struct hora {
+    std::int8_t hor;  // 0 to 23
+    std::int8_t min;  // 0 to 59
+    std::int8_t seg;  // 0 to 59
+};
+using THora = hora;
+
+// A random time of day: hour, minute and second, drawn in that order.
+THora gere_hora();
+// hh:mm:ss, no line break.
+void mostre_hora(THora h);
+// The same text, added to a line being built.
+void escreve_hora(Texto& t, THora h);

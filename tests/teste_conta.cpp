@@ -1,0 +1,200 @@
+// The monthly bills: the worked example, the tariff, grouping, and a whole seeded run.
+
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+#include "apoio.h"
+#include "conta.h"
+#include "execucao.h"
+
+namespace {
+
+// Customers 1 to 5, each owning table line k - 1.
+struct Cadastro {
+    TLisCli cli{};
+    TLisCel cel{};
+    Cadastro() {
+        insere_cliente(&cli, cliente_de(1, "Zevoz Avode Zudu", "Rua Iracema, 45"));
+        for (std::uint32_t k = 2; k <= 5; ++k)
+            insere_cliente(&cli,
+                           cliente_de(k, "Cliente " + std::to_string(k), "Rua Pedro I, 1234"));
+        gere_lis_cel(&cli, &cel);
+    }
+};
+
+std::string contas_de(const Cadastro& c, std::initializer_list<TChamada> chamadas) {
+    auto lis = std::make_unique<TLisCha>();
+    for (const TChamada& ch : chamadas)
+        insere_chamada(lis.get(), ch);
+    return saida_de([&] { mostre_contas(&c.cli, &c.cel, lis.get()); });
+}
+
+TEST(Contas, ExemploDeUmaContaComDuasChamadas) {
+    const Cadastro c;
+    const std::string s = contas_de(c, {chamada_de(1, 2, dh(14, 12, 2017, 13, 45, 10), 123),
+                                        chamada_de(1, 3, dh(21, 12, 2017, 8, 2, 44), 2)});
+    EXPECT_EQ(s,
+              "\n"
+              "-------------------------------------------------\n"
+              "CONTA DE TELEFONIA CELULAR       Dezembro de 2017\n"
+              "-------------------------------------------------\n"
+              "Cliente:  Zevoz Avode Zudu\n"
+              "Endere\x87o: Rua Iracema, 45\n"
+              "-------------------------------------------------\n"
+              "(85) 9 8888-4321 14/12/2017 13:45:10   123   1.20\n"
+              "(85) 9 8877-4123 21/12/2017 08:02:44     2   0.00\n"
+              "                                      ---- ------\n"
+              "                                       125   1.20\n"
+              "-------------------------------------------------\n"
+              "Vencimento:10/01/2018     Valor a pagar: R$  1.20\n"
+              "-------------------------------------------------\n"
+              "\n");
+}
+
+TEST(Contas, Tarifa) {
+    const std::pair<int, const char*> casos[] = {
+        {1, "0.00"},  {3, "0.00"},  {4, "0.30"},  {30, "0.30"},  {35, "0.30"},
+        {36, "0.36"}, {41, "0.36"}, {42, "0.42"}, {123, "1.20"}, {600, "6.00"},
+    };
+    for (const auto& [ns, texto] : casos) {
+        std::array<char, 16> b{};
+        std::snprintf(b.data(), b.size(), "%.2f", static_cast<double>(tarifa_chamada(ns)));
+        EXPECT_STREQ(b.data(), texto) << ns;
+    }
+    // Products and sum in double, then stored as float.
+    EXPECT_EQ(tarifa_chamada(600), static_cast<float>(30 * static_cast<double>(0.01F) +
+                                                      570 * static_cast<double>(0.01F)));
+}
+
+TEST(Contas, UmaContaPorClienteEMesNovembroPrimeiro) {
+    const Cadastro c;
+    const std::string s = contas_de(c, {chamada_de(2, 1, dh(3, 11, 2017, 9, 0, 0), 40),
+                                        chamada_de(2, 5, dh(30, 11, 2017, 23, 59, 50), 20),
+                                        chamada_de(2, 1, dh(1, 12, 2017, 0, 0, 0), 4),
+                                        chamada_de(4, 1, dh(31, 12, 2017, 23, 59, 30), 45)});
+    std::istringstream linhas(s);
+    std::vector<std::string> cabecalhos, vencimentos, chamadas;
+    for (std::string l; std::getline(linhas, l);) {
+        if (l.starts_with("CONTA")) cabecalhos.push_back(l);
+        if (l.starts_with("Vencimento")) vencimentos.push_back(l);
+        if (l.starts_with("(")) chamadas.push_back(l);
+    }
+    ASSERT_EQ(cabecalhos.size(), 3U);
+    EXPECT_EQ(cabecalhos[0], "CONTA DE TELEFONIA CELULAR       Novembro de 2017");
+    EXPECT_EQ(cabecalhos[1], "CONTA DE TELEFONIA CELULAR       Dezembro de 2017");
+    EXPECT_EQ(vencimentos[0], "Vencimento:10/12/2017     Valor a pagar: R$  0.66");
+    EXPECT_EQ(vencimentos[1], "Vencimento:10/01/2018     Valor a pagar: R$  0.30");
+    EXPECT_EQ(vencimentos[2], "Vencimento:10/01/2018     Valor a pagar: R$  0.42");
+    // The number shown is the called customer's line.
+    EXPECT_EQ(chamadas[1], "(85) 9 9988-3412 30/11/2017 23:59:50    20   0.30");
+    EXPECT_EQ(chamadas[3], "(85) 9 8899-1234 31/12/2017 23:59:30    45   0.42");
+    // Customers 1, 3 and 5 called nobody: no bill names them.
+    EXPECT_EQ(s.find("Zevoz"), std::string::npos);
+    EXPECT_EQ(s.find("Cliente 3"), std::string::npos);
+}
+
+TEST(Contas, ClienteOuLinhaAusentesAparecemEmBranco) {
+    const Cadastro c;
+    const std::string s = contas_de(c, {chamada_de(9, 7, dh(3, 11, 2017, 9, 0, 0), 40)});
+    EXPECT_NE(s.find("Cliente:  \nEndere\x87o: \n"), std::string::npos);
+    EXPECT_NE(s.find("(00) 9 0000-0000 03/11/2017 09:00:00    40   0.36\n"), std::string::npos);
+    const TLisCha vazia{};
+    EXPECT_EQ(saida_de([&] { mostre_contas(&c.cli, &c.cel, &vazia); }), "");
+}
+
+// ---- A whole run, seeded ----
+
+struct Execucao {
+    std::string saida;
+    StatusCli status;
+};
+
+Execucao executa_com(unsigned semente, const std::string& arquivo) {
+    PastaTemp pasta;
+    grava(pasta / "clientes.arq", arquivo);
+    EntradaDe entrada("\n");
+    std::srand(semente);
+    Execucao e;
+    e.saida = saida_de([&] { e.status = executa((pasta / "clientes.arq").c_str()); });
+    return e;
+}
+
+std::string f62(float v) {
+    std::array<char, 32> b{};
+    std::snprintf(b.data(), b.size(), "%6.2f", static_cast<double>(v));
+    return b.data();
+}
+
+TEST(ExecucaoInteira, CadaChamadaEmUmaContaComTotaisCorretos) {
+    for (const unsigned semente : {1U, 1512130800U, 4242U}) {
+        const Execucao e = executa_com(semente, arquivo_valido(8).bytes());
+        ASSERT_TRUE(e.status.ok());
+        const std::string& s = e.saida;
+
+        // 200 call lines of 36 bytes, sorted, then two line breaks.
+        constexpr std::size_t tam_lista = 200 * 36;
+        ASSERT_GT(s.size(), tam_lista + 2);
+        ASSERT_EQ(s.substr(tam_lista, 3), "\n\n\n");
+        std::vector<std::string> lista;
+        for (std::size_t i = 0; i < 200; ++i)
+            lista.push_back(s.substr(i * 36, 35));
+        for (std::size_t i = 1; i < 200; ++i)
+            ASSERT_LE(lista[i - 1].substr(0, 3), lista[i].substr(0, 3));
+
+        std::istringstream linhas(s.substr(tam_lista + 2));
+        std::size_t proxima = 0;
+        std::string mes_atual;
+        std::int32_t soma_seg = 0;
+        float soma = 0.0F;
+        for (std::string l; std::getline(linhas, l);) {
+            if (!l.empty()) {
+                ASSERT_TRUE(l.size() == 49 || l.starts_with("Cliente") || l.starts_with("Endere"))
+                    << l;
+            }
+            if (l.starts_with("Cliente:  ")) {
+                // The bill's customer is the caller of its first call.
+                const int cod = std::stoi(lista[proxima].substr(0, 3));
+                EXPECT_EQ(l, "Cliente:  Cliente " + std::to_string(cod));
+                soma_seg = 0;
+                soma = 0.0F;
+            } else if (l.starts_with("(")) {
+                ASSERT_LT(proxima, lista.size());
+                const std::string& item = lista[proxima++];
+                // Same start and duration as in the list; the called customer's line.
+                EXPECT_EQ(l.substr(17, 19), item.substr(9, 19));
+                const int ns = std::stoi(l.substr(37, 5));
+                EXPECT_EQ(ns, std::stoi(item.substr(30, 3)));
+                const int des = std::stoi(item.substr(4, 3));
+                EXPECT_EQ(l.substr(0, 17),
+                          saida_de([&] { mostre_cel(gere_celular(des - 1)); }).substr(0, 16) + " ");
+                EXPECT_EQ(l.substr(43), f62(tarifa_chamada(ns)));
+                soma_seg += ns;
+                soma += tarifa_chamada(ns);
+            } else if (l.starts_with("          ") && !l.ends_with("------")) {
+                std::array<char, 64> b{};
+                std::snprintf(b.data(), b.size(), "%37s %4d %6.2f", "", soma_seg,
+                              static_cast<double>(soma));
+                EXPECT_EQ(l, b.data());
+            }
+        }
+        EXPECT_EQ(proxima, 200U) << "every call is in exactly one bill";
+    }
+}
+
+TEST(ExecucaoInteira, CadastroInutilNaoImprimeNada) {
+    const Execucao poucos = executa_com(1, arquivo_valido(4).bytes());
+    EXPECT_EQ(poucos.status.erro, ErroCli::poucos_clientes);
+    EXPECT_EQ(poucos.saida, "");
+    const Execucao corrompido = executa_com(1, arquivo_valido(6).bytes().substr(0, 300));
+    EXPECT_EQ(corrompido.status.erro, ErroCli::arquivo_curto);
+    EXPECT_EQ(corrompido.saida, "");
+}
+
+TEST(ExecucaoInteira, MesmaSementeMesmaSaida) {
+    const std::string arq = arquivo_valido(5).bytes();
+    EXPECT_EQ(executa_com(77, arq).saida, executa_com(77, arq).saida);
+    EXPECT_NE(executa_com(77, arq).saida, executa_com(78, arq).saida);
+}
+
+}  // namespace
