@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "saida.h"
+#include "formato.h"
 
 namespace {
 
@@ -40,13 +40,11 @@ int busca_celular(TLisCel cl, int cod_cli) {
 }
 
 void mostre_lis_cel(TLisCel lis) {
-    Texto t;
     const std::uint32_t n = std::min(lis.nce, capacidade_lis_cel);
     for (std::uint32_t i = 0; i < n; ++i) {
         const TCelular& cel = lis.celulares[i];
-        escreve_cli(t, cel.cli);
-        t.c(' ').dir(campo(cel.ddd), 3).s(" 9 ").z(cel.prefixo, 4).c(' ').z(cel.numero, 4);
-        t.c(' ').dir(campo(cel.operadora), 5).c('\n');
+        imprime(FMT_COMPILE("{} {:>3} 9 {:04} {:04} {:>5}\n"), cel.cli, campo(cel.ddd), cel.prefixo,
+                cel.numero, campo(cel.operadora));
     }
 }
 
@@ -56,9 +54,8 @@ TCelular gere_celular(int ind) {
 }
 
 void mostre_cel(TCelular cel) {
-    Texto t;
-    t.c('(').s(campo(cel.ddd)).s(") 9 ").z(cel.prefixo, 4).c('-').z(cel.numero, 4);
-    t.c(' ').esq(campo(cel.operadora), 5);
+    imprime(FMT_COMPILE("({}) 9 {:04}-{:04} {:<5}"), campo(cel.ddd), cel.prefixo, cel.numero,
+            campo(cel.operadora));
 }
 
 int cmp_celular(const void* a, const void* b) {

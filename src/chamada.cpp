@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "saida.h"
+#include "formato.h"
 
 TChamada gere_chamada() {
     const int ns = std::rand() % duracao_maxima + 1;
@@ -22,32 +22,12 @@ TChamada gere_chamada() {
     return cha;
 }
 
-namespace {
-
-// The part both printers share: a blank, the start, a blank, the duration.
-void escreve_inicio_e_duracao(Texto& t, const TChamada& cha) {
-    t.c(' ');
-    escreve_data_hora(t, cha.ini);
-    t.c(' ').c(' ').d(num_seg(cha.ini, cha.fim), 3).s(" s");
-}
-
-}  // namespace
-
 void mostre_chamada(TChamada cha) {
-    Texto t;
-    escreve_inicio_e_duracao(t, cha);
-}
-
-void escreve_chamada2(Texto& t, const TChamada& cha) {
-    // The codes are shown as signed ints, like every other number of the listing.
-    t.z(static_cast<std::int32_t>(cha.cod_cli_ori), 3).c(' ');
-    t.z(static_cast<std::int32_t>(cha.cod_cli_des), 3).c(' ');
-    escreve_inicio_e_duracao(t, cha);
+    imprime(FMT_COMPILE(" {}  {:3} s"), cha.ini, num_seg(cha.ini, cha.fim));
 }
 
 void mostre_chamada2(TChamada cha) {
-    Texto t;
-    escreve_chamada2(t, cha);
+    imprime(FMT_COMPILE("{}"), cha);
 }
 
 int cmp_chamada_ori(const void* a, const void* b) {

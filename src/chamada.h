@@ -5,8 +5,6 @@
 
 #include "datahora.h"
 
-class Texto;
-
 struct chamada {
     std::uint32_t cod_cli_ori;  // the caller
     std::uint32_t cod_cli_des;  // the called customer
@@ -25,8 +23,6 @@ TChamada gere_chamada();
 void mostre_chamada(TChamada cha);
 // Both customer codes, start and duration, no line break.
 void mostre_chamada2(TChamada cha);
-// The same text, added to a line being built.
-void escreve_chamada2(Texto& t, const TChamada& cha);
 // qsort comparators: by caller; by caller, then start.
 int cmp_chamada_ori(const void* a, const void* b);
 int cmp_chamada_ori_dat_hor(const void* a, const void* b);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "saida.h"
+#include "formato.h"
 
 void insere_cliente(TLisCli* lc, TCliente cl) {
     if (lc->ncl >= capacidade_lis_cli) return;
@@ -22,23 +22,14 @@ int busca_cliente(const TLisCli* lc, int cod) {
     return -1;
 }
 
-void escreve_cli(Texto& t, const TCliente& cli) {
-    // The code takes at least three digits; a text longer than its column is written whole.
-    t.z(cli.cod_cli, 3).s("  ").esq(campo(cli.nome), 25).s("  ").esq(campo(cli.endereco), 35);
-}
-
 void mostre_cli(TCliente cli) {
-    Texto t;
-    escreve_cli(t, cli);
+    imprime(FMT_COMPILE("{}"), cli);
 }
 
 void mostre_lis_cli(const TLisCli* lc) {
-    Texto t;
     const std::uint32_t n = std::min(lc->ncl, capacidade_lis_cli);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        escreve_cli(t, lc->clientes[i]);
-        t.c('\n');
-    }
+    for (std::uint32_t i = 0; i < n; ++i)
+        imprime(FMT_COMPILE("{}\n"), lc->clientes[i]);
 }
 
 // ---- The customer file ----

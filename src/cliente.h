@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <span>
 
-class Texto;
-
 struct cliente {
     std::uint32_t cod_cli;
     char nome[51];      // up to 50 bytes and a NUL, code page 850
@@ -60,7 +58,6 @@ void insere_cliente(TLisCli* lc, TCliente cl);
 int busca_cliente(const TLisCli* lc, int cod);
 // Code, name and address in columns, no line break.
 void mostre_cli(TCliente cli);
-void escreve_cli(Texto& t, const TCliente& cli);
 // One customer per line.
 void mostre_lis_cli(const TLisCli* lc);
 

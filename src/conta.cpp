@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "saida.h"
+#include "formato.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ constexpr char nome_mes[13][20] = {"",        "Janeiro",  "Fevereiro", "Mar\x87o
                                    "Maio",    "Junho",    "Julho",     "Agosto",   "Setembro",
                                    "Outubro", "Novembro", "Dezembro"};
 
-constexpr std::string_view regua = "-------------------------------------------------";
+constexpr char regua[] = "-------------------------------------------------";
 
 // Shown for a call whose destination has no line.
 constexpr TCelular sem_linha{{}, "00", 0, 0, ""};
@@ -34,31 +34,30 @@ TData vencimento_de(TData dat) {
     return v;
 }
 
-void escreve_cabecalho(Texto& t, std::int8_t mes, std::int16_t ano, const TCliente& cli) {
-    const std::string_view nome = (mes >= 0 && mes <= 12) ? campo(nome_mes[mes]) : "";
-    t.c('\n').s(regua).c('\n');
-    t.s("CONTA DE TELEFONIA CELULAR").dir(nome, 15).s(" de ").d(ano).c('\n');
-    t.s(regua).c('\n');
-    t.s("Cliente:  ").s(campo(cli.nome)).c('\n');
-    t.s("Endere\x87o: ").s(campo(cli.endereco)).c('\n');
-    t.s(regua).c('\n');
+void mostre_cabecalho(std::int8_t mes, std::int16_t ano, const TCliente& cli) {
+    const Campo nome = (mes >= 0 && mes <= 12) ? campo(nome_mes[mes]) : Campo{};
+    imprime(FMT_COMPILE("\n"
+                        "{0}\n"
+                        "CONTA DE TELEFONIA CELULAR{1:>15} de {2}\n"
+                        "{0}\n"
+                        "Cliente:  {3}\n"
+                        "Endere\x87o: {4}\n"
+                        "{0}\n"),
+            campo(regua), nome, ano, campo(cli.nome), campo(cli.endereco));
 }
 
-void escreve_linha(Texto& t, const TChamada& cha, const TCelular& cel, std::int32_t ns,
-                   float tarifa) {
-    t.c('(').s(campo(cel.ddd)).s(") 9 ").z(cel.prefixo, 4).c('-').z(cel.numero, 4).c(' ');
-    escreve_data_hora(t, cha.ini);
-    t.c(' ').c(' ').d(ns, 4).c(' ').f(tarifa, 6, 2).c('\n');
+void mostre_linha(const TChamada& cha, const TCelular& cel, std::int32_t ns, float tarifa) {
+    imprime(FMT_COMPILE("({}) 9 {:04}-{:04} {}  {:4} {:6.2f}\n"), campo(cel.ddd), cel.prefixo,
+            cel.numero, cha.ini, ns, tarifa);
 }
 
-void escreve_rodape(Texto& t, std::int64_t tempo_total, float tarifa_total, TData vencimento) {
-    t.dir("---- ------", 49).c('\n');
-    t.repete(' ', 37).c(' ').d(tempo_total, 4).c(' ').f(tarifa_total, 6, 2).c('\n');
-    t.s(regua).c('\n');
-    t.s("Vencimento:");
-    escreve_data(t, vencimento);
-    t.s("     Valor a pagar: R$ ").f(tarifa_total, 5, 2).c('\n');
-    t.s(regua).c('\n').c('\n');
+void mostre_rodape(std::int64_t tempo_total, float tarifa_total, TData vencimento) {
+    imprime(FMT_COMPILE("                                      ---- ------\n"
+                        "                                      {0:4} {1:6.2f}\n"
+                        "{2}\n"
+                        "Vencimento:{3}     Valor a pagar: R$ {1:5.2f}\n"
+                        "{2}\n\n"),
+            tempo_total, tarifa_total, campo(regua), vencimento);
 }
 
 }  // namespace
@@ -73,15 +72,13 @@ float tarifa_chamada(std::int32_t ns) {
 
 void mostre_contas(const TLisCli* lis_cli, const TLisCel* lis_cel, const TLisCha* li_ch) {
     const std::int32_t num_cha = std::clamp(li_ch->num_cha, 0, capacidade_lis_cha);
-    Texto t;
     std::int32_t i = 0;
     while (i < num_cha) {
         const TChamada& primeira = li_ch->chamadas[i];
         const std::uint32_t ori = primeira.cod_cli_ori;
         const std::int8_t mes = primeira.ini.dat.mes;
         const int cli = busca_cliente(lis_cli, static_cast<int>(ori));
-        escreve_cabecalho(t, mes, primeira.ini.dat.ano,
-                          cli < 0 ? sem_cliente : lis_cli->clientes[cli]);
+        mostre_cabecalho(mes, primeira.ini.dat.ano, cli < 0 ? sem_cliente : lis_cli->clientes[cli]);
 
         std::int64_t tempo_total = 0;  // wide enough for any list a caller builds
         float tarifa_total = 0.0F;
@@ -96,8 +93,8 @@ void mostre_contas(const TLisCli* lis_cli, const TLisCel* lis_cel, const TLisCha
             tempo_total += ns;
             const float tarifa = tarifa_chamada(ns);
             tarifa_total += tarifa;
-            escreve_linha(t, cha, cel < 0 ? sem_linha : lis_cel->celulares[cel], ns, tarifa);
+            mostre_linha(cha, cel < 0 ? sem_linha : lis_cel->celulares[cel], ns, tarifa);
         }
-        escreve_rodape(t, tempo_total, tarifa_total, vencimento);
+        mostre_rodape(tempo_total, tarifa_total, vencimento);
     }
 }

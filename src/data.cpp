@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string_view>
 
-#include "saida.h"
+#include "formato.h"
 
 std::int32_t e_bissexto(std::int32_t ano) {
     return ((ano % 4 == 0 && ano % 100 != 0) || ano % 400 == 0) ? 1 : 0;
@@ -25,18 +25,13 @@ TData gere_data() {
     return d;
 }
 
-void escreve_data(Texto& t, TData a) {
-    t.z(a.dia, 2).c('/').z(a.mes, 2).c('/').d(a.ano);
-}
-
 void mostre_data(TData a) {
-    Texto t;
-    escreve_data(t, a);
+    imprime(FMT_COMPILE("{}"), a);
 }
 
 void mostre_data_ext(TData d) {
-    const std::string_view mes = (d.mes >= 0 && d.mes <= 12) ? campo(nm[d.mes]) : "";
-    Texto{}.z(d.dia, 2).s(" de ").s(mes).s(" de ").d(d.ano);
+    const Campo mes = (d.mes >= 0 && d.mes <= 12) ? campo(nm[d.mes]) : Campo{};
+    imprime(FMT_COMPILE("{:02} de {} de {}"), d.dia, mes, d.ano);
 }
 
 void passa_um_dia_ref(TData* d) {
@@ -101,5 +96,5 @@ std::int32_t dia_semana(TData dat) {
 }
 
 void dia_sem_ext(TData dat) {
-    Texto{}.s(campo(dse[dia_semana(dat)]));
+    imprime(FMT_COMPILE("{}"), campo(dse[dia_semana(dat)]));
 }

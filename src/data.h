@@ -4,8 +4,6 @@
 #include <array>
 #include <cstdint>
 
-class Texto;
-
 struct data {
     std::int8_t dia;   // 1 to the length of the month
     std::int8_t mes;   // 1 to 12
@@ -43,8 +41,6 @@ std::int32_t dias_no_mes(std::int32_t mes, std::int32_t ano);
 TData gere_data();
 // dd/mm/yyyy, no line break.
 void mostre_data(TData a);
-// The same text, added to a line being built.
-void escreve_data(Texto& t, TData a);
 
 // "25 de dezembro de 2017", no line break; a month outside 0..12 prints an empty name.
 void mostre_data_ext(TData d);

@@ -1,8 +1,9 @@
 #include "datahora.h"
 
+#include <algorithm>
 #include <limits>
 
-#include "saida.h"
+#include "formato.h"
 
 TDataHora gere_data_hora() {
     TDataHora dh{};
@@ -11,13 +12,9 @@ TDataHora gere_data_hora() {
     return dh;
 }
 
-TDataHora mais_1_seg(TDataHora dh) {
+TDataHora mais_1_seg_virando_minuto(TDataHora dh) {
     // Each field is incremented only when the one below it has just wrapped; the month's
     // length is looked up only when a day ends, for the year being stepped.
-    if (const int seg = dh.hor.seg + 1; seg <= 59) {
-        dh.hor.seg = static_cast<std::int8_t>(seg);
-        return dh;
-    }
     dh.hor.seg = 0;
     if (const int min = dh.hor.min + 1; min <= 59) {
         dh.hor.min = static_cast<std::int8_t>(min);
@@ -33,15 +30,8 @@ TDataHora mais_1_seg(TDataHora dh) {
     return dh;
 }
 
-void escreve_data_hora(Texto& t, TDataHora dh) {
-    escreve_data(t, dh.dat);
-    t.c(' ');
-    escreve_hora(t, dh.hor);
-}
-
 void mostre_data_hora(TDataHora dh) {
-    Texto t;
-    escreve_data_hora(t, dh);
+    imprime(FMT_COMPILE("{}"), dh);
 }
 
 namespace {
@@ -65,15 +55,19 @@ int cmp_data_hora(const void* a, const void* b) {
 }
 
 std::int32_t num_seg(TDataHora dha, TDataHora dhb) {
-    // Steps while dha is earlier than dhb. A step changes the fields above the second only when
-    // the second wraps to 0, so only then is their comparison made again.
-    std::int32_t n = 0;
-    int acima = compara_ate_minuto(dha, dhb);
-    while (acima < 0 || (acima == 0 && dha.hor.seg < dhb.hor.seg)) {
-        if (n == std::numeric_limits<std::int32_t>::max()) break;
-        ++n;
-        dha = mais_1_seg(dha);
-        if (dha.hor.seg == 0) acima = compara_ate_minuto(dha, dhb);
+    // Steps dha one second at a time while it is earlier than dhb. The fields above the second
+    // change only when the second wraps to 0, so they are compared again only then: within a
+    // minute the stepping runs up to dhb's second in dhb's own minute, else up to the wrap.
+    // Counting goes on in 64 bits for the rest of a minute and stops at the largest int32 value.
+    constexpr std::int64_t teto = std::numeric_limits<std::int32_t>::max();
+    std::int64_t n = 0;
+    for (int acima = compara_ate_minuto(dha, dhb); n < teto; acima = compara_ate_minuto(dha, dhb)) {
+        if (acima > 0 || (acima == 0 && dha.hor.seg >= dhb.hor.seg)) break;
+        const std::int8_t ate = (acima == 0 && dhb.hor.seg <= 59) ? dhb.hor.seg : 0;
+        do {
+            dha = mais_1_seg(dha);
+            ++n;
+        } while (dha.hor.seg != ate);
     }
-    return n;
+    return static_cast<std::int32_t>(std::min(n, teto));
 }

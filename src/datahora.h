@@ -14,12 +14,20 @@ using TDataHora = data_hora;
 
 // A random date-time: date (month, day), then time (hour, minute, second).
 TDataHora gere_data_hora();
-// The date-time one second after `dh`, carrying through the calendar.
-TDataHora mais_1_seg(TDataHora dh);
+// The step of mais_1_seg from a second of 59 or more: the second wraps to 0 and carries into the
+// minute, the hour and the calendar.
+TDataHora mais_1_seg_virando_minuto(TDataHora dh);
+// The date-time one second after `dh`, carrying through the calendar. The common step is here,
+// where loops that step one second at a time can keep it in line.
+inline TDataHora mais_1_seg(TDataHora dh) {
+    if (dh.hor.seg < 59) {
+        ++dh.hor.seg;
+        return dh;
+    }
+    return mais_1_seg_virando_minuto(dh);
+}
 // dd/mm/yyyy hh:mm:ss, no line break.
 void mostre_data_hora(TDataHora dh);
-// The same text, added to a line being built.
-void escreve_data_hora(Texto& t, TDataHora dh);
 // qsort comparator: the difference of the first differing field, from the year to the second.
 int cmp_data_hora(const void* a, const void* b);
 // Seconds from `dha` to `dhb`, counted one step of mais_1_seg at a time; 0 when `dha` is not

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "saida.h"
+#include "formato.h"
 
 THora gere_hora() {
     THora h{};
@@ -12,11 +12,6 @@ THora gere_hora() {
     return h;
 }
 
-void escreve_hora(Texto& t, THora h) {
-    t.z(h.hor, 2).c(':').z(h.min, 2).c(':').z(h.seg, 2);
-}
-
 void mostre_hora(THora h) {
-    Texto t;
-    escreve_hora(t, h);
+    imprime(FMT_COMPILE("{}"), h);
 }

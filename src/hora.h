@@ -3,8 +3,6 @@
 
 #include <cstdint>
 
-class Texto;
-
 struct hora {
     std::int8_t hor;  // 0 to 23
     std::int8_t min;  // 0 to 59
@@ -16,5 +14,3 @@ using THora = hora;
 THora gere_hora();
 // hh:mm:ss, no line break.
 void mostre_hora(THora h);
-// The same text, added to a line being built.
-void escreve_hora(Texto& t, THora h);

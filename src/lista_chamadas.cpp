@@ -1,6 +1,6 @@
 #include "lista_chamadas.h"
 
-#include "saida.h"
+#include "formato.h"
 
 void insere_chamada(TLisCha* lis, TChamada cha) {
     if (lis->num_cha < 0 || lis->num_cha >= capacidade_lis_cha) return;
@@ -14,9 +14,6 @@ void gere_lis_cha(TLisCha* lis, std::int32_t qc) {
 }
 
 void mostre_lis_cha(TLisCha* la) {
-    Texto t;
-    for (std::int32_t i = 0; i < la->num_cha && i < capacidade_lis_cha; ++i) {
-        escreve_chamada2(t, la->chamadas[i]);
-        t.c('\n');
-    }
+    for (std::int32_t i = 0; i < la->num_cha && i < capacidade_lis_cha; ++i)
+        imprime(FMT_COMPILE("{}\n"), la->chamadas[i]);
 }

@@ -1,5 +1,9 @@
 // The monthly bills: the worked example, the tariff, grouping, and a whole seeded run.
 
+#include <fmt/compile.h>
+#include <fmt/format.h>
+
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -28,6 +32,12 @@ std::string contas_de(const Cadastro& c, std::initializer_list<TChamada> chamada
     for (const TChamada& ch : chamadas)
         insere_chamada(lis.get(), ch);
     return saida_de([&] { mostre_contas(&c.cli, &c.cel, lis.get()); });
+}
+
+std::string f62(float v) {
+    std::array<char, 32> b{};
+    std::snprintf(b.data(), b.size(), "%6.2f", static_cast<double>(v));
+    return b.data();
 }
 
 TEST(Contas, ExemploDeUmaContaComDuasChamadas) {
@@ -65,6 +75,23 @@ TEST(Contas, Tarifa) {
     // Products and sum in double, then stored as float.
     EXPECT_EQ(tarifa_chamada(600), static_cast<float>(30 * static_cast<double>(0.01F) +
                                                       570 * static_cast<double>(0.01F)));
+}
+
+TEST(Contas, ValoresComoOPrintfDaBibliotecaC) {
+    // Charges and running totals as bills reach them, and values on both sides of the ties at
+    // the third decimal: the bill's format gives what printf gives for the promoted double.
+    std::vector<float> valores;
+    float soma = 0.0F;
+    for (int i = 0; i < 100000; ++i) {
+        soma += tarifa_chamada(1 + (i * 7919) % 600);
+        valores.insert(valores.end(), {tarifa_chamada(1 + i % 600), soma});
+        const float quase = static_cast<float>(i) / 200.0F;  // x.xx5 and its neighbours
+        valores.insert(valores.end(),
+                       {quase, std::nextafter(quase, 0.0F), std::nextafter(quase, 1e9F)});
+    }
+    for (const float v : valores) {
+        ASSERT_EQ(fmt::format(FMT_COMPILE("{:6.2f}"), v), f62(v)) << v;
+    }
 }
 
 TEST(Contas, UmaContaPorClienteEMesNovembroPrimeiro) {
@@ -118,12 +145,6 @@ Execucao executa_com(unsigned semente, const std::string& arquivo) {
     Execucao e;
     e.saida = saida_de([&] { e.status = executa((pasta / "clientes.arq").c_str()); });
     return e;
-}
-
-std::string f62(float v) {
-    std::array<char, 32> b{};
-    std::snprintf(b.data(), b.size(), "%6.2f", static_cast<double>(v));
-    return b.data();
 }
 
 TEST(ExecucaoInteira, CadaChamadaEmUmaContaComTotaisCorretos) {
