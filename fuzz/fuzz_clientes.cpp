@@ -1,9 +1,12 @@
 // Arbitrary bytes as a customer file: whatever they hold, loading reads and writes only inside
-// the buffer and the list; a file that loads is listed and given its lines.
+// the buffer and the list; a file that loads is listed and given its lines, and written back
+// and loaded again it is the same register (filler and bytes after a NUL aside).
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <span>
 
 #include "celular.h"
@@ -26,6 +29,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
             __builtin_trap();
     }
     static_cast<void>(confere_cadastro(&lc));
+
+    std::array<std::byte, tamanho_maximo_arq> escrito{};
+    const std::size_t n = codifica_lis_cli(&lc, escrito);
+    TLisCli volta;
+    if (!decodifica_lis_cli(std::span(escrito).first(n), &volta).ok() || volta.ncl != lc.ncl)
+        __builtin_trap();
+    for (std::uint32_t i = 0; i < lc.ncl; ++i) {
+        const TCliente& a = lc.clientes[i];
+        const TCliente& b = volta.clientes[i];
+        if (a.cod_cli != b.cod_cli || std::strcmp(a.nome, b.nome) != 0 ||
+            std::strcmp(a.endereco, b.endereco) != 0)
+            __builtin_trap();
+    }
     std::fflush(stdout);
     return 0;
 }

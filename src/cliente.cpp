@@ -1,5 +1,9 @@
 #include "cliente.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -96,17 +100,32 @@ std::size_t codifica_lis_cli(const TLisCli* lc, std::span<std::byte, tamanho_max
 
 StatusCli le_lis_cli_de(const char* caminho, TLisCli* lc) {
     lc->ncl = 0;
-    std::FILE* f = std::fopen(caminho, "rb");
-    if (f == nullptr) {
+    // Opened without waiting, so that a FIFO or a device is refused rather than waited on.
+    const int fd = ::open(caminho, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         if (errno == ENOENT) return {ErroCli::inexistente};
         if (errno == EACCES) return {ErroCli::sem_permissao};
         return {ErroCli::abertura};
     }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return {ErroCli::nao_regular};
+    }
     // A file longer than the fullest list is read only as far as such a list reaches.
     std::array<std::byte, tamanho_maximo_arq> buf{};
-    const std::size_t lidos = std::fread(buf.data(), 1, buf.size(), f);
-    const bool falhou = std::ferror(f) != 0;
-    std::fclose(f);
+    std::size_t lidos = 0;
+    bool falhou = false;
+    while (lidos < buf.size()) {
+        const ssize_t n = ::read(fd, buf.data() + lidos, buf.size() - lidos);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            falhou = n < 0;
+            break;
+        }
+        lidos += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
     if (falhou) return {ErroCli::leitura};
     return decodifica_lis_cli(std::span(buf).first(lidos), lc);
 }
@@ -145,6 +164,9 @@ void relata_erro_cli(std::FILE* f, const char* programa, const char* arquivo, St
         case ErroCli::leitura:
             std::fprintf(f, "erro de leitura\n");
             break;
+        case ErroCli::nao_regular:
+            std::fprintf(f, "nao e um arquivo regular\n");
+            break;
         case ErroCli::contagem_incompleta:
             std::fprintf(f, "arquivo com menos de 4 bytes: contagem de clientes incompleta\n");
             break;
@@ -157,10 +179,11 @@ void relata_erro_cli(std::FILE* f, const char* programa, const char* arquivo, St
                          st.contagem, st.indice);
             break;
         case ErroCli::nome_sem_nulo:
-            std::fprintf(f, "o nome do cliente na posicao %u nao termina com NUL\n", st.indice);
+            std::fprintf(f, "o nome do cliente %u do arquivo nao termina com NUL\n", st.indice + 1);
             break;
         case ErroCli::endereco_sem_nulo:
-            std::fprintf(f, "o endereco do cliente na posicao %u nao termina com NUL\n", st.indice);
+            std::fprintf(f, "o endereco do cliente %u do arquivo nao termina com NUL\n",
+                         st.indice + 1);
             break;
         case ErroCli::poucos_clientes:
             std::fprintf(f, "o cadastro tem %u clientes; a execucao precisa de pelo menos 5\n",

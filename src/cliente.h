@@ -36,10 +36,11 @@ enum class ErroCli : std::uint8_t {
     sem_permissao,        // it may not be read
     abertura,             // it could not be opened for another reason
     leitura,              // reading it failed
+    nao_regular,          // a FIFO, a device, a folder: not a file to read a register from
     contagem_incompleta,  // 1 to 3 bytes: no whole count
     excesso_de_clientes,  // `contagem` is over the list's capacity
     arquivo_curto,        // `contagem` records declared, only `indice` complete
-    nome_sem_nulo,        // record `indice` has a name without its NUL
+    nome_sem_nulo,        // record `indice` (from 0) has a name without its NUL
     endereco_sem_nulo,    // record `indice` has an address without its NUL
     poucos_clientes,      // a run needs five customers; the file holds `contagem`
     codigos_invalidos,    // the first five codes are not 1 to 5

@@ -131,7 +131,10 @@ TEST(ArquivoDeClientes, LeituraDoDiscoEOsSeusErros) {
     lc.ncl = 3;
     EXPECT_EQ(le_lis_cli_de((pasta / "nao_ha").c_str(), &lc).erro, ErroCli::inexistente);
     EXPECT_EQ(lc.ncl, 0U);
-    EXPECT_EQ(le_lis_cli_de(pasta.caminho().c_str(), &lc).erro, ErroCli::leitura);
+    // Neither a folder nor a FIFO is read (a FIFO would block the open until a writer came).
+    EXPECT_EQ(le_lis_cli_de(pasta.caminho().c_str(), &lc).erro, ErroCli::nao_regular);
+    ASSERT_EQ(::mkfifo((pasta / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(le_lis_cli_de((pasta / "fifo").c_str(), &lc).erro, ErroCli::nao_regular);
 
     grava(pasta / "vazio", "");
     EXPECT_TRUE(le_lis_cli_de((pasta / "vazio").c_str(), &lc).ok());

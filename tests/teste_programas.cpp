@@ -3,6 +3,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,14 +23,17 @@ struct Resultado {
 };
 
 // Runs `argv` in `pasta` with standard input from `entrada` and standard output to `destino`
-// (a file in the folder unless given).
+// (a file in the folder unless given), with files no larger than `limite` bytes.
 Resultado roda(const std::vector<std::string>& argv, const PastaTemp& pasta,
-               const char* entrada = "/dev/null", std::optional<std::string> destino = {}) {
+               const char* entrada = "/dev/null", std::optional<std::string> destino = {},
+               rlim_t limite = RLIM_INFINITY) {
     const std::string arq_saida = destino.value_or((pasta / ".saida").string());
     const std::string arq_erro = (pasta / ".erro").string();
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (::chdir(pasta.caminho().c_str()) != 0) ::_exit(127);
+        const rlimit lim{limite, limite};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
         const int in = ::open(entrada, O_RDONLY);
         const int out = ::open(arq_saida.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(arq_erro.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -49,6 +54,14 @@ Resultado roda(const std::vector<std::string>& argv, const PastaTemp& pasta,
     if (!destino) r.saida = le(arq_saida);
     r.erro = le(arq_erro);
     return r;
+}
+
+// Temporary files a writer left behind in the folder.
+std::size_t temporarios(const PastaTemp& pasta) {
+    std::size_t n = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(pasta.caminho()))
+        n += e.path().filename().string().starts_with(".contacel-") ? 1 : 0;
+    return n;
 }
 
 std::size_t linhas(const std::string& s) {
@@ -104,6 +117,14 @@ TEST(Contacel, CadastroRuimUmaLinhaNoErroNadaNaSaida) {
             EXPECT_EQ(le(pasta / "clientes.arq"), *c.arquivo) << c.nome;
         }
     }
+}
+
+TEST(Contacel, CadastroQueNaoEArquivoRegularERecusadoSemEspera) {
+    PastaTemp pasta;
+    ASSERT_EQ(::mkfifo((pasta / "clientes.arq").c_str(), 0600), 0);
+    const Resultado r = roda({caminho_contacel}, pasta);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.erro, "contacel: clientes.arq: nao e um arquivo regular\n");
 }
 
 TEST(Contacel, SaidaQueFalhaNaoEhSucesso) {
@@ -196,10 +217,7 @@ TEST(ContacelClientes, NaoSobrescreveSemForcarENaoDeixaTemporarios) {
     // A folder that cannot hold the file.
     r = roda({f, "gerar", "6", "nao/existe.arq"}, pasta);
     EXPECT_EQ(r.status, 1);
-    std::size_t arquivos = 0;
-    for (const auto& e : std::filesystem::directory_iterator(pasta.caminho()))
-        arquivos += e.path().filename().string().starts_with("c.arq") ? 1 : 0;
-    EXPECT_EQ(arquivos, 1U);
+    EXPECT_EQ(temporarios(pasta), 0U);
 }
 
 TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
@@ -230,6 +248,200 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.saida, "");
     EXPECT_TRUE(r.erro.starts_with("contacel-clientes: ruim.arq: ")) << r.erro;
+}
+
+// An operator's session: a spreadsheet's export in, one customer added, one changed, one
+// removed, the register listed, checked and exported.
+TEST(ContacelClientes, ManterOCadastro) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_clientes;
+    grava(pasta / "planilha.csv",
+          "\xEF\xBB\xBF"
+          "codigo,nome,endereco\r\n"
+          "1,Jos\xC3\xA9 Concei\xC3\xA7\xC3\xA3o,\"Rua A, 10\"\r\n"
+          "2,Ana,Rua B\r\n3,Rui,Rua C\r\n4,Sara,Rua D\r\n5,Tiago,Rua E");
+    Resultado r = roda({f, "importar", "planilha.csv"}, pasta);
+    EXPECT_EQ(r.status, 0) << r.erro;
+    EXPECT_EQ(r.saida, "5 clientes importados de planilha.csv para clientes.arq\n");
+    EXPECT_EQ(roda({f, "verificar"}, pasta).saida,
+              "clientes.arq: 5 clientes; o cadastro serve para uma execucao\n");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{f, "incluir", "6",
+                                                                          "L\xC3\xBA"
+                                                                          "cia",
+                                                                          "Av. Brasil, 1"},
+                                                 {f, "alterar", "2", "--endereco", "Rua B, 2"},
+                                                 {f, "excluir", "3"}}) {
+        r = roda(args, pasta);
+        EXPECT_EQ(r.status, 0) << args[1] << r.erro;
+        EXPECT_EQ(r.erro + r.saida, "") << args[1];
+    }
+    // Columns counted in code page 850 bytes: "José Conceição" is 14 of them.
+    r = roda({f, "listar", "--utf8"}, pasta);
+    EXPECT_EQ(
+        r.saida,
+        "001  Jos\xC3\xA9 Concei\xC3\xA7\xC3\xA3o             Rua A, 10                          \n"
+        "002  Ana                        Rua B, 2                           \n"
+        "004  Sara                       Rua D                              \n"
+        "005  Tiago                      Rua E                              \n"
+        "006  L\xC3\xBA"
+        "cia                      Av. Brasil, 1                      \n");
+    EXPECT_NE(roda({f, "listar"}, pasta).saida.find("Jos\x82 Concei\x87\xC6o  "),
+              std::string::npos);
+    r = roda({f, "verificar"}, pasta);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.erro,
+              "contacel-clientes: clientes.arq: os cinco primeiros clientes devem ter os "
+              "codigos 1 a 5\n");
+
+    r = roda({f, "exportar"}, pasta);
+    EXPECT_EQ(r.saida,
+              "codigo,nome,endereco\n"
+              "1,Jos\xC3\xA9 Concei\xC3\xA7\xC3\xA3o,\"Rua A, 10\"\n"
+              "2,Ana,\"Rua B, 2\"\n4,Sara,Rua D\n5,Tiago,Rua E\n"
+              "6,L\xC3\xBA"
+              "cia,\"Av. Brasil, 1\"\n");
+    // Export, then import: the same register, byte for byte.
+    EXPECT_EQ(roda({f, "exportar", "clientes.arq", "volta.csv"}, pasta).status, 0);
+    EXPECT_EQ(roda({f, "importar", "volta.csv", "volta.arq"}, pasta).status, 0);
+    EXPECT_EQ(le(pasta / "volta.arq"), le(pasta / "clientes.arq"));
+}
+
+// Every refusal: one line naming the file (and the CSV line), its status, and the register
+// byte for byte as it was.
+TEST(ContacelClientes, RecusasDeixamOCadastroIntacto) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_clientes;
+    grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+    grava(pasta / "cheio.arq", arquivo_valido(20).bytes());
+    grava(pasta / "ruim.csv", "codigo,nome,endereco\n1,a,b\n2,Rua \xE2\x82\xAC,c\n");
+    ASSERT_EQ(::mkfifo((pasta / "fifo").c_str(), 0600), 0);
+    const std::string antes = le(pasta / "clientes.arq");
+    struct Caso {
+        std::vector<std::string> args;
+        int status;
+        std::string erro;
+    };
+    const std::string p = "contacel-clientes: ";
+    const Caso casos[] = {
+        {{"importar", "ruim.csv", "--forcar"},
+         1,
+         p + "ruim.csv:3: nome com caractere fora do codigo 850"},
+        {{"importar", "nao_ha.csv", "--forcar"},
+         1,
+         p + "nao_ha.csv: nao foi possivel ler: No such file or directory"},
+        {{"gerar", "5"},
+         1,
+         p + "clientes.arq: o arquivo ja existe (use --forcar para substitui-lo)"},
+        {{"incluir", "1", "a", "b"}, 1, p + "clientes.arq: ja ha um cliente com o codigo 1"},
+        {{"incluir", "9", "", "b"}, 1, p + "clientes.arq: nome vazio"},
+        {{"incluir", "9", "a", "b\tc"}, 1, p + "clientes.arq: endereco com caractere de controle"},
+        {{"incluir", "9", std::string(51, 'a'), "b"},
+         1,
+         p + "clientes.arq: nome com mais de 50 bytes no codigo 850"},
+        {{"incluir", "21", "a", "b", "cheio.arq"},
+         1,
+         p + "cheio.arq: o cadastro esta cheio (20 clientes)"},
+        {{"alterar", "9", "--nome", "x"}, 1, p + "clientes.arq: nao ha cliente com o codigo 9"},
+        {{"excluir", "9"}, 1, p + "clientes.arq: nao ha cliente com o codigo 9"},
+        {{"listar", "fifo"}, 1, p + "fifo: nao e um arquivo regular"},
+        {{"incluir", "fifo", "a", "b"}, 2, p + "CODIGO deve ser um numero de 1 a 4294967295"},
+        {{"incluir", "4294967296", "a", "b"}, 2, p + "CODIGO deve ser um numero de 1 a 4294967295"},
+        {{"alterar", "1"}, 2, p + "alterar CODIGO [--nome NOME] [--endereco ENDERECO] [ARQUIVO]"},
+        {{"excluir"}, 2, p + "excluir CODIGO [ARQUIVO]"},
+        {{"listar", "--utf"}, 2, p + "opcao desconhecida"},
+    };
+    for (const Caso& c : casos) {
+        std::vector<std::string> args{f};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Resultado r = roda(args, pasta);
+        EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(r.erro.substr(0, r.erro.find('\n')), c.erro);
+        EXPECT_EQ(r.saida, "");
+        EXPECT_EQ(le(pasta / "clientes.arq"), antes) << c.args[0];
+    }
+    EXPECT_EQ(le(pasta / "cheio.arq"), arquivo_valido(20).bytes());
+    EXPECT_EQ(temporarios(pasta), 0U);
+}
+
+// Ten changes at once: each one waits for the one before, none is lost.
+TEST(ContacelClientes, InclusoesSimultaneasNaoSePerdem) {
+    PastaTemp pasta;
+    grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+    std::vector<pid_t> filhos;
+    for (int cod = 10; cod < 20; ++cod) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::chdir(pasta.caminho().c_str()) != 0) ::_exit(127);
+            const std::string c = std::to_string(cod);
+            ::execl(caminho_contacel_clientes, caminho_contacel_clientes, "incluir", c.c_str(),
+                    "Nome", "Rua", nullptr);
+            ::_exit(127);
+        }
+        filhos.push_back(pid);
+    }
+    for (const pid_t pid : filhos) {
+        int st = 0;
+        ::waitpid(pid, &st, 0);
+        EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+    }
+    TLisCli lc{};
+    ASSERT_TRUE(le_lis_cli_de((pasta / "clientes.arq").c_str(), &lc).ok());
+    EXPECT_EQ(lc.ncl, 15U);
+    for (int cod = 10; cod < 20; ++cod)
+        EXPECT_GE(busca_cliente(&lc, cod), 5) << cod;
+}
+
+// Writes that hit the file-size limit fail with a message and leave nothing behind.
+TEST(ContacelClientes, LimiteDeTamanhoNaoDeixaNadaPelaMetade) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_clientes;
+    grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+    grava(pasta / "seis.csv", "codigo,nome,endereco\n1,a,b\n2,a,b\n3,a,b\n4,a,b\n5,a,b\n6,a,b\n");
+    constexpr rlim_t limite = 600;  // five customers fit, six do not
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{f, "incluir", "6", "a", "b"},
+          {f, "importar", "seis.csv", "--forcar"},
+          {f, "gerar", "6", "--forcar"},
+          {f, "gerar", "6", "novo.arq"}}) {
+        const Resultado r = roda(args, pasta, "/dev/null", {}, limite);
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_TRUE(r.erro.ends_with(": erro ao gravar: File too large\n")) << r.erro;
+        EXPECT_EQ(le(pasta / "clientes.arq"), arquivo_valido(5).bytes());
+    }
+    EXPECT_FALSE(std::filesystem::exists(pasta / "novo.arq"));
+    EXPECT_EQ(temporarios(pasta), 0U);
+}
+
+// Permissions as the umask allows for a new register, kept for a changed one; a link is
+// followed; any name the system accepts will do.
+TEST(ContacelClientes, ArquivosComoOSistemaOsTrata) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_clientes;
+    const mode_t antes = ::umask(027);
+    const Resultado novo = roda({f, "gerar", "5", "--semente", "1"}, pasta);
+    ::umask(antes);
+    ASSERT_EQ(novo.status, 0);
+    const auto modo = [&](const char* nome) {
+        struct stat st {};
+        ::stat((pasta / nome).c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    EXPECT_EQ(modo("clientes.arq"), 0640U);
+    ::chmod((pasta / "clientes.arq").c_str(), 0604);
+    EXPECT_EQ(roda({f, "incluir", "6", "a", "b"}, pasta).status, 0);
+    EXPECT_EQ(modo("clientes.arq"), 0604U);
+
+    std::filesystem::create_directory(pasta / "dados");
+    std::filesystem::rename(pasta / "clientes.arq", pasta / "dados" / "real.arq");
+    std::filesystem::create_symlink("dados/real.arq", pasta / "clientes.arq");
+    EXPECT_EQ(roda({f, "excluir", "6"}, pasta).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(pasta / "clientes.arq"));
+    EXPECT_EQ(le(pasta / "dados" / "real.arq").size(), 4U + 5U * 108U);
+
+    const std::string longo(251, 'n');
+    EXPECT_EQ(roda({f, "gerar", "5", longo + ".arq"}, pasta).status, 0);
+    EXPECT_EQ(roda({f, "verificar", longo + ".arq"}, pasta).status, 0);
+    EXPECT_EQ(temporarios(pasta), 0U);
 }
 
 }  // namespace

@@ -1,0 +1,164 @@
+#include "csv_clientes.h"
+
+#include <csv.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::array<const char*, 3> nomes_campos{"codigo", "nome", "endereco"};
+
+// What the parser's callbacks build, row by row.
+struct Leitura {
+    TLisCli* lc;
+    StatusCsv st{};
+    std::size_t linha = 1;   // the line of the byte being fed
+    std::size_t inicio = 0;  // the line the current row starts on, once it has a byte
+    bool cabecalho = true;   // the next row is the header
+    std::vector<std::string> campos{};
+
+    void falha(ErroCsv e, std::uint8_t campo = 0, ErroTexto t = ErroTexto::nenhum) {
+        if (st.ok()) st = {e, linha, campo, t};
+    }
+
+    void fim_de_linha() {
+        inicio = 0;
+        if (!st.ok()) return;
+        if (cabecalho) {
+            cabecalho = false;
+            const bool certo =
+                campos.size() == nomes_campos.size() && std::ranges::equal(campos, nomes_campos);
+            if (!certo) falha(ErroCsv::sem_cabecalho);
+        } else if (campos.size() > nomes_campos.size()) {
+            falha(ErroCsv::campos_demais);
+        } else if (campos.size() < nomes_campos.size()) {
+            falha(ErroCsv::campos_de_menos);
+        } else {
+            cliente();
+        }
+        campos.clear();
+    }
+
+    void cliente() {
+        TCliente cl{};
+        const std::string& cod = campos[0];
+        const auto [fim, ec] = std::from_chars(cod.data(), cod.data() + cod.size(), cl.cod_cli);
+        if (cod.empty() || ec != std::errc{} || fim != cod.data() + cod.size() || cl.cod_cli == 0)
+            return falha(ErroCsv::codigo_invalido);
+        if (busca_cliente(lc, static_cast<int>(cl.cod_cli)) >= 0)
+            return falha(ErroCsv::codigo_repetido);
+        if (const ErroTexto e = texto_850(campos[1], cl.nome); e != ErroTexto::nenhum)
+            return falha(ErroCsv::texto_invalido, 1, e);
+        if (const ErroTexto e = texto_850(campos[2], cl.endereco); e != ErroTexto::nenhum)
+            return falha(ErroCsv::texto_invalido, 2, e);
+        if (lc->ncl == capacidade_lis_cli) return falha(ErroCsv::clientes_demais);
+        insere_cliente(lc, cl);
+    }
+};
+
+void ao_campo(void* dados, std::size_t n, void* leitura) {
+    auto& l = *static_cast<Leitura*>(leitura);
+    if (l.st.ok()) l.campos.emplace_back(static_cast<const char*>(dados), n);
+}
+
+void ao_fim_de_linha(int, void* leitura) {
+    static_cast<Leitura*>(leitura)->fim_de_linha();
+}
+
+// Fields are taken as they are: no blank is trimmed.
+int nenhum_espaco(unsigned char) {
+    return 0;
+}
+
+bool precisa_de_aspas(std::string_view s) {
+    return s.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+void acrescenta_campo(std::string& out, std::string_view s) {
+    if (!precisa_de_aspas(s)) {
+        out += s;
+        return;
+    }
+    std::string q(s.size() * 2 + 2, '\0');
+    q.resize(csv_write(q.data(), q.size(), s.data(), s.size()));
+    out += q;
+}
+
+}  // namespace
+
+StatusCsv decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc) {
+    lc->ncl = 0;
+    constexpr std::array<std::byte, 3> bom{std::byte{0xEF}, std::byte{0xBB}, std::byte{0xBF}};
+    if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom))
+        csv = csv.subspan(bom.size());
+
+    csv_parser p{};
+    if (csv_init(&p, CSV_STRICT | CSV_STRICT_FINI) != 0) return {ErroCsv::aspas_sem_fim};
+    csv_set_space_func(&p, nenhum_espaco);
+    Leitura l{lc};
+    // Fed one byte at a time, so that every row and field is known by its line.
+    for (const std::byte b : csv) {
+        if (l.inicio == 0 && b != std::byte{'\r'} && b != std::byte{'\n'}) l.inicio = l.linha;
+        if (csv_parse(&p, &b, 1, ao_campo, ao_fim_de_linha, &l) != 1)
+            l.falha(ErroCsv::aspas_sem_fim);
+        if (!l.st.ok()) break;
+        if (b == std::byte{'\n'}) ++l.linha;
+    }
+    if (l.st.ok() && csv_fini(&p, ao_campo, ao_fim_de_linha, &l) != 0) {
+        // A quote still open at the end: the row it opened in is the one to look at.
+        l.linha = l.inicio != 0 ? l.inicio : l.linha;
+        l.falha(ErroCsv::aspas_sem_fim);
+    }
+    csv_free(&p);
+    if (l.st.ok() && l.cabecalho) l.falha(ErroCsv::sem_cabecalho);
+    if (!l.st.ok()) lc->ncl = 0;
+    return l.st;
+}
+
+std::string codifica_csv_clientes(const TLisCli* lc) {
+    std::string out = cabecalho_csv_clientes;
+    out += '\n';
+    const std::uint32_t n = std::min(lc->ncl, capacidade_lis_cli);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const TCliente& cl = lc->clientes[i];
+        out += std::to_string(cl.cod_cli);
+        for (const auto& campo :
+             {std::string_view(cl.nome, ::strnlen(cl.nome, sizeof cl.nome)),
+              std::string_view(cl.endereco, ::strnlen(cl.endereco, sizeof cl.endereco))}) {
+            out += ',';
+            acrescenta_campo(out, texto_utf8(campo));
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+std::string descreve_erro_csv(StatusCsv st) {
+    const std::string s;
+    switch (st.erro) {
+        case ErroCsv::nenhum:
+            return s + "sem erro";
+        case ErroCsv::aspas_sem_fim:
+            return s + "aspas sem fechamento ou texto depois das aspas";
+        case ErroCsv::sem_cabecalho:
+            return s + "falta o cabecalho " + cabecalho_csv_clientes;
+        case ErroCsv::campos_demais:
+            return s + "campos demais (esperados codigo,nome,endereco)";
+        case ErroCsv::campos_de_menos:
+            return s + "campos de menos (esperados codigo,nome,endereco)";
+        case ErroCsv::codigo_invalido:
+            return s + "codigo invalido (um numero de 1 a 4294967295)";
+        case ErroCsv::codigo_repetido:
+            return s + "codigo repetido";
+        case ErroCsv::clientes_demais:
+            return s + "clientes demais (o maximo e 20)";
+        case ErroCsv::texto_invalido:
+            return s + descreve_erro_texto(st.texto, nomes_campos[st.campo]);
+    }
+    return s;
+}
