@@ -54,8 +54,7 @@ TCelular gere_celular(int ind) {
 }
 
 void mostre_cel(TCelular cel) {
-    imprime(FMT_COMPILE("({}) 9 {:04}-{:04} {:<5}"), campo(cel.ddd), cel.prefixo, cel.numero,
-            campo(cel.operadora));
+    imprime(FMT_COMPILE("{} {:<5}"), cel, campo(cel.operadora));
 }
 
 int cmp_celular(const void* a, const void* b) {

@@ -21,19 +21,6 @@ constexpr TCelular sem_linha{{}, "00", 0, 0, ""};
 // Shown for a bill whose caller is not in the register.
 constexpr TCliente sem_cliente{};
 
-// The 10th of the month after the one `dat` falls in.
-TData vencimento_de(TData dat) {
-    TData v = dat;
-    v.dia = 10;
-    if (dat.mes + 1 > 12) {
-        v.mes = 1;
-        v.ano = static_cast<std::int16_t>(dat.ano + 1);
-    } else {
-        v.mes = static_cast<std::int8_t>(dat.mes + 1);
-    }
-    return v;
-}
-
 void mostre_cabecalho(std::int8_t mes, std::int16_t ano, const TCliente& cli) {
     const Campo nome = (mes >= 0 && mes <= 12) ? campo(nome_mes[mes]) : Campo{};
     imprime(FMT_COMPILE("\n"
@@ -47,8 +34,7 @@ void mostre_cabecalho(std::int8_t mes, std::int16_t ano, const TCliente& cli) {
 }
 
 void mostre_linha(const TChamada& cha, const TCelular& cel, std::int32_t ns, float tarifa) {
-    imprime(FMT_COMPILE("({}) 9 {:04}-{:04} {}  {:4} {:6.2f}\n"), campo(cel.ddd), cel.prefixo,
-            cel.numero, cha.ini, ns, tarifa);
+    imprime(FMT_COMPILE("{} {}  {:4} {:6.2f}\n"), cel, cha.ini, ns, tarifa);
 }
 
 void mostre_rodape(std::int64_t tempo_total, float tarifa_total, TData vencimento) {
@@ -70,31 +56,60 @@ float tarifa_chamada(std::int32_t ns) {
     return static_cast<float>(minimo + blocos * static_cast<double>(tps));
 }
 
+TData vencimento_de(TData dat) {
+    TData v = dat;
+    v.dia = 10;
+    if (dat.mes + 1 > 12) {
+        v.mes = 1;
+        v.ano = static_cast<std::int16_t>(dat.ano + 1);
+    } else {
+        v.mes = static_cast<std::int8_t>(dat.mes + 1);
+    }
+    return v;
+}
+
+std::int32_t fim_da_conta(const TLisCha* li_ch, std::int32_t i) {
+    const std::int32_t num_cha = std::clamp(li_ch->num_cha, 0, capacidade_lis_cha);
+    const TChamada& primeira = li_ch->chamadas[i];
+    std::int32_t j = i + 1;
+    while (j < num_cha && li_ch->chamadas[j].cod_cli_ori == primeira.cod_cli_ori &&
+           li_ch->chamadas[j].ini.dat.mes == primeira.ini.dat.mes)
+        ++j;
+    return j;
+}
+
+const TCliente& cliente_da_conta(const TLisCli* lis_cli, std::uint32_t cod) {
+    const int i = busca_cliente(lis_cli, static_cast<int>(cod));
+    return i < 0 ? sem_cliente : lis_cli->clientes[i];
+}
+
+const TCelular& linha_chamada(const TLisCel* lis_cel, std::uint32_t cod) {
+    const int i = busca_celular(*lis_cel, static_cast<int>(cod));
+    return i < 0 ? sem_linha : lis_cel->celulares[i];
+}
+
+void SomaConta::soma(const TChamada& cha, std::int32_t ns, float tarifa) {
+    ++chamadas;
+    tempo_total += ns;
+    tarifa_total += tarifa;
+    vencimento = vencimento_de(cha.ini.dat);
+}
+
 void mostre_contas(const TLisCli* lis_cli, const TLisCel* lis_cel, const TLisCha* li_ch) {
     const std::int32_t num_cha = std::clamp(li_ch->num_cha, 0, capacidade_lis_cha);
-    std::int32_t i = 0;
-    while (i < num_cha) {
+    for (std::int32_t i = 0, fim = 0; i < num_cha; i = fim) {
+        fim = fim_da_conta(li_ch, i);
         const TChamada& primeira = li_ch->chamadas[i];
-        const std::uint32_t ori = primeira.cod_cli_ori;
-        const std::int8_t mes = primeira.ini.dat.mes;
-        const int cli = busca_cliente(lis_cli, static_cast<int>(ori));
-        mostre_cabecalho(mes, primeira.ini.dat.ano, cli < 0 ? sem_cliente : lis_cli->clientes[cli]);
-
-        std::int64_t tempo_total = 0;  // wide enough for any list a caller builds
-        float tarifa_total = 0.0F;
-        TData vencimento{};
-        for (; i < num_cha && li_ch->chamadas[i].cod_cli_ori == ori &&
-               li_ch->chamadas[i].ini.dat.mes == mes;
-             ++i) {
-            const TChamada& cha = li_ch->chamadas[i];
-            vencimento = vencimento_de(cha.ini.dat);
-            const int cel = busca_celular(*lis_cel, static_cast<int>(cha.cod_cli_des));
+        mostre_cabecalho(primeira.ini.dat.mes, primeira.ini.dat.ano,
+                         cliente_da_conta(lis_cli, primeira.cod_cli_ori));
+        SomaConta soma;
+        for (std::int32_t k = i; k < fim; ++k) {
+            const TChamada& cha = li_ch->chamadas[k];
             const std::int32_t ns = num_seg(cha.ini, cha.fim);
-            tempo_total += ns;
             const float tarifa = tarifa_chamada(ns);
-            tarifa_total += tarifa;
-            mostre_linha(cha, cel < 0 ? sem_linha : lis_cel->celulares[cel], ns, tarifa);
+            soma.soma(cha, ns, tarifa);
+            mostre_linha(cha, linha_chamada(lis_cel, cha.cod_cli_des), ns, tarifa);
         }
-        mostre_rodape(tempo_total, tarifa_total, vencimento);
+        mostre_rodape(soma.tempo_total, soma.tarifa_total, soma.vencimento);
     }
 }

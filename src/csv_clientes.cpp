@@ -75,21 +75,17 @@ int nenhum_espaco(unsigned char) {
     return 0;
 }
 
-bool precisa_de_aspas(std::string_view s) {
-    return s.find_first_of(",\"\r\n") != std::string_view::npos;
-}
+}  // namespace
 
-void acrescenta_campo(std::string& out, std::string_view s) {
-    if (!precisa_de_aspas(s)) {
-        out += s;
+void acrescenta_campo_csv(std::string& linha, std::string_view campo) {
+    if (campo.find_first_of(",\"\r\n") == std::string_view::npos) {
+        linha += campo;
         return;
     }
-    std::string q(s.size() * 2 + 2, '\0');
-    q.resize(csv_write(q.data(), q.size(), s.data(), s.size()));
-    out += q;
+    std::string q(campo.size() * 2 + 2, '\0');
+    q.resize(csv_write(q.data(), q.size(), campo.data(), campo.size()));
+    linha += q;
 }
-
-}  // namespace
 
 StatusCsv decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc) {
     lc->ncl = 0;
@@ -131,7 +127,7 @@ std::string codifica_csv_clientes(const TLisCli* lc) {
              {std::string_view(cl.nome, ::strnlen(cl.nome, sizeof cl.nome)),
               std::string_view(cl.endereco, ::strnlen(cl.endereco, sizeof cl.endereco))}) {
             out += ',';
-            acrescenta_campo(out, texto_utf8(campo));
+            acrescenta_campo_csv(out, texto_utf8(campo));
         }
         out += '\n';
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "cliente.h"
 #include "codigo850.h"
@@ -38,5 +39,8 @@ inline constexpr const char* cabecalho_csv_clientes = "codigo,nome,endereco";
 StatusCsv decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc);
 // The register as CSV, header first, LF line ends.
 std::string codifica_csv_clientes(const TLisCli* lc);
+// Appends one field as RFC 4180 writes it: enclosed in quotes, with quotes doubled, only when
+// it holds a comma, a quote or a line break.
+void acrescenta_campo_csv(std::string& linha, std::string_view campo);
 // What is wrong, without the line: "nome com caractere fora do codigo 850".
 std::string descreve_erro_csv(StatusCsv st);

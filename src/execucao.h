@@ -1,11 +1,24 @@
 #pragma once
 // A billing run after the random generator has been seeded.
 
+#include "celular.h"
 #include "cliente.h"
+#include "lista_chamadas.h"
 
-// Loads the customers from `arquivo`, builds the five lines, generates and sorts 200 calls,
-// prints them, waits for one key on standard input and prints the bills.
-// When the register cannot serve a run it prints nothing and returns why. When standard output
-// has already failed by the wait, it neither waits nor bills; the caller finds the failure on
-// the stream.
+// Every list of a run, for the whole run.
+struct Execucao {
+    TLisCli lis_cli;
+    TLisCel lis_cel;
+    TLisCha li_ch;
+};
+
+// The run up to its printing: loads the customers from `arquivo` and checks them, builds the
+// five lines, generates 200 calls and sorts them by caller and start. What it draws from the
+// generator, and in what order, is the run's.
+StatusCli prepara_execucao(const char* arquivo, Execucao* e);
+
+// The whole run: prepara_execucao, then the call list, a wait for one key on standard input and
+// the bills. When the register cannot serve a run it prints nothing and returns why. When
+// standard output has already failed by the wait, it neither waits nor bills; the caller finds
+// the failure on the stream.
 StatusCli executa(const char* arquivo);

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "celular.h"
 #include "chamada.h"
 #include "cliente.h"
 #include "datahora.h"
@@ -105,6 +106,16 @@ struct fmt::formatter<TDataHora> : SemEspecificacao {
     }
 };
 
+// A line's number as bills show it: "(85) 9 8877-4123".
+template <>
+struct fmt::formatter<TCelular> : SemEspecificacao {
+    template <typename Contexto>
+    auto format(const TCelular& c, Contexto& ctx) const {
+        return fmt::format_to(ctx.out(), FMT_COMPILE("({}) 9 {:04}-{:04}"), campo(c.ddd), c.prefixo,
+                              c.numero);
+    }
+};
+
 // A customer in columns: "%03u  %-25s  %-35s".
 template <>
 struct fmt::formatter<TCliente> : SemEspecificacao {
@@ -142,6 +153,8 @@ template <>
 inline constexpr std::size_t maximo<TData> = 16;
 template <>
 inline constexpr std::size_t maximo<TDataHora> = 31;
+template <>
+inline constexpr std::size_t maximo<TCelular> = 4 + tamanho_maximo_campo + 2 * 11;
 template <>
 inline constexpr std::size_t maximo<TCliente> = 11 + 2 + 2 * tamanho_maximo_campo + 2 + 25 + 35;
 template <>

@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
+#include <map>
 #include <optional>
+#include <sstream>
 
 #include "apoio.h"
 #include "caminhos.h"
@@ -442,6 +445,171 @@ TEST(ContacelClientes, ArquivosComoOSistemaOsTrata) {
     EXPECT_EQ(roda({f, "gerar", "5", longo + ".arq"}, pasta).status, 0);
     EXPECT_EQ(roda({f, "verificar", longo + ".arq"}, pasta).status, 0);
     EXPECT_EQ(temporarios(pasta), 0U);
+}
+
+// The fields of one CSV row, quotes undone (RFC 4180, one line).
+std::vector<std::string> campos_csv(std::string_view linha) {
+    std::vector<std::string> campos(1);
+    bool aspas = false;
+    for (std::size_t i = 0; i < linha.size(); ++i) {
+        const char c = linha[i];
+        if (aspas && c == '"' && i + 1 < linha.size() && linha[i + 1] == '"') {
+            campos.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            aspas = !aspas;
+        } else if (c == ',' && !aspas) {
+            campos.emplace_back();
+        } else {
+            campos.back() += c;
+        }
+    }
+    return campos;
+}
+
+std::vector<std::vector<std::string>> csv_de(const std::string& texto) {
+    std::vector<std::vector<std::string>> linhas;
+    std::istringstream in(texto);
+    for (std::string l; std::getline(in, l);)
+        linhas.push_back(campos_csv(l));
+    return linhas;
+}
+
+// "dd/mm/aaaa hh:mm:ss" as "aaaa-mm-dd hh:mm:ss".
+std::string iso(std::string_view br) {
+    return std::string(br.substr(6, 4)) + "-" + std::string(br.substr(3, 2)) + "-" +
+           std::string(br.substr(0, 2)) + std::string(br.substr(10));
+}
+
+std::time_t segundos(const std::string& iso) {
+    std::tm tm{};
+    ::strptime(iso.c_str(), "%Y-%m-%d %H:%M:%S", &tm);
+    return ::timegm(&tm);
+}
+
+// What contacel prints in the second `s`, its clock stopped there.
+std::string contacel_no_segundo(const PastaTemp& pasta, long s) {
+    ::setenv("CONTACEL_RELOGIO", std::to_string(s).c_str(), 1);
+    ::setenv("LD_PRELOAD", caminho_relogio_fixo, 1);
+    const Resultado r = roda({caminho_contacel}, pasta);
+    ::unsetenv("LD_PRELOAD");
+    EXPECT_EQ(r.status, 0) << r.erro;
+    return r.saida;
+}
+
+// For several seconds and registers, every field of every call and bill is what contacel
+// prints in that second; the end of a call is its start plus its duration.
+TEST(ContacelExportar, CadaCampoEOQueOProgramaImprime) {
+    const std::string especial = ArquivoClientes(5)
+                                     .registro(3, "Concei\x87\xC6o \"Z\", Jr.",
+                                               "Pra\x87"
+                                               "a \xA0, 1")
+                                     .registro(1, "Ana", "Rua A")
+                                     .registro(2, "Rui", "Rua B")
+                                     .registro(5, "Sara", "Rua C")
+                                     .registro(4, "Tiago", "Rua D")
+                                     .bytes();
+    const std::map<std::string, std::string> utf8{
+        {"Concei\x87\xC6o \"Z\", Jr.", "Concei\xC3\xA7\xC3\xA3o \"Z\", Jr."},
+        {"Pra\x87"
+         "a \xA0, 1",
+         "Pra\xC3\xA7"
+         "a \xC3\xA1, 1"}};
+    const auto em_utf8 = [&](const std::string& s) { return utf8.contains(s) ? utf8.at(s) : s; };
+    const std::string f = caminho_contacel_exportar;
+    for (const std::string& cadastro : {le(caminho_exemplo), especial}) {
+        for (const long s : {0L, 5L, 1512122400L, 1700000000L}) {
+            PastaTemp pasta;
+            grava(pasta / "clientes.arq", cadastro);
+            const std::string texto = contacel_no_segundo(pasta, s);
+            const std::string sem = std::to_string(s);
+            const auto chamadas = csv_de(roda({f, "chamadas", "--semente", sem}, pasta).saida);
+            const auto contas = csv_de(roda({f, "contas", "--semente", sem}, pasta).saida);
+            ASSERT_EQ(chamadas.size(), 201U);
+            EXPECT_EQ(chamadas[0],
+                      (std::vector<std::string>{"origem", "destino", "telefone_destino", "inicio",
+                                                "fim", "duracao", "valor"}));
+            std::istringstream in(texto);
+            std::string l;
+            for (std::size_t i = 1; i <= 200; ++i) {
+                std::getline(in, l);
+                const auto& c = chamadas[i];
+                EXPECT_EQ(std::stoi(c[0]), std::stoi(l.substr(0, 3)));
+                EXPECT_EQ(std::stoi(c[1]), std::stoi(l.substr(4, 3)));
+                EXPECT_EQ(c[3], iso(l.substr(9, 19)));
+                EXPECT_EQ(c[5], std::to_string(std::stoi(l.substr(29, 4))));
+                EXPECT_EQ(segundos(c[4]) - segundos(c[3]), std::stoi(c[5]));
+            }
+            // The bills follow the list's order: the k-th bill line is the k-th call.
+            std::size_t chamada = 1;
+            std::size_t conta = 0;
+            std::size_t na_conta = 0;
+            for (; std::getline(in, l);) {
+                if (l.starts_with("CONTA DE TELEFONIA CELULAR")) {
+                    const auto& c = contas.at(++conta);
+                    EXPECT_EQ(c[3], l.find("Novembro") != std::string::npos ? "11" : "12");
+                    EXPECT_EQ(c[4], l.substr(l.size() - 4));
+                    EXPECT_EQ(c[0], chamadas.at(chamada)[0]);
+                    na_conta = 0;
+                } else if (l.starts_with("Cliente:  ")) {
+                    EXPECT_EQ(contas[conta][1], em_utf8(l.substr(10)));
+                } else if (l.starts_with("Endere\x87o: ")) {
+                    EXPECT_EQ(contas[conta][2], em_utf8(l.substr(10)));
+                } else if (l.starts_with("(")) {
+                    const auto& c = chamadas.at(chamada++);
+                    EXPECT_EQ(c[2], l.substr(0, 16));
+                    EXPECT_EQ(c[3], iso(l.substr(17, 19)));
+                    EXPECT_EQ(c[5], std::to_string(std::stoi(l.substr(37, 5))));
+                    EXPECT_EQ(c[6], l.substr(l.rfind(' ') + 1));
+                    ++na_conta;
+                } else if (l.starts_with("          ") && !l.ends_with("------")) {
+                    std::istringstream t(l);
+                    std::string seg;
+                    std::string valor;
+                    t >> seg >> valor;
+                    EXPECT_EQ(contas[conta][5], std::to_string(na_conta));
+                    EXPECT_EQ(contas[conta][6], seg);
+                    EXPECT_EQ(contas[conta][7], valor);
+                } else if (l.starts_with("Vencimento:")) {
+                    EXPECT_EQ(contas[conta][8], iso(l.substr(11, 10)));
+                }
+            }
+            EXPECT_EQ(chamada, 201U);
+            EXPECT_EQ(conta + 1, contas.size());
+        }
+    }
+}
+
+TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_exportar;
+    grava(pasta / "quatro.arq", arquivo_valido(4).bytes());
+    grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {f},
+             {f, "faturas"},
+             {f, "contas", "--semente"},
+             {f, "contas", "--semente", "12x"},
+             {f, "contas", "--instante", "2017-02-29 10:00:00"},
+             {f, "contas", "--instante", "2017-12-01 10:00"},
+             {f, "contas", "--semente", "1", "--instante", "2017-12-01 10:00:00"},
+             {f, "chamadas", "--rapido"}}) {
+        const Resultado r = roda(args, pasta);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_NE(r.erro.find("\nuso: contacel-exportar"), std::string::npos) << args.back();
+        EXPECT_EQ(r.saida, "");
+    }
+    // The register is refused with the run's own reason.
+    Resultado r = roda({f, "contas", "--clientes", "quatro.arq"}, pasta);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.erro,
+              "contacel-exportar: quatro.arq: o cadastro tem 4 clientes; a execucao "
+              "precisa de pelo menos 5\n");
+    EXPECT_EQ(r.saida, "");
+    r = roda({f, "chamadas", "--semente", "1"}, pasta, "/dev/null", "/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.erro, "contacel-exportar: erro ao escrever na saida padrao\n");
+    EXPECT_EQ(roda({f, "--ajuda"}, pasta).status, 0);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,12 +27,12 @@
 #include "csv_clientes.h"
 #include "formato.h"
 #include "gravacao.h"
+#include "linha_de_comando.h"
 
 namespace {
 
 constexpr const char* programa = "contacel-clientes";
 constexpr int saida_erro = 1;
-constexpr int saida_uso = 2;
 
 constexpr std::string_view uso =
     "uso: contacel-clientes importar CSV [ARQUIVO] [--forcar]\n"
@@ -58,9 +57,7 @@ constexpr std::string_view uso =
     "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
 
 int erro_de_uso(const char* motivo) {
-    std::fprintf(stderr, "%s: %s\n%.*s", programa, motivo, static_cast<int>(uso.size()),
-                 uso.data());
-    return saida_uso;
+    return mostra_uso(programa, uso, motivo);
 }
 
 // One line on standard error: "contacel-clientes: ARQUIVO: what".
@@ -73,14 +70,6 @@ int falha(std::string_view arquivo, std::string_view motivo) {
 int falha_cli(const char* arquivo, StatusCli st) {
     relata_erro_cli(stderr, programa, arquivo, st);
     return saida_erro;
-}
-
-template <typename T>
-std::optional<T> numero(std::string_view s) {
-    T v{};
-    const auto [fim, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc{} || fim != s.data() + s.size()) return std::nullopt;
-    return v;
 }
 
 std::optional<std::uint32_t> codigo(std::string_view s) {
