@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +37,13 @@ inline TCliente cliente_de(std::uint32_t cod, std::string_view nome, std::string
     nome.copy(c.nome, sizeof c.nome - 1);
     endereco.copy(c.endereco, sizeof c.endereco - 1);
     return c;
+}
+
+// A customer as the listings show one, by the C library's printf.
+inline std::string linha_de_cliente(const TCliente& c) {
+    std::array<char, 256> b{};
+    std::snprintf(b.data(), b.size(), "%03u  %-25s  %-35s", c.cod_cli, c.nome, c.endereco);
+    return b.data();
 }
 
 // A call of `segundos` seconds, its end stepped from its start.

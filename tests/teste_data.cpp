@@ -23,9 +23,7 @@ TEST(PassaUmDia, ValorEReferenciaDaoOMesmoDiaSeguinte) {
         {dt(28, 2, 1900), dt(1, 3, 1900)},    {dt(28, 2, 2000), dt(29, 2, 2000)},
     };
     for (const auto& [de, para] : casos) {
-        const TData arg = de;
-        EXPECT_EQ(campos(passa_um_dia(arg)), campos(para));
-        EXPECT_EQ(campos(arg), campos(de));
+        EXPECT_EQ(campos(passa_um_dia(de)), campos(para));
         TData ref = de;
         passa_um_dia_ref(&ref);
         EXPECT_EQ(campos(ref), campos(para));

@@ -37,12 +37,7 @@ TEST(Mais1Seg, CarregaPorTodosOsCamposEPelosAnosBissextos) {
         EXPECT_EQ(campos(mais_1_seg(c.de)), campos(c.para));
 }
 
-TEST(Mais1Seg, NaoMudaOArgumentoENaoLeForaDaTabelaDeMeses) {
-    const TDataHora d = dh(31, 12, 2017, 23, 59, 59);
-    const TDataHora copia = d;
-    static_cast<void>(mais_1_seg(d));
-    EXPECT_EQ(campos(d), campos(copia));
-
+TEST(Mais1Seg, NaoLeForaDaTabelaDeMeses) {
     // Months that are no month take length 0: the day carries into the month.
     EXPECT_EQ(campos(mais_1_seg(dh(5, 0, 2017, 23, 59, 59))), campos(dh(1, 1, 2017, 0, 0, 0)));
     EXPECT_EQ(campos(mais_1_seg(dh(5, 13, 2017, 23, 59, 59))), campos(dh(1, 1, 2018, 0, 0, 0)));
