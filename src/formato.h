@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <iterator>
 #include <string_view>
+#include <type_traits>
 
 #include "celular.h"
 #include "chamada.h"
@@ -76,7 +77,7 @@ struct fmt::formatter<Campo> {
     }
 };
 
-// The records are printed whole, with no format spec of their own.
+// The records are printed whole, with no format options of their own.
 struct SemEspecificacao {
     constexpr auto parse(fmt::format_parse_context& ctx) { return ctx.begin(); }
 };
@@ -141,8 +142,9 @@ struct fmt::formatter<TChamada> : SemEspecificacao {
 
 // The most bytes a value of each printed type can take, before padding: an integer with its sign,
 // any float with two decimals, a text field, and the records printed whole.
+// Any other type has no known bound and is refused at compile time.
 template <typename T>
-inline constexpr std::size_t maximo = 20;
+inline constexpr std::size_t maximo = std::is_integral_v<T> ? 20 : 0;
 template <>
 inline constexpr std::size_t maximo<float> = 48;
 template <>
@@ -160,13 +162,38 @@ inline constexpr std::size_t maximo<TCliente> = 11 + 2 + 2 * tamanho_maximo_camp
 template <>
 inline constexpr std::size_t maximo<TChamada> = 3 * 11 + 31 + 12;
 
+// The blanks a format string can add: the sum of the widths of its fields ("{:<25}", "{1:>15}",
+// "{:6.2f}", ...), each of which pads a shorter value up to that many bytes.
+constexpr std::size_t soma_das_larguras(std::string_view f) {
+    std::size_t soma = 0;
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        if (f[i] != '{') continue;
+        const std::size_t fim = f.find('}', i);
+        const std::size_t dois_pontos = f.find(':', i);
+        if (dois_pontos < fim) {
+            std::size_t j = dois_pontos + 1;
+            while (j < fim && (f[j] == '<' || f[j] == '>' || f[j] == '^' || f[j] == '0'))
+                ++j;
+            std::size_t largura = 0;
+            for (; j < fim && f[j] >= '0' && f[j] <= '9'; ++j)
+                largura = largura * 10 + static_cast<std::size_t>(f[j] - '0');
+            soma += largura;
+        }
+        i = fim;
+    }
+    return soma;
+}
+
 // Formats one printed piece on the stack and writes it to standard output at once. The buffer
-// holds the longest text the format string and its arguments can make: the literal text, each
-// argument's longest value, and up to 99 blanks of padding for each (no width has three digits).
+// holds the longest text the format string and its arguments can make: its literal text, each
+// argument's longest value and every blank its widths can add.
 template <typename Formato, typename... Args>
 void imprime(const Formato& formato, const Args&... args) {
-    constexpr std::size_t literal = fmt::basic_string_view<char>(Formato{}).size();
-    constexpr std::size_t limite = literal + ((maximo<Args> + 99) + ... + 0);
+    static_assert(((maximo<Args> > 0) && ...), "um argumento sem tamanho maximo conhecido");
+    constexpr fmt::string_view f(Formato{});
+    constexpr std::string_view texto{f.data(), f.size()};
+    constexpr std::size_t limite =
+        texto.size() + soma_das_larguras(texto) + (maximo<Args> + ... + 0);
     std::array<char, limite> buf;
     const char* fim = fmt::format_to(buf.data(), formato, args...);
     std::fwrite(buf.data(), 1, static_cast<std::size_t>(fim - buf.data()), stdout);
