@@ -88,11 +88,14 @@ const TCelular& linha_chamada(const TLisCel* lis_cel, std::uint32_t cod) {
     return i < 0 ? sem_linha : lis_cel->celulares[i];
 }
 
-void SomaConta::soma(const TChamada& cha, std::int32_t ns, float tarifa) {
+SomaConta::Parcela SomaConta::soma(const TChamada& cha) {
+    const std::int32_t ns = num_seg(cha.ini, cha.fim);
+    const float tarifa = tarifa_chamada(ns);
     ++chamadas;
     tempo_total += ns;
     tarifa_total += tarifa;
     vencimento = vencimento_de(cha.ini.dat);
+    return {ns, tarifa};
 }
 
 void mostre_contas(const TLisCli* lis_cli, const TLisCel* lis_cel, const TLisCha* li_ch) {
@@ -105,9 +108,7 @@ void mostre_contas(const TLisCli* lis_cli, const TLisCel* lis_cel, const TLisCha
         SomaConta soma;
         for (std::int32_t k = i; k < fim; ++k) {
             const TChamada& cha = li_ch->chamadas[k];
-            const std::int32_t ns = num_seg(cha.ini, cha.fim);
-            const float tarifa = tarifa_chamada(ns);
-            soma.soma(cha, ns, tarifa);
+            const auto [ns, tarifa] = soma.soma(cha);
             mostre_linha(cha, linha_chamada(lis_cel, cha.cod_cli_des), ns, tarifa);
         }
         mostre_rodape(soma.tempo_total, soma.tarifa_total, soma.vencimento);

@@ -27,7 +27,12 @@ struct SomaConta {
     std::int64_t tempo_total = 0;
     float tarifa_total = 0.0F;
     TData vencimento{};
-    void soma(const TChamada& cha, std::int32_t ns, float tarifa);
+    // What one call adds: its seconds, counted again from start and end, and its charge.
+    struct Parcela {
+        std::int32_t ns;
+        float tarifa;
+    };
+    Parcela soma(const TChamada& cha);
 };
 
 // Prints the bills of `li_ch`, which must be sorted by caller and start. A customer or line that

@@ -46,10 +46,9 @@ struct Leitura {
 
     void cliente() {
         TCliente cl{};
-        const std::string& cod = campos[0];
-        const auto [fim, ec] = std::from_chars(cod.data(), cod.data() + cod.size(), cl.cod_cli);
-        if (cod.empty() || ec != std::errc{} || fim != cod.data() + cod.size() || cl.cod_cli == 0)
-            return falha(ErroCsv::codigo_invalido);
+        const std::optional<std::uint32_t> cod = le_codigo(campos[0]);
+        if (!cod) return falha(ErroCsv::codigo_invalido);
+        cl.cod_cli = *cod;
         if (busca_cliente(lc, static_cast<int>(cl.cod_cli)) >= 0)
             return falha(ErroCsv::codigo_repetido);
         if (const ErroTexto e = texto_850(campos[1], cl.nome); e != ErroTexto::nenhum)
@@ -76,6 +75,18 @@ int nenhum_espaco(unsigned char) {
 }
 
 }  // namespace
+
+std::optional<std::uint32_t> le_codigo(std::string_view texto) {
+    std::uint32_t cod = 0;
+    const auto [fim, ec] = std::from_chars(texto.data(), texto.data() + texto.size(), cod);
+    if (texto.empty() || ec != std::errc{} || fim != texto.data() + texto.size() || cod == 0)
+        return std::nullopt;
+    return cod;
+}
+
+void acrescenta_texto_csv(std::string& linha, const char (&texto)[sizeof(TCliente::nome)]) {
+    acrescenta_campo_csv(linha, texto_utf8({texto, ::strnlen(texto, sizeof texto)}));
+}
 
 void acrescenta_campo_csv(std::string& linha, std::string_view campo) {
     if (campo.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -123,12 +134,10 @@ std::string codifica_csv_clientes(const TLisCli* lc) {
     for (std::uint32_t i = 0; i < n; ++i) {
         const TCliente& cl = lc->clientes[i];
         out += std::to_string(cl.cod_cli);
-        for (const auto& campo :
-             {std::string_view(cl.nome, ::strnlen(cl.nome, sizeof cl.nome)),
-              std::string_view(cl.endereco, ::strnlen(cl.endereco, sizeof cl.endereco))}) {
-            out += ',';
-            acrescenta_campo_csv(out, texto_utf8(campo));
-        }
+        out += ',';
+        acrescenta_texto_csv(out, cl.nome);
+        out += ',';
+        acrescenta_texto_csv(out, cl.endereco);
         out += '\n';
     }
     return out;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,6 +40,10 @@ inline constexpr const char* cabecalho_csv_clientes = "codigo,nome,endereco";
 StatusCsv decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc);
 // The register as CSV, header first, LF line ends.
 std::string codifica_csv_clientes(const TLisCli* lc);
+// A customer code: a whole number from 1 to 4294967295, nothing before or after it.
+std::optional<std::uint32_t> le_codigo(std::string_view texto);
+// Appends a customer's text field (code page 850) in UTF-8, as acrescenta_campo_csv writes it.
+void acrescenta_texto_csv(std::string& linha, const char (&texto)[sizeof(TCliente::nome)]);
 // Appends one field as RFC 4180 writes it: enclosed in quotes, with quotes doubled, only when
 // it holds a comma, a quote or a line break.
 void acrescenta_campo_csv(std::string& linha, std::string_view campo);

@@ -3,10 +3,6 @@
 // Every change is made under a lock on the register's folder, in a whole new file that takes
 // the register's name only once it is complete: the run never reads half a register.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -14,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <optional>
 #include <span>
@@ -72,11 +67,6 @@ int falha_cli(const char* arquivo, StatusCli st) {
     return saida_erro;
 }
 
-std::optional<std::uint32_t> codigo(std::string_view s) {
-    const auto c = numero<std::uint32_t>(s);
-    return c && *c != 0 ? c : std::nullopt;
-}
-
 // The words of a command: its options (with the value of those that take one) and the rest.
 struct Palavras {
     std::vector<std::string_view> posicionais;
@@ -122,37 +112,50 @@ std::optional<std::string> le_arquivo(const std::string& caminho) {
     return s;
 }
 
+// The line for a write that failed with errno `e`.
+int falha_gravacao(const std::string& nome, int e) {
+    if (e == EEXIST) return falha(nome, "o arquivo ja existe (use --forcar para substitui-lo)");
+    return falha(nome, std::string("erro ao gravar: ") + std::strerror(e));
+}
+
+// Runs `faz` on the file `nome` stands for (a link's target), under the lock on its folder.
+template <typename F>
+int sob_trava(const std::string& nome, F&& faz) {
+    const std::string arquivo = destino_real(nome.c_str());
+    const TravaDePasta trava(arquivo);
+    if (trava.erro() != 0) return falha(nome, std::strerror(trava.erro()));
+    return faz(arquivo);
+}
+
 // Writes `lc` as the register `arquivo`, under the lock already held.
-int grava_cadastro(const std::string& arquivo, const TLisCli& lc, ModoGravacao modo) {
+int grava_cadastro(const std::string& nome, const std::string& arquivo, const TLisCli& lc,
+                   ModoGravacao modo) {
     std::array<std::byte, tamanho_maximo_arq> bytes{};
     const std::size_t n = codifica_lis_cli(&lc, bytes);
     const int e = grava_arquivo(arquivo, std::span(bytes).first(n), modo);
-    if (e == EEXIST) return falha(arquivo, "o arquivo ja existe (use --forcar para substitui-lo)");
-    if (e != 0) return falha(arquivo, std::string("erro ao gravar: ") + std::strerror(e));
-    return EXIT_SUCCESS;
+    return e == 0 ? EXIT_SUCCESS : falha_gravacao(nome, e);
 }
 
 // Writes a whole new register, refusing to replace one unless `forcar`.
 int grava_novo(const std::string& nome, const TLisCli& lc, bool forcar) {
-    const std::string arquivo = destino_real(nome.c_str());
-    const TravaDePasta trava(arquivo);
-    if (trava.erro() != 0) return falha(nome, std::strerror(trava.erro()));
-    return grava_cadastro(arquivo, lc, forcar ? ModoGravacao::substitui : ModoGravacao::novo);
+    return sob_trava(nome, [&](const std::string& arquivo) {
+        return grava_cadastro(nome, arquivo, lc,
+                              forcar ? ModoGravacao::substitui : ModoGravacao::novo);
+    });
 }
 
 // Reads the register, changes it with `muda` and writes it back, all under the lock. A register
 // that does not exist is an empty one when `cria`.
-int altera(const std::string& nome, bool cria,
-           const std::function<std::optional<std::string>(TLisCli&)>& muda) {
-    const std::string arquivo = destino_real(nome.c_str());
-    const TravaDePasta trava(arquivo);
-    if (trava.erro() != 0) return falha(nome, std::strerror(trava.erro()));
-    TLisCli lc{};
-    if (const StatusCli st = le_lis_cli_de(arquivo.c_str(), &lc); !st.ok()) {
-        if (!(cria && st.erro == ErroCli::inexistente)) return falha_cli(nome.c_str(), st);
-    }
-    if (const auto erro = muda(lc)) return falha(nome, *erro);
-    return grava_cadastro(arquivo, lc, ModoGravacao::substitui);
+template <typename F>
+int altera(const std::string& nome, bool cria, F&& muda) {
+    return sob_trava(nome, [&](const std::string& arquivo) {
+        TLisCli lc{};
+        if (const StatusCli st = le_lis_cli_de(arquivo.c_str(), &lc); !st.ok()) {
+            if (!(cria && st.erro == ErroCli::inexistente)) return falha_cli(nome.c_str(), st);
+        }
+        if (const std::optional<std::string> erro = muda(lc)) return falha(nome, *erro);
+        return grava_cadastro(nome, arquivo, lc, ModoGravacao::substitui);
+    });
 }
 
 std::optional<std::string> texto(std::string_view utf8, const char* campo,
@@ -197,12 +200,11 @@ int exportar(std::span<char*> args) {
         std::fwrite(csv.data(), 1, csv.size(), stdout);
         return EXIT_SUCCESS;
     }
-    const std::string real = destino_real(destino.c_str());
-    const TravaDePasta trava(real);
-    if (trava.erro() != 0) return falha(destino, std::strerror(trava.erro()));
-    const int e = grava_arquivo(real, std::as_bytes(std::span(csv)), ModoGravacao::substitui);
-    if (e != 0) return falha(destino, std::string("erro ao gravar: ") + std::strerror(e));
-    return EXIT_SUCCESS;
+    return sob_trava(destino, [&](const std::string& arquivo) {
+        const int e =
+            grava_arquivo(arquivo, std::as_bytes(std::span(csv)), ModoGravacao::substitui);
+        return e == 0 ? EXIT_SUCCESS : falha_gravacao(destino, e);
+    });
 }
 
 int incluir(std::span<char*> args) {
@@ -210,7 +212,7 @@ int incluir(std::span<char*> args) {
     if (p.erro != nullptr) return erro_de_uso(p.erro);
     if (p.posicionais.size() < 3 || p.posicionais.size() > 4)
         return erro_de_uso("incluir CODIGO NOME ENDERECO [ARQUIVO]");
-    const auto cod = codigo(p.posicionais[0]);
+    const auto cod = le_codigo(p.posicionais[0]);
     if (!cod) return erro_de_uso("CODIGO deve ser um numero de 1 a 4294967295");
     return altera(p.arquivo(3), true, [&](TLisCli& lc) -> std::optional<std::string> {
         TCliente cl{};
@@ -232,7 +234,7 @@ int alterar(std::span<char*> args) {
     const auto endereco = p.opcao("--endereco");
     if (p.posicionais.empty() || p.posicionais.size() > 2 || (!nome && !endereco))
         return erro_de_uso("alterar CODIGO [--nome NOME] [--endereco ENDERECO] [ARQUIVO]");
-    const auto cod = codigo(p.posicionais[0]);
+    const auto cod = le_codigo(p.posicionais[0]);
     if (!cod) return erro_de_uso("CODIGO deve ser um numero de 1 a 4294967295");
     return altera(p.arquivo(1), false, [&](TLisCli& lc) -> std::optional<std::string> {
         const int i = busca_cliente(&lc, static_cast<int>(*cod));
@@ -252,7 +254,7 @@ int excluir(std::span<char*> args) {
     if (p.erro != nullptr) return erro_de_uso(p.erro);
     if (p.posicionais.empty() || p.posicionais.size() > 2)
         return erro_de_uso("excluir CODIGO [ARQUIVO]");
-    const auto cod = codigo(p.posicionais[0]);
+    const auto cod = le_codigo(p.posicionais[0]);
     if (!cod) return erro_de_uso("CODIGO deve ser um numero de 1 a 4294967295");
     return altera(p.arquivo(1), false, [&](TLisCli& lc) -> std::optional<std::string> {
         const int i = busca_cliente(&lc, static_cast<int>(*cod));

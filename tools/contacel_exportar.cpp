@@ -100,16 +100,13 @@ void exporta_contas(const Execucao& e) {
         fim = fim_da_conta(&e.li_ch, i);
         const TChamada& primeira = e.li_ch.chamadas[i];
         SomaConta soma;
-        for (std::int32_t k = i; k < fim; ++k) {
-            const TChamada& cha = e.li_ch.chamadas[k];
-            const std::int32_t ns = num_seg(cha.ini, cha.fim);
-            soma.soma(cha, ns, tarifa_chamada(ns));
-        }
+        for (std::int32_t k = i; k < fim; ++k)
+            soma.soma(e.li_ch.chamadas[k]);
         const TCliente& cli = cliente_da_conta(&e.lis_cli, primeira.cod_cli_ori);
         std::string linha = std::to_string(primeira.cod_cli_ori) + ",";
-        acrescenta_campo_csv(linha, texto_utf8(campo(cli.nome).texto()));
+        acrescenta_texto_csv(linha, cli.nome);
         linha += ',';
-        acrescenta_campo_csv(linha, texto_utf8(campo(cli.endereco).texto()));
+        acrescenta_texto_csv(linha, cli.endereco);
         linha += fmt::format(FMT_COMPILE(",{},{},{},{},{:.2f},{}\n"), primeira.ini.dat.mes,
                              primeira.ini.dat.ano, soma.chamadas, soma.tempo_total,
                              soma.tarifa_total, data_iso(soma.vencimento));
