@@ -68,16 +68,6 @@ TData vencimento_de(TData dat) {
     return v;
 }
 
-std::int32_t fim_da_conta(const TLisCha* li_ch, std::int32_t i) {
-    const std::int32_t num_cha = std::clamp(li_ch->num_cha, 0, capacidade_lis_cha);
-    const TChamada& primeira = li_ch->chamadas[i];
-    std::int32_t j = i + 1;
-    while (j < num_cha && li_ch->chamadas[j].cod_cli_ori == primeira.cod_cli_ori &&
-           li_ch->chamadas[j].ini.dat.mes == primeira.ini.dat.mes)
-        ++j;
-    return j;
-}
-
 const TCliente& cliente_da_conta(const TLisCli* lis_cli, std::uint32_t cod) {
     const int i = busca_cliente(lis_cli, static_cast<int>(cod));
     return i < 0 ? sem_cliente : lis_cli->clientes[i];
@@ -88,7 +78,7 @@ const TCelular& linha_chamada(const TLisCel* lis_cel, std::uint32_t cod) {
     return i < 0 ? sem_linha : lis_cel->celulares[i];
 }
 
-SomaConta::Parcela SomaConta::soma(const TChamada& cha) {
+ParcelaConta SomaConta::soma(const TChamada& cha) {
     const std::int32_t ns = num_seg(cha.ini, cha.fim);
     const float tarifa = tarifa_chamada(ns);
     ++chamadas;
@@ -98,19 +88,29 @@ SomaConta::Parcela SomaConta::soma(const TChamada& cha) {
     return {ns, tarifa};
 }
 
-void mostre_contas(const TLisCli* lis_cli, const TLisCel* lis_cel, const TLisCha* li_ch) {
+Conta conta_em(const TLisCha* li_ch, std::int32_t inicio,
+               std::span<ParcelaConta, capacidade_lis_cha> parcelas) {
     const std::int32_t num_cha = std::clamp(li_ch->num_cha, 0, capacidade_lis_cha);
-    for (std::int32_t i = 0, fim = 0; i < num_cha; i = fim) {
-        fim = fim_da_conta(li_ch, i);
-        const TChamada& primeira = li_ch->chamadas[i];
-        mostre_cabecalho(primeira.ini.dat.mes, primeira.ini.dat.ano,
-                         cliente_da_conta(lis_cli, primeira.cod_cli_ori));
-        SomaConta soma;
-        for (std::int32_t k = i; k < fim; ++k) {
-            const TChamada& cha = li_ch->chamadas[k];
-            const auto [ns, tarifa] = soma.soma(cha);
-            mostre_linha(cha, linha_chamada(lis_cel, cha.cod_cli_des), ns, tarifa);
-        }
-        mostre_rodape(soma.tempo_total, soma.tarifa_total, soma.vencimento);
+    const TChamada& primeira = li_ch->chamadas[inicio];
+    Conta conta{inicio, inicio, primeira.cod_cli_ori, primeira.ini.dat.mes, primeira.ini.dat.ano,
+                {}};
+    while (conta.fim < num_cha && li_ch->chamadas[conta.fim].cod_cli_ori == conta.cod_cli &&
+           li_ch->chamadas[conta.fim].ini.dat.mes == conta.mes) {
+        parcelas[static_cast<std::size_t>(conta.fim - inicio)] =
+            conta.soma.soma(li_ch->chamadas[conta.fim]);
+        ++conta.fim;
     }
+    return conta;
+}
+
+void mostre_contas(const TLisCli* lis_cli, const TLisCel* lis_cel, const TLisCha* li_ch) {
+    para_cada_conta(li_ch, [&](const Conta& conta, std::span<const ParcelaConta> parcelas) {
+        mostre_cabecalho(conta.mes, conta.ano, cliente_da_conta(lis_cli, conta.cod_cli));
+        for (std::size_t k = 0; k < parcelas.size(); ++k) {
+            const TChamada& cha = li_ch->chamadas[conta.inicio + static_cast<std::int32_t>(k)];
+            mostre_linha(cha, linha_chamada(lis_cel, cha.cod_cli_des), parcelas[k].ns,
+                         parcelas[k].tarifa);
+        }
+        mostre_rodape(conta.soma.tempo_total, conta.soma.tarifa_total, conta.soma.vencimento);
+    });
 }

@@ -12,10 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "conta.h"
-#include "csv_clientes.h"
 #include "execucao.h"
-#include "formato.h"
+#include "exportacao.h"
 #include "linha_de_comando.h"
 
 namespace {
@@ -69,51 +67,6 @@ std::optional<std::time_t> instante(std::string_view s) {
     return t;
 }
 
-std::string data_iso(TData d) {
-    return fmt::format(FMT_COMPILE("{:04}-{:02}-{:02}"), d.ano, d.mes, d.dia);
-}
-
-std::string data_hora_iso(TDataHora dh) {
-    return fmt::format(FMT_COMPILE("{} {:02}:{:02}:{:02}"), data_iso(dh.dat), dh.hor.hor,
-                       dh.hor.min, dh.hor.seg);
-}
-
-void escreve(const std::string& linha) {
-    std::fwrite(linha.data(), 1, linha.size(), stdout);
-}
-
-void exporta_chamadas(const Execucao& e) {
-    escreve("origem,destino,telefone_destino,inicio,fim,duracao,valor\n");
-    for (std::int32_t i = 0; i < e.li_ch.num_cha; ++i) {
-        const TChamada& cha = e.li_ch.chamadas[i];
-        const std::int32_t ns = num_seg(cha.ini, cha.fim);
-        escreve(fmt::format(FMT_COMPILE("{},{},{},{},{},{},{:.2f}\n"), cha.cod_cli_ori,
-                            cha.cod_cli_des, linha_chamada(&e.lis_cel, cha.cod_cli_des),
-                            data_hora_iso(cha.ini), data_hora_iso(cha.fim), ns,
-                            tarifa_chamada(ns)));
-    }
-}
-
-void exporta_contas(const Execucao& e) {
-    escreve("cliente,nome,endereco,mes,ano,chamadas,duracao_total,valor_total,vencimento\n");
-    for (std::int32_t i = 0, fim = 0; i < e.li_ch.num_cha; i = fim) {
-        fim = fim_da_conta(&e.li_ch, i);
-        const TChamada& primeira = e.li_ch.chamadas[i];
-        SomaConta soma;
-        for (std::int32_t k = i; k < fim; ++k)
-            soma.soma(e.li_ch.chamadas[k]);
-        const TCliente& cli = cliente_da_conta(&e.lis_cli, primeira.cod_cli_ori);
-        std::string linha = std::to_string(primeira.cod_cli_ori) + ",";
-        acrescenta_texto_csv(linha, cli.nome);
-        linha += ',';
-        acrescenta_texto_csv(linha, cli.endereco);
-        linha += fmt::format(FMT_COMPILE(",{},{},{},{},{:.2f},{}\n"), primeira.ini.dat.mes,
-                             primeira.ini.dat.ano, soma.chamadas, soma.tempo_total,
-                             soma.tarifa_total, data_iso(soma.vencimento));
-        escreve(linha);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,9 +105,9 @@ int main(int argc, char** argv) {
         return EXIT_FAILURE;
     }
     if (oque == "chamadas")
-        exporta_chamadas(e);
+        exporta_chamadas(e, stdout);
     else
-        exporta_contas(e);
+        exporta_contas(e, stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
         return EXIT_FAILURE;

@@ -1,0 +1,11 @@
+#pragma once
+// A prepared run's calls and bills as CSV rows, with the figures contacel prints in that run.
+
+#include <cstdio>
+
+#include "execucao.h"
+
+// One row per call, in list order: both codes, the called line, start, end, seconds, charge.
+void exporta_chamadas(const Execucao& e, std::FILE* saida);
+// One row per bill, in the run's order: the customer, the month, the totals, the due date.
+void exporta_contas(const Execucao& e, std::FILE* saida);
