@@ -133,7 +133,7 @@ ResultadoInstante le_instante(std::string_view texto) {
     r.abreviacao[0] = antes.abreviacao;
     r.abreviacao[1] = depois.abreviacao;
     std::array<std::int64_t, 2> achados{};
-    int n = 0;
+    std::size_t n = 0;
     for (const long d : {antes.deslocamento, depois.deslocamento}) {
         const std::int64_t t = utc - d;
         const Local l = local_em(t);
