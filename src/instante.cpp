@@ -151,7 +151,14 @@ ResultadoInstante le_instante(std::string_view texto) {
 }
 
 std::string descreve_erro_instante(const ResultadoInstante& r) {
-    const std::string zona = r.zona.empty() ? "local" : r.zona;
+    // What was given, and the zone, are echoed within one line of plain ASCII.
+    const auto ascii = [](std::string t) {
+        for (char& ch : t)
+            if (ch < ' ' || ch > '~') ch = '?';
+        return t;
+    };
+    const std::string texto = ascii(r.texto);
+    const std::string zona = r.zona.empty() ? "local" : ascii(r.zona);
     const std::string antes =
         fmt::format("{} ({})", r.abreviacao[0], deslocamento_texto(r.deslocamento[0]));
     const std::string depois =
@@ -163,24 +170,24 @@ std::string descreve_erro_instante(const ResultadoInstante& r) {
             return fmt::format(
                 "instante \"{}\" invalido: use \"AAAA-MM-DD hh:mm:ss\", com ou sem "
                 "deslocamento (Z, +hh:mm, -hh:mm, +hhmm, -hhmm)",
-                r.texto);
+                texto);
         case ErroInstante::inexistente:
             return fmt::format("instante \"{}\" invalido: data, hora ou deslocamento inexistente",
-                               r.texto);
+                               texto);
         case ErroInstante::fora_do_time:
-            return fmt::format("instante \"{}\" fora do alcance do relogio do sistema", r.texto);
+            return fmt::format("instante \"{}\" fora do alcance do relogio do sistema", texto);
         case ErroInstante::pulado:
             return fmt::format(
                 "instante \"{}\" nao existe no fuso {}: o relogio pulou de {} para "
                 "{}; acrescente o deslocamento (ex.: \"{}{}\") ou use --semente",
-                r.texto, zona, antes, depois, r.texto, deslocamento_texto(r.deslocamento[0]));
+                texto, zona, antes, depois, texto, deslocamento_texto(r.deslocamento[0]));
         case ErroInstante::repetido:
             return fmt::format(
                 "instante \"{}\" ocorre duas vezes no fuso {}, em {} e em {}: "
                 "segundos {} e {}; acrescente o deslocamento (\"{}{}\" ou \"{}{}\") "
                 "ou use --semente",
-                r.texto, zona, antes, depois, r.segundo, r.segundo2, r.texto,
-                deslocamento_texto(r.deslocamento[0]), r.texto,
+                texto, zona, antes, depois, r.segundo, r.segundo2, texto,
+                deslocamento_texto(r.deslocamento[0]), texto,
                 deslocamento_texto(r.deslocamento[1]));
     }
     return {};

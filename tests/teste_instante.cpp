@@ -110,6 +110,10 @@ TEST(LeInstante, MensagemNomeiaOFusoOsSegundosEOQueFazer) {
               "instante \"2017-10-15 00:30:00\" nao existe no fuso America/Sao_Paulo: o relogio "
               "pulou de -03 (-03:00) para -02 (-02:00); acrescente o deslocamento (ex.: "
               "\"2017-10-15 00:30:00-03:00\") ou use --semente");
+    // What was given stays within one line of plain ASCII.
+    EXPECT_EQ(descreve_erro_instante(le_instante("2017-12-01\n10:00:00\xc3\xa7")),
+              "instante \"2017-12-01?10:00:00??\" invalido: use \"AAAA-MM-DD hh:mm:ss\", com ou "
+              "sem deslocamento (Z, +hh:mm, -hh:mm, +hhmm, -hhmm)");
 }
 
 }  // namespace
