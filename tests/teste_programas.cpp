@@ -594,19 +594,45 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
     const std::string f = caminho_contacel_exportar;
     grava(pasta / "quatro.arq", arquivo_valido(4).bytes());
     grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {f},
-             {f, "faturas"},
-             {f, "contas", "--semente"},
-             {f, "contas", "--semente", "12x"},
-             {f, "contas", "--instante", "2017-02-29 10:00:00"},
-             {f, "contas", "--instante", "2017-12-01 10:00"},
-             {f, "contas", "--semente", "1", "--instante", "2017-12-01 10:00:00"},
-             {f, "chamadas", "--rapido"}}) {
+    // Usage errors: the first line exactly; all but a refused instant go on with the usage.
+    const std::pair<std::vector<std::string>, std::string> usos[] = {
+        {{}, "falta o que exportar: chamadas ou contas"},
+        {{"faturass"}, "exporta-se chamadas, contas ou faturas"},
+        {{"contas", "--semente"}, "falta o valor de --semente"},
+        {{"contas", "--semente", "12x"}, "semente invalida"},
+        {{"contas", "--semente=1", "--semente", "1"}, "opcao repetida: --semente"},
+        {{"contas", "chamadas"}, "argumentos demais"},
+        {{"--ajuda", "contas"}, "argumentos demais"},
+        {{"contas", "--", "--semente"}, "argumentos demais"},
+        {{"chamadas", "--rapido"}, "opcao invalida: --rapido"},
+        {{"contas", "--semente", "1", "--instante", "2017-12-01 10:00:00"},
+         "--semente ou --instante, nao ambos"},
+        {{"contas", "--instante", "2017-02-29 10:00:00"},
+         "instante \"2017-02-29 10:00:00\" invalido"},
+    };
+    for (const auto& [palavras, motivo] : usos) {
+        std::vector<std::string> args{f};
+        args.insert(args.end(), palavras.begin(), palavras.end());
         const Resultado r = roda(args, pasta);
-        EXPECT_EQ(r.status, 2) << args.back();
-        EXPECT_NE(r.erro.find("\nuso: contacel-exportar"), std::string::npos) << args.back();
+        EXPECT_EQ(r.status, 2) << motivo;
+        EXPECT_TRUE(r.erro.starts_with("contacel-exportar: " + motivo)) << r.erro;
+        EXPECT_EQ(r.erro.find("\nuso: contacel-exportar") != std::string::npos,
+                  !motivo.starts_with("instante"))
+            << motivo;
         EXPECT_EQ(r.saida, "");
+    }
+    // Help and version on standard output, and a failure to write them is not success.
+    for (const std::string opcao : {"--ajuda", "--help", "-h", "--versao", "--version", "-V"}) {
+        const Resultado r = roda({f, opcao}, pasta);
+        EXPECT_EQ(r.status, 0) << opcao;
+        EXPECT_TRUE(r.saida.starts_with(opcao.find('V') != std::string::npos ||
+                                                opcao.find("vers") != std::string::npos
+                                            ? "contacel-exportar 1.1.0\n"
+                                            : "uso: contacel-exportar"))
+            << opcao;
+        const Resultado cheio = roda({f, opcao}, pasta, "/dev/null", "/dev/full");
+        EXPECT_EQ(cheio.status, 1) << opcao;
+        EXPECT_EQ(cheio.erro, "contacel-exportar: erro ao escrever na saida padrao\n");
     }
     // The register is refused with the run's own reason.
     Resultado r = roda({f, "contas", "--clientes", "quatro.arq"}, pasta);
@@ -618,7 +644,6 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
     r = roda({f, "chamadas", "--semente", "1"}, pasta, "/dev/null", "/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.erro, "contacel-exportar: erro ao escrever na saida padrao\n");
-    EXPECT_EQ(roda({f, "--ajuda"}, pasta).status, 0);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "execucao.h"
 #include "exportacao.h"
+#include "instante.h"
 #include "opcoes.h"
 #include "versao.h"
 
@@ -22,51 +23,15 @@ namespace {
 constexpr const char* programa = "contacel-exportar";
 
 constexpr std::string_view uso =
-    "uso: contacel-exportar chamadas [--semente S | --instante \"AAAA-MM-DD hh:mm:ss\"] "
+    "uso: contacel-exportar chamadas [--semente S | --instante \"AAAA-MM-DD hh:mm:ss[OFFSET]\"] "
     "[--clientes ARQUIVO]\n"
-    "     contacel-exportar contas   [--semente S | --instante \"AAAA-MM-DD hh:mm:ss\"] "
+    "     contacel-exportar contas   [--semente S | --instante \"AAAA-MM-DD hh:mm:ss[OFFSET]\"] "
     "[--clientes ARQUIVO]\n"
     "\n"
     "Escreve na saida padrao, em CSV (UTF-8), as chamadas ou as contas da execucao de contacel\n"
-    "iniciada no segundo dado: --semente S e a hora Unix S; --instante e a data e hora locais.\n"
+    "iniciada no segundo dado: --semente S e a hora Unix S; --instante e a data e hora\n"
+    "locais (de TZ), ou as de OFFSET (Z, +hh:mm, -hh:mm, +hhmm ou -hhmm) se dado.\n"
     "Sem nenhum dos dois, o segundo atual. ARQUIVO e o cadastro (clientes.arq se omitido).\n";
-
-// "AAAA-MM-DD hh:mm:ss" in the local time zone, as the run's clock reads it; a date or time
-// that does not exist is refused.
-std::optional<std::time_t> instante(std::string_view s) {
-    std::array<int, 6> v{};
-    constexpr std::string_view modelo = "0000-00-00 00:00:00";
-    if (s.size() != modelo.size()) return std::nullopt;
-    for (std::size_t i = 0, campo = 0; i < s.size(); ++i) {
-        if (modelo[i] != '0') {
-            if (s[i] != modelo[i]) return std::nullopt;
-            ++campo;
-        } else if (s[i] < '0' || s[i] > '9') {
-            return std::nullopt;
-        } else {
-            v[campo] = v[campo] * 10 + (s[i] - '0');
-        }
-    }
-    std::tm tm{};
-    tm.tm_year = v[0] - 1900;
-    tm.tm_mon = v[1] - 1;
-    tm.tm_mday = v[2];
-    tm.tm_hour = v[3];
-    tm.tm_min = v[4];
-    tm.tm_sec = v[5];
-    tm.tm_isdst = -1;
-    const std::tm pedido = tm;
-    const std::time_t t = std::mktime(&tm);
-    if (t == static_cast<std::time_t>(-1) || tm.tm_year != pedido.tm_year ||
-        tm.tm_mon != pedido.tm_mon || tm.tm_mday != pedido.tm_mday ||
-        tm.tm_hour != pedido.tm_hour || tm.tm_min != pedido.tm_min || tm.tm_sec != pedido.tm_sec)
-        return std::nullopt;
-    return t;
-}
-
-}  // namespace
-
-namespace {
 
 enum : std::size_t { ajuda, versao, semente, instante_op, clientes_op };
 constexpr std::array<Opcao, 5> opcoes{{{"ajuda", "help", 'h'},
@@ -94,7 +59,8 @@ int main(int argc, char** argv) {
     if (lc.operandos.empty()) return uso_errado("falta o que exportar: chamadas ou contas");
     if (lc.operandos.size() > 1) return uso_errado("argumentos demais");
     const std::string_view oque = lc.operandos[0];
-    if (oque != "chamadas" && oque != "contas") return uso_errado("exporta-se chamadas ou contas");
+    if (oque != "chamadas" && oque != "contas")
+        return uso_errado("exporta-se chamadas, contas ou faturas");
     if (lc.tem(semente) && lc.tem(instante_op))
         return uso_errado("--semente ou --instante, nao ambos");
 
@@ -103,8 +69,12 @@ int main(int argc, char** argv) {
         segundo = numero<std::time_t>(*lc.valores[semente]);
         if (!segundo) return uso_errado("semente invalida");
     } else if (lc.tem(instante_op)) {
-        segundo = instante(*lc.valores[instante_op]);
-        if (!segundo) return uso_errado("instante invalido");
+        const ResultadoInstante r = le_instante(*lc.valores[instante_op]);
+        if (r.erro != ErroInstante::nenhum) {
+            std::fprintf(stderr, "%s: %s\n", programa, descreve_erro_instante(r).c_str());
+            return saida_uso;
+        }
+        segundo = r.segundo;
     }
     const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
 
