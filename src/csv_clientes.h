@@ -42,6 +42,7 @@ struct StatusCsv {
     [[nodiscard]] constexpr bool ok() const { return erro == ErroCsv::nenhum; }
 };
 
+// The header row of the plain dialect.
 inline constexpr const char* cabecalho_csv_clientes = "codigo,nome,endereco";
 
 // Fills `lc` from the bytes of a CSV file in `codificacao` (an optional UTF-8 byte-order mark
