@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "formato.h"
+#include "impressao.h"
 
 namespace {
 

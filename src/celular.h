@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "cliente.h"
+#include "impressao.h"
 
 struct celular {
     TCliente cli;          // a copy of the owner
@@ -40,3 +41,15 @@ int cmp_celular(const void* a, const void* b);
 // Empties `lis` and gives table entry k to the customer at position k, for the first five
 // customers (fewer when the list holds fewer).
 void gere_lis_cel(const TLisCli* lc, TLisCel* lis);
+
+// A line's number as bills show it: "(85) 9 8877-4123".
+template <>
+struct fmt::formatter<TCelular> : SemEspecificacao {
+    template <typename Contexto>
+    auto format(const TCelular& c, Contexto& ctx) const {
+        return fmt::format_to(ctx.out(), FMT_COMPILE("({}) 9 {:04}-{:04}"), campo(c.ddd), c.prefixo,
+                              c.numero);
+    }
+};
+template <>
+inline constexpr std::size_t maximo<TCelular> = 4 + tamanho_maximo_campo + 2 * 11;

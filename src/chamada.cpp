@@ -1,8 +1,9 @@
 #include "chamada.h"
 
 #include <cstdlib>
+#include <limits>
 
-#include "formato.h"
+#include "impressao.h"
 
 TChamada gere_chamada() {
     const int ns = std::rand() % duracao_maxima + 1;
@@ -33,7 +34,12 @@ void mostre_chamada2(TChamada cha) {
 int cmp_chamada_ori(const void* a, const void* b) {
     const auto* ca = static_cast<const TChamada*>(a);
     const auto* cb = static_cast<const TChamada*>(b);
-    return static_cast<int>(ca->cod_cli_ori - cb->cod_cli_ori);
+    // The difference, as the other comparators give it, where an int holds it; its sign otherwise.
+    const std::int64_t d =
+        static_cast<std::int64_t>(ca->cod_cli_ori) - static_cast<std::int64_t>(cb->cod_cli_ori);
+    if (d > std::numeric_limits<int>::max()) return 1;
+    if (d < std::numeric_limits<int>::min()) return -1;
+    return static_cast<int>(d);
 }
 
 int cmp_chamada_ori_dat_hor(const void* a, const void* b) {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "formato.h"
+#include "impressao.h"
 
 void insere_cliente(TLisCli* lc, TCliente cl) {
     if (lc->ncl >= capacidade_lis_cli) return;

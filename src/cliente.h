@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <span>
 
+#include "impressao.h"
+
 struct cliente {
     std::uint32_t cod_cli;
     char nome[51];      // up to 50 bytes and a NUL, code page 850
@@ -83,3 +85,15 @@ void gere_endereco(char* ender);
 TCliente gere_cliente(unsigned cod);
 // Empties `lc` and fills it with `nc` random customers with the codes 1 to nc (at most 20).
 void gere_lis_cli(int nc, TLisCli* lc);
+
+// A customer in columns: "%03u  %-25s  %-35s".
+template <>
+struct fmt::formatter<TCliente> : SemEspecificacao {
+    template <typename Contexto>
+    auto format(const TCliente& c, Contexto& ctx) const {
+        return fmt::format_to(ctx.out(), FMT_COMPILE("{:03}  {:<25}  {:<35}"), c.cod_cli,
+                              campo(c.nome), campo(c.endereco));
+    }
+};
+template <>
+inline constexpr std::size_t maximo<TCliente> = 11 + 2 + 2 * tamanho_maximo_campo + 2 + 25 + 35;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "formato.h"
+#include "impressao.h"
 
 namespace {
 

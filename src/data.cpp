@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string_view>
 
-#include "formato.h"
+#include "impressao.h"
 
 std::int32_t e_bissexto(std::int32_t ano) {
     return ((ano % 4 == 0 && ano % 100 != 0) || ano % 400 == 0) ? 1 : 0;

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "impressao.h"
+
 struct data {
     std::int8_t dia;   // 1 to the length of the month
     std::int8_t mes;   // 1 to 12
@@ -59,3 +61,14 @@ std::uint32_t desde_1_1_1990(TData dat);
 std::int32_t dia_semana(TData dat);
 // The weekday's name, no line break.
 void dia_sem_ext(TData dat);
+
+// dd/mm/yyyy.
+template <>
+struct fmt::formatter<TData> : SemEspecificacao {
+    template <typename Contexto>
+    auto format(TData d, Contexto& ctx) const {
+        return fmt::format_to(ctx.out(), FMT_COMPILE("{:02}/{:02}/{}"), d.dia, d.mes, d.ano);
+    }
+};
+template <>
+inline constexpr std::size_t maximo<TData> = 16;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "formato.h"
+#include "impressao.h"
 
 TDataHora gere_data_hora() {
     TDataHora dh{};

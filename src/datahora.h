@@ -5,6 +5,7 @@
 
 #include "data.h"
 #include "hora.h"
+#include "impressao.h"
 
 struct data_hora {
     TData dat;
@@ -33,3 +34,14 @@ int cmp_data_hora(const void* a, const void* b);
 // Seconds from `dha` to `dhb`, counted one step of mais_1_seg at a time; 0 when `dha` is not
 // earlier. The count stops at the largest int32 value rather than overflow.
 std::int32_t num_seg(TDataHora dha, TDataHora dhb);
+
+// "dd/mm/yyyy hh:mm:ss".
+template <>
+struct fmt::formatter<TDataHora> : SemEspecificacao {
+    template <typename Contexto>
+    auto format(TDataHora dh, Contexto& ctx) const {
+        return fmt::format_to(ctx.out(), FMT_COMPILE("{} {}"), dh.dat, dh.hor);
+    }
+};
+template <>
+inline constexpr std::size_t maximo<TDataHora> = 31;

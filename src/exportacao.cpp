@@ -4,7 +4,7 @@
 
 #include "conta.h"
 #include "csv_clientes.h"
-#include "formato.h"
+#include "impressao.h"
 
 namespace {
 

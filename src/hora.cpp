@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "formato.h"
+#include "impressao.h"
 
 THora gere_hora() {
     THora h{};

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "impressao.h"
+
 struct hora {
     std::int8_t hor;  // 0 to 23
     std::int8_t min;  // 0 to 59
@@ -14,3 +16,14 @@ using THora = hora;
 THora gere_hora();
 // hh:mm:ss, no line break.
 void mostre_hora(THora h);
+
+// hh:mm:ss.
+template <>
+struct fmt::formatter<THora> : SemEspecificacao {
+    template <typename Contexto>
+    auto format(THora h, Contexto& ctx) const {
+        return fmt::format_to(ctx.out(), FMT_COMPILE("{:02}:{:02}:{:02}"), h.hor, h.min, h.seg);
+    }
+};
+template <>
+inline constexpr std::size_t maximo<THora> = 14;

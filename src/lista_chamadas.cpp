@@ -1,6 +1,6 @@
 #include "lista_chamadas.h"
 
-#include "formato.h"
+#include "impressao.h"
 
 void insere_chamada(TLisCha* lis, TChamada cha) {
     if (lis->num_cha < 0 || lis->num_cha >= capacidade_lis_cha) return;

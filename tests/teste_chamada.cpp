@@ -64,6 +64,14 @@ TEST(Comparadores, PorOrigemDepoisPorInicio) {
     EXPECT_LT(ori(chamada_de(2, 1, t, 1), chamada_de(5, 1, t, 1)), 0);
     EXPECT_GT(ori(chamada_de(5, 1, t, 1), chamada_de(2, 1, t, 1)), 0);
     EXPECT_EQ(ori(chamada_de(4, 1, t, 1), chamada_de(4, 2, t, 9)), 0);
+    // Codes beyond an int's reach still order as numbers; small ones keep their difference.
+    const std::tuple<std::uint32_t, std::uint32_t, int> codigos[] = {{5, 2, 3},
+                                                                     {1, 3000000000, -1},
+                                                                     {3000000000, 1, 1},
+                                                                     {0, UINT32_MAX, -1},
+                                                                     {UINT32_MAX, 0, 1}};
+    for (const auto& [a, b, r] : codigos)
+        EXPECT_EQ(ori(chamada_de(a, 1, t, 1), chamada_de(b, 1, t, 1)), r) << a << " " << b;
 
     EXPECT_LT(ori_dh(chamada_de(1, 2, dh(31, 12, 2017, 0, 0, 0), 1),
                      chamada_de(2, 1, dh(1, 11, 2017, 0, 0, 0), 1)),

@@ -11,6 +11,7 @@
 #include "apoio.h"
 #include "conta.h"
 #include "execucao.h"
+#include "impressao.h"
 
 namespace {
 
@@ -244,3 +245,15 @@ TEST(ExecucaoInteira, MesmaSementeMesmaSaida) {
 }
 
 }  // namespace
+
+TEST(Impressao, SoFormatosQueOBufferComporta) {
+    // Literal bytes plus every width; a fill character, a wider precision or a nested width
+    // cannot be bounded, so imprime refuses to compile with them.
+    const std::pair<std::string_view, std::size_t> casos[] = {
+        {"{} {}  {:4} {:6.2f}\n", 15}, {"{1:>15} de {2}{{}}\n", 22}, {"{:03}  {:<25}", 30},
+        {"{:*>40}\n", nao_entendido},  {"{:.3f}", nao_entendido},    {"{:{}}", nao_entendido},
+        {"{:+d}", nao_entendido},      {"{", nao_entendido},         {"}", nao_entendido},
+    };
+    for (const auto& [formato, acrescimo] : casos)
+        EXPECT_EQ(acrescimo_do_formato(formato), acrescimo) << formato;
+}

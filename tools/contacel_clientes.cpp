@@ -20,7 +20,7 @@
 #include "cliente.h"
 #include "codigo850.h"
 #include "csv_clientes.h"
-#include "formato.h"
+#include "impressao.h"
 #include "gravacao.h"
 #include "linha_de_comando.h"
 

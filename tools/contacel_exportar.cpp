@@ -14,7 +14,8 @@
 
 #include "execucao.h"
 #include "exportacao.h"
-#include "linha_de_comando.h"
+#include "opcoes.h"
+#include "versao.h"
 
 namespace {
 
@@ -29,10 +30,6 @@ constexpr std::string_view uso =
     "Escreve na saida padrao, em CSV (UTF-8), as chamadas ou as contas da execucao de contacel\n"
     "iniciada no segundo dado: --semente S e a hora Unix S; --instante e a data e hora locais.\n"
     "Sem nenhum dos dois, o segundo atual. ARQUIVO e o cadastro (clientes.arq se omitido).\n";
-
-int erro_de_uso(const char* motivo) {
-    return mostra_uso(programa, uso, motivo);
-}
 
 // "AAAA-MM-DD hh:mm:ss" in the local time zone, as the run's clock reads it; a date or time
 // that does not exist is refused.
@@ -69,39 +66,53 @@ std::optional<std::time_t> instante(std::string_view s) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const std::span<char*> args(argv, static_cast<std::size_t>(argc));
-    if (args.size() == 2 && std::string_view(args[1]) == "--ajuda") {
-        std::fwrite(uso.data(), 1, uso.size(), stdout);
-        return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
-    }
-    if (args.size() < 2) return erro_de_uso("falta o que exportar: chamadas ou contas");
-    const std::string_view oque = args[1];
-    if (oque != "chamadas" && oque != "contas") return erro_de_uso("exporta-se chamadas ou contas");
+namespace {
 
-    std::optional<std::time_t> semente;
-    const char* clientes = arquivo_clientes;
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a != "--semente" && a != "--instante" && a != "--clientes")
-            return erro_de_uso("opcao desconhecida");
-        if (i + 1 == args.size()) return erro_de_uso("falta o valor de uma opcao");
-        const std::string_view valor = args[++i];
-        if (a == "--clientes") {
-            clientes = args[i];
-            continue;
-        }
-        if (semente) return erro_de_uso("--semente ou --instante, uma so vez");
-        semente = a == "--semente" ? numero<std::time_t>(valor) : instante(valor);
-        if (!semente)
-            return erro_de_uso(a == "--semente" ? "semente invalida" : "instante invalido");
+enum : std::size_t { ajuda, versao, semente, instante_op, clientes_op };
+constexpr std::array<Opcao, 5> opcoes{{{"ajuda", "help", 'h'},
+                                       {"versao", "version", 'V'},
+                                       {"semente", nullptr, 0, true},
+                                       {"instante", nullptr, 0, true},
+                                       {"clientes", nullptr, 0, true}}};
+
+int uso_errado(std::string_view motivo) {
+    return erro_de_uso(programa, uso, motivo);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
+    if (!lc.erro.empty()) return uso_errado(lc.erro);
+    if (lc.tem(ajuda) || lc.tem(versao)) {
+        if (!lc.operandos.empty() || (lc.tem(ajuda) && lc.tem(versao)))
+            return uso_errado("argumentos demais");
+        const std::string texto =
+            lc.tem(ajuda) ? std::string(uso) : std::string(programa) + " " + versao_contacel + "\n";
+        return escreve_na_saida(programa, texto) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
+    if (lc.operandos.empty()) return uso_errado("falta o que exportar: chamadas ou contas");
+    if (lc.operandos.size() > 1) return uso_errado("argumentos demais");
+    const std::string_view oque = lc.operandos[0];
+    if (oque != "chamadas" && oque != "contas") return uso_errado("exporta-se chamadas ou contas");
+    if (lc.tem(semente) && lc.tem(instante_op))
+        return uso_errado("--semente ou --instante, nao ambos");
+
+    std::optional<std::time_t> segundo;
+    if (lc.tem(semente)) {
+        segundo = numero<std::time_t>(*lc.valores[semente]);
+        if (!segundo) return uso_errado("semente invalida");
+    } else if (lc.tem(instante_op)) {
+        segundo = instante(*lc.valores[instante_op]);
+        if (!segundo) return uso_errado("instante invalido");
+    }
+    const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
 
     // The run seeds the generator with its start time, as contacel does.
-    std::srand(static_cast<unsigned>(semente ? *semente : std::time(nullptr)));
+    std::srand(static_cast<unsigned>(segundo ? *segundo : std::time(nullptr)));
     Execucao e;
-    if (const StatusCli st = prepara_execucao(clientes, &e); !st.ok()) {
-        relata_erro_cli(stderr, programa, clientes, st);
+    if (const StatusCli st = prepara_execucao(clientes.c_str(), &e); !st.ok()) {
+        relata_erro_cli(stderr, programa, clientes.c_str(), st);
         return EXIT_FAILURE;
     }
     if (oque == "chamadas")

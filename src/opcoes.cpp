@@ -1,0 +1,82 @@
+#include "opcoes.h"
+
+#include <getopt.h>
+
+#include <cstdio>
+
+namespace {
+
+// getopt_long's value for option i of the table: its letter, or a number no letter has.
+int valor_de(const Opcao& o, std::size_t i) {
+    return o.curta != 0 ? static_cast<unsigned char>(o.curta) : 256 + static_cast<int>(i);
+}
+
+}  // namespace
+
+LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao> opcoes) {
+    LinhaDeComando lc;
+    lc.valores.resize(opcoes.size());
+    // '-': operands come back in order, as value 1, whatever POSIXLY_CORRECT says; ':': a
+    // missing value is told apart from an unknown option.
+    std::string curtas = "-:";
+    std::vector<option> longas;
+    for (std::size_t i = 0; i < opcoes.size(); ++i) {
+        const Opcao& o = opcoes[i];
+        const int argumento = o.com_valor ? required_argument : no_argument;
+        longas.push_back({o.nome, argumento, nullptr, valor_de(o, i)});
+        if (o.sinonimo != nullptr)
+            longas.push_back({o.sinonimo, argumento, nullptr, valor_de(o, i)});
+        if (o.curta != 0) curtas += o.curta + std::string(o.com_valor ? ":" : "");
+    }
+    longas.push_back({});
+
+    const auto indice = [&](int c) {
+        std::size_t i = 0;
+        while (i < opcoes.size() && valor_de(opcoes[i], i) != c)
+            ++i;
+        return i;
+    };
+    opterr = 0;
+    optind = 0;  // a whole new scan, so that a line can be read more than once
+    for (int c = 0; (c = getopt_long(argc, argv, curtas.c_str(), longas.data(), nullptr)) != -1;) {
+        if (c == 1) {
+            lc.operandos.emplace_back(optarg);
+            continue;
+        }
+        if (c == '?') {
+            // An unknown letter, or a long option that is unknown, ambiguous or given a value
+            // it does not take: the word as typed.
+            lc.erro = "opcao invalida: " + (optopt > 0 && optopt < 256
+                                                ? "-" + std::string(1, static_cast<char>(optopt))
+                                                : std::string(argv[optind - 1]));
+            return lc;
+        }
+        const std::size_t i = indice(c == ':' ? optopt : c);
+        const std::string nome = "--" + std::string(opcoes[i].nome);
+        if (c == ':') {
+            lc.erro = "falta o valor de " + nome;
+            return lc;
+        }
+        if (lc.valores[i]) {
+            lc.erro = "opcao repetida: " + nome;
+            return lc;
+        }
+        lc.valores[i] = optarg != nullptr ? std::string_view(optarg) : std::string_view();
+    }
+    for (int k = optind; k < argc; ++k)
+        lc.operandos.emplace_back(argv[k]);
+    return lc;
+}
+
+int erro_de_uso(const char* programa, std::string_view uso, std::string_view motivo) {
+    std::fprintf(stderr, "%s: %.*s\n%.*s", programa, static_cast<int>(motivo.size()), motivo.data(),
+                 static_cast<int>(uso.size()), uso.data());
+    return saida_uso;
+}
+
+bool escreve_na_saida(const char* programa, std::string_view texto) {
+    std::fwrite(texto.data(), 1, texto.size(), stdout);
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+    std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
+    return false;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The command lines of the companion programs, read with the C library's getopt_long: options
+// before or after the operands, "--opcao valor" and "--opcao=valor", unique abbreviations of
+// long names, "--" ending the options. A repeated option is an error, as is an unknown one.
+
+#include <charconv>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr int saida_uso = 2;
+
+struct Opcao {
+    const char* nome;                // the long name, without "--"
+    const char* sinonimo = nullptr;  // another long name for it ("help" for "ajuda")
+    char curta = 0;                  // its letter, or 0
+    bool com_valor = false;
+};
+
+struct LinhaDeComando {
+    std::vector<std::string_view> operandos;
+    // The value of each option given, by its place in the table; "" for one without a value.
+    std::vector<std::optional<std::string_view>> valores;
+    // What is wrong with the line, for the usage error; empty when nothing is.
+    std::string erro;
+    [[nodiscard]] bool tem(std::size_t opcao) const { return valores[opcao].has_value(); }
+};
+
+// Reads argv[1] to argv[argc - 1]; argv[0] only names the command.
+LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao> opcoes);
+
+// `s` as a whole number of type T, nothing before or after it.
+template <typename T>
+std::optional<T> numero(std::string_view s) {
+    T v{};
+    const auto [fim, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || ec != std::errc{} || fim != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+// The usage error: "programa: motivo", then the usage, on standard error; returns saida_uso.
+int erro_de_uso(const char* programa, std::string_view uso, std::string_view motivo);
+// `texto` on standard output, flushed: false when it could not be written, after saying so on
+// standard error in one line.
+bool escreve_na_saida(const char* programa, std::string_view texto);

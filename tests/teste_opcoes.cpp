@@ -1,0 +1,69 @@
+// The companion programs' command lines, read by getopt_long.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "opcoes.h"
+
+namespace {
+
+constexpr std::array<Opcao, 4> tabela{{{"ajuda", "help", 'h'},
+                                       {"forcar"},
+                                       {"nome", nullptr, 0, true},
+                                       {"semente", nullptr, 0, true}}};
+
+// The operands joined by '|', the options given as "nome=valor", or the error.
+std::string le(std::vector<std::string> palavras) {
+    palavras.insert(palavras.begin(), "alterar");
+    std::vector<char*> argv;
+    for (std::string& p : palavras)
+        argv.push_back(p.data());
+    argv.push_back(nullptr);
+    const LinhaDeComando lc =
+        le_linha_de_comando(static_cast<int>(palavras.size()), argv.data(), tabela);
+    if (!lc.erro.empty()) return lc.erro;
+    std::string r;
+    for (const auto o : lc.operandos)
+        r += std::string(o) + "|";
+    for (std::size_t i = 0; i < tabela.size(); ++i)
+        if (lc.tem(i)) r += std::string(tabela[i].nome) + "=" + std::string(*lc.valores[i]) + " ";
+    return r;
+}
+
+}  // namespace
+
+TEST(Opcoes, ComoOsDedosDosUsuariosConhecem) {
+    const std::pair<std::vector<std::string>, std::string> casos[] = {
+        {{"1", "--nome", "Ana", "c.arq"}, "1|c.arq|nome=Ana "},
+        {{"--nome=Ana", "1"}, "1|nome=Ana "},
+        {{"1", "--nome", "--forcar"}, "1|nome=--forcar "},
+        {{"--", "--nome", "-h"}, "--nome|-h|"},
+        {{"1", "-", "--forcar"}, "1|-|forcar= "},
+        {{"--help"}, "ajuda= "},
+        {{"-h"}, "ajuda= "},
+        {{"--for", "x"}, "x|forcar= "},
+        {{"--nome=", "1"}, "1|nome= "},
+        {{"--nome", "A", "--nome=B"}, "opcao repetida: --nome"},
+        {{"--ajuda", "--help"}, "opcao repetida: --ajuda"},
+        {{"--nome"}, "falta o valor de --nome"},
+        {{"--cor", "1"}, "opcao invalida: --cor"},
+        {{"--forcar=sim"}, "opcao invalida: --forcar=sim"},
+        {{"-x"}, "opcao invalida: -x"},
+    };
+    for (const auto& [palavras, esperado] : casos) {
+        std::string linha;
+        for (const auto& p : palavras)
+            linha += p + " ";
+        EXPECT_EQ(le(palavras), esperado) << linha;
+    }
+}
+
+TEST(Opcoes, NumerosInteirosSemNadaEmVolta) {
+    EXPECT_EQ(numero<int>("20"), 20);
+    EXPECT_EQ(numero<long>("-1"), -1);
+    for (const char* s : {"", " 1", "1 ", "1x", "+1", "99999999999"})
+        EXPECT_EQ(numero<int>(s), std::nullopt) << s;
+}
