@@ -1,6 +1,8 @@
-// Arbitrary bytes as a CSV register: loading reads only inside the buffer, and whatever it
-// accepts, written back as CSV and loaded again, is the same register.
+// Arbitrary bytes as a CSV register: loading reads only inside the buffer and an error names a
+// line; whatever it accepts, written back in either dialect and loaded again, is the same
+// register; and bytes that are all ASCII load alike in every encoding.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,18 +11,41 @@
 
 #include "csv_clientes.h"
 
+namespace {
+
+bool mesmo_cadastro(const TLisCli& a, const TLisCli& b) {
+    std::array<std::byte, tamanho_maximo_arq> x{};
+    std::array<std::byte, tamanho_maximo_arq> y{};
+    return codifica_lis_cli(&a, x) == codifica_lis_cli(&b, y) && x == y;
+}
+
+void confere_falha(const StatusCsv& st, const TLisCli& lc) {
+    if (lc.ncl != 0 || (st.linha == 0 && st.erro != ErroCsv::conversao_indisponivel))
+        __builtin_trap();
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
+    const std::span<const std::byte> bytes = std::as_bytes(std::span(dados, tamanho));
     TLisCli lc;
-    if (const StatusCsv st = decodifica_csv_clientes(std::as_bytes(std::span(dados, tamanho)), &lc);
-        !st.ok()) {
-        if (lc.ncl != 0 || st.linha == 0) __builtin_trap();
-        return 0;
+    const StatusCsv st = decodifica_csv_clientes(bytes, &lc);
+    if (!st.ok()) confere_falha(st, lc);
+    for (const DialetoCsv d : {csv_padrao, csv_planilha}) {
+        if (!st.ok()) break;
+        const std::string csv = codifica_csv_clientes(&lc, d);
+        TLisCli volta;
+        if (!decodifica_csv_clientes(std::as_bytes(std::span(csv)), &volta).ok() ||
+            !mesmo_cadastro(lc, volta))
+            __builtin_trap();
     }
-    const std::string csv = codifica_csv_clientes(&lc);
-    TLisCli volta;
-    if (!decodifica_csv_clientes(std::as_bytes(std::span(csv)), &volta).ok()) __builtin_trap();
-    std::array<std::byte, tamanho_maximo_arq> a{};
-    std::array<std::byte, tamanho_maximo_arq> b{};
-    if (codifica_lis_cli(&lc, a) != codifica_lis_cli(&volta, b) || a != b) __builtin_trap();
+    const bool ascii = std::ranges::all_of(bytes, [](std::byte b) { return b < std::byte{0x80}; });
+    for (const Codificacao c : {Codificacao::windows_1252, Codificacao::iso_8859_1}) {
+        TLisCli outra;
+        const StatusCsv so = decodifica_csv_clientes(bytes, &outra, c);
+        if (!so.ok()) confere_falha(so, outra);
+        if (ascii && (so.erro != st.erro || so.linha != st.linha || !mesmo_cadastro(lc, outra)))
+            __builtin_trap();
+    }
     return 0;
 }

@@ -1,9 +1,11 @@
 #include "csv_clientes.h"
 
 #include <csv.h>
+#include <iconv.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -13,22 +15,96 @@ namespace {
 
 constexpr std::array<const char*, 3> nomes_campos{"codigo", "nome", "endereco"};
 
+// The fields of a file in another encoding, converted into UTF-8 one at a time.
+class ConversorUtf8 {
+  public:
+    explicit ConversorUtf8(Codificacao c) : cd_(::iconv_open("UTF-8", nome_iconv(c))) {
+        if (!aberto()) erro_ = errno;
+    }
+    ~ConversorUtf8() {
+        if (aberto()) ::iconv_close(cd_);
+    }
+    ConversorUtf8(const ConversorUtf8&) = delete;
+    ConversorUtf8& operator=(const ConversorUtf8&) = delete;
+
+    // errno of the failed iconv_open, or 0.
+    [[nodiscard]] int erro() const { return erro_; }
+    // False when the field has a byte the encoding has no character for.
+    bool converte(std::string_view entrada, std::string& saida) const {
+        saida.assign(entrada.size() * 4, '\0');
+        // iconv takes a non-const input pointer for historical reasons; it never writes there.
+        char* in = const_cast<char*>(entrada.data());
+        std::size_t n_in = entrada.size();
+        char* out = saida.data();
+        std::size_t n_out = saida.size();
+        const bool ok = ::iconv(cd_, &in, &n_in, &out, &n_out) != static_cast<std::size_t>(-1);
+        saida.resize(saida.size() - n_out);
+        return ok && n_in == 0;
+    }
+
+  private:
+    [[nodiscard]] bool aberto() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t cd_;
+    int erro_ = 0;
+};
+
+// The separator of the header row: the first comma or semicolon outside quotes on its line.
+char separador_do_cabecalho(std::span<const std::byte> csv) {
+    bool aspas = false;
+    bool texto = false;  // past the blank lines before the header
+    for (const std::byte b : csv) {
+        const auto c = static_cast<char>(b);
+        if (c == '"') {
+            aspas = !aspas;
+        } else if (!aspas && (c == ',' || c == ';')) {
+            return c;
+        } else if (!aspas && (c == '\r' || c == '\n')) {
+            if (texto) break;
+            continue;
+        }
+        texto = true;
+    }
+    return ',';
+}
+
 // What the parser's callbacks build, row by row.
 struct Leitura {
     TLisCli* lc;
+    const ConversorUtf8* conversor;  // none for a UTF-8 file
     StatusCsv st{};
     std::size_t linha = 1;   // the line of the byte being fed
     std::size_t inicio = 0;  // the line the current row starts on, once it has a byte
     bool cabecalho = true;   // the next row is the header
     std::vector<std::string> campos{};
 
+    // The error of the row being read, on the line it starts on.
     void falha(ErroCsv e, std::uint8_t campo = 0, ErroTexto t = ErroTexto::nenhum) {
-        if (st.ok()) st = {e, linha, campo, t};
+        if (!st.ok()) return;
+        st.erro = e;
+        st.linha = inicio != 0 ? inicio : linha;
+        st.campo = campo;
+        st.texto = t;
+    }
+
+    void campo(std::string_view bruto) {
+        if (!st.ok()) return;
+        if (conversor == nullptr) {
+            if (!e_utf8(bruto)) return falha(ErroCsv::nao_e_utf8);
+            campos.emplace_back(bruto);
+        } else if (std::string utf8; conversor->converte(bruto, utf8)) {
+            campos.push_back(std::move(utf8));
+        } else {
+            falha(ErroCsv::fora_da_codificacao);
+        }
     }
 
     void fim_de_linha() {
+        if (st.ok()) linha_lida();
+        campos.clear();
         inicio = 0;
-        if (!st.ok()) return;
+    }
+
+    void linha_lida() {
         if (cabecalho) {
             cabecalho = false;
             const bool certo =
@@ -41,7 +117,6 @@ struct Leitura {
         } else {
             cliente();
         }
-        campos.clear();
     }
 
     void cliente() {
@@ -61,8 +136,7 @@ struct Leitura {
 };
 
 void ao_campo(void* dados, std::size_t n, void* leitura) {
-    auto& l = *static_cast<Leitura*>(leitura);
-    if (l.st.ok()) l.campos.emplace_back(static_cast<const char*>(dados), n);
+    static_cast<Leitura*>(leitura)->campo({static_cast<const char*>(dados), n});
 }
 
 void ao_fim_de_linha(int, void* leitura) {
@@ -84,78 +158,93 @@ std::optional<std::uint32_t> le_codigo(std::string_view texto) {
     return cod;
 }
 
-void acrescenta_texto_csv(std::string& linha, const char (&texto)[sizeof(TCliente::nome)]) {
-    acrescenta_campo_csv(linha, texto_utf8({texto, ::strnlen(texto, sizeof texto)}));
+void acrescenta_texto_csv(std::string& linha, const char (&texto)[sizeof(TCliente::nome)],
+                          DialetoCsv d) {
+    acrescenta_campo_csv(linha, texto_utf8({texto, ::strnlen(texto, sizeof texto)}), d);
 }
 
-void acrescenta_campo_csv(std::string& linha, std::string_view campo) {
-    if (campo.find_first_of(",\"\r\n") == std::string_view::npos) {
-        linha += campo;
-        return;
-    }
-    std::string q(campo.size() * 2 + 2, '\0');
-    q.resize(csv_write(q.data(), q.size(), campo.data(), campo.size()));
-    linha += q;
-}
-
-StatusCsv decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc) {
+StatusCsv decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc,
+                                  Codificacao codificacao) {
     lc->ncl = 0;
+    StatusCsv st{};
+    st.codificacao = codificacao;
+    const auto falha = [&](ErroCsv e, std::size_t linha, int sistema = 0) {
+        st.erro = e;
+        st.linha = linha;
+        st.sistema = sistema;
+        return st;
+    };
     constexpr std::array<std::byte, 3> bom{std::byte{0xEF}, std::byte{0xBB}, std::byte{0xBF}};
-    if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom))
+    if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom)) {
+        // The mark says UTF-8: read as another encoding, every accent would turn to garbage.
+        if (codificacao != Codificacao::utf8) return falha(ErroCsv::bom_em_outra_codificacao, 1);
         csv = csv.subspan(bom.size());
+    }
+    std::optional<ConversorUtf8> conversor;
+    if (codificacao != Codificacao::utf8) {
+        conversor.emplace(codificacao);
+        if (conversor->erro() != 0)
+            return falha(ErroCsv::conversao_indisponivel, 0, conversor->erro());
+    }
+    st.separador = separador_do_cabecalho(csv);
 
     csv_parser p{};
-    if (csv_init(&p, CSV_STRICT | CSV_STRICT_FINI) != 0) return {ErroCsv::aspas_sem_fim};
+    if (csv_init(&p, CSV_STRICT | CSV_STRICT_FINI) != 0) return falha(ErroCsv::aspas_sem_fim, 1);
     csv_set_space_func(&p, nenhum_espaco);
-    Leitura l{lc};
-    // Fed one byte at a time, so that every row and field is known by its line.
+    csv_set_delim(&p, static_cast<unsigned char>(st.separador));
+    Leitura l{lc, conversor ? &*conversor : nullptr, st};
+    // Fed one byte at a time, so that every row is known by the line it starts on. CR, LF and
+    // CRLF each end a line.
+    bool cr = false;
     for (const std::byte b : csv) {
-        if (l.inicio == 0 && b != std::byte{'\r'} && b != std::byte{'\n'}) l.inicio = l.linha;
+        const bool fim = b == std::byte{'\r'} || b == std::byte{'\n'};
+        if (l.inicio == 0 && !fim) l.inicio = l.linha;
         if (csv_parse(&p, &b, 1, ao_campo, ao_fim_de_linha, &l) != 1)
             l.falha(ErroCsv::aspas_sem_fim);
         if (!l.st.ok()) break;
-        if (b == std::byte{'\n'}) ++l.linha;
+        if (b == std::byte{'\r'} || (b == std::byte{'\n'} && !cr)) ++l.linha;
+        cr = b == std::byte{'\r'};
     }
-    if (l.st.ok() && csv_fini(&p, ao_campo, ao_fim_de_linha, &l) != 0) {
-        // A quote still open at the end: the row it opened in is the one to look at.
-        l.linha = l.inicio != 0 ? l.inicio : l.linha;
+    // A quote still open at the end fails on the line its row starts on.
+    if (l.st.ok() && csv_fini(&p, ao_campo, ao_fim_de_linha, &l) != 0)
         l.falha(ErroCsv::aspas_sem_fim);
-    }
     csv_free(&p);
     if (l.st.ok() && l.cabecalho) l.falha(ErroCsv::sem_cabecalho);
     if (!l.st.ok()) lc->ncl = 0;
     return l.st;
 }
 
-std::string codifica_csv_clientes(const TLisCli* lc) {
-    std::string out = cabecalho_csv_clientes;
-    out += '\n';
+std::string codifica_csv_clientes(const TLisCli* lc, DialetoCsv d) {
+    std::string out = cabecalho_csv({nomes_campos[0], nomes_campos[1], nomes_campos[2]}, d);
     const std::uint32_t n = std::min(lc->ncl, capacidade_lis_cli);
     for (std::uint32_t i = 0; i < n; ++i) {
         const TCliente& cl = lc->clientes[i];
         out += std::to_string(cl.cod_cli);
-        out += ',';
-        acrescenta_texto_csv(out, cl.nome);
-        out += ',';
-        acrescenta_texto_csv(out, cl.endereco);
-        out += '\n';
+        out += d.separador;
+        acrescenta_texto_csv(out, cl.nome, d);
+        out += d.separador;
+        acrescenta_texto_csv(out, cl.endereco, d);
+        out += d.fim_de_linha;
     }
     return out;
 }
 
 std::string descreve_erro_csv(StatusCsv st) {
     const std::string s;
+    const std::string esperados =
+        std::string("(esperados codigo") + st.separador + "nome" + st.separador + "endereco)";
+    const std::string codificacao = nome_codificacao(st.codificacao);
     switch (st.erro) {
         case ErroCsv::nenhum:
             return s + "sem erro";
         case ErroCsv::aspas_sem_fim:
             return s + "aspas sem fechamento ou texto depois das aspas";
         case ErroCsv::sem_cabecalho:
-            return s + "falta o cabecalho " + cabecalho_csv_clientes;
+            return s + "falta o cabecalho codigo,nome,endereco ou codigo;nome;endereco";
         case ErroCsv::campos_demais:
-            return s + "campos demais (esperados codigo,nome,endereco)";
+            return "campos demais " + esperados;
         case ErroCsv::campos_de_menos:
-            return s + "campos de menos (esperados codigo,nome,endereco)";
+            return "campos de menos " + esperados;
         case ErroCsv::codigo_invalido:
             return s + "codigo invalido (um numero de 1 a 4294967295)";
         case ErroCsv::codigo_repetido:
@@ -164,6 +253,19 @@ std::string descreve_erro_csv(StatusCsv st) {
             return s + "clientes demais (o maximo e 20)";
         case ErroCsv::texto_invalido:
             return s + descreve_erro_texto(st.texto, nomes_campos[st.campo]);
+        case ErroCsv::nao_e_utf8:
+            return s +
+                   "o arquivo nao esta em UTF-8 (use --codificacao windows-1252 para um arquivo "
+                   "salvo por uma planilha do Windows)";
+        case ErroCsv::fora_da_codificacao:
+            return "byte sem caractere em " + codificacao +
+                   " (o arquivo esta em outra codificacao?)";
+        case ErroCsv::bom_em_outra_codificacao:
+            return "o arquivo comeca com a marca de UTF-8 (BOM), nao esta em " + codificacao +
+                   " (importe-o sem --codificacao)";
+        case ErroCsv::conversao_indisponivel:
+            return "conversao de " + codificacao +
+                   " para UTF-8 indisponivel: " + std::strerror(st.sistema);
     }
     return s;
 }

@@ -23,29 +23,42 @@ void escreve(std::FILE* saida, const std::string& linha) {
 
 }  // namespace
 
-void exporta_chamadas(const Execucao& e, std::FILE* saida) {
-    escreve(saida, "origem,destino,telefone_destino,inicio,fim,duracao,valor\n");
+void exporta_chamadas(const Execucao& e, std::FILE* saida, DialetoCsv d) {
+    escreve(saida,
+            cabecalho_csv(
+                {"origem", "destino", "telefone_destino", "inicio", "fim", "duracao", "valor"}, d));
     for (std::int32_t i = 0; i < e.li_ch.num_cha; ++i) {
         const TChamada& cha = e.li_ch.chamadas[i];
         const std::int32_t ns = num_seg(cha.ini, cha.fim);
-        escreve(saida, fmt::format(FMT_COMPILE("{},{},{},{},{},{},{:.2f}\n"), cha.cod_cli_ori,
-                                   cha.cod_cli_des, linha_chamada(&e.lis_cel, cha.cod_cli_des),
-                                   data_hora_iso(cha.ini), data_hora_iso(cha.fim), ns,
-                                   tarifa_chamada(ns)));
+        std::string linha = fmt::format(FMT_COMPILE("{}{}{}{}"), cha.cod_cli_ori, d.separador,
+                                        cha.cod_cli_des, d.separador);
+        acrescenta_campo_csv(
+            linha, fmt::format(FMT_COMPILE("{}"), linha_chamada(&e.lis_cel, cha.cod_cli_des)), d);
+        linha += fmt::format(FMT_COMPILE("{0}{1}{0}{2}{0}{3}{0}"), d.separador,
+                             data_hora_iso(cha.ini), data_hora_iso(cha.fim), ns);
+        acrescenta_dinheiro_csv(linha, tarifa_chamada(ns), d);
+        linha += d.fim_de_linha;
+        escreve(saida, linha);
     }
 }
 
-void exporta_contas(const Execucao& e, std::FILE* saida) {
-    escreve(saida, "cliente,nome,endereco,mes,ano,chamadas,duracao_total,valor_total,vencimento\n");
+void exporta_contas(const Execucao& e, std::FILE* saida, DialetoCsv d) {
+    escreve(saida, cabecalho_csv({"cliente", "nome", "endereco", "mes", "ano", "chamadas",
+                                  "duracao_total", "valor_total", "vencimento"},
+                                 d));
     para_cada_conta(&e.li_ch, [&](const Conta& conta, std::span<const ParcelaConta>) {
         const TCliente& cli = cliente_da_conta(&e.lis_cli, conta.cod_cli);
-        std::string linha = std::to_string(conta.cod_cli) + ",";
-        acrescenta_texto_csv(linha, cli.nome);
-        linha += ',';
-        acrescenta_texto_csv(linha, cli.endereco);
-        linha += fmt::format(FMT_COMPILE(",{},{},{},{},{:.2f},{}\n"), conta.mes, conta.ano,
-                             conta.soma.chamadas, conta.soma.tempo_total, conta.soma.tarifa_total,
-                             data_iso(conta.soma.vencimento));
+        std::string linha = std::to_string(conta.cod_cli);
+        linha += d.separador;
+        acrescenta_texto_csv(linha, cli.nome, d);
+        linha += d.separador;
+        acrescenta_texto_csv(linha, cli.endereco, d);
+        linha += fmt::format(FMT_COMPILE("{0}{1}{0}{2}{0}{3}{0}{4}{0}"), d.separador, conta.mes,
+                             conta.ano, conta.soma.chamadas, conta.soma.tempo_total);
+        acrescenta_dinheiro_csv(linha, conta.soma.tarifa_total, d);
+        linha += d.separador;
+        linha += data_iso(conta.soma.vencimento);
+        linha += d.fim_de_linha;
         escreve(saida, linha);
     });
 }

@@ -3,9 +3,10 @@
 
 #include <cstdio>
 
+#include "dialeto_csv.h"
 #include "execucao.h"
 
 // One row per call, in list order: both codes, the called line, start, end, seconds, charge.
-void exporta_chamadas(const Execucao& e, std::FILE* saida);
+void exporta_chamadas(const Execucao& e, std::FILE* saida, DialetoCsv d = csv_padrao);
 // One row per bill, in the run's order: the customer, the month, the totals, the due date.
-void exporta_contas(const Execucao& e, std::FILE* saida);
+void exporta_contas(const Execucao& e, std::FILE* saida, DialetoCsv d = csv_padrao);

@@ -1,15 +1,18 @@
 // The register as CSV: what spreadsheets write loads, every kind of bad input is refused with
 // its line and field, and what is written loads back the same.
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "apoio.h"
 #include "csv_clientes.h"
+#include "exportacao.h"
 
 namespace {
 
-StatusCsv carrega(const std::string& csv, TLisCli* lc) {
-    return decodifica_csv_clientes(std::as_bytes(std::span(csv)), lc);
+StatusCsv carrega(const std::string& csv, TLisCli* lc, Codificacao c = Codificacao::utf8) {
+    return decodifica_csv_clientes(std::as_bytes(std::span(csv)), lc, c);
 }
 
 const std::string cab = "codigo,nome,endereco\n";
@@ -48,12 +51,12 @@ TEST(CadastroCsv, EntradasRuinsComLinhaECampo) {
         {cab + "1,,b\n", ErroCsv::texto_invalido, 2, ErroTexto::vazio, 1},
         {cab + "1,a," + std::string(51, 'a') + "\n", ErroCsv::texto_invalido, 2,
          ErroTexto::longo_demais, 2},
-        {cab + "1,\"a\nb\",c\n", ErroCsv::texto_invalido, 3, ErroTexto::controle, 1},
+        {cab + "1,\"a\nb\",c\n", ErroCsv::texto_invalido, 2, ErroTexto::controle, 1},
         {cab + "1,a\tb,c\n", ErroCsv::texto_invalido, 2, ErroTexto::controle, 1},
         {cab + "1,a,Rua \xE2\x82\xAC\n", ErroCsv::texto_invalido, 2, ErroTexto::fora_do_850, 2},
         {cab + "1,a\xF0\x9F\x98\x80,b\n", ErroCsv::texto_invalido, 2, ErroTexto::fora_do_850, 1},
-        {cab + "1,a\xC3,b\n", ErroCsv::texto_invalido, 2, ErroTexto::utf8_invalido, 1},
-        {cab + "1,a\xFF\xFE,b\n", ErroCsv::texto_invalido, 2, ErroTexto::utf8_invalido, 1},
+        {cab + "1,a\xC3,b\n", ErroCsv::nao_e_utf8, 2},
+        {cab + "1,a\xFF\xFE,b\n", ErroCsv::nao_e_utf8, 2},
     };
     for (const Caso& c : casos) {
         TLisCli lc{};
@@ -89,22 +92,134 @@ TEST(CadastroCsv, OQueAsPlanilhasEscrevem) {
     EXPECT_EQ(std::string(lc.clientes[1].nome), std::string(50, '\x87'));
     EXPECT_STREQ(lc.clientes[1].endereco, "Av. B, 10");
 
-    // Written back: quotes only where RFC 4180 needs them, LF line ends, UTF-8.
+    // Written back: quotes only where the dialect needs them, its line ends, UTF-8; both load
+    // back as the same register.
+    const std::string planilha =
+        "\xEF\xBB\xBF"
+        "codigo;nome;endereco\r\n"
+        "4294967295;\"Souza, Ana \"\"Aninha\"\"\";  Rua A  \r\n"
+        "2;" +
+        cedilhas + ";Av. B, 10\r\n";
     EXPECT_EQ(codifica_csv_clientes(&lc),
               "codigo,nome,endereco\n"
               "4294967295,\"Souza, Ana \"\"Aninha\"\"\",  Rua A  \n"
               "2," +
                   cedilhas + ",\"Av. B, 10\"\n");
-    TLisCli volta{};
-    ASSERT_TRUE(carrega(codifica_csv_clientes(&lc), &volta).ok());
-    std::array<std::byte, tamanho_maximo_arq> a{};
-    std::array<std::byte, tamanho_maximo_arq> b{};
-    EXPECT_EQ(codifica_lis_cli(&lc, a), codifica_lis_cli(&volta, b));
-    EXPECT_EQ(a, b);
+    EXPECT_EQ(codifica_csv_clientes(&lc, csv_planilha), planilha);
+    for (const DialetoCsv d : {csv_padrao, csv_planilha}) {
+        TLisCli volta{};
+        ASSERT_TRUE(carrega(codifica_csv_clientes(&lc, d), &volta).ok());
+        std::array<std::byte, tamanho_maximo_arq> a{};
+        std::array<std::byte, tamanho_maximo_arq> b{};
+        EXPECT_EQ(codifica_lis_cli(&lc, a), codifica_lis_cli(&volta, b));
+        EXPECT_EQ(a, b);
+    }
 
     // Only a header: an empty register.
     EXPECT_TRUE(carrega("codigo,nome,endereco", &lc).ok());
     EXPECT_EQ(lc.ncl, 0U);
+}
+
+// Files as spreadsheets and public data sets write them: the header row tells the dialect, the
+// encoding named is converted, and an error names the line its row starts on.
+TEST(CadastroCsv, ArquivosDePlanilhas) {
+    const std::string bom = "\xEF\xBB\xBF";
+    constexpr Codificacao utf8 = Codificacao::utf8;
+    constexpr Codificacao cp1252 = Codificacao::windows_1252;
+    struct Caso {
+        std::string csv;
+        Codificacao cod;
+        ErroCsv erro;
+        std::size_t linha;     // of the error; or the customers loaded
+        std::string_view diz;  // in the message; or the last customer's name and address (850)
+    };
+    const std::string pt = "codigo;nome;endereco\r\n";
+    const std::string cp =
+        "\"codigo\";\"nome\";\"endereco\"\r\n\"7\";\"Jo\xE3o\";\"Pra\xE7"
+        "a\"\r\n";
+    const Caso casos[] = {
+        {bom + pt + "2;\"Ana, \"\"A\"\"\";\"Rua A; 10\"\r\n1;Jos\xC3\xA9;Rua B, 5\r\n", utf8,
+         ErroCsv::nenhum, 2, "Jos\x82|Rua B, 5"},
+        {"codigo,nome,endereco\n1,Jos\xC3\xA9,\"Rua B; 5\"", utf8, ErroCsv::nenhum, 1,
+         "Jos\x82|Rua B; 5"},
+        {cp, cp1252, ErroCsv::nenhum, 1,
+         "Jo\xC6o|Pra\x87"
+         "a"},
+        {cp, utf8, ErroCsv::nao_e_utf8, 2, "use --codificacao windows-1252"},
+        {pt + "1;Concei\xE7\xE3o;Rua\n", Codificacao::iso_8859_1, ErroCsv::nenhum, 1,
+         "Concei\x87\xC6o|Rua"},
+        {pt + "1;a;b\r\n2;\"x\r\ny\x81\";c\r\n", cp1252, ErroCsv::fora_da_codificacao, 3,
+         "byte sem caractere em windows-1252"},
+        {bom + cp, cp1252, ErroCsv::bom_em_outra_codificacao, 1, "sem --codificacao"},
+        {pt + "1,a,b\n", utf8, ErroCsv::campos_de_menos, 2, "(esperados codigo;nome;endereco)"},
+        {"codigo,nome,endereco\n1;a;b\n", utf8, ErroCsv::campos_de_menos, 2,
+         "(esperados codigo,nome,endereco)"},
+        {"codigo;nome,endereco\n", utf8, ErroCsv::sem_cabecalho, 1,
+         "codigo,nome,endereco ou codigo;nome;endereco"},
+        {"codigo;nome;endereco\r1;a;b\r2;c\r", utf8, ErroCsv::campos_de_menos, 3, ""},
+        {cab + "1,a,b\n2,\"x\ny\"z,c\n", utf8, ErroCsv::aspas_sem_fim, 3, ""},
+    };
+    for (const Caso& c : casos) {
+        TLisCli lc{};
+        const StatusCsv st = carrega(c.csv, &lc, c.cod);
+        EXPECT_EQ(st.erro, c.erro) << c.csv;
+        if (st.ok()) {
+            ASSERT_EQ(lc.ncl, c.linha) << c.csv;
+            const TCliente& u = lc.clientes[lc.ncl - 1];
+            EXPECT_EQ(std::string(u.nome) + "|" + u.endereco, c.diz) << c.csv;
+        } else {
+            EXPECT_EQ(st.linha, c.linha) << c.csv;
+            EXPECT_NE(descreve_erro_csv(st).find(c.diz), std::string::npos)
+                << descreve_erro_csv(st);
+        }
+    }
+    for (const auto& [nome, cod] : {std::pair{"UTF-8", utf8},
+                                    {"utf8", utf8},
+                                    {"Windows-1252", cp1252},
+                                    {"CP1252", cp1252},
+                                    {"iso-8859-1", Codificacao::iso_8859_1},
+                                    {"Latin1", Codificacao::iso_8859_1}})
+        EXPECT_EQ(codificacao_por_nome(nome), cod) << nome;
+    for (const char* nome : {"", "ascii", "utf-16", "latin"})
+        EXPECT_FALSE(codificacao_por_nome(nome).has_value()) << nome;
+}
+
+// What a FILE* stream receives from `f`.
+template <typename F>
+std::string escrito(F&& f) {
+    char* b = nullptr;
+    std::size_t n = 0;
+    std::FILE* m = ::open_memstream(&b, &n);
+    f(m);
+    std::fclose(m);
+    std::string s(b, n);
+    std::free(b);
+    return s;
+}
+
+// The calls and bills of a run in either dialect: money with the dialect's decimal separator,
+// texts quoted where the dialect's separator needs it.
+TEST(ExportacaoCsv, OsDoisDialetos) {
+    Execucao e{};
+    insere_cliente(&e.lis_cli, cliente_de(1, "Ana; \"A\"", "Rua B, 5"));
+    for (std::uint32_t k = 2; k <= 5; ++k)
+        insere_cliente(&e.lis_cli, cliente_de(k, "X", "Y"));
+    gere_lis_cel(&e.lis_cli, &e.lis_cel);
+    insere_chamada(&e.li_ch, chamada_de(1, 2, dh(1, 11, 2017, 10, 0, 0), 311));
+    insere_chamada(&e.li_ch, chamada_de(1, 3, dh(2, 11, 2017, 10, 0, 0), 31));
+
+    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(e, f); }),
+              "cliente,nome,endereco,mes,ano,chamadas,duracao_total,valor_total,vencimento\n"
+              "1,\"Ana; \"\"A\"\"\",\"Rua B, 5\",11,2017,2,342,3.36,2017-12-10\n");
+    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(e, f, csv_planilha); }),
+              "\xEF\xBB\xBF"
+              "cliente;nome;endereco;mes;ano;chamadas;duracao_total;valor_total;vencimento\r\n"
+              "1;\"Ana; \"\"A\"\"\";Rua B, 5;11;2017;2;342;3,36;2017-12-10\r\n");
+    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_chamadas(e, f, csv_planilha); }),
+              "\xEF\xBB\xBF"
+              "origem;destino;telefone_destino;inicio;fim;duracao;valor\r\n"
+              "1;2;(85) 9 8888-4321;2017-11-01 10:00:00;2017-11-01 10:05:11;311;3,06\r\n"
+              "1;3;(85) 9 8877-4123;2017-11-02 10:00:00;2017-11-02 10:00:31;31;0,30\r\n");
 }
 
 }  // namespace

@@ -1,0 +1,122 @@
+#include "dialeto_csv.h"
+
+#include <csv.h>
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, DialetoCsv d) {
+    std::string s = d.bom ? "\xEF\xBB\xBF" : "";
+    bool primeiro = true;
+    for (const std::string_view n : nomes) {
+        if (!primeiro) s += d.separador;
+        primeiro = false;
+        acrescenta_campo_csv(s, n, d);
+    }
+    s += d.fim_de_linha;
+    return s;
+}
+
+void acrescenta_campo_csv(std::string& linha, std::string_view campo, DialetoCsv d) {
+    const std::array<char, 4> especiais{d.separador, '"', '\r', '\n'};
+    if (campo.find_first_of(std::string_view(especiais.data(), especiais.size())) ==
+        std::string_view::npos) {
+        linha += campo;
+        return;
+    }
+    std::string q(campo.size() * 2 + 2, '\0');
+    q.resize(csv_write(q.data(), q.size(), campo.data(), campo.size()));
+    linha += q;
+}
+
+void acrescenta_dinheiro_csv(std::string& linha, double valor, DialetoCsv d) {
+    const std::size_t inicio = linha.size();
+    fmt::format_to(std::back_inserter(linha), "{:.2f}", valor);
+    std::replace(linha.begin() + static_cast<std::ptrdiff_t>(inicio), linha.end(), '.', d.decimal);
+}
+
+namespace {
+
+struct NomeCodificacao {
+    std::string_view nome;
+    Codificacao codificacao;
+};
+
+constexpr std::array<NomeCodificacao, 6> nomes_codificacoes{{
+    {"utf-8", Codificacao::utf8},
+    {"utf8", Codificacao::utf8},
+    {"windows-1252", Codificacao::windows_1252},
+    {"cp1252", Codificacao::windows_1252},
+    {"iso-8859-1", Codificacao::iso_8859_1},
+    {"latin1", Codificacao::iso_8859_1},
+}};
+
+}  // namespace
+
+std::optional<Codificacao> codificacao_por_nome(std::string_view nome) {
+    const auto igual = [&](const NomeCodificacao& n) {
+        return std::ranges::equal(nome, n.nome, [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        });
+    };
+    const auto it = std::ranges::find_if(nomes_codificacoes, igual);
+    if (it == nomes_codificacoes.end()) return std::nullopt;
+    return it->codificacao;
+}
+
+const char* nome_codificacao(Codificacao c) {
+    switch (c) {
+        case Codificacao::utf8:
+            return "utf-8";
+        case Codificacao::windows_1252:
+            return "windows-1252";
+        case Codificacao::iso_8859_1:
+            return "iso-8859-1";
+    }
+    return "?";
+}
+
+const char* nome_iconv(Codificacao c) {
+    switch (c) {
+        case Codificacao::utf8:
+            return "UTF-8";
+        case Codificacao::windows_1252:
+            return "WINDOWS-1252";
+        case Codificacao::iso_8859_1:
+            return "ISO-8859-1";
+    }
+    return "?";
+}
+
+bool e_utf8(std::string_view texto) {
+    for (std::size_t i = 0; i < texto.size();) {
+        const auto b = static_cast<unsigned char>(texto[i]);
+        std::size_t n = 0;  // continuation bytes
+        char32_t cp = 0;
+        char32_t menor = 0;  // the smallest code point that needs this many bytes
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((b & 0xE0U) == 0xC0U) {
+            n = 1, cp = b & 0x1FU, menor = 0x80;
+        } else if ((b & 0xF0U) == 0xE0U) {
+            n = 2, cp = b & 0x0FU, menor = 0x800;
+        } else if ((b & 0xF8U) == 0xF0U) {
+            n = 3, cp = b & 0x07U, menor = 0x10000;
+        } else {
+            return false;
+        }
+        if (texto.size() - i <= n) return false;
+        for (std::size_t k = 1; k <= n; ++k) {
+            const auto c = static_cast<unsigned char>(texto[i + k]);
+            if ((c & 0xC0U) != 0x80U) return false;
+            cp = (cp << 6U) | (c & 0x3FU);
+        }
+        if (cp < menor || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += n + 1;
+    }
+    return true;
+}
