@@ -23,22 +23,29 @@ namespace {
 constexpr const char* programa = "contacel-exportar";
 
 constexpr std::string_view uso =
-    "uso: contacel-exportar chamadas [--semente S | --instante \"AAAA-MM-DD hh:mm:ss[OFFSET]\"] "
-    "[--clientes ARQUIVO]\n"
-    "     contacel-exportar contas   [--semente S | --instante \"AAAA-MM-DD hh:mm:ss[OFFSET]\"] "
-    "[--clientes ARQUIVO]\n"
+    "uso: contacel-exportar chamadas [INSTANTE] [--clientes ARQUIVO] [--planilha]\n"
+    "     contacel-exportar contas   [INSTANTE] [--clientes ARQUIVO] [--planilha]\n"
+    "     contacel-exportar faturas  [INSTANTE] [--clientes ARQUIVO] [--pasta PASTA [--forcar]]\n"
+    "                                [--pix-chave CHAVE --pix-nome NOME --pix-cidade CIDADE]\n"
+    "     contacel-exportar --ajuda | --versao\n"
     "\n"
-    "Escreve na saida padrao, em CSV (UTF-8), as chamadas ou as contas da execucao de contacel\n"
-    "iniciada no segundo dado: --semente S e a hora Unix S; --instante e a data e hora\n"
-    "locais (de TZ), ou as de OFFSET (Z, +hh:mm, -hh:mm, +hhmm ou -hhmm) se dado.\n"
-    "Sem nenhum dos dois, o segundo atual. ARQUIVO e o cadastro (clientes.arq se omitido).\n";
+    "Refaz a execucao de contacel iniciada num segundo e escreve as suas chamadas ou contas em\n"
+    "CSV (UTF-8), ou as suas faturas em PDF, na saida padrao.\n"
+    "INSTANTE e --semente S, a hora Unix S, ou --instante \"AAAA-MM-DD hh:mm:ss[OFFSET]\", a data\n"
+    "e hora locais (de TZ) ou, com OFFSET (Z, +hh:mm, -hh:mm, +hhmm, -hhmm), as desse fuso.\n"
+    "Sem INSTANTE, o segundo atual. ARQUIVO e o cadastro (clientes.arq se omitido).\n"
+    "--planilha   CSV de planilha em portugues: ponto e virgula, virgula decimal, BOM e CRLF.\n"
+    "--pasta      uma fatura por arquivo, CODIGO-AAAA-MM.pdf; --forcar substitui os existentes.\n"
+    "--pix-*      um QR Code Pix estatico com o valor a pagar em cada fatura.\n"
+    "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
 
-enum : std::size_t { ajuda, versao, semente, instante_op, clientes_op };
-constexpr std::array<Opcao, 5> opcoes{{{"ajuda", "help", 'h'},
+enum : std::size_t { ajuda, versao, semente, instante_op, clientes_op, planilha };
+constexpr std::array<Opcao, 6> opcoes{{{"ajuda", "help", 'h'},
                                        {"versao", "version", 'V'},
                                        {"semente", nullptr, 0, true},
                                        {"instante", nullptr, 0, true},
-                                       {"clientes", nullptr, 0, true}}};
+                                       {"clientes", nullptr, 0, true},
+                                       {"planilha"}}};
 
 int uso_errado(std::string_view motivo) {
     return erro_de_uso(programa, uso, motivo);
@@ -85,10 +92,11 @@ int main(int argc, char** argv) {
         relata_erro_cli(stderr, programa, clientes.c_str(), st);
         return EXIT_FAILURE;
     }
+    const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
     if (oque == "chamadas")
-        exporta_chamadas(e, stdout);
+        exporta_chamadas(e, stdout, dialeto);
     else
-        exporta_contas(e, stdout);
+        exporta_contas(e, stdout, dialeto);
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
         return EXIT_FAILURE;
