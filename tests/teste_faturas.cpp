@@ -287,8 +287,8 @@ TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
     gere_lis_cel(&e->lis_cli, &e->lis_cel);
     e->li_ch.num_cha = 0;
     for (int i = 0; i < 100; ++i)
-        insere_chamada(&e->li_ch,
-                       chamada_de(1, 2 + i % 4, dh(1 + i / 4, 2, 2016, i % 24, 7, 9), 1 + i * 6));
+        insere_chamada(&e->li_ch, chamada_de(1, static_cast<std::uint32_t>(2 + i % 4),
+                                             dh(1 + i / 4, 2, 2016, i % 24, 7, 9), 1 + i * 6));
     insere_chamada(&e->li_ch, chamada_de(1, 2, dh(1, 3, 2016, 0, 0, 0), 2));
     insere_chamada(&e->li_ch, chamada_de(2, 1, dh(29, 2, 2016, 0, 0, 0), 700));
     const std::string console =
