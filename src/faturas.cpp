@@ -268,11 +268,19 @@ void Documento::pix(const std::string& payload) {
     // The code with its quiet zone of four modules, white on the white page.
     const int n = qr->width;
     const double modulo = lado_qr / (n + 8);
+    // Each row's runs of dark modules as one rectangle each.
     for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x)
-            if ((qr->data[y * n + x] & 1) != 0)
-                cairo_rectangle(cr, margem + (x + 4) * modulo, topo + (y + 4) * modulo - 4.0,
-                                modulo, modulo);
+        for (int x = 0; x < n;) {
+            if ((qr->data[y * n + x] & 1) == 0) {
+                ++x;
+                continue;
+            }
+            const int inicio = x;
+            while (x < n && (qr->data[y * n + x] & 1) != 0)
+                ++x;
+            cairo_rectangle(cr, margem + (inicio + 4) * modulo, topo + (y + 4) * modulo - 4.0,
+                            (x - inicio) * modulo, modulo);
+        }
     cairo_fill(cr);
 
     const double x = margem + lado_qr + 16.0;
