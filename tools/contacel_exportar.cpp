@@ -110,7 +110,8 @@ int grava_faturas(const Execucao& e, const OpcoesFaturas& op, const std::string&
                                      forcar ? ModoGravacao::substitui : ModoGravacao::novo);
                 return erro == 0;
             });
-        if (ef == ErroFaturas::composicao) {
+        // A failure of the document itself, not of a file.
+        if (ef != ErroFaturas::nenhum && erro == 0) {
             std::fprintf(stderr, "%s: %s\n", programa, descreve_erro_faturas(ef).data());
             return EXIT_FAILURE;
         }
