@@ -101,6 +101,17 @@ std::vector<std::int32_t> corte_em_paginas(std::int32_t chamadas, bool pix) {
     }
 }
 
+// The document's date in UTC; a second whose year has no four digits takes the nearest one that
+// has, as Cairo would otherwise write the clock's.
+std::string data_pdf(std::time_t instante) {
+    std::tm tm{};
+    if (gmtime_r(&instante, &tm) == nullptr || tm.tm_year > 9999 - 1900)
+        return instante < 0 ? "0000-01-01T00:00:00Z" : "9999-12-31T23:59:59Z";
+    if (tm.tm_year < -1900) return "0000-01-01T00:00:00Z";
+    return fmt::format(FMT_COMPILE("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z"), tm.tm_year + 1900,
+                       tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
 enum class Alinha : std::uint8_t { a_esquerda, a_direita };
 
 // One document being drawn: the Cairo surface writing to the destination, and the fonts.
@@ -119,17 +130,11 @@ class Documento {
         // Font sizes in points, as the page's own unit.
         pango_cairo_context_set_resolution(pango_layout_get_context(texto_.get()), 72.0);
         pango_layout_context_changed(texto_.get());
-        std::tm tm{};
-        if (gmtime_r(&instante, &tm) != nullptr && tm.tm_year >= -1900 &&
-            tm.tm_year <= 9999 - 1900) {
-            const std::string data =
-                fmt::format(FMT_COMPILE("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z"), tm.tm_year + 1900,
-                            tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-            cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
-                                           data.c_str());
-            cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_MOD_DATE,
-                                           data.c_str());
-        }
+        const std::string data = data_pdf(instante);
+        cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
+                                       data.c_str());
+        cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_MOD_DATE,
+                                       data.c_str());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_TITLE,
                                        "Contas de telefonia celular");
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATOR, "contacel");

@@ -361,4 +361,21 @@ TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {
               ErroFaturas::escrita);
 }
 
+// The document's dates are the run's second, never the clock's, even where a year has more
+// than four digits.
+TEST(Faturas, DatasDoDocumentoSaoAsDoInstante) {
+    std::srand(1512122400);
+    const auto e = std::make_unique<Execucao>();
+    ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
+    const std::pair<std::time_t, const char*> casos[] = {{1512122400, "20171201100000Z"},
+                                                         {-1, "19691231235959Z"},
+                                                         {100000000000000, "99991231235959Z"},
+                                                         {-100000000000000, "00000101000000Z"}};
+    for (const auto& [instante, data] : casos) {
+        const std::string pdf = pdf_de(*e, {instante, {}});
+        EXPECT_NE(pdf.find(std::string("/CreationDate (") + data + ")"), std::string::npos) << data;
+        EXPECT_NE(pdf.find(std::string("/ModDate (") + data + ")"), std::string::npos) << data;
+    }
+}
+
 }  // namespace
