@@ -596,7 +596,7 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
     grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
     // Usage errors: the first line exactly; all but a refused instant go on with the usage.
     const std::pair<std::vector<std::string>, std::string> usos[] = {
-        {{}, "falta o que exportar: chamadas ou contas"},
+        {{}, "falta o que exportar: chamadas, contas ou faturas"},
         {{"faturass"}, "exporta-se chamadas, contas ou faturas"},
         {{"contas", "--semente"}, "falta o valor de --semente"},
         {{"contas", "--semente", "12x"}, "semente invalida"},
@@ -605,6 +605,10 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         {{"--ajuda", "contas"}, "argumentos demais"},
         {{"contas", "--", "--semente"}, "argumentos demais"},
         {{"chamadas", "--rapido"}, "opcao invalida: --rapido"},
+        {{"contas", "--pasta", "p"}, "--pasta, --forcar e --pix-* sao de faturas"},
+        {{"faturas", "--forcar"}, "--forcar so com --pasta"},
+        {{"faturas", "--pix-chave", "52998224725"},
+         "--pix-chave, --pix-nome e --pix-cidade vao juntas"},
         {{"contas", "--semente", "1", "--instante", "2017-12-01 10:00:00"},
          "--semente ou --instante, nao ambos"},
         {{"contas", "--instante", "2017-02-29 10:00:00"},
@@ -644,6 +648,61 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
     r = roda({f, "chamadas", "--semente", "1"}, pasta, "/dev/null", "/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.erro, "contacel-exportar: erro ao escrever na saida padrao\n");
+}
+
+// The bills as PDF: on standard output the same bytes for the same second; with --pasta one
+// file per bill, an existing one replaced only with --forcar; a refused Pix key before any
+// output; a failed write with one line.
+TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_exportar;
+    std::filesystem::copy_file(caminho_exemplo, pasta / "clientes.arq");
+    std::filesystem::create_directory(pasta / "contas");
+    const std::vector<std::string> base{f, "faturas", "--semente", "1512122400"};
+    const auto com = [&](std::vector<std::string> mais) {
+        std::vector<std::string> a = base;
+        a.insert(a.end(), mais.begin(), mais.end());
+        return a;
+    };
+    const Resultado r = roda(base, pasta);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.saida.starts_with("%PDF-"));
+    EXPECT_EQ(roda(base, pasta).saida, r.saida);
+    struct Caso {
+        std::vector<std::string> args;
+        const char* destino;
+        int status;
+        std::string erro;
+    };
+    const Caso casos[] = {
+        {base, "/dev/full", 1, "contacel-exportar: erro ao escrever na saida padrao\n"},
+        {com({"--pix-chave", "52998224724", "--pix-nome", "N", "--pix-cidade", "C"}), nullptr, 2,
+         "contacel-exportar: chave pix: CPF com digitos verificadores errados\n"},
+        {com({"--pasta", "contas"}), nullptr, 0, ""},
+        {com({"--pasta", "contas"}), nullptr, 1,
+         "contacel-exportar: contas/1-2017-11.pdf: o arquivo ja existe (use --forcar para "
+         "substitui-lo)\n"},
+        {com({"--pasta", "contas", "--forcar", "--pix-chave", "+5585988776655", "--pix-nome",
+              "Contacel", "--pix-cidade", "Fortaleza"}),
+         nullptr, 0, ""},
+    };
+    for (const Caso& c : casos) {
+        const Resultado rc =
+            c.destino ? roda(c.args, pasta, "/dev/null", c.destino) : roda(c.args, pasta);
+        EXPECT_EQ(rc.status, c.status) << c.args.back();
+        EXPECT_EQ(rc.erro, c.erro) << c.args.back();
+        EXPECT_EQ(rc.saida, "") << c.args.back();
+    }
+    std::vector<std::string> nomes;
+    for (const auto& e : std::filesystem::directory_iterator(pasta / "contas"))
+        nomes.push_back(e.path().filename().string());
+    std::sort(nomes.begin(), nomes.end());
+    EXPECT_EQ(nomes, (std::vector<std::string>{"1-2017-11.pdf", "1-2017-12.pdf", "2-2017-11.pdf",
+                                               "2-2017-12.pdf", "3-2017-11.pdf", "3-2017-12.pdf",
+                                               "4-2017-11.pdf", "4-2017-12.pdf", "5-2017-11.pdf",
+                                               "5-2017-12.pdf"}));
+    EXPECT_TRUE(le(pasta / "contas" / "1-2017-11.pdf").starts_with("%PDF-"));
+    EXPECT_EQ(temporarios(pasta), 0U);
 }
 
 }  // namespace

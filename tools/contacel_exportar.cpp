@@ -1,11 +1,16 @@
-// contacel-exportar: the calls or the bills of the run of a given second, as CSV.
+// contacel-exportar: the calls or the bills of the run of a given second, as CSV, or the bills
+// as a PDF document.
 //
 // The run is replayed with the library itself: the same seed, generation, sorting, durations,
 // tariffs and grouping as contacel, so every figure is the one contacel prints in that second.
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <span>
@@ -14,6 +19,7 @@
 
 #include "execucao.h"
 #include "exportacao.h"
+#include "faturas.h"
 #include "instante.h"
 #include "opcoes.h"
 #include "versao.h"
@@ -39,16 +45,82 @@ constexpr std::string_view uso =
     "--pix-*      um QR Code Pix estatico com o valor a pagar em cada fatura.\n"
     "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
 
-enum : std::size_t { ajuda, versao, semente, instante_op, clientes_op, planilha };
-constexpr std::array<Opcao, 6> opcoes{{{"ajuda", "help", 'h'},
-                                       {"versao", "version", 'V'},
-                                       {"semente", nullptr, 0, true},
-                                       {"instante", nullptr, 0, true},
-                                       {"clientes", nullptr, 0, true},
-                                       {"planilha"}}};
+enum : std::size_t {
+    ajuda,
+    versao,
+    semente,
+    instante_op,
+    clientes_op,
+    planilha,
+    pasta,
+    forcar,
+    pix_chave,
+    pix_nome,
+    pix_cidade
+};
+constexpr std::array<Opcao, 11> opcoes{{{"ajuda", "help", 'h'},
+                                        {"versao", "version", 'V'},
+                                        {"semente", nullptr, 0, true},
+                                        {"instante", nullptr, 0, true},
+                                        {"clientes", nullptr, 0, true},
+                                        {"planilha"},
+                                        {"pasta", nullptr, 0, true},
+                                        {"forcar"},
+                                        {"pix-chave", nullptr, 0, true},
+                                        {"pix-nome", nullptr, 0, true},
+                                        {"pix-cidade", nullptr, 0, true}}};
 
 int uso_errado(std::string_view motivo) {
     return erro_de_uso(programa, uso, motivo);
+}
+
+// One line on standard error, after the program's name.
+int falha(int status, std::string_view motivo) {
+    std::fprintf(stderr, "%s: %.*s\n", programa, static_cast<int>(motivo.size()), motivo.data());
+    return status;
+}
+
+// The options of faturas, checked before the run: the Pix receiver, and where the document
+// goes. Returns the exit status of a refusal, or 0.
+int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
+    if (lc.tem(forcar) && !lc.tem(pasta)) return uso_errado("--forcar so com --pasta");
+    const auto pix = std::count_if(&lc.valores[pix_chave], &lc.valores[pix_cidade] + 1,
+                                   [](const auto& v) { return v.has_value(); });
+    if (pix != 0 && pix != 3)
+        return uso_errado("--pix-chave, --pix-nome e --pix-cidade vao juntas");
+    if (pix == 3) {
+        op.pix =
+            RecebedorPix{std::string(*lc.valores[pix_chave]), std::string(*lc.valores[pix_nome]),
+                         std::string(*lc.valores[pix_cidade])};
+        if (const ErroPix e = confere_recebedor_pix(*op.pix); e != ErroPix::nenhum)
+            return falha(saida_uso, descreve_erro_pix(e));
+    }
+    if (!lc.tem(pasta) && ::isatty(STDOUT_FILENO) != 0)
+        return falha(saida_uso,
+                     "a saida padrao e um terminal: redirecione para um arquivo ou use --pasta");
+    return 0;
+}
+
+// Writes the bills as the options say; the exit status.
+int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFaturas& op) {
+    if (lc.tem(pasta)) {
+        const FalhaPasta f =
+            grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]), lc.tem(forcar));
+        if (f.documento != ErroFaturas::nenhum)
+            return falha(EXIT_FAILURE, descreve_erro_faturas(f.documento));
+        if (f.erro == EEXIST)
+            return falha(EXIT_FAILURE,
+                         f.arquivo + ": o arquivo ja existe (use --forcar para substitui-lo)");
+        if (f.erro != 0)
+            return falha(EXIT_FAILURE, f.arquivo + ": erro ao gravar: " + std::strerror(f.erro));
+        return EXIT_SUCCESS;
+    }
+    const ErroFaturas ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
+        return std::fwrite(b.data(), 1, b.size(), stdout) == b.size();
+    });
+    // A write that failed is told with the other failures of standard output.
+    if (ef == ErroFaturas::composicao) return falha(EXIT_FAILURE, descreve_erro_faturas(ef));
+    return EXIT_SUCCESS;
 }
 
 }  // namespace
@@ -63,10 +135,11 @@ int main(int argc, char** argv) {
             lc.tem(ajuda) ? std::string(uso) : std::string(programa) + " " + versao_contacel + "\n";
         return escreve_na_saida(programa, texto) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
-    if (lc.operandos.empty()) return uso_errado("falta o que exportar: chamadas ou contas");
+    if (lc.operandos.empty())
+        return uso_errado("falta o que exportar: chamadas, contas ou faturas");
     if (lc.operandos.size() > 1) return uso_errado("argumentos demais");
     const std::string_view oque = lc.operandos[0];
-    if (oque != "chamadas" && oque != "contas")
+    if (oque != "chamadas" && oque != "contas" && oque != "faturas")
         return uso_errado("exporta-se chamadas, contas ou faturas");
     if (lc.tem(semente) && lc.tem(instante_op))
         return uso_errado("--semente ou --instante, nao ambos");
@@ -83,17 +156,28 @@ int main(int argc, char** argv) {
         }
         segundo = r.segundo;
     }
+    const bool faturas = oque == "faturas";
+    if (!faturas && std::any_of(&lc.valores[pasta], &lc.valores[pix_cidade] + 1,
+                                [](const auto& v) { return v.has_value(); }))
+        return uso_errado("--pasta, --forcar e --pix-* sao de faturas");
+    if (faturas && lc.tem(planilha)) return uso_errado("--planilha nao e de faturas");
+    OpcoesFaturas op;
+    if (faturas)
+        if (const int r = confere_faturas(lc, op); r != 0) return r;
     const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
 
     // The run seeds the generator with its start time, as contacel does.
-    std::srand(static_cast<unsigned>(segundo ? *segundo : std::time(nullptr)));
+    op.instante = segundo ? *segundo : std::time(nullptr);
+    std::srand(static_cast<unsigned>(op.instante));
     Execucao e;
     if (const StatusCli st = prepara_execucao(clientes.c_str(), &e); !st.ok()) {
         relata_erro_cli(stderr, programa, clientes.c_str(), st);
         return EXIT_FAILURE;
     }
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
-    if (oque == "chamadas")
+    if (faturas) {
+        if (const int r = exporta_faturas(e, lc, op); r != EXIT_SUCCESS) return r;
+    } else if (oque == "chamadas")
         exporta_chamadas(e, stdout, dialeto);
     else
         exporta_contas(e, stdout, dialeto);

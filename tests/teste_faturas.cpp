@@ -1,0 +1,381 @@
+// The bills as PDF documents, read back with poppler's pdftotext and compared figure by figure
+// with the console bills of the same run; the Pix QR code read back with zbarimg; the documents
+// checked with qpdf.
+
+#include <sys/wait.h>
+
+#include <fmt/format.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <regex>
+#include <sstream>
+
+#include "apoio.h"
+#include "caminhos.h"
+#include "codigo850.h"
+#include "conta.h"
+#include "execucao.h"
+#include "faturas.h"
+
+namespace {
+
+bool tem_programa(std::string_view nome) {
+    const char* path = std::getenv("PATH");
+    std::stringstream pastas(path != nullptr ? path : "");
+    for (std::string p; std::getline(pastas, p, ':');)
+        if (::access((std::filesystem::path(p) / nome).c_str(), X_OK) == 0) return true;
+    return false;
+}
+
+// The standard output of a shell command, and whether it exited with 0.
+std::pair<std::string, bool> roda(const std::string& comando) {
+    std::FILE* f = ::popen(comando.c_str(), "r");
+    std::string saida;
+    std::array<char, 4096> b{};
+    for (std::size_t n; (n = std::fread(b.data(), 1, b.size(), f)) > 0;)
+        saida.append(b.data(), n);
+    const int st = ::pclose(f);
+    return {saida, WIFEXITED(st) && WEXITSTATUS(st) == 0};
+}
+
+// The first of `programas` that is not installed, or nothing.
+std::string falta(std::initializer_list<std::string_view> programas) {
+    for (const std::string_view p : programas)
+        if (!tem_programa(p)) return std::string(p);
+    return {};
+}
+
+std::string sem_brancos_nas_pontas(std::string s) {
+    s.erase(0, s.find_first_not_of(' '));
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
+std::string virgula(std::string s) {
+    std::replace(s.begin(), s.end(), '.', ',');
+    return s;
+}
+
+// A bill as text, one line per figure, whatever it was read from: so that a difference shows
+// as the line it is on.
+struct Lida {
+    std::vector<std::string> linhas;
+    std::string texto() const {
+        std::string t;
+        for (const std::string& l : linhas)
+            t += l + "\n";
+        return t;
+    }
+};
+
+// The console bills, in UTF-8, money with a comma.
+std::vector<std::string> contas_do_console(const std::string& cp850) {
+    static const std::regex chamada(
+        R"(^(\(\d\d\) 9 \d{4}-\d{4}) (\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)  +(\d+) +(\d+\.\d\d)$)");
+    static const std::regex totais(R"(^ +(\d+) +(\d+\.\d\d)$)");
+    static const std::regex pagar(R"(^Vencimento:(\S+)     Valor a pagar: R\$ +(\S+)$)");
+    std::vector<Lida> contas;
+    std::istringstream in(texto_utf8(cp850));
+    std::smatch m;
+    for (std::string l; std::getline(in, l);) {
+        if (l.starts_with("CONTA DE TELEFONIA CELULAR")) {
+            contas.emplace_back();
+            contas.back().linhas.push_back("mes " + sem_brancos_nas_pontas(l.substr(26)));
+        } else if (l.starts_with("Cliente:  ")) {
+            contas.back().linhas.push_back("nome " + sem_brancos_nas_pontas(l.substr(10)));
+        } else if (l.starts_with("Endereço: ")) {
+            contas.back().linhas.push_back(
+                "endereco " + sem_brancos_nas_pontas(l.substr(sizeof "Endereço: " - 1)));
+        } else if (std::regex_match(l, m, chamada)) {
+            contas.back().linhas.push_back(m.str(1) + " | " + m.str(2) + " | " + m.str(3) + " | " +
+                                           virgula(m.str(4)));
+        } else if (std::regex_match(l, m, totais)) {
+            contas.back().linhas.push_back("total " + m.str(1) + " | " + virgula(m.str(2)));
+        } else if (std::regex_match(l, m, pagar)) {
+            contas.back().linhas.push_back("vencimento " + m.str(1) + " valor " +
+                                           virgula(m.str(2)));
+        }
+    }
+    std::vector<std::string> r;
+    for (const Lida& c : contas)
+        r.push_back(c.texto());
+    return r;
+}
+
+// The bills of a document's text (pdftotext -layout), in the console's order of figures; the
+// pages of each bill must say "pagina k de n" in order, with the heading repeated.
+struct Documento {
+    std::vector<std::string> contas;
+    std::vector<std::size_t> paginas;  // per bill
+    std::vector<std::string> payloads;
+};
+
+Documento contas_do_pdf(const std::string& texto) {
+    static const std::regex chamada(
+        R"(^\s*(\(\d\d\) 9 \d{4}-\d{4})\s+(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)\s+(\d+)\s+(\d+,\d\d)\s*$)");
+    static const std::regex totais(R"(^\s*Total: \d+ chamadas?\s+(\d+)\s+(\d+,\d\d)\s*$)");
+    static const std::regex pagar(R"(Vencimento: (\S+)\s+Valor a pagar: R\$ (\S+))");
+    static const std::regex pagina(R"(pagina (\d+) de (\d+))");
+    Documento d;
+    std::vector<Lida> contas;
+    std::vector<std::string> cabecalho;
+    std::vector<std::string> paginas;
+    std::size_t inicio = 0;
+    for (std::size_t ff; (ff = texto.find('\f', inicio)) != std::string::npos; inicio = ff + 1)
+        paginas.push_back(texto.substr(inicio, ff - inicio));
+    EXPECT_EQ(sem_brancos_nas_pontas(texto.substr(inicio)), "");
+    std::size_t esperada = 1;
+    for (const std::string& p : paginas) {
+        std::istringstream in(p);
+        std::smatch m;
+        std::string mes;
+        std::string nome;
+        std::size_t k = 1;
+        std::size_t n = 1;
+        Lida conteudo;
+        std::string payload;
+        bool no_payload = false;
+        for (std::string l; std::getline(in, l);) {
+            if (no_payload) {
+                if (sem_brancos_nas_pontas(l).empty()) {
+                    no_payload = false;
+                } else {
+                    for (char c : l)
+                        if (c != ' ') payload += c;
+                }
+                continue;
+            }
+            if (const auto c = l.find("CONTA DE TELEFONIA CELULAR"); c != std::string::npos)
+                mes = "mes " + sem_brancos_nas_pontas(l.substr(c + 26));
+            if (std::regex_search(l, m, pagina)) {
+                k = std::stoul(m.str(1));
+                n = std::stoul(m.str(2));
+            }
+            if (const auto c = l.find("Cliente: "); c != std::string::npos)
+                nome = "nome " + sem_brancos_nas_pontas(l.substr(c + 9));
+            if (const auto c = l.find("Endereço: "); c != std::string::npos)
+                conteudo.linhas.push_back(
+                    "endereco " + sem_brancos_nas_pontas(l.substr(c + sizeof "Endereço: " - 1)));
+            if (std::regex_match(l, m, chamada))
+                conteudo.linhas.push_back(m.str(1) + " | " + m.str(2) + " | " + m.str(3) + " | " +
+                                          m.str(4));
+            if (std::regex_match(l, m, totais))
+                conteudo.linhas.push_back("total " + m.str(1) + " | " + m.str(2));
+            if (std::regex_search(l, m, pagar))
+                cabecalho = {"vencimento " + m.str(1) + " valor " + m.str(2)};
+            if (l.find("Pix copia e cola:") != std::string::npos) no_payload = true;
+        }
+        if (!payload.empty()) d.payloads.push_back(payload);
+        EXPECT_EQ(k, esperada) << p;
+        if (k == 1) {
+            contas.push_back({{mes, nome}});
+            d.paginas.push_back(n);
+        } else {
+            EXPECT_EQ(contas.back().linhas[0], mes);
+            EXPECT_EQ(contas.back().linhas[1], nome);
+        }
+        auto& linhas = contas.back().linhas;
+        linhas.insert(linhas.end(), conteudo.linhas.begin(), conteudo.linhas.end());
+        esperada = k == n ? 1 : k + 1;
+        if (k == n) {
+            // The amount stands at the top of the first page; the console prints it last.
+            linhas.insert(linhas.end(), cabecalho.begin(), cabecalho.end());
+            cabecalho.clear();
+        }
+    }
+    EXPECT_EQ(esperada, 1U) << "a ultima conta termina antes da sua ultima pagina";
+    for (const Lida& c : contas)
+        d.contas.push_back(c.texto());
+    return d;
+}
+
+std::string pdf_de(const Execucao& e, const OpcoesFaturas& op) {
+    std::string pdf;
+    const ErroFaturas erro = escreve_faturas(e, op, [&](std::span<const std::byte> b) {
+        pdf.append(reinterpret_cast<const char*>(b.data()), b.size());
+        return true;
+    });
+    EXPECT_EQ(erro, ErroFaturas::nenhum);
+    return pdf;
+}
+
+const RecebedorPix recebedor{"+5585988776655", "Contacel Telefonia", "Fortaleza"};
+
+// A register whose names and addresses hold code page 850 letters, quotes and commas.
+std::string cadastro_850() {
+    return ArquivoClientes(6)
+        .registro(3, "Jo\xC6o \"Jo\xC6ozinho\" Concei\x87\xC6o", "Av. Bar\xC6o de Studart, 1980")
+        .registro(1, "Ara\xA3jo, Maria \x90lia", "Rua \"A\", 12, fundos")
+        .registro(5, "\x80\xC7O & <Filhos>", "Pra\x87\x61 da S\x82, s/n")
+        .registro(2, "Ana", "Rua Iracema")
+        .registro(4, std::string(50, '\x87'), std::string(50, 'W'))
+        .registro(6, "Sem linha", "Rua B")
+        .bytes();
+}
+
+TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
+    if (const std::string f = falta({"pdftotext", "qpdf"}); !f.empty())
+        GTEST_SKIP() << f << " nao instalado";
+    PastaTemp pasta;
+    grava(pasta / "850.arq", cadastro_850());
+    struct Caso {
+        std::time_t semente;
+        std::string cadastro;
+        bool pix;
+    };
+    const Caso casos[] = {
+        {1512122400, caminho_exemplo, false},
+        {1512122400, caminho_exemplo, true},
+        {987654321, caminho_exemplo, true},
+        {1, (pasta / "850.arq").string(), false},
+        {-2000000000, (pasta / "850.arq").string(), true},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(testing::Message() << c.semente << " " << c.cadastro << " " << c.pix);
+        std::srand(static_cast<unsigned>(c.semente));
+        const auto e = std::make_unique<Execucao>();
+        ASSERT_TRUE(prepara_execucao(c.cadastro.c_str(), e.get()).ok());
+        const std::string console =
+            saida_de([&] { mostre_contas(&e->lis_cli, &e->lis_cel, &e->li_ch); });
+        OpcoesFaturas op{c.semente, {}};
+        if (c.pix) op.pix = recebedor;
+        const std::string pdf = pdf_de(*e, op);
+        EXPECT_EQ(pdf_de(*e, op), pdf) << "duas composicoes diferentes";
+        grava(pasta / "contas.pdf", pdf);
+        EXPECT_TRUE(roda("qpdf --check " + (pasta / "contas.pdf").string()).second);
+        const auto [texto, ok] =
+            roda("pdftotext -layout " + (pasta / "contas.pdf").string() + " -");
+        ASSERT_TRUE(ok);
+        const Documento d = contas_do_pdf(texto);
+        EXPECT_EQ(d.contas, contas_do_console(console));
+
+        // Each bill on its own: its pages are the whole document's, in order.
+        std::string juntas;
+        std::vector<std::string> nomes;
+        ASSERT_EQ(
+            escreve_cada_fatura(
+                *e, op,
+                [&](const std::string& nome, std::span<const std::byte> b) {
+                    nomes.push_back(nome);
+                    grava(pasta / "uma.pdf", {reinterpret_cast<const char*>(b.data()), b.size()});
+                    juntas +=
+                        roda("pdftotext -layout " + (pasta / "uma.pdf").string() + " -").first;
+                    return true;
+                }),
+            ErroFaturas::nenhum);
+        EXPECT_EQ(juntas, texto);
+        std::vector<std::string> esperados;
+        para_cada_conta(&e->li_ch, [&](const Conta& conta, std::span<const ParcelaConta>) {
+            esperados.push_back(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes));
+        });
+        EXPECT_EQ(nomes, esperados);
+    }
+    std::srand(1);
+}
+
+// A bill of 100 calls runs over three pages, whose rows and totals are the console's.
+TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
+    if (const std::string f = falta({"pdftotext", "qpdf"}); !f.empty())
+        GTEST_SKIP() << f << " nao instalado";
+    PastaTemp pasta;
+    const auto e = std::make_unique<Execucao>();
+    e->lis_cli.ncl = 0;
+    for (std::uint32_t c = 1; c <= 5; ++c)
+        insere_cliente(&e->lis_cli, cliente_de(c, "Cliente " + std::to_string(c), "Rua"));
+    gere_lis_cel(&e->lis_cli, &e->lis_cel);
+    e->li_ch.num_cha = 0;
+    for (int i = 0; i < 100; ++i)
+        insere_chamada(&e->li_ch, chamada_de(1, static_cast<std::uint32_t>(2 + i % 4),
+                                             dh(1 + i / 4, 2, 2016, i % 24, 7, 9), 1 + i * 6));
+    insere_chamada(&e->li_ch, chamada_de(1, 2, dh(1, 3, 2016, 0, 0, 0), 2));
+    insere_chamada(&e->li_ch, chamada_de(2, 1, dh(29, 2, 2016, 0, 0, 0), 700));
+    const std::string console =
+        saida_de([&] { mostre_contas(&e->lis_cli, &e->lis_cel, &e->li_ch); });
+    for (const bool pix : {false, true}) {
+        OpcoesFaturas op{0, {}};
+        if (pix) op.pix = recebedor;
+        grava(pasta / "longa.pdf", pdf_de(*e, op));
+        EXPECT_TRUE(roda("qpdf --check " + (pasta / "longa.pdf").string()).second);
+        const Documento d =
+            contas_do_pdf(roda("pdftotext -layout " + (pasta / "longa.pdf").string() + " -").first);
+        EXPECT_EQ(d.contas, contas_do_console(console));
+        EXPECT_EQ(d.paginas, (std::vector<std::size_t>{3, 1, 1}));
+        // No QR for the bill of a single free call.
+        EXPECT_EQ(d.payloads.size(), pix ? 2U : 0U);
+    }
+}
+
+// The QR code of a page, rendered and decoded, is the payload printed beneath it: the bill's
+// amount and transaction id, its CRC right.
+TEST(Faturas, QrDaPaginaEOPayloadImpresso) {
+    if (const std::string f = falta({"pdftotext", "pdftoppm", "zbarimg"}); !f.empty())
+        GTEST_SKIP() << f << " nao instalado";
+    PastaTemp pasta;
+    std::srand(1512122400);
+    const auto e = std::make_unique<Execucao>();
+    ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
+    grava(pasta / "contas.pdf", pdf_de(*e, {1512122400, recebedor}));
+    std::vector<std::string> esperados;
+    para_cada_conta(&e->li_ch, [&](const Conta& conta, std::span<const ParcelaConta>) {
+        esperados.push_back(payload_da_conta(recebedor, conta));
+    });
+    ASSERT_GE(esperados.size(), 2U);
+    EXPECT_TRUE(esperados[0].starts_with(
+        "00020126360014br.gov.bcb.pix0114+5585988776655520400005303986540563.845802BR"
+        "5918Contacel Telefonia6009Fortaleza62130509C1M2017116304"))
+        << esperados[0];
+    const Documento d =
+        contas_do_pdf(roda("pdftotext -layout " + (pasta / "contas.pdf").string() + " -").first);
+    std::vector<std::string> impressos = esperados;
+    for (std::string& p : impressos)
+        std::erase(p, ' ');
+    EXPECT_EQ(d.payloads, impressos);
+    for (const int pagina : {1, 2}) {
+        const std::string png = (pasta / ("p" + std::to_string(pagina))).string();
+        ASSERT_TRUE(roda(fmt::format("pdftoppm -png -r 150 -singlefile -f {0} -l {0} {1} {2}",
+                                     pagina, (pasta / "contas.pdf").string(), png))
+                        .second);
+        const auto [lido, ok] = roda("zbarimg --raw -q " + png + ".png");
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(lido, esperados[static_cast<std::size_t>(pagina - 1)] + "\n");
+        EXPECT_EQ(crc_pix(lido.substr(0, lido.size() - 5)), lido.substr(lido.size() - 5, 4));
+    }
+}
+
+TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {
+    std::srand(1512122400);
+    const auto e = std::make_unique<Execucao>();
+    ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
+    for (const std::size_t aceita : {0U, 5000U}) {
+        std::size_t escritos = 0;
+        EXPECT_EQ(escreve_faturas(*e, {},
+                                  [&](std::span<const std::byte> b) {
+                                      escritos += b.size();
+                                      return escritos <= aceita;
+                                  }),
+                  ErroFaturas::escrita);
+    }
+    EXPECT_EQ(escreve_cada_fatura(*e, {}, [](const std::string&, auto) { return false; }),
+              ErroFaturas::escrita);
+}
+
+// The document's dates are the run's second, never the clock's, even where a year has more
+// than four digits.
+TEST(Faturas, DatasDoDocumentoSaoAsDoInstante) {
+    std::srand(1512122400);
+    const auto e = std::make_unique<Execucao>();
+    ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
+    const std::pair<std::time_t, const char*> casos[] = {{1512122400, "20171201100000Z"},
+                                                         {-1, "19691231235959Z"},
+                                                         {100000000000000, "99991231235959Z"},
+                                                         {-100000000000000, "00000101000000Z"}};
+    for (const auto& [instante, data] : casos) {
+        const std::string pdf = pdf_de(*e, {instante, {}});
+        EXPECT_NE(pdf.find(std::string("/CreationDate (") + data + ")"), std::string::npos) << data;
+        EXPECT_NE(pdf.find(std::string("/ModDate (") + data + ")"), std::string::npos) << data;
+    }
+}
+
+}  // namespace
