@@ -1,5 +1,6 @@
 // Arbitrary bytes as a CSV register: loading reads only inside the buffer, and whatever it
-// accepts, written back as CSV and loaded again, is the same register.
+// accepts obeys the rules of the register, and written back as CSV and loaded again it is the
+// same register.
 
 #include <array>
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "csv_clientes.h"
+#include "regra_cliente.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
     TLisCli lc;
@@ -16,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
         if (lc.ncl != 0 || st.linha == 0) __builtin_trap();
         return 0;
     }
+    for (std::uint32_t i = 0; i < lc.ncl; ++i)
+        if (!confere_cliente(&lc, i).ok()) __builtin_trap();
     const std::string csv = codifica_csv_clientes(&lc);
     TLisCli volta;
     if (!decodifica_csv_clientes(std::as_bytes(std::span(csv)), &volta).ok()) __builtin_trap();
