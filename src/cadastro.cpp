@@ -309,8 +309,10 @@ ErroCadastro lista_cadastro(const std::string& caminho, bool utf8, std::string& 
             continue;
         }
         std::string convertida;
-        if (em_utf8(linha, convertida) != ErroTexto::nenhum)
+        if (em_utf8(linha, convertida) != ErroTexto::nenhum) {
+            saida.clear();
             return erro(ErroCad::conversao, caminho);
+        }
         saida += convertida;
     }
     return {};

@@ -555,11 +555,12 @@ TEST(ContacelClientes, SemConversorNadaEEscrito) {
     ::setenv("LD_PRELOAD", caminho_falhas, 1);
     const Resultado exportado = roda({f, "exportar"}, pasta);
     const Resultado incluido = roda({f, "incluir", "6", "a", "b"}, pasta);
+    const Resultado listado = roda({f, "listar", "--utf8"}, pasta);
     ::unsetenv("LD_PRELOAD");
     ::unsetenv("CONTACEL_SEM_ICONV");
     const std::string motivo =
         "contacel-clientes: clientes.arq: conversao entre UTF-8 e IBM850 indisponivel: ";
-    for (const Resultado& r : {exportado, incluido}) {
+    for (const Resultado& r : {exportado, incluido, listado}) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.saida, "");
         EXPECT_TRUE(r.erro.starts_with(motivo)) << r.erro;
