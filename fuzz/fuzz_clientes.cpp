@@ -1,6 +1,7 @@
 // Arbitrary bytes as a customer file: whatever they hold, loading reads and writes only inside
 // the buffer and the list; a file that loads is listed and given its lines, and written back
-// and loaded again it is the same register (filler and bytes after a NUL aside).
+// and loaded again it is the same register (filler and bytes after a NUL aside). A register whose
+// customers all obey the rules goes to CSV and back byte for byte, as the tool writes it.
 
 #include <array>
 #include <cstddef>
@@ -8,9 +9,12 @@
 #include <cstdio>
 #include <cstring>
 #include <span>
+#include <string>
 
 #include "celular.h"
 #include "cliente.h"
+#include "csv_clientes.h"
+#include "regra_cliente.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
     const auto bytes = std::as_bytes(std::span(dados, tamanho));
@@ -42,6 +46,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
             std::strcmp(a.endereco, b.endereco) != 0)
             __builtin_trap();
     }
+    for (std::uint32_t i = 0; i < lc.ncl; ++i)
+        if (!confere_cliente(&lc, i).ok()) {
+            std::fflush(stdout);
+            return 0;
+        }
+    // Bytes after a NUL are not interpreted; as the tool writes a register, they are zero.
+    for (TCliente& c : std::span(lc.clientes, lc.ncl)) {
+        for (char* t : {c.nome, c.endereco}) {
+            const std::size_t usados = std::strlen(t);
+            std::memset(t + usados, 0, sizeof c.nome - usados);
+        }
+    }
+    const std::size_t n_limpo = codifica_lis_cli(&lc, escrito);
+    const std::string csv = codifica_csv_clientes(&lc);
+    TLisCli do_csv;
+    std::array<std::byte, tamanho_maximo_arq> de_novo{};
+    if (!decodifica_csv_clientes(std::as_bytes(std::span(csv)), &do_csv).ok() ||
+        codifica_lis_cli(&do_csv, de_novo) != n_limpo || de_novo != escrito)
+        __builtin_trap();
     std::fflush(stdout);
     return 0;
 }

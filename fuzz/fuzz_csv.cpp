@@ -1,6 +1,7 @@
 // Arbitrary bytes as a CSV register: loading reads only inside the buffer and an error names a
-// line; whatever it accepts, written back in either dialect and loaded again, is the same
-// register; and bytes that are all ASCII load alike in every encoding.
+// line; whatever it accepts obeys the rules of the register and, written back in either dialect
+// and loaded again, is the same register; and bytes that are all ASCII load alike in every
+// encoding.
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "csv_clientes.h"
+#include "regra_cliente.h"
 
 namespace {
 
@@ -47,5 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
         if (ascii && (so.erro != st.erro || so.linha != st.linha || !mesmo_cadastro(lc, outra)))
             __builtin_trap();
     }
+    for (std::uint32_t i = 0; i < lc.ncl; ++i)
+        if (!confere_cliente(&lc, i).ok()) __builtin_trap();
     return 0;
 }

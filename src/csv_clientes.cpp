@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "regra_cliente.h"
+
 namespace {
 
 constexpr std::array<const char*, 3> nomes_campos{"codigo", "nome", "endereco"};
@@ -67,6 +69,22 @@ char separador_do_cabecalho(std::span<const std::byte> csv) {
     return ',';
 }
 
+ErroCsv erro_csv(ErroRegra e) {
+    switch (e) {
+        case ErroRegra::nenhum:
+            return ErroCsv::nenhum;
+        case ErroRegra::codigo_invalido:
+            return ErroCsv::codigo_invalido;
+        case ErroRegra::codigo_repetido:
+            return ErroCsv::codigo_repetido;
+        case ErroRegra::texto_invalido:
+            return ErroCsv::texto_invalido;
+        case ErroRegra::clientes_demais:
+            return ErroCsv::clientes_demais;
+    }
+    return ErroCsv::texto_invalido;
+}
+
 // What the parser's callbacks build, row by row.
 struct Leitura {
     TLisCli* lc;
@@ -120,18 +138,8 @@ struct Leitura {
     }
 
     void cliente() {
-        TCliente cl{};
-        const std::optional<std::uint32_t> cod = le_codigo(campos[0]);
-        if (!cod) return falha(ErroCsv::codigo_invalido);
-        cl.cod_cli = *cod;
-        if (busca_cliente(lc, static_cast<int>(cl.cod_cli)) >= 0)
-            return falha(ErroCsv::codigo_repetido);
-        if (const ErroTexto e = texto_850(campos[1], cl.nome); e != ErroTexto::nenhum)
-            return falha(ErroCsv::texto_invalido, 1, e);
-        if (const ErroTexto e = texto_850(campos[2], cl.endereco); e != ErroTexto::nenhum)
-            return falha(ErroCsv::texto_invalido, 2, e);
-        if (lc->ncl == capacidade_lis_cli) return falha(ErroCsv::clientes_demais);
-        insere_cliente(lc, cl);
+        const StatusRegra r = insere_validado(lc, le_codigo(campos[0]), campos[1], campos[2]);
+        if (!r.ok()) falha(erro_csv(r.erro), r.campo, r.texto);
     }
 };
 

@@ -20,29 +20,34 @@ std::string pasta_de(const std::string& arquivo) {
     return barra == 0 ? "/" : arquivo.substr(0, barra);
 }
 
-// The temporary file being written, for the signal handler to remove. A signal handler can
-// reach nothing but static storage, so this one piece of state lives here.
+// The temporary file being written, for the signal handler to remove, and the dispositions the
+// handler gives back. A signal handler can reach nothing but static storage, so this one piece
+// of state lives here.
 std::array<char, PATH_MAX + 1> temporario_em_curso{};
 volatile std::sig_atomic_t ha_temporario = 0;
 
 constexpr std::array<int, 3> sinais_de_fim{SIGINT, SIGTERM, SIGHUP};
+std::array<struct sigaction, sinais_de_fim.size()> disposicoes_anteriores{};
 
 extern "C" void remove_e_termina(int sinal) {
     if (ha_temporario != 0) ::unlink(temporario_em_curso.data());
-    std::signal(sinal, SIG_DFL);
+    for (std::size_t i = 0; i < sinais_de_fim.size(); ++i)
+        if (sinais_de_fim[i] == sinal) sigaction(sinal, &disposicoes_anteriores[i], nullptr);
     std::raise(sinal);
 }
 
 // Holds the temporary file's name for the handler while it exists; signals that end the
-// process remove it first.
+// process remove it first. Every disposition changed here is given back at the end.
 class Temporario {
   public:
     explicit Temporario(const std::string& modelo) {
-        // Beyond the limit a write fails with EFBIG instead of killing the process.
-        std::signal(SIGXFSZ, SIG_IGN);
         sigset_t todos;
         sigfillset(&todos);
         sigprocmask(SIG_BLOCK, &todos, &antes_);
+        // Beyond the limit a write fails with EFBIG instead of killing the process.
+        struct sigaction ignora {};
+        ignora.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignora, &xfsz_);
         modelo.copy(temporario_em_curso.data(), temporario_em_curso.size() - 1);
         temporario_em_curso[std::min(modelo.size(), temporario_em_curso.size() - 1)] = '\0';
         fd_ = ::mkstemp(temporario_em_curso.data());
@@ -50,8 +55,12 @@ class Temporario {
         ha_temporario = fd_ >= 0 ? 1 : 0;
         struct sigaction sa {};
         sa.sa_handler = remove_e_termina;
-        for (std::size_t i = 0; i < sinais_de_fim.size(); ++i)
-            sigaction(sinais_de_fim[i], &sa, &anteriores_[i]);
+        for (std::size_t i = 0; i < sinais_de_fim.size(); ++i) {
+            sigaction(sinais_de_fim[i], nullptr, &disposicoes_anteriores[i]);
+            // What the parent chose to ignore stays ignored.
+            mudado_[i] = disposicoes_anteriores[i].sa_handler != SIG_IGN;
+            if (mudado_[i]) sigaction(sinais_de_fim[i], &sa, nullptr);
+        }
         sigprocmask(SIG_SETMASK, &antes_, nullptr);
     }
     ~Temporario() {
@@ -62,7 +71,8 @@ class Temporario {
         if (ha_temporario != 0) ::unlink(temporario_em_curso.data());
         ha_temporario = 0;
         for (std::size_t i = 0; i < sinais_de_fim.size(); ++i)
-            sigaction(sinais_de_fim[i], &anteriores_[i], nullptr);
+            if (mudado_[i]) sigaction(sinais_de_fim[i], &disposicoes_anteriores[i], nullptr);
+        sigaction(SIGXFSZ, &xfsz_, nullptr);
         sigprocmask(SIG_SETMASK, &antes_, nullptr);
     }
     Temporario(const Temporario&) = delete;
@@ -84,10 +94,13 @@ class Temporario {
     int fd_ = -1;
     int erro_ = 0;
     sigset_t antes_{};
-    std::array<struct sigaction, sinais_de_fim.size()> anteriores_{};
+    struct sigaction xfsz_ {};
+    std::array<bool, sinais_de_fim.size()> mudado_{};
 };
 
-int grava_tudo(int fd, std::span<const std::byte> bytes) {
+}  // namespace
+
+int escreve_tudo(int fd, std::span<const std::byte> bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
@@ -98,6 +111,8 @@ int grava_tudo(int fd, std::span<const std::byte> bytes) {
     return 0;
 }
 
+namespace {
+
 mode_t permissoes_novas() {
     const mode_t mascara = ::umask(0);
     ::umask(mascara);
@@ -107,12 +122,18 @@ mode_t permissoes_novas() {
 }  // namespace
 
 std::string destino_real(const char* caminho) {
-    struct stat info {};
-    if (::lstat(caminho, &info) == 0 && S_ISLNK(info.st_mode)) {
-        std::array<char, PATH_MAX + 1> real{};
-        if (::realpath(caminho, real.data()) != nullptr) return real.data();
+    std::string atual = caminho;
+    // As many links as the system itself follows; a longer chain is left for open() to refuse.
+    for (int i = 0; i < 40; ++i) {
+        struct stat info {};
+        if (::lstat(atual.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return atual;
+        std::array<char, PATH_MAX + 1> alvo{};
+        const ssize_t n = ::readlink(atual.c_str(), alvo.data(), alvo.size() - 1);
+        if (n <= 0) return atual;
+        const std::string proximo(alvo.data(), static_cast<std::size_t>(n));
+        atual = proximo.starts_with('/') ? proximo : pasta_de(atual) + "/" + proximo;
     }
-    return caminho;
+    return atual;
 }
 
 TravaDePasta::TravaDePasta(const std::string& arquivo) {
@@ -143,8 +164,11 @@ int grava_arquivo(const std::string& destino, std::span<const std::byte> bytes, 
     const bool existe = ::stat(destino.c_str(), &atual) == 0;
     const mode_t modo_final =
         existe && modo == ModoGravacao::substitui ? atual.st_mode & 07777 : permissoes_novas();
+    if (existe && modo == ModoGravacao::substitui &&
+        ::fchown(temp.fd(), atual.st_uid, atual.st_gid) != 0)
+        return errno;
     if (::fchmod(temp.fd(), modo_final) != 0) return errno;
-    if (const int e = grava_tudo(temp.fd(), bytes); e != 0) return e;
+    if (const int e = escreve_tudo(temp.fd(), bytes); e != 0) return e;
     if (::fsync(temp.fd()) != 0) return errno;
     if (const int e = temp.fecha(); e != 0) return e;
 

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "apoio.h"
 #include "caminhos.h"
@@ -344,17 +346,12 @@ TEST(ContacelClientes, RecusasDeixamOCadastroIntacto) {
         {{"gerar", "5"},
          1,
          p + "clientes.arq: o arquivo ja existe (use --forcar para substitui-lo)"},
-        {{"incluir", "1", "a", "b"}, 1, p + "clientes.arq: ja ha um cliente com o codigo 1"},
-        {{"incluir", "9", "", "b"}, 1, p + "clientes.arq: nome vazio"},
-        {{"incluir", "9", "a", "b\tc"}, 1, p + "clientes.arq: endereco com caractere de controle"},
-        {{"incluir", "9", std::string(51, 'a'), "b"},
-         1,
-         p + "clientes.arq: nome com mais de 50 bytes no codigo 850"},
+        {{"incluir", "1", "a", "b"}, 1, p + "clientes.arq: codigo repetido"},
         {{"incluir", "21", "a", "b", "cheio.arq"},
          1,
-         p + "cheio.arq: o cadastro esta cheio (20 clientes)"},
+         p + "cheio.arq: clientes demais (o maximo e 20)"},
         {{"alterar", "9", "--nome", "x"}, 1, p + "clientes.arq: nao ha cliente com o codigo 9"},
-        {{"excluir", "9"}, 1, p + "clientes.arq: nao ha cliente com o codigo 9"},
+        {{"excluir", "0"}, 1, p + "clientes.arq: nao ha cliente com o codigo 0"},
         {{"listar", "fifo"}, 1, p + "fifo: nao e um arquivo regular"},
         {{"incluir", "fifo", "a", "b"}, 2, p + "CODIGO deve ser um numero de 1 a 4294967295"},
         {{"incluir", "4294967296", "a", "b"}, 2, p + "CODIGO deve ser um numero de 1 a 4294967295"},
@@ -454,6 +451,121 @@ TEST(ContacelClientes, ArquivosComoOSistemaOsTrata) {
     EXPECT_EQ(roda({f, "gerar", "5", longo + ".arq"}, pasta).status, 0);
     EXPECT_EQ(roda({f, "verificar", longo + ".arq"}, pasta).status, 0);
     EXPECT_EQ(temporarios(pasta), 0U);
+}
+
+// Every kind of file exportar may be given: descriptors are written through, devices and FIFOs
+// in place, a regular file replaced only with --forcar (keeping its mode), and the register,
+// under any name, refused. The register never changes.
+TEST(ContacelClientes, ExportarParaCadaTipoDeArquivo) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_clientes;
+    grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+    const std::string registro = le(pasta / "clientes.arq");
+    const std::string csv = roda({f, "exportar"}, pasta).saida;
+    ASSERT_TRUE(csv.starts_with("codigo,nome,endereco\n"));
+    std::filesystem::create_symlink("/proc/self/fd/1", pasta / "fd1");
+    std::filesystem::create_symlink("clientes.arq", pasta / "outro");
+    std::filesystem::create_hard_link(pasta / "clientes.arq", pasta / "duro");
+    ASSERT_EQ(::mkfifo((pasta / "fifo").c_str(), 0600), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::mknod((pasta / "nulo").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+    }
+    grava(pasta / "velho.csv", "velho\n");
+    ::chmod((pasta / "velho.csv").c_str(), 0640);
+    grava(pasta / "junto.csv", "antes\n");
+    struct Caso {
+        std::string linha;  // run by the shell in the folder
+        int status;
+        std::string saida;  // standard output
+        std::string erro;
+    };
+    const std::string p = "contacel-clientes: ";
+    const std::string c = "'" + f + "' exportar";
+    std::vector<Caso> casos{
+        {c + " clientes.arq -", 0, csv, ""},
+        {c + " clientes.arq fd1 | cat", 0, csv, ""},
+        {c + " clientes.arq /dev/stdout >> junto.csv", 0, "", ""},
+        {c + " clientes.arq fifo", 0, "", ""},
+        {c + " clientes.arq velho.csv", 1, "",
+         p + "velho.csv: o arquivo ja existe (use --forcar para substitui-lo)\n"},
+        {c + " clientes.arq velho.csv --forcar", 0, "", ""},
+        {c + " clientes.arq clientes.arq", 1, "",
+         p + "clientes.arq: e o proprio cadastro; o CSV vai para outro arquivo\n"},
+        {c + " clientes.arq outro", 1, "",
+         p + "outro: e o proprio cadastro; o CSV vai para outro arquivo\n"},
+        {c + " clientes.arq >> outro", 1, "",
+         p + "-: e o proprio cadastro; o CSV vai para outro arquivo\n"},
+        {c + " clientes.arq duro", 1, "",
+         p + "duro: e o proprio cadastro; o CSV vai para outro arquivo\n"},
+    };
+    if (root) casos.push_back({c + " clientes.arq nulo", 0, "", ""});
+    std::string fifo;
+    std::thread leitor([&] { fifo = le(pasta / "fifo"); });
+    for (const Caso& k : casos) {
+        const Resultado r = roda({"/bin/sh", "-c", k.linha}, pasta);
+        EXPECT_EQ(r.status, k.status) << k.linha;
+        EXPECT_EQ(r.saida, k.saida) << k.linha;
+        EXPECT_EQ(r.erro, k.erro) << k.linha;
+        EXPECT_EQ(le(pasta / "clientes.arq"), registro) << k.linha;
+    }
+    leitor.join();
+    EXPECT_EQ(fifo, csv);
+    EXPECT_EQ(le(pasta / "junto.csv"), "antes\n" + csv);
+    EXPECT_EQ(le(pasta / "velho.csv"), csv);
+    struct stat st {};
+    ::stat((pasta / "velho.csv").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640U);
+    EXPECT_TRUE(std::filesystem::is_symlink(pasta / "fd1"));
+    EXPECT_TRUE(std::filesystem::is_fifo(pasta / "fifo"));
+    if (root) {
+        EXPECT_TRUE(std::filesystem::is_character_file(pasta / "nulo"));
+    }
+    EXPECT_EQ(temporarios(pasta), 0U);
+}
+
+// A signal in the middle of a write: by default it kills the tool, which leaves the register as
+// it was and no temporary file; ignored by the parent, it stays ignored and the change is made.
+TEST(ContacelClientes, SinalNoMeioDaGravacao) {
+    for (const int sinal : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const bool ignorado : {false, true}) {
+            PastaTemp pasta;
+            grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+            ::setenv("CONTACEL_SINAL_NO_FSYNC", std::to_string(sinal).c_str(), 1);
+            ::setenv("LD_PRELOAD", caminho_falhas, 1);
+            const auto antes = std::signal(sinal, ignorado ? SIG_IGN : SIG_DFL);
+            const Resultado r = roda({caminho_contacel_clientes, "incluir", "6", "a", "b"}, pasta);
+            std::signal(sinal, antes);
+            ::unsetenv("LD_PRELOAD");
+            ::unsetenv("CONTACEL_SINAL_NO_FSYNC");
+            const std::string caso = std::to_string(sinal) + (ignorado ? " ignorado" : "");
+            EXPECT_EQ(r.status, ignorado ? 0 : 128 + sinal) << caso;
+            EXPECT_EQ(le(pasta / "clientes.arq").size(), 4U + (ignorado ? 6U : 5U) * 108U) << caso;
+            EXPECT_EQ(temporarios(pasta), 0U) << caso;
+        }
+    }
+}
+
+// Without a converter no text can be judged or written: one line, exit 1, nothing written.
+TEST(ContacelClientes, SemConversorNadaEEscrito) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_clientes;
+    grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+    ::setenv("CONTACEL_SEM_ICONV", "1", 1);
+    ::setenv("LD_PRELOAD", caminho_falhas, 1);
+    const Resultado exportado = roda({f, "exportar"}, pasta);
+    const Resultado incluido = roda({f, "incluir", "6", "a", "b"}, pasta);
+    const Resultado listado = roda({f, "listar", "--utf8"}, pasta);
+    ::unsetenv("LD_PRELOAD");
+    ::unsetenv("CONTACEL_SEM_ICONV");
+    const std::string motivo =
+        "contacel-clientes: clientes.arq: conversao entre UTF-8 e IBM850 indisponivel: ";
+    for (const Resultado& r : {exportado, incluido, listado}) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.saida, "");
+        EXPECT_TRUE(r.erro.starts_with(motivo)) << r.erro;
+    }
+    EXPECT_EQ(le(pasta / "clientes.arq"), arquivo_valido(5).bytes());
 }
 
 // The fields of one CSV row, quotes undone (RFC 4180, one line).

@@ -1,0 +1,29 @@
+// Preloaded into a program (LD_PRELOAD), makes the system fail where a test needs it to:
+// fsync() raises the signal whose number is in CONTACEL_SINAL_NO_FSYNC, as if the user had
+// pressed Ctrl-C in the middle of a write; with CONTACEL_SEM_ICONV set, no converter opens, as
+// on a system without the gconv modules.
+
+#include <dlfcn.h>
+#include <iconv.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+
+extern "C" int fsync(int fd) {
+    if (const char* v = std::getenv("CONTACEL_SINAL_NO_FSYNC"))
+        std::raise(static_cast<int>(std::strtol(v, nullptr, 10)));
+    using Fsync = int (*)(int);
+    static const auto original = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
+    return original(fd);
+}
+
+extern "C" iconv_t iconv_open(const char* para, const char* de) {
+    if (std::getenv("CONTACEL_SEM_ICONV") != nullptr) {
+        errno = EINVAL;
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    using Abre = iconv_t (*)(const char*, const char*);
+    static const auto original = reinterpret_cast<Abre>(::dlsym(RTLD_NEXT, "iconv_open"));
+    return original(para, de);
+}

@@ -1,0 +1,201 @@
+// The register as a store: the rules every customer obeys, the bounded reader, the
+// transactions on links and permissions, and exportar's faithful CSV of a hand-made register.
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "apoio.h"
+#include "cadastro.h"
+
+namespace {
+
+TEST(RegrasDoCliente, UmaRegraParaQuemEntraEParaOQueEstaGravado) {
+    struct Caso {
+        std::optional<std::uint32_t> cod;
+        std::string nome;
+        std::string endereco;
+        StatusRegra esperado;
+    };
+    const std::string tag = "\xF3\xA0\x81\x81";  // U+E0041, which iconv drops without a word
+    const Caso casos[] = {
+        {9, "Jos\xC3\xA9", "Rua \xC3\xA1", {}},
+        {0, "a", "b", {ErroRegra::codigo_invalido}},
+        {std::nullopt, "a", "b", {ErroRegra::codigo_invalido}},
+        {1, "a", "b", {ErroRegra::codigo_repetido}},
+        {9, tag, "b", {ErroRegra::texto_invalido, 1, ErroTexto::fora_do_850}},
+        {9, "Ana" + tag, "b", {ErroRegra::texto_invalido, 1, ErroTexto::fora_do_850}},
+        {9, "a", "Rua \xE2\x82\xAC", {ErroRegra::texto_invalido, 2, ErroTexto::fora_do_850}},
+        {9, "", "b", {ErroRegra::texto_invalido, 1, ErroTexto::vazio}},
+        {9, "a\tb", "b", {ErroRegra::texto_invalido, 1, ErroTexto::controle}},
+        {9, "a", std::string(51, 'e'), {ErroRegra::texto_invalido, 2, ErroTexto::longo_demais}},
+    };
+    for (const Caso& c : casos) {
+        TLisCli lc{};
+        insere_cliente(&lc, cliente_de(1, "x", "y"));
+        const StatusRegra st = insere_validado(&lc, c.cod, c.nome, c.endereco);
+        EXPECT_EQ(st.erro, c.esperado.erro) << c.nome;
+        EXPECT_EQ(st.campo, c.esperado.campo) << c.nome;
+        EXPECT_EQ(st.texto, c.esperado.texto) << c.nome;
+        EXPECT_EQ(lc.ncl, st.ok() ? 2U : 1U) << c.nome;
+        // What was let in is what the rules find in a register.
+        if (st.ok()) {
+            EXPECT_TRUE(confere_cliente(&lc, 1).ok());
+        }
+    }
+    TLisCli cheio{};
+    gere_lis_cli(20, &cheio);
+    EXPECT_EQ(insere_validado(&cheio, 99, "a", "b").erro, ErroRegra::clientes_demais);
+    EXPECT_EQ(altera_validado(&cheio, 3, std::nullopt, "").texto, ErroTexto::vazio);
+
+    // A register made by hand that a run accepts: every fault named, by position.
+    TLisCli mao{};
+    for (const TCliente& c :
+         {cliente_de(1, "a", "b"), cliente_de(2, "a", ""), cliente_de(3, "a\tb", "c"),
+          cliente_de(0, "a", "b"), cliente_de(5, "a\x7F", "b"), cliente_de(1, "a", "b"),
+          cliente_de(7, "Jos\x82",
+                     "Pra\x87"
+                     "a")})
+        insere_cliente(&mao, c);
+    const std::vector<ErroCadastro> lista = infracoes("m.arq", &mao);
+    std::vector<std::string> linhas;
+    for (const ErroCadastro& e : lista)
+        linhas.push_back(descreve_erro_cadastro(e));
+    EXPECT_EQ(linhas, (std::vector<std::string>{
+                          "m.arq: cliente 2 (codigo 2): endereco vazio; importar o recusaria",
+                          "m.arq: cliente 3 (codigo 3): nome com caractere de controle; importar "
+                          "o recusaria",
+                          "m.arq: cliente 4 (codigo 0): codigo invalido (um numero de 1 a "
+                          "4294967295); importar o recusaria",
+                          "m.arq: cliente 5 (codigo 5): nome com caractere de controle; importar "
+                          "o recusaria",
+                          "m.arq: cliente 6 (codigo 1): codigo repetido; importar o recusaria"}));
+}
+
+TEST(Cadastro, SoArquivosRegularesDeAte1MiB) {
+    PastaTemp pasta;
+    std::filesystem::create_directory(pasta / "pasta");
+    ASSERT_EQ(::mkfifo((pasta / "fifo").c_str(), 0600), 0);
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un end{};
+    end.sun_family = AF_UNIX;
+    const std::string sock = (pasta / "sock").string();
+    sock.copy(end.sun_path, sizeof end.sun_path - 1);
+    ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&end), sizeof end), 0);
+    grava(pasta / "cheio", std::string(limite_de_leitura, 'a'));
+    grava(pasta / "demais", std::string(limite_de_leitura + 1, 'a'));
+    struct Caso {
+        std::string caminho;
+        ErroCad erro;
+        std::size_t tamanho = 0;
+    };
+    for (const Caso& c : {Caso{(pasta / "pasta").string(), ErroCad::nao_regular},
+                          Caso{(pasta / "fifo").string(), ErroCad::nao_regular},
+                          Caso{sock, ErroCad::leitura}, Caso{"/dev/zero", ErroCad::nao_regular},
+                          Caso{(pasta / "nao_ha").string(), ErroCad::leitura},
+                          Caso{(pasta / "demais").string(), ErroCad::grande_demais},
+                          Caso{(pasta / "cheio").string(), ErroCad::nenhum, limite_de_leitura}}) {
+        std::string bytes = "resto";
+        const ErroCadastro e = le_arquivo_regular(c.caminho, bytes);
+        EXPECT_EQ(e.tipo, c.erro) << c.caminho;
+        EXPECT_EQ(bytes.size(), c.tamanho) << c.caminho;
+    }
+    ::close(s);
+    // A CSV where the register goes: the reason, and where to take it.
+    grava(pasta / "c.arq", "codigo,nome,endereco\n1,a,b\n");
+    TLisCli lc{};
+    EXPECT_EQ(descreve_erro_cadastro(le_cadastro((pasta / "c.arq").string(), &lc)),
+              (pasta / "c.arq").string() +
+                  ": o arquivo declara 1768189795 clientes; o maximo e 20 (parece um arquivo de "
+                  "texto; um CSV entra com importar)");
+}
+
+struct stat estado(const std::filesystem::path& p) {
+    struct stat st {};
+    ::stat(p.c_str(), &st);
+    return st;
+}
+
+// Changes go where a link points, even to a file still to be made; the link stays, and a
+// replaced register keeps mode, owner and group; one its user may not write is refused.
+TEST(Cadastro, TransacoesSeguemLinksEGuardamDonoEPermissoes) {
+    PastaTemp pasta;
+    std::filesystem::create_directory(pasta / "dados");
+    const std::string link = (pasta / "clientes.arq").string();
+    std::filesystem::create_symlink("dados/real.arq", link);
+    TLisCli lc{};
+    gere_lis_cli(5, &lc);
+    ASSERT_TRUE(grava_cadastro(link, &lc, false).ok());
+    ASSERT_TRUE(inclui_cliente(link, 6, "Ana", "Rua").ok());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(le(pasta / "dados" / "real.arq").size(), 4U + 6U * 108U);
+    EXPECT_EQ(grava_cadastro(link, &lc, false).tipo, ErroCad::ja_existe);
+
+    // Code 0 and a repeated code: the first, as the run finds it.
+    const std::string mao = (pasta / "mao.arq").string();
+    grava(mao, ArquivoClientes(3)
+                   .registro(0, "a", "b")
+                   .registro(4, "c", "d")
+                   .registro(4, "e", "")
+                   .bytes());
+    ASSERT_TRUE(altera_cliente(mao, 4, "C", std::nullopt).ok());
+    ASSERT_TRUE(exclui_cliente(mao, 0).ok());
+    EXPECT_EQ(le(mao), ArquivoClientes(2).registro(4, "C", "d").registro(4, "e", "").bytes());
+    EXPECT_EQ(descreve_erro_cadastro(exclui_cliente(mao, 9)),
+              mao + ": nao ha cliente com o codigo 9");
+
+    const std::string real = (pasta / "dados" / "real.arq").string();
+    ::chmod(real.c_str(), 0640);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(real.c_str(), 65534, 65534), 0);
+    }
+    const struct stat antes = estado(real);
+    ASSERT_TRUE(altera_cliente(link, 6, std::nullopt, "Av").ok());
+    const struct stat depois = estado(real);
+    EXPECT_EQ(depois.st_mode, antes.st_mode);
+    EXPECT_EQ(depois.st_uid, antes.st_uid);
+    EXPECT_EQ(depois.st_gid, antes.st_gid);
+    EXPECT_NE(depois.st_ino, antes.st_ino);  // replaced, not rewritten in place
+
+    ::chmod(real.c_str(), 0444);
+    const std::string guardado = le(real);
+    EXPECT_EQ(descreve_erro_cadastro(exclui_cliente(link, 6)), link + ": sem permissao de escrita");
+    EXPECT_EQ(grava_cadastro(link, &lc, true).tipo, ErroCad::sem_escrita);
+    EXPECT_EQ(le(real), guardado);
+}
+
+// Whatever a run can read is exported faithfully; what obeys the rules comes back byte for
+// byte.
+TEST(Cadastro, ExportarEFielEVoltaIgual) {
+    PastaTemp pasta;
+    const std::string mao = (pasta / "mao.arq").string();
+    grava(mao, ArquivoClientes(3)
+                   .registro(1, "Jos\x82", "")
+                   .registro(0, "a\tb", "linha\nnova")
+                   .registro(1, "x", "y")
+                   .bytes());
+    std::vector<ErroCadastro> avisos;
+    const std::string csv = (pasta / "mao.csv").string();
+    ASSERT_TRUE(exporta_csv(mao, csv, false, avisos).ok());
+    EXPECT_EQ(avisos.size(), 3U);
+    EXPECT_EQ(le(csv), "codigo,nome,endereco\n1,Jos\xC3\xA9,\n0,a\tb,\"linha\nnova\"\n1,x,y\n");
+    EXPECT_EQ(exporta_csv(mao, csv, false, avisos).tipo, ErroCad::ja_existe);
+
+    TLisCli lc{};
+    gere_lis_cli(7, &lc);
+    ASSERT_TRUE(insere_validado(&lc, 4294967295U, "\xC3\xA7\xC3\xA3 \"q\", r",
+                                "a\xC2\xA0"
+                                "b")
+                    .ok());
+    const std::string arq = (pasta / "a.arq").string();
+    ASSERT_TRUE(grava_cadastro(arq, &lc, false).ok());
+    ASSERT_TRUE(exporta_csv(arq, csv, true, avisos).ok());
+    EXPECT_TRUE(avisos.empty());
+    const std::string volta = (pasta / "volta.arq").string();
+    TLisCli lido{};
+    ASSERT_TRUE(importa_csv(csv, volta, false, &lido).ok());
+    EXPECT_EQ(le(volta), le(arq));
+}
+
+}  // namespace
