@@ -1,5 +1,7 @@
 #include "exportacao.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "conta.h"
@@ -22,6 +24,17 @@ void escreve(std::FILE* saida, const std::string& linha) {
 }
 
 }  // namespace
+
+ErroTexto textos_em_utf8(const TLisCli& lis_cli) {
+    std::string utf8;
+    for (std::uint32_t i = 0; i < std::min(lis_cli.ncl, capacidade_lis_cli); ++i)
+        for (const auto& texto : {lis_cli.clientes[i].nome, lis_cli.clientes[i].endereco})
+            if (const ErroTexto e =
+                    em_utf8({texto, ::strnlen(texto, sizeof(TCliente::nome))}, utf8);
+                e != ErroTexto::nenhum)
+                return e;
+    return ErroTexto::nenhum;
+}
 
 void exporta_chamadas(const Execucao& e, std::FILE* saida, DialetoCsv d) {
     escreve(saida,

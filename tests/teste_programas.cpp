@@ -546,7 +546,8 @@ TEST(ContacelClientes, SinalNoMeioDaGravacao) {
     }
 }
 
-// Without a converter no text can be judged or written: one line, exit 1, nothing written.
+// Without a converter no text can be judged or written: one line, exit 1, nothing written,
+// by either program.
 TEST(ContacelClientes, SemConversorNadaEEscrito) {
     PastaTemp pasta;
     const std::string f = caminho_contacel_clientes;
@@ -556,14 +557,21 @@ TEST(ContacelClientes, SemConversorNadaEEscrito) {
     const Resultado exportado = roda({f, "exportar"}, pasta);
     const Resultado incluido = roda({f, "incluir", "6", "a", "b"}, pasta);
     const Resultado listado = roda({f, "listar", "--utf8"}, pasta);
+    const std::string x = caminho_contacel_exportar;
+    const Resultado contas = roda({x, "contas", "--semente", "1"}, pasta);
+    const Resultado faturas = roda({x, "faturas", "--semente", "1"}, pasta);
     ::unsetenv("LD_PRELOAD");
     ::unsetenv("CONTACEL_SEM_ICONV");
-    const std::string motivo =
-        "contacel-clientes: clientes.arq: conversao entre UTF-8 e IBM850 indisponivel: ";
+    const std::string motivo = "conversao entre UTF-8 e IBM850 indisponivel: ";
     for (const Resultado& r : {exportado, incluido, listado}) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.saida, "");
-        EXPECT_TRUE(r.erro.starts_with(motivo)) << r.erro;
+        EXPECT_TRUE(r.erro.starts_with("contacel-clientes: clientes.arq: " + motivo)) << r.erro;
+    }
+    for (const Resultado& r : {contas, faturas}) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.saida, "");
+        EXPECT_TRUE(r.erro.starts_with("contacel-exportar: " + motivo)) << r.erro;
     }
     EXPECT_EQ(le(pasta / "clientes.arq"), arquivo_valido(5).bytes());
 }

@@ -174,6 +174,9 @@ int main(int argc, char** argv) {
         relata_erro_cli(stderr, programa, clientes.c_str(), st);
         return EXIT_FAILURE;
     }
+    if (oque != "chamadas")
+        if (const ErroTexto et = textos_em_utf8(e.lis_cli); et != ErroTexto::nenhum)
+            return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
     if (faturas) {
         if (const int r = exporta_faturas(e, lc, op); r != EXIT_SUCCESS) return r;
