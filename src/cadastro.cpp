@@ -210,7 +210,7 @@ ErroCadastro escreve_em(int fd, const std::string& nome, std::span<const std::by
 
 std::string descreve_erro_cadastro(const ErroCadastro& e) {
     std::string s = e.arquivo;
-    if (e.tipo == ErroCad::csv) s += ":" + std::to_string(e.csv.linha);
+    if (e.tipo == ErroCad::csv && e.csv.linha != 0) s += ":" + std::to_string(e.csv.linha);
     s += ": ";
     switch (e.tipo) {
         case ErroCad::nenhum:
@@ -324,11 +324,11 @@ ErroCadastro grava_cadastro(const std::string& caminho, const TLisCli* lc, bool 
 }
 
 ErroCadastro importa_csv(const std::string& csv, const std::string& caminho, bool forcar,
-                         TLisCli* lc) {
+                         TLisCli* lc, Codificacao codificacao) {
     lc->ncl = 0;
     std::string bytes;
     if (ErroCadastro e = le_arquivo_regular(csv, bytes); !e.ok()) return e;
-    if (const StatusCsv st = decodifica_csv_clientes(std::as_bytes(std::span(bytes)), lc);
+    if (const StatusCsv st = decodifica_csv_clientes(std::as_bytes(std::span(bytes)), lc, codificacao);
         !st.ok()) {
         ErroCadastro e = erro(ErroCad::csv, csv);
         e.csv = st;
@@ -338,7 +338,7 @@ ErroCadastro importa_csv(const std::string& csv, const std::string& caminho, boo
 }
 
 ErroCadastro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar,
-                         std::vector<ErroCadastro>& avisos) {
+                         std::vector<ErroCadastro>& avisos, DialetoCsv dialeto) {
     avisos.clear();
     TLisCli lc{};
     if (ErroCadastro e = le_cadastro(caminho, &lc); !e.ok()) return e;
@@ -349,7 +349,7 @@ ErroCadastro exporta_csv(const std::string& caminho, const std::string& csv, boo
             return erro(ErroCad::conversao, caminho);
         }
     }
-    const std::string texto = codifica_csv_clientes(&lc);
+    const std::string texto = codifica_csv_clientes(&lc, dialeto);
     const auto bytes = std::as_bytes(std::span(texto));
 
     struct stat cadastro {};

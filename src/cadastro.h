@@ -68,15 +68,16 @@ ErroCadastro lista_cadastro(const std::string& caminho, bool utf8, std::string& 
 
 // Writes `lc` as the register `caminho`; an existing one is replaced only when `forcar`.
 ErroCadastro grava_cadastro(const std::string& caminho, const TLisCli* lc, bool forcar);
-// Reads the CSV `csv` and writes it as the register `caminho`; `lc` gets the customers.
+// Reads the CSV `csv`, in either dialect and in `codificacao`, and writes it as the register
+// `caminho`; `lc` gets the customers.
 ErroCadastro importa_csv(const std::string& csv, const std::string& caminho, bool forcar,
-                         TLisCli* lc);
+                         TLisCli* lc, Codificacao codificacao = Codificacao::utf8);
 // Writes the register `caminho` as CSV to `csv`: empty or "-" is standard output, and so is any
 // name for a descriptor of the process (/dev/stdout, links to /proc/self/fd/N), written through
 // that descriptor; an existing file that is not regular is written in place; an existing
 // regular file is replaced only when `forcar`. `avisos` gets the infractions of the register.
 ErroCadastro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar,
-                         std::vector<ErroCadastro>& avisos);
+                         std::vector<ErroCadastro>& avisos, DialetoCsv dialeto = csv_padrao);
 
 // The changes, each one transaction. inclui_cliente creates a register that does not exist.
 ErroCadastro inclui_cliente(const std::string& caminho, std::uint32_t cod, std::string_view nome,

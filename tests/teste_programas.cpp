@@ -237,21 +237,50 @@ TEST(ContacelClientes, NaoSobrescreveSemForcarENaoDeixaTemporarios) {
 TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
     PastaTemp pasta;
     const std::string f = caminho_contacel_clientes;
-    for (const std::vector<std::string>& args : {std::vector<std::string>{f},
-                                                 {f, "voar"},
-                                                 {f, "gerar"},
-                                                 {f, "gerar", "0"},
-                                                 {f, "gerar", "21"},
-                                                 {f, "gerar", "5x"},
-                                                 {f, "gerar", "5", "--semente"},
-                                                 {f, "gerar", "5", "--semente", "-1"},
-                                                 {f, "gerar", "5", "a", "b"},
-                                                 {f, "gerar", "5", "--rapido"},
-                                                 {f, "listar", "a", "b"}}) {
+    // Usage errors: the first line exactly, then the usage.
+    const std::pair<std::vector<std::string>, std::string> usos[] = {
+        {{}, "falta o comando"},
+        {{"voar"}, "comando desconhecido"},
+        {{"gerar"}, "falta N, o numero de clientes"},
+        {{"gerar", "0"}, "N deve ser um numero de 1 a 20"},
+        {{"gerar", "5x"}, "N deve ser um numero de 1 a 20"},
+        {{"gerar", "5", "--semente"}, "falta o valor de --semente"},
+        {{"gerar", "5", "--semente", "-1"}, "semente invalida"},
+        {{"gerar", "5", "--semente=1", "--semente", "2"}, "opcao repetida: --semente"},
+        {{"gerar", "5", "a", "b"}, "argumentos demais"},
+        {{"gerar", "5", "--rapido"}, "opcao invalida: --rapido"},
+        {{"gerar", "5", "--utf8"}, "--utf8 nao e opcao de gerar"},
+        {{"listar", "a", "b"}, "argumentos demais"},
+        {{"--ajuda", "listar", "a"}, "argumentos demais"},
+        {{"--ajuda", "voar"}, "argumentos demais"},
+        {{"importar", "a.csv", "--codificacao", "ebcdic"},
+         "codificacao desconhecida (utf-8, windows-1252 ou iso-8859-1)"},
+    };
+    for (const auto& [palavras, motivo] : usos) {
+        std::vector<std::string> args{f};
+        args.insert(args.end(), palavras.begin(), palavras.end());
         const Resultado r = roda(args, pasta);
-        EXPECT_EQ(r.status, 2) << args.back();
-        EXPECT_NE(r.erro.find("uso: contacel-clientes"), std::string::npos);
+        EXPECT_EQ(r.status, 2) << motivo;
+        EXPECT_TRUE(r.erro.starts_with("contacel-clientes: " + motivo + "\nuso: contacel-clientes"))
+            << r.erro;
         EXPECT_EQ(r.saida, "");
+    }
+    // Options anywhere, "=", and "--" before a name that starts with dashes.
+    EXPECT_EQ(roda({f, "--semente=7", "gerar", "5", "s.arq"}, pasta).status, 0);
+    EXPECT_EQ(roda({f, "incluir", "--", "6", "--Ana--", "Rua", "s.arq"}, pasta).status, 0);
+    EXPECT_NE(roda({f, "listar", "s.arq", "--utf8"}, pasta).saida.find("--Ana--"),
+              std::string::npos);
+    // Help and version on standard output; a failure to write them is not success.
+    EXPECT_TRUE(roda({f, "importar", "--help"}, pasta).saida.starts_with("uso: contacel-clientes"));
+    for (const std::string opcao : {"--ajuda", "--help", "-h", "--versao", "--version", "-V"}) {
+        const Resultado r = roda({f, opcao}, pasta);
+        EXPECT_EQ(r.status, 0) << opcao;
+        EXPECT_EQ(r.saida.starts_with("uso: contacel-clientes"),
+                  r.saida != "contacel-clientes 1.1.0\n")
+            << opcao;
+        const Resultado cheio = roda({f, opcao}, pasta, "/dev/null", "/dev/full");
+        EXPECT_EQ(cheio.status, 1) << opcao;
+        EXPECT_EQ(cheio.erro, "contacel-clientes: erro ao escrever na saida padrao\n");
     }
     const Resultado ajuda = roda({f, "--ajuda"}, pasta);
     EXPECT_EQ(ajuda.status, 0);
@@ -355,9 +384,9 @@ TEST(ContacelClientes, RecusasDeixamOCadastroIntacto) {
         {{"listar", "fifo"}, 1, p + "fifo: nao e um arquivo regular"},
         {{"incluir", "fifo", "a", "b"}, 2, p + "CODIGO deve ser um numero de 1 a 4294967295"},
         {{"incluir", "4294967296", "a", "b"}, 2, p + "CODIGO deve ser um numero de 1 a 4294967295"},
-        {{"alterar", "1"}, 2, p + "alterar CODIGO [--nome NOME] [--endereco ENDERECO] [ARQUIVO]"},
-        {{"excluir"}, 2, p + "excluir CODIGO [ARQUIVO]"},
-        {{"listar", "--utf"}, 2, p + "opcao desconhecida"},
+        {{"alterar", "1"}, 2, p + "falta --nome ou --endereco"},
+        {{"excluir"}, 2, p + "falta o CODIGO"},
+        {{"listar", "--utf9"}, 2, p + "opcao invalida: --utf9"},
     };
     for (const Caso& c : casos) {
         std::vector<std::string> args{f};
@@ -722,7 +751,7 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         {{"contas", "--semente", "12x"}, "semente invalida"},
         {{"contas", "--semente=1", "--semente", "1"}, "opcao repetida: --semente"},
         {{"contas", "chamadas"}, "argumentos demais"},
-        {{"--ajuda", "contas"}, "argumentos demais"},
+        {{"--ajuda", "contas", "x"}, "argumentos demais"},
         {{"contas", "--", "--semente"}, "argumentos demais"},
         {{"chamadas", "--rapido"}, "opcao invalida: --rapido"},
         {{"contas", "--pasta", "p"}, "--pasta, --forcar e --pix-* sao de faturas"},

@@ -15,7 +15,8 @@
 #include "cadastro.h"
 #include "cliente.h"
 #include "csv_clientes.h"
-#include "linha_de_comando.h"
+#include "opcoes.h"
+#include "versao.h"
 
 namespace {
 
@@ -23,19 +24,23 @@ constexpr const char* programa = "contacel-clientes";
 constexpr int saida_erro = 1;
 
 constexpr std::string_view uso =
-    "uso: contacel-clientes importar CSV [ARQUIVO] [--forcar]\n"
-    "     contacel-clientes exportar [ARQUIVO] [CSV] [--forcar]\n"
+    "uso: contacel-clientes importar CSV [ARQUIVO] [--forcar] [--codificacao NOME]\n"
+    "     contacel-clientes exportar [ARQUIVO] [CSV] [--forcar] [--planilha]\n"
     "     contacel-clientes incluir CODIGO NOME ENDERECO [ARQUIVO]\n"
     "     contacel-clientes alterar CODIGO [--nome NOME] [--endereco ENDERECO] [ARQUIVO]\n"
     "     contacel-clientes excluir CODIGO [ARQUIVO]\n"
     "     contacel-clientes verificar [ARQUIVO]\n"
     "     contacel-clientes listar [ARQUIVO] [--utf8]\n"
     "     contacel-clientes gerar N [ARQUIVO] [--semente S] [--forcar]\n"
+    "     contacel-clientes --ajuda | --versao\n"
     "\n"
     "ARQUIVO e o cadastro (clientes.arq se omitido); CSV e NOME, ENDERECO estao em UTF-8.\n"
-    "importar   grava o cadastro a partir de um CSV com o cabecalho codigo,nome,endereco.\n"
+    "importar   grava o cadastro a partir de um CSV com o cabecalho codigo,nome,endereco ou\n"
+    "           codigo;nome;endereco; --codificacao windows-1252 (cp1252) ou iso-8859-1 (latin1)\n"
+    "           le um CSV que nao esta em UTF-8.\n"
     "exportar   escreve o cadastro como CSV (na saida padrao se CSV for omitido ou -),\n"
-    "           avisando de cada cliente que importar recusaria.\n"
+    "           avisando de cada cliente que importar recusaria; --planilha o escreve para uma\n"
+    "           planilha em portugues (ponto e virgula, BOM e CRLF).\n"
     "incluir    acrescenta um cliente (cria o cadastro se ele nao existir).\n"
     "alterar    muda o nome e/ou o endereco de um cliente.\n"
     "excluir    retira um cliente; os outros mantem a ordem.\n"
@@ -45,8 +50,19 @@ constexpr std::string_view uso =
     "importar, exportar e gerar nao substituem um arquivo existente sem --forcar.\n"
     "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
 
-int erro_de_uso(const char* motivo) {
-    return mostra_uso(programa, uso, motivo);
+enum : std::size_t { ajuda, versao, forcar, codificacao, planilha, nome, endereco, utf8, semente };
+constexpr std::array<Opcao, 9> opcoes{{{"ajuda", "help", 'h'},
+                                       {"versao", "version", 'V'},
+                                       {"forcar"},
+                                       {"codificacao", nullptr, 0, true},
+                                       {"planilha"},
+                                       {"nome", nullptr, 0, true},
+                                       {"endereco", nullptr, 0, true},
+                                       {"utf8"},
+                                       {"semente", nullptr, 0, true}}};
+
+int erro_de_uso(std::string_view motivo) {
+    return ::erro_de_uso(programa, uso, motivo);
 }
 
 // One line on standard error: "contacel-clientes: ARQUIVO[:LINHA]: what".
@@ -64,109 +80,76 @@ void escreve(std::string_view s) {
     std::fwrite(s.data(), 1, s.size(), stdout);
 }
 
-// The words of a command: its options (with the value of those that take one) and the rest.
-struct Palavras {
-    std::vector<std::string_view> posicionais;
-    std::vector<std::pair<std::string_view, std::string_view>> opcoes;
-    const char* erro = nullptr;
-
-    Palavras(std::span<char*> args, std::initializer_list<std::string_view> com_valor,
-             std::initializer_list<std::string_view> sem_valor) {
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            const std::string_view a = args[i];
-            if (!a.starts_with("--") || a == "-") {
-                posicionais.push_back(a);
-            } else if (std::ranges::find(sem_valor, a) != sem_valor.end()) {
-                opcoes.emplace_back(a, "");
-            } else if (std::ranges::find(com_valor, a) != com_valor.end()) {
-                if (i + 1 == args.size()) {
-                    erro = "falta o valor de uma opcao";
-                    return;
-                }
-                opcoes.emplace_back(a, args[++i]);
-            } else {
-                erro = "opcao desconhecida";
-                return;
-            }
-        }
-    }
-    std::optional<std::string_view> opcao(std::string_view nome) const {
-        for (const auto& [n, v] : opcoes)
-            if (n == nome) return v;
-        return std::nullopt;
-    }
-    // The positional word `i`, or `padrao`.
+// A command's operands after its name, and the options of the line.
+struct Pedido {
+    std::span<const std::string_view> operandos;
+    const LinhaDeComando& linha;
+    std::optional<std::string_view> opcao(std::size_t i) const { return linha.valores[i]; }
+    bool tem(std::size_t i) const { return linha.tem(i); }
+    // Operand `i`, or `padrao`.
     std::string arquivo(std::size_t i, const char* padrao = arquivo_clientes) const {
-        return i < posicionais.size() ? std::string(posicionais[i]) : padrao;
+        return i < operandos.size() ? std::string(operandos[i]) : padrao;
     }
 };
 
 constexpr const char* erro_codigo = "CODIGO deve ser um numero de 1 a 4294967295";
 constexpr const char* erro_codigo_0 = "CODIGO deve ser um numero de 0 a 4294967295";
 
-int importar(std::span<char*> args) {
-    const Palavras p(args, {}, {"--forcar"});
-    if (p.erro != nullptr) return erro_de_uso(p.erro);
-    if (p.posicionais.empty() || p.posicionais.size() > 2)
-        return erro_de_uso("importar CSV [ARQUIVO]");
-    const std::string csv(p.posicionais[0]);
+int importar(const Pedido& p) {
+    if (p.operandos.empty()) return erro_de_uso("falta o CSV");
+    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
+    Codificacao cod = Codificacao::utf8;
+    if (const auto nome_cod = p.opcao(codificacao)) {
+        const auto c = codificacao_por_nome(*nome_cod);
+        if (!c) return erro_de_uso("codificacao desconhecida (utf-8, windows-1252 ou iso-8859-1)");
+        cod = *c;
+    }
+    const std::string csv(p.operandos[0]);
     const std::string destino = p.arquivo(1);
     TLisCli lc{};
-    if (const ErroCadastro e = importa_csv(csv, destino, p.opcao("--forcar").has_value(), &lc);
-        !e.ok())
+    if (const ErroCadastro e = importa_csv(csv, destino, p.tem(forcar), &lc, cod); !e.ok())
         return resultado(e);
     std::printf("%u clientes importados de %s para %s\n", lc.ncl, csv.c_str(), destino.c_str());
     return EXIT_SUCCESS;
 }
 
-int exportar(std::span<char*> args) {
-    const Palavras p(args, {}, {"--forcar"});
-    if (p.erro != nullptr) return erro_de_uso(p.erro);
-    if (p.posicionais.size() > 2) return erro_de_uso("exportar [ARQUIVO] [CSV]");
+int exportar(const Pedido& p) {
+    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
     std::vector<ErroCadastro> avisos;
-    const ErroCadastro e =
-        exporta_csv(p.arquivo(0), p.arquivo(1, "-"), p.opcao("--forcar").has_value(), avisos);
+    const ErroCadastro e = exporta_csv(p.arquivo(0), p.arquivo(1, "-"), p.tem(forcar), avisos,
+                                       p.tem(planilha) ? csv_planilha : csv_padrao);
     for (const ErroCadastro& a : avisos)
         avisa(a);
     return resultado(e);
 }
 
-int incluir(std::span<char*> args) {
-    const Palavras p(args, {}, {});
-    if (p.erro != nullptr) return erro_de_uso(p.erro);
-    if (p.posicionais.size() < 3 || p.posicionais.size() > 4)
-        return erro_de_uso("incluir CODIGO NOME ENDERECO [ARQUIVO]");
-    const auto cod = le_codigo(p.posicionais[0]);
+int incluir(const Pedido& p) {
+    if (p.operandos.size() < 3) return erro_de_uso("faltam CODIGO, NOME ou ENDERECO");
+    if (p.operandos.size() > 4) return erro_de_uso("argumentos demais");
+    const auto cod = le_codigo(p.operandos[0]);
     if (!cod) return erro_de_uso(erro_codigo);
-    return resultado(inclui_cliente(p.arquivo(3), *cod, p.posicionais[1], p.posicionais[2]));
+    return resultado(inclui_cliente(p.arquivo(3), *cod, p.operandos[1], p.operandos[2]));
 }
 
-int alterar(std::span<char*> args) {
-    const Palavras p(args, {"--nome", "--endereco"}, {});
-    if (p.erro != nullptr) return erro_de_uso(p.erro);
-    const auto nome = p.opcao("--nome");
-    const auto endereco = p.opcao("--endereco");
-    if (p.posicionais.empty() || p.posicionais.size() > 2 || (!nome && !endereco))
-        return erro_de_uso("alterar CODIGO [--nome NOME] [--endereco ENDERECO] [ARQUIVO]");
-    const auto cod = numero<std::uint32_t>(p.posicionais[0]);
+int alterar(const Pedido& p) {
+    if (p.operandos.empty()) return erro_de_uso("falta o CODIGO");
+    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
+    if (!p.tem(nome) && !p.tem(endereco)) return erro_de_uso("falta --nome ou --endereco");
+    const auto cod = numero<std::uint32_t>(p.operandos[0]);
     if (!cod) return erro_de_uso(erro_codigo_0);
-    return resultado(altera_cliente(p.arquivo(1), *cod, nome, endereco));
+    return resultado(altera_cliente(p.arquivo(1), *cod, p.opcao(nome), p.opcao(endereco)));
 }
 
-int excluir(std::span<char*> args) {
-    const Palavras p(args, {}, {});
-    if (p.erro != nullptr) return erro_de_uso(p.erro);
-    if (p.posicionais.empty() || p.posicionais.size() > 2)
-        return erro_de_uso("excluir CODIGO [ARQUIVO]");
-    const auto cod = numero<std::uint32_t>(p.posicionais[0]);
+int excluir(const Pedido& p) {
+    if (p.operandos.empty()) return erro_de_uso("falta o CODIGO");
+    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
+    const auto cod = numero<std::uint32_t>(p.operandos[0]);
     if (!cod) return erro_de_uso(erro_codigo_0);
     return resultado(exclui_cliente(p.arquivo(1), *cod));
 }
 
-int verificar(std::span<char*> args) {
-    const Palavras p(args, {}, {});
-    if (p.erro != nullptr) return erro_de_uso(p.erro);
-    if (p.posicionais.size() > 1) return erro_de_uso("verificar [ARQUIVO]");
+int verificar(const Pedido& p) {
+    if (p.operandos.size() > 1) return erro_de_uso("argumentos demais");
     const std::string arquivo = p.arquivo(0);
     TLisCli lc{};
     std::vector<ErroCadastro> avisos;
@@ -178,69 +161,79 @@ int verificar(std::span<char*> args) {
     return EXIT_SUCCESS;
 }
 
-int listar(std::span<char*> args) {
-    const Palavras p(args, {}, {"--utf8"});
-    if (p.erro != nullptr) return erro_de_uso(p.erro);
-    if (p.posicionais.size() > 1) return erro_de_uso("argumentos demais");
+int listar(const Pedido& p) {
+    if (p.operandos.size() > 1) return erro_de_uso("argumentos demais");
     std::string saida;
-    const ErroCadastro e = lista_cadastro(p.arquivo(0), p.opcao("--utf8").has_value(), saida);
+    const ErroCadastro e = lista_cadastro(p.arquivo(0), p.tem(utf8), saida);
     escreve(saida);
     return resultado(e);
 }
 
-int gerar(std::span<char*> args) {
-    const Palavras p(args, {"--semente"}, {"--forcar"});
-    if (p.erro != nullptr) return erro_de_uso(p.erro);
-    if (p.posicionais.empty()) return erro_de_uso("falta N, o numero de clientes");
-    if (p.posicionais.size() > 2) return erro_de_uso("argumentos demais");
-    const auto quantos = numero<int>(p.posicionais[0]);
+int gerar(const Pedido& p) {
+    if (p.operandos.empty()) return erro_de_uso("falta N, o numero de clientes");
+    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
+    const auto quantos = numero<int>(p.operandos[0]);
     if (!quantos || *quantos < 1 || *quantos > static_cast<int>(capacidade_lis_cli))
         return erro_de_uso("N deve ser um numero de 1 a 20");
-    std::optional<unsigned> semente;
-    if (const auto s = p.opcao("--semente")) {
-        semente = numero<unsigned>(*s);
-        if (!semente) return erro_de_uso("semente invalida");
+    std::optional<unsigned> s;
+    if (const auto v = p.opcao(semente)) {
+        s = numero<unsigned>(*v);
+        if (!s) return erro_de_uso("semente invalida");
     }
-    std::srand(semente ? *semente : static_cast<unsigned>(std::time(nullptr)));
+    std::srand(s ? *s : static_cast<unsigned>(std::time(nullptr)));
     TLisCli lc{};
     gere_lis_cli(*quantos, &lc);
     const std::string destino = p.arquivo(1);
-    if (const ErroCadastro e = grava_cadastro(destino, &lc, p.opcao("--forcar").has_value());
-        !e.ok())
+    if (const ErroCadastro e = grava_cadastro(destino, &lc, p.tem(forcar)); !e.ok())
         return resultado(e);
     std::printf("%d clientes gravados em %s\n", *quantos, destino.c_str());
     return EXIT_SUCCESS;
 }
 
+// A command, and the options it takes beside --ajuda and --versao.
 struct Comando {
     std::string_view nome;
-    int (*executa)(std::span<char*>);
+    int (*executa)(const Pedido&);
+    std::initializer_list<std::size_t> aceita;
 };
 
-constexpr std::array<Comando, 8> comandos{{{"importar", importar},
-                                           {"exportar", exportar},
-                                           {"incluir", incluir},
-                                           {"alterar", alterar},
-                                           {"excluir", excluir},
-                                           {"verificar", verificar},
-                                           {"listar", listar},
-                                           {"gerar", gerar}}};
+const std::array<Comando, 8> comandos{{{"importar", importar, {forcar, codificacao}},
+                                       {"exportar", exportar, {forcar, planilha}},
+                                       {"incluir", incluir, {}},
+                                       {"alterar", alterar, {nome, endereco}},
+                                       {"excluir", excluir, {}},
+                                       {"verificar", verificar, {}},
+                                       {"listar", listar, {utf8}},
+                                       {"gerar", gerar, {semente, forcar}}}};
+
+int executa(const LinhaDeComando& lc) {
+    if (!lc.erro.empty()) return erro_de_uso(lc.erro);
+    if (lc.tem(ajuda) || lc.tem(versao)) {
+        // "importar --ajuda" is help too; anything more is not.
+        const bool so_um_comando =
+            lc.operandos.size() == 1 &&
+            std::ranges::find(comandos, lc.operandos[0], &Comando::nome) != comandos.end();
+        if ((!lc.operandos.empty() && !so_um_comando) || (lc.tem(ajuda) && lc.tem(versao)))
+            return erro_de_uso("argumentos demais");
+        // Written like any other output: main finds a failure on the stream.
+        escreve(lc.tem(ajuda) ? std::string(uso)
+                              : std::string(programa) + " " + versao_contacel + "\n");
+        return EXIT_SUCCESS;
+    }
+    if (lc.operandos.empty()) return erro_de_uso("falta o comando");
+    const auto c = std::ranges::find(comandos, lc.operandos[0], &Comando::nome);
+    if (c == comandos.end()) return erro_de_uso("comando desconhecido");
+    for (std::size_t i = forcar; i < opcoes.size(); ++i)
+        if (lc.tem(i) && std::ranges::find(c->aceita, i) == c->aceita.end())
+            return erro_de_uso("--" + std::string(opcoes[i].nome) + " nao e opcao de " +
+                               std::string(c->nome));
+    return c->executa({std::span(lc.operandos).subspan(1), lc});
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::span<char*> args(argv, static_cast<std::size_t>(argc));
-    if (args.size() < 2) return erro_de_uso("falta o comando");
-    const std::string_view nome = args[1];
-    int r = saida_uso;
-    if (nome == "--ajuda") {
-        std::fwrite(uso.data(), 1, uso.size(), stdout);
-        r = EXIT_SUCCESS;
-    } else {
-        const auto c = std::ranges::find(comandos, nome, &Comando::nome);
-        if (c == comandos.end()) return erro_de_uso("comando desconhecido");
-        r = c->executa(args.subspan(2));
-    }
+    const int r = executa(le_linha_de_comando(argc, argv, opcoes));
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
         return saida_erro;

@@ -70,6 +70,10 @@ constexpr std::array<Opcao, 11> opcoes{{{"ajuda", "help", 'h'},
                                         {"pix-nome", nullptr, 0, true},
                                         {"pix-cidade", nullptr, 0, true}}};
 
+bool exportavel(std::string_view oque) {
+    return oque == "chamadas" || oque == "contas" || oque == "faturas";
+}
+
 int uso_errado(std::string_view motivo) {
     return erro_de_uso(programa, uso, motivo);
 }
@@ -129,7 +133,9 @@ int main(int argc, char** argv) {
     const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
     if (!lc.erro.empty()) return uso_errado(lc.erro);
     if (lc.tem(ajuda) || lc.tem(versao)) {
-        if (!lc.operandos.empty() || (lc.tem(ajuda) && lc.tem(versao)))
+        // "contas --ajuda" is help too; anything more is not.
+        const bool so_um_comando = lc.operandos.size() == 1 && exportavel(lc.operandos[0]);
+        if ((!lc.operandos.empty() && !so_um_comando) || (lc.tem(ajuda) && lc.tem(versao)))
             return uso_errado("argumentos demais");
         const std::string texto =
             lc.tem(ajuda) ? std::string(uso) : std::string(programa) + " " + versao_contacel + "\n";
@@ -139,8 +145,7 @@ int main(int argc, char** argv) {
         return uso_errado("falta o que exportar: chamadas, contas ou faturas");
     if (lc.operandos.size() > 1) return uso_errado("argumentos demais");
     const std::string_view oque = lc.operandos[0];
-    if (oque != "chamadas" && oque != "contas" && oque != "faturas")
-        return uso_errado("exporta-se chamadas, contas ou faturas");
+    if (!exportavel(oque)) return uso_errado("exporta-se chamadas, contas ou faturas");
     if (lc.tem(semente) && lc.tem(instante_op))
         return uso_errado("--semente ou --instante, nao ambos");
 
