@@ -14,8 +14,8 @@
 #include <cstring>
 #include <span>
 
-#include "impressao.h"
 #include "gravacao.h"
+#include "impressao.h"
 
 namespace {
 
@@ -328,7 +328,8 @@ ErroCadastro importa_csv(const std::string& csv, const std::string& caminho, boo
     lc->ncl = 0;
     std::string bytes;
     if (ErroCadastro e = le_arquivo_regular(csv, bytes); !e.ok()) return e;
-    if (const StatusCsv st = decodifica_csv_clientes(std::as_bytes(std::span(bytes)), lc, codificacao);
+    if (const StatusCsv st =
+            decodifica_csv_clientes(std::as_bytes(std::span(bytes)), lc, codificacao);
         !st.ok()) {
         ErroCadastro e = erro(ErroCad::csv, csv);
         e.csv = st;
