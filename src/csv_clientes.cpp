@@ -182,11 +182,35 @@ StatusCsv decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc,
         st.sistema = sistema;
         return st;
     };
+    // A spreadsheet's "Unicode text": a UTF-16 mark, or NULs between the letters.
+    const auto byte_em = [&](std::size_t i) { return std::to_integer<unsigned>(csv[i]); };
+    if ((csv.size() >= 2 && ((byte_em(0) == 0xFF && byte_em(1) == 0xFE) ||
+                             (byte_em(0) == 0xFE && byte_em(1) == 0xFF))) ||
+        std::ranges::find(csv.first(std::min<std::size_t>(csv.size(), 64)), std::byte{0}) !=
+            csv.first(std::min<std::size_t>(csv.size(), 64)).end())
+        return falha(ErroCsv::utf16, 1);
     constexpr std::array<std::byte, 3> bom{std::byte{0xEF}, std::byte{0xBB}, std::byte{0xBF}};
     if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom)) {
         // The mark says UTF-8: read as another encoding, every accent would turn to garbage.
         if (codificacao != Codificacao::utf8) return falha(ErroCsv::bom_em_outra_codificacao, 1);
         csv = csv.subspan(bom.size());
+    }
+    // UTF-8 with accents read as a one-byte encoding would come in as garbage that code page
+    // 850 happens to hold: refused at the line of the first accent.
+    const std::string_view texto(reinterpret_cast<const char*>(csv.data()), csv.size());
+    if (codificacao != Codificacao::utf8 && e_utf8(texto)) {
+        const std::size_t acento = static_cast<std::size_t>(
+            std::ranges::find_if(texto, [](char c) { return (c & 0x80) != 0; }) - texto.begin());
+        if (acento < texto.size()) {
+            const std::string_view antes = texto.substr(0, acento);
+            std::size_t linha = 1;
+            for (std::size_t i = 0; i < antes.size(); ++i)
+                linha += antes[i] == '\n' || (antes[i] == '\r' &&
+                                              (i + 1 == antes.size() || antes[i + 1] != '\n'))
+                             ? 1
+                             : 0;
+            return falha(ErroCsv::parece_utf8, linha);
+        }
     }
     std::optional<ConversorUtf8> conversor;
     if (codificacao != Codificacao::utf8) {
@@ -274,6 +298,12 @@ std::string descreve_erro_csv(StatusCsv st) {
         case ErroCsv::conversao_indisponivel:
             return "conversao de " + codificacao +
                    " para UTF-8 indisponivel: " + std::strerror(st.sistema);
+        case ErroCsv::utf16:
+            return "o arquivo esta em UTF-16, que nao se le; salve-o da planilha como CSV (UTF-8 "
+                   "ou Windows-1252)";
+        case ErroCsv::parece_utf8:
+            return s + "o arquivo esta em UTF-8, nao em " + codificacao +
+                   " (importe-o sem --codificacao)";
     }
     return s;
 }

@@ -29,6 +29,8 @@ enum class ErroCsv : std::uint8_t {
     fora_da_codificacao,       // a byte the file's encoding has no character for
     bom_em_outra_codificacao,  // a UTF-8 byte-order mark in a file read in another encoding
     conversao_indisponivel,    // iconv cannot convert the encoding: `sistema` says why
+    utf16,                     // a UTF-16 file ("Unicode text"), which is not read
+    parece_utf8,               // read in another encoding, the file is UTF-8 with accents
 };
 
 struct StatusCsv {

@@ -151,6 +151,12 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
         {pt + "1;a;b\r\n2;\"x\r\ny\x81\";c\r\n", cp1252, ErroCsv::fora_da_codificacao, 3,
          "byte sem caractere em windows-1252"},
         {bom + cp, cp1252, ErroCsv::bom_em_outra_codificacao, 1, "sem --codificacao"},
+        {pt + "1;a;b\r\n2;Jo\xC3\xA3o;c\r\n", cp1252, ErroCsv::parece_utf8, 3,
+         "esta em UTF-8, nao em windows-1252"},
+        {std::string("\xFF\xFE"
+                     "c\0o\0d\0",
+                     8),
+         utf8, ErroCsv::utf16, 1, "UTF-16"},
         {pt + "1,a,b\n", utf8, ErroCsv::campos_de_menos, 2, "(esperados codigo;nome;endereco)"},
         {"codigo,nome,endereco\n1;a;b\n", utf8, ErroCsv::campos_de_menos, 2,
          "(esperados codigo,nome,endereco)"},

@@ -254,7 +254,7 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
         {{"--ajuda", "listar", "a"}, "argumentos demais"},
         {{"--ajuda", "voar"}, "argumentos demais"},
         {{"importar", "a.csv", "--codificacao", "ebcdic"},
-         "codificacao desconhecida (utf-8, windows-1252 ou iso-8859-1)"},
+         "codificacao desconhecida: ebcdic (utf-8, windows-1252 ou cp1252, iso-8859-1 ou latin1)"},
     };
     for (const auto& [palavras, motivo] : usos) {
         std::vector<std::string> args{f};

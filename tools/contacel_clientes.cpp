@@ -101,7 +101,9 @@ int importar(const Pedido& p) {
     Codificacao cod = Codificacao::utf8;
     if (const auto nome_cod = p.opcao(codificacao)) {
         const auto c = codificacao_por_nome(*nome_cod);
-        if (!c) return erro_de_uso("codificacao desconhecida (utf-8, windows-1252 ou iso-8859-1)");
+        if (!c)
+            return erro_de_uso("codificacao desconhecida: " + std::string(*nome_cod) +
+                               " (utf-8, windows-1252 ou cp1252, iso-8859-1 ou latin1)");
         cod = *c;
     }
     const std::string csv(p.operandos[0]);
