@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -63,8 +64,14 @@ struct LiberaQr {
 };
 using Fonte = std::unique_ptr<PangoFontDescription, LiberaPango>;
 
+// A register text on one line of the page: a control character a hand-made register may hold
+// (a line break, a tab) is shown as a blank rather than moving the text around.
 std::string texto_de(const char (&campo)[sizeof(TCliente::nome)]) {
-    return texto_utf8(std::string_view(campo, strnlen(campo, sizeof campo)));
+    std::string cp850(campo, strnlen(campo, sizeof campo));
+    std::replace_if(
+        cp850.begin(), cp850.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, ' ');
+    return texto_utf8(cp850);
 }
 
 std::string data_texto(TData d) {
@@ -435,18 +442,24 @@ ErroFaturas escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op,
 
 FalhaPasta grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op,
                                   const std::string& pasta, bool forcar) {
+    // An empty name is the working folder, never the root.
+    const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
     FalhaPasta falha;
-    const TravaDePasta trava(pasta + "/.");
+    const TravaDePasta trava(prefixo + ".");
     if (trava.erro() != 0) return {ErroFaturas::nenhum, trava.erro(), pasta};
-    if (!forcar)
-        para_cada_conta(&e.li_ch, [&](const Conta& c, std::span<const ParcelaConta>) {
-            const std::string nome = pasta + "/" + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
-            if (falha.erro == 0 && ::access(nome.c_str(), F_OK) == 0) falha = {{}, EEXIST, nome};
-        });
+    // Every file is looked at before the first is written: one that is there (or, even when
+    // replacing, one that is a folder) stops them all.
+    para_cada_conta(&e.li_ch, [&](const Conta& c, std::span<const ParcelaConta>) {
+        const std::string nome = prefixo + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
+        struct stat st {};
+        if (falha.erro != 0 || ::stat(nome.c_str(), &st) != 0) return;
+        if (!forcar) falha = {{}, EEXIST, nome};
+        if (S_ISDIR(st.st_mode)) falha = {{}, EISDIR, nome};
+    });
     if (falha.erro != 0) return falha;
     falha.documento =
         escreve_cada_fatura(e, op, [&](const std::string& nome, std::span<const std::byte> pdf) {
-            falha.arquivo = pasta + "/" + nome;
+            falha.arquivo = prefixo + nome;
             falha.erro = grava_arquivo(falha.arquivo, pdf,
                                        forcar ? ModoGravacao::substitui : ModoGravacao::novo);
             return falha.erro == 0;

@@ -19,8 +19,9 @@ constexpr bool digito(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Random keys are written in lower case.
 constexpr bool hexa(char c) {
-    return digito(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return digito(c) || (c >= 'a' && c <= 'f');
 }
 
 constexpr bool imprimivel(char c) {
@@ -51,16 +52,36 @@ bool confere_digitos(std::string_view s, std::span<const int> pesos) {
 constexpr std::array<int, 10> pesos_cpf{11, 10, 9, 8, 7, 6, 5, 4, 3, 2};
 constexpr std::array<int, 13> pesos_cnpj{6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
 
+constexpr bool letra_ou_digito(char c) {
+    return digito(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// An address as mail systems take it: a local part of at most 64 letters, digits and ._%+-,
+// neither starting nor ending with a dot nor holding two in a row; a domain of two or more
+// labels of letters, digits and hyphens, none starting or ending with a hyphen.
 bool e_email(std::string_view s) {
     const std::size_t arroba = s.find('@');
-    if (arroba == std::string_view::npos || arroba == 0 || s.find('@', arroba + 1) != s.npos)
+    if (arroba == std::string_view::npos) return false;
+    const std::string_view local = s.substr(0, arroba);
+    std::string_view dominio = s.substr(arroba + 1);
+    if (local.empty() || local.size() > 64 || local.front() == '.' || local.back() == '.' ||
+        local.find("..") != local.npos || !std::all_of(local.begin(), local.end(), [](char c) {
+            return letra_ou_digito(c) ||
+                   std::string_view("._%+-").find(c) != std::string_view::npos;
+        }))
         return false;
-    const std::string_view dominio = s.substr(arroba + 1);
-    const std::size_t ponto = dominio.find('.');
-    if (ponto == dominio.npos || ponto == 0 || dominio.back() == '.' ||
-        dominio.find("..") != dominio.npos)
-        return false;
-    return std::all_of(s.begin(), s.end(), [](char c) { return imprimivel(c) && c != ' '; });
+    std::size_t rotulos = 0;
+    for (;; ++rotulos) {
+        const std::size_t ponto = dominio.find('.');
+        const std::string_view rotulo = dominio.substr(0, ponto);
+        if (rotulo.empty() || rotulo.front() == '-' || rotulo.back() == '-' ||
+            !std::all_of(rotulo.begin(), rotulo.end(),
+                         [](char c) { return letra_ou_digito(c) || c == '-'; }))
+            return false;
+        if (ponto == dominio.npos) break;
+        dominio.remove_prefix(ponto + 1);
+    }
+    return rotulos >= 1;
 }
 
 bool e_uuid(std::string_view s) {
@@ -73,7 +94,7 @@ bool e_uuid(std::string_view s) {
 
 ErroPix confere_texto(std::string_view s, std::size_t maximo, ErroPix vazio, ErroPix longo,
                       ErroPix invalido) {
-    if (s.empty()) return vazio;
+    if (s.find_first_not_of(' ') == std::string_view::npos) return vazio;
     if (!std::all_of(s.begin(), s.end(), imprimivel)) return invalido;
     if (s.size() > maximo) return longo;
     return ErroPix::nenhum;
@@ -119,8 +140,9 @@ ErroPix confere_chave_pix(std::string_view chave) {
         return confere_digitos(chave, pesos_cpf) ? ErroPix::nenhum : ErroPix::cpf_invalido;
     if (chave.size() == 14 && so_digitos(chave))
         return confere_digitos(chave, pesos_cnpj) ? ErroPix::nenhum : ErroPix::cnpj_invalido;
+    // +55, an area code of two digits from 1 to 9, then the number.
     if (chave.starts_with("+55") && (chave.size() == 13 || chave.size() == 14) &&
-        so_digitos(chave.substr(3)))
+        so_digitos(chave.substr(3)) && chave[3] != '0' && chave[4] != '0')
         return ErroPix::nenhum;
     if (e_uuid(chave)) return ErroPix::nenhum;
     if (chave.size() <= maximo_chave && e_email(chave)) return ErroPix::nenhum;

@@ -756,6 +756,7 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         {{"chamadas", "--rapido"}, "opcao invalida: --rapido"},
         {{"contas", "--pasta", "p"}, "--pasta, --forcar e --pix-* sao de faturas"},
         {{"faturas", "--forcar"}, "--forcar so com --pasta"},
+        {{"faturas", "--pasta="}, "--pasta vazia"},
         {{"faturas", "--pix-chave", "52998224725"},
          "--pix-chave, --pix-nome e --pix-cidade vao juntas"},
         {{"contas", "--semente", "1", "--instante", "2017-12-01 10:00:00"},
@@ -807,6 +808,8 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     const std::string f = caminho_contacel_exportar;
     std::filesystem::copy_file(caminho_exemplo, pasta / "clientes.arq");
     std::filesystem::create_directory(pasta / "contas");
+    // A folder where a bill goes stops every bill, even when replacing.
+    std::filesystem::create_directories(pasta / "contas" / "pasta" / "3-2017-12.pdf");
     const std::vector<std::string> base{f, "faturas", "--semente", "1512122400"};
     const auto com = [&](std::vector<std::string> mais) {
         std::vector<std::string> a = base;
@@ -831,6 +834,8 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
         {com({"--pasta", "contas"}), nullptr, 1,
          "contacel-exportar: contas/1-2017-11.pdf: o arquivo ja existe (use --forcar para "
          "substitui-lo)\n"},
+        {com({"--pasta", "contas/pasta", "--forcar"}), nullptr, 1,
+         "contacel-exportar: contas/pasta/3-2017-12.pdf: erro ao gravar: Is a directory\n"},
         {com({"--pasta", "contas", "--forcar", "--pix-chave", "+5585988776655", "--pix-nome",
               "Contacel", "--pix-cidade", "Fortaleza"}),
          nullptr, 0, ""},
@@ -842,6 +847,9 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
         EXPECT_EQ(rc.erro, c.erro) << c.args.back();
         EXPECT_EQ(rc.saida, "") << c.args.back();
     }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta / "contas" / "pasta"), {}),
+              1);
+    std::filesystem::remove_all(pasta / "contas" / "pasta");
     std::vector<std::string> nomes;
     for (const auto& e : std::filesystem::directory_iterator(pasta / "contas"))
         nomes.push_back(e.path().filename().string());

@@ -88,6 +88,7 @@ int falha(int status, std::string_view motivo) {
 // goes. Returns the exit status of a refusal, or 0.
 int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
     if (lc.tem(forcar) && !lc.tem(pasta)) return uso_errado("--forcar so com --pasta");
+    if (lc.tem(pasta) && lc.valores[pasta]->empty()) return uso_errado("--pasta vazia");
     const auto pix = std::count_if(&lc.valores[pix_chave], &lc.valores[pix_cidade] + 1,
                                    [](const auto& v) { return v.has_value(); });
     if (pix != 0 && pix != 3)
