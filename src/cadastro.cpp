@@ -111,8 +111,8 @@ ErroCadastro grava(const std::string& nome, std::span<const std::byte> bytes, bo
     if (trava.erro() != 0) return erro(ErroCad::gravacao, nome, trava.erro());
     struct stat info {};
     if (::stat(arquivo.c_str(), &info) == 0) {
-        if (!forcar) return erro(ErroCad::ja_existe, nome);
         if (!S_ISREG(info.st_mode)) return erro(ErroCad::nao_regular, nome);
+        if (!forcar) return erro(ErroCad::ja_existe, nome);
         if (!pode_escrever(arquivo, info)) return erro(ErroCad::sem_escrita, nome);
     }
     const int e =
@@ -252,6 +252,11 @@ std::string descreve_erro_cadastro(const ErroCadastro& e) {
         case ErroCad::sem_escrita:
             return s + "sem permissao de escrita";
         case ErroCad::gravacao:
+            // A file whose owner cannot be kept: only that user or root may replace it.
+            if (e.sis == EPERM)
+                return s +
+                       "erro ao gravar: o arquivo e de outro usuario, que e quem pode muda-lo (ou "
+                       "root)";
             return s + "erro ao gravar: " + std::strerror(e.sis);
         case ErroCad::o_proprio_cadastro:
             return s + "e o proprio cadastro; o CSV vai para outro arquivo";
@@ -288,6 +293,12 @@ ErroCadastro verifica_cadastro(const std::string& caminho, TLisCli* lc,
     avisos.clear();
     if (ErroCadastro e = le_cadastro(caminho, lc); !e.ok()) return e;
     avisos = infracoes(caminho, lc);
+    // Without a converter no text can be judged: that is the one thing to say.
+    if (std::ranges::any_of(
+            avisos, [](const ErroCadastro& a) { return a.regra.texto == ErroTexto::conversao; })) {
+        avisos.clear();
+        return erro(ErroCad::conversao, caminho);
+    }
     ErroCadastro e;
     e.cli = confere_cadastro(lc);
     if (!e.cli.ok()) {

@@ -26,7 +26,9 @@ std::string pasta_de(const std::string& arquivo) {
 std::array<char, PATH_MAX + 1> temporario_em_curso{};
 volatile std::sig_atomic_t ha_temporario = 0;
 
-constexpr std::array<int, 3> sinais_de_fim{SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default ends the process and that a user or a job system sends.
+constexpr std::array<int, 8> sinais_de_fim{SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,
+                                           SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU};
 std::array<struct sigaction, sinais_de_fim.size()> disposicoes_anteriores{};
 
 extern "C" void remove_e_termina(int sinal) {
@@ -173,8 +175,17 @@ int grava_arquivo(const std::string& destino, std::span<const std::byte> bytes, 
     if (const int e = temp.fecha(); e != 0) return e;
 
     if (modo == ModoGravacao::novo) {
-        // link() refuses an existing name atomically; the temporary name then goes.
-        if (::link(temp.nome(), destino.c_str()) != 0) return errno;
+        // link() refuses an existing name atomically; the temporary name then goes. A file
+        // system without hard links (FAT on a memory stick) gets a rename of a name seen to be
+        // free, under the folder's lock that every writer takes.
+        if (::link(temp.nome(), destino.c_str()) != 0) {
+            const int e = errno;
+            struct stat ja {};
+            if (e != EPERM && e != ENOTSUP && e != ENOSYS) return e;
+            if (::lstat(destino.c_str(), &ja) == 0) return EEXIST;
+            if (::rename(temp.nome(), destino.c_str()) != 0) return errno;
+            temp.entregue();
+        }
     } else {
         if (::rename(temp.nome(), destino.c_str()) != 0) return errno;
         temp.entregue();

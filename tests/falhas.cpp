@@ -1,7 +1,8 @@
 // Preloaded into a program (LD_PRELOAD), makes the system fail where a test needs it to:
 // fsync() raises the signal whose number is in CONTACEL_SINAL_NO_FSYNC, as if the user had
 // pressed Ctrl-C in the middle of a write; with CONTACEL_SEM_ICONV set, no converter opens, as
-// on a system without the gconv modules.
+// on a system without the gconv modules; with CONTACEL_SEM_LINK set, link() fails as a file
+// system without hard links makes it.
 
 #include <dlfcn.h>
 #include <iconv.h>
@@ -26,4 +27,15 @@ extern "C" iconv_t iconv_open(const char* para, const char* de) {
     using Abre = iconv_t (*)(const char*, const char*);
     static const auto original = reinterpret_cast<Abre>(::dlsym(RTLD_NEXT, "iconv_open"));
     return original(para, de);
+}
+
+// With CONTACEL_SEM_LINK set, the file system has no hard links, as FAT on a memory stick.
+extern "C" int link(const char* de, const char* para) {
+    if (std::getenv("CONTACEL_SEM_LINK") != nullptr) {
+        errno = EPERM;
+        return -1;
+    }
+    using Liga = int (*)(const char*, const char*);
+    static const auto original = reinterpret_cast<Liga>(::dlsym(RTLD_NEXT, "link"));
+    return original(de, para);
 }

@@ -382,6 +382,7 @@ TEST(ContacelClientes, RecusasDeixamOCadastroIntacto) {
         {{"alterar", "9", "--nome", "x"}, 1, p + "clientes.arq: nao ha cliente com o codigo 9"},
         {{"excluir", "0"}, 1, p + "clientes.arq: nao ha cliente com o codigo 0"},
         {{"listar", "fifo"}, 1, p + "fifo: nao e um arquivo regular"},
+        {{"gerar", "5", "fifo"}, 1, p + "fifo: nao e um arquivo regular"},
         {{"incluir", "fifo", "a", "b"}, 2, p + "CODIGO deve ser um numero de 1 a 4294967295"},
         {{"incluir", "4294967296", "a", "b"}, 2, p + "CODIGO deve ser um numero de 1 a 4294967295"},
         {{"alterar", "1"}, 2, p + "falta --nome ou --endereco"},
@@ -556,7 +557,7 @@ TEST(ContacelClientes, ExportarParaCadaTipoDeArquivo) {
 // A signal in the middle of a write: by default it kills the tool, which leaves the register as
 // it was and no temporary file; ignored by the parent, it stays ignored and the change is made.
 TEST(ContacelClientes, SinalNoMeioDaGravacao) {
-    for (const int sinal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int sinal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         for (const bool ignorado : {false, true}) {
             PastaTemp pasta;
             grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
@@ -575,6 +576,24 @@ TEST(ContacelClientes, SinalNoMeioDaGravacao) {
     }
 }
 
+// Where the file system has no hard links, a new file is still made, and still only once.
+TEST(ContacelClientes, SistemaDeArquivosSemLinks) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_clientes;
+    ::setenv("CONTACEL_SEM_LINK", "1", 1);
+    ::setenv("LD_PRELOAD", caminho_falhas, 1);
+    const Resultado primeiro = roda({f, "gerar", "5", "--semente", "1"}, pasta);
+    const Resultado segundo = roda({f, "gerar", "6"}, pasta);
+    ::unsetenv("LD_PRELOAD");
+    ::unsetenv("CONTACEL_SEM_LINK");
+    EXPECT_EQ(primeiro.status, 0) << primeiro.erro;
+    EXPECT_EQ(segundo.erro,
+              "contacel-clientes: clientes.arq: o arquivo ja existe (use --forcar para "
+              "substitui-lo)\n");
+    EXPECT_EQ(le(pasta / "clientes.arq").size(), 4U + 5U * 108U);
+    EXPECT_EQ(temporarios(pasta), 0U);
+}
+
 // Without a converter no text can be judged or written: one line, exit 1, nothing written,
 // by either program.
 TEST(ContacelClientes, SemConversorNadaEEscrito) {
@@ -586,13 +605,14 @@ TEST(ContacelClientes, SemConversorNadaEEscrito) {
     const Resultado exportado = roda({f, "exportar"}, pasta);
     const Resultado incluido = roda({f, "incluir", "6", "a", "b"}, pasta);
     const Resultado listado = roda({f, "listar", "--utf8"}, pasta);
+    const Resultado verificado = roda({f, "verificar"}, pasta);
     const std::string x = caminho_contacel_exportar;
     const Resultado contas = roda({x, "contas", "--semente", "1"}, pasta);
     const Resultado faturas = roda({x, "faturas", "--semente", "1"}, pasta);
     ::unsetenv("LD_PRELOAD");
     ::unsetenv("CONTACEL_SEM_ICONV");
     const std::string motivo = "conversao entre UTF-8 e IBM850 indisponivel: ";
-    for (const Resultado& r : {exportado, incluido, listado}) {
+    for (const Resultado& r : {exportado, incluido, listado, verificado}) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.saida, "");
         EXPECT_TRUE(r.erro.starts_with("contacel-clientes: clientes.arq: " + motivo)) << r.erro;
