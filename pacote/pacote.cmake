@@ -56,11 +56,14 @@ set(CPACK_PACKAGE_DESCRIPTION
 between five mobile lines and prints the call list and one bill per
 customer and month, in Portuguese. contacel-clientes keeps the register
 (CSV in and out, changes, checks) and contacel-exportar writes the calls
-or the bills of a given run as CSV.")
+or the bills of a given run as CSV, or the bills as PDF documents with an
+optional Pix QR code.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The bills are drawn in DejaVu: another font would change the documents' bytes.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

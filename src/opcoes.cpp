@@ -46,9 +46,10 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
         if (c == '?') {
             // An unknown letter, or a long option that is unknown, ambiguous or given a value
             // it does not take: the word as typed.
-            lc.erro = "opcao invalida: " + (optopt > 0 && optopt < 256
+            const std::string_view palavra = argv[optind - 1];
+            lc.erro = "opcao invalida: " + (optopt > 0 && optopt < 256 && !palavra.starts_with("--")
                                                 ? "-" + std::string(1, static_cast<char>(optopt))
-                                                : std::string(argv[optind - 1]));
+                                                : std::string(palavra));
             return lc;
         }
         const std::size_t i = indice(c == ':' ? optopt : c);

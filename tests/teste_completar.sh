@@ -15,18 +15,19 @@ cd "$pasta" || exit 1
 touch clientes.arq novos.csv notas.txt
 mkdir saida
 
-# The words bash makes of a line: split at blanks, "=" a word of its own.
+# The words bash makes of a line: split at blanks, "=" and ":" words of their own.
 completa() {
     local linha=$1 w
     local -a palavras=()
     for w in $linha; do
-        while [[ $w == *=* ]]; do
-            palavras+=("${w%%=*}" "=")
-            w=${w#*=}
+        while [[ $w == *[=:]* ]]; do
+            local resto=${w#*[=:]}
+            palavras+=("${w%%[=:]*}" "${w:${#w}-${#resto}-1:1}")
+            w=$resto
         done
         [[ -n $w ]] && palavras+=("$w")
     done
-    [[ $linha == *[\ =] ]] && palavras+=("")
+    [[ $linha == *[\ =:] ]] && palavras+=("")
     COMP_WORDS=("${palavras[@]}")
     COMP_CWORD=$((${#palavras[@]} - 1))
     COMP_LINE=$linha
@@ -79,6 +80,8 @@ contacel-clientes verificar -- |clientes.arq saida
 contacel-exportar |chamadas contas faturas
 contacel-exportar f|faturas
 contacel-exportar --semente 1 |chamadas contas faturas
+contacel-exportar --instante 2017-12-01T10:00:00Z |chamadas contas faturas
+contacel-clientes incluir 9 Ana Rua:1 |clientes.arq saida
 contacel-exportar chamadas |
 contacel-exportar chamadas -|--clientes --instante --planilha --semente
 contacel-exportar contas --semente 1 -|--clientes --planilha

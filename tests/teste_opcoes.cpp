@@ -52,6 +52,7 @@ TEST(Opcoes, ComoOsDedosDosUsuariosConhecem) {
         {{"--cor", "1"}, "opcao invalida: --cor"},
         {{"--forcar=sim"}, "opcao invalida: --forcar=sim"},
         {{"-x"}, "opcao invalida: -x"},
+        {{"--ajuda=x"}, "opcao invalida: --ajuda=x"},
     };
     for (const auto& [palavras, esperado] : casos) {
         std::string linha;

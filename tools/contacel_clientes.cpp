@@ -215,8 +215,8 @@ int executa(const LinhaDeComando& lc) {
         const bool so_um_comando =
             lc.operandos.size() == 1 &&
             std::ranges::find(comandos, lc.operandos[0], &Comando::nome) != comandos.end();
-        if ((!lc.operandos.empty() && !so_um_comando) || (lc.tem(ajuda) && lc.tem(versao)))
-            return erro_de_uso("argumentos demais");
+        if (lc.tem(ajuda) && lc.tem(versao)) return erro_de_uso("--ajuda ou --versao, nao ambas");
+        if (!lc.operandos.empty() && !so_um_comando) return erro_de_uso("argumentos demais");
         // Written like any other output: main finds a failure on the stream.
         escreve(lc.tem(ajuda) ? std::string(uso)
                               : std::string(programa) + " " + versao_contacel + "\n");

@@ -116,6 +116,9 @@ int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFat
         if (f.erro == EEXIST)
             return falha(EXIT_FAILURE,
                          f.arquivo + ": o arquivo ja existe (use --forcar para substitui-lo)");
+        // The folder itself could not be opened: it is named as a folder.
+        if (f.erro != 0 && f.arquivo == *lc.valores[pasta])
+            return falha(EXIT_FAILURE, "pasta " + f.arquivo + ": " + std::strerror(f.erro));
         if (f.erro != 0)
             return falha(EXIT_FAILURE, f.arquivo + ": erro ao gravar: " + std::strerror(f.erro));
         return EXIT_SUCCESS;
@@ -136,8 +139,8 @@ int main(int argc, char** argv) {
     if (lc.tem(ajuda) || lc.tem(versao)) {
         // "contas --ajuda" is help too; anything more is not.
         const bool so_um_comando = lc.operandos.size() == 1 && exportavel(lc.operandos[0]);
-        if ((!lc.operandos.empty() && !so_um_comando) || (lc.tem(ajuda) && lc.tem(versao)))
-            return uso_errado("argumentos demais");
+        if (lc.tem(ajuda) && lc.tem(versao)) return uso_errado("--ajuda ou --versao, nao ambas");
+        if (!lc.operandos.empty() && !so_um_comando) return uso_errado("argumentos demais");
         const std::string texto =
             lc.tem(ajuda) ? std::string(uso) : std::string(programa) + " " + versao_contacel + "\n";
         return escreve_na_saida(programa, texto) ? EXIT_SUCCESS : EXIT_FAILURE;
