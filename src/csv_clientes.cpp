@@ -262,32 +262,31 @@ std::string codifica_csv_clientes(const TLisCli* lc, DialetoCsv d) {
 }
 
 std::string descreve_erro_csv(StatusCsv st) {
-    const std::string s;
     const std::string esperados =
         std::string("(esperados codigo") + st.separador + "nome" + st.separador + "endereco)";
     const std::string codificacao = nome_codificacao(st.codificacao);
     switch (st.erro) {
         case ErroCsv::nenhum:
-            return s + "sem erro";
+            return "sem erro";
         case ErroCsv::aspas_sem_fim:
-            return s + "aspas sem fechamento ou texto depois das aspas";
+            return "aspas sem fechamento ou texto depois das aspas";
         case ErroCsv::sem_cabecalho:
-            return s + "falta o cabecalho codigo,nome,endereco ou codigo;nome;endereco";
+            return "falta o cabecalho codigo,nome,endereco ou codigo;nome;endereco";
         case ErroCsv::campos_demais:
             return "campos demais " + esperados;
         case ErroCsv::campos_de_menos:
             return "campos de menos " + esperados;
+        // A row that breaks a rule of the register: the rule's own words.
         case ErroCsv::codigo_invalido:
-            return s + "codigo invalido (um numero de 1 a 4294967295)";
+            return descreve_regra({ErroRegra::codigo_invalido});
         case ErroCsv::codigo_repetido:
-            return s + "codigo repetido";
+            return descreve_regra({ErroRegra::codigo_repetido});
         case ErroCsv::clientes_demais:
-            return s + "clientes demais (o maximo e 20)";
+            return descreve_regra({ErroRegra::clientes_demais});
         case ErroCsv::texto_invalido:
-            return s + descreve_erro_texto(st.texto, nomes_campos[st.campo]);
+            return descreve_regra({ErroRegra::texto_invalido, st.campo, st.texto});
         case ErroCsv::nao_e_utf8:
-            return s +
-                   "o arquivo nao esta em UTF-8 (use --codificacao windows-1252 para um arquivo "
+            return "o arquivo nao esta em UTF-8 (use --codificacao windows-1252 para um arquivo "
                    "salvo por uma planilha do Windows)";
         case ErroCsv::fora_da_codificacao:
             return "byte sem caractere em " + codificacao +
@@ -302,8 +301,8 @@ std::string descreve_erro_csv(StatusCsv st) {
             return "o arquivo esta em UTF-16, que nao se le; salve-o da planilha como CSV (UTF-8 "
                    "ou Windows-1252)";
         case ErroCsv::parece_utf8:
-            return s + "o arquivo esta em UTF-8, nao em " + codificacao +
+            return "o arquivo esta em UTF-8, nao em " + codificacao +
                    " (importe-o sem --codificacao)";
     }
-    return s;
+    return {};
 }

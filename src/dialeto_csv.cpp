@@ -31,10 +31,14 @@ void acrescenta_campo_csv(std::string& linha, std::string_view campo, DialetoCsv
     linha += q;
 }
 
+std::string dinheiro(double valor, char decimal) {
+    std::string s = fmt::format("{:.2f}", valor);
+    std::replace(s.begin(), s.end(), '.', decimal);
+    return s;
+}
+
 void acrescenta_dinheiro_csv(std::string& linha, double valor, DialetoCsv d) {
-    const std::size_t inicio = linha.size();
-    fmt::format_to(std::back_inserter(linha), "{:.2f}", valor);
-    std::replace(linha.begin() + static_cast<std::ptrdiff_t>(inicio), linha.end(), '.', d.decimal);
+    linha += dinheiro(valor, d.decimal);
 }
 
 namespace {

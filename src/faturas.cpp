@@ -20,6 +20,7 @@
 
 #include "codigo850.h"
 #include "data.h"
+#include "dialeto_csv.h"
 #include "gravacao.h"
 
 namespace {
@@ -401,9 +402,7 @@ std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::in
 }
 
 std::string valor_em_reais(float valor) {
-    std::string s = fmt::format(FMT_COMPILE("{:.2f}"), valor);
-    std::replace(s.begin(), s.end(), '.', ',');
-    return s;
+    return dinheiro(valor, ',');
 }
 
 std::string payload_da_conta(const RecebedorPix& r, const Conta& conta) {

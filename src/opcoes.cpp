@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -75,9 +76,8 @@ int erro_de_uso(const char* programa, std::string_view uso, std::string_view mot
     return saida_uso;
 }
 
-bool escreve_na_saida(const char* programa, std::string_view texto) {
-    std::fwrite(texto.data(), 1, texto.size(), stdout);
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+int termina_saida(const char* programa, int status) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
     std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
-    return false;
+    return EXIT_FAILURE;
 }

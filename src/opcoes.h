@@ -43,6 +43,6 @@ std::optional<T> numero(std::string_view s) {
 
 // The usage error: "programa: motivo", then the usage, on standard error; returns saida_uso.
 int erro_de_uso(const char* programa, std::string_view uso, std::string_view motivo);
-// `texto` on standard output, flushed: false when it could not be written, after saying so on
-// standard error in one line.
-bool escreve_na_saida(const char* programa, std::string_view texto);
+// The exit status of a program whose output is all written: `status`, unless standard output
+// failed at any point (a full disk, a closed pipe), which is said in one line and is status 1.
+int termina_saida(const char* programa, int status);

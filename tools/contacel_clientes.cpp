@@ -235,10 +235,5 @@ int executa(const LinhaDeComando& lc) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int r = executa(le_linha_de_comando(argc, argv, opcoes));
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
-        return saida_erro;
-    }
-    return r;
+    return termina_saida(programa, executa(le_linha_de_comando(argc, argv, opcoes)));
 }

@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
         if (!lc.operandos.empty() && !so_um_comando) return uso_errado("argumentos demais");
         const std::string texto =
             lc.tem(ajuda) ? std::string(uso) : std::string(programa) + " " + versao_contacel + "\n";
-        return escreve_na_saida(programa, texto) ? EXIT_SUCCESS : EXIT_FAILURE;
+        std::fwrite(texto.data(), 1, texto.size(), stdout);
+        return termina_saida(programa, EXIT_SUCCESS);
     }
     if (lc.operandos.empty())
         return uso_errado("falta o que exportar: chamadas, contas ou faturas");
@@ -193,9 +194,5 @@ int main(int argc, char** argv) {
         exporta_chamadas(e, stdout, dialeto);
     else
         exporta_contas(e, stdout, dialeto);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
-        return EXIT_FAILURE;
-    }
-    return EXIT_SUCCESS;
+    return termina_saida(programa, EXIT_SUCCESS);
 }
