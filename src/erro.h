@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 enum class TipoErro : std::uint8_t {
     nenhum,     // all went well
@@ -21,18 +20,24 @@ enum class TipoErro : std::uint8_t {
     sistema,    // the system cannot do it (no converter, no memory, a library failing)
 };
 
+// Built with designated initializers: Erro{.tipo = TipoErro::dados, .detalhe = "..."}.
 struct Erro {
     TipoErro tipo = TipoErro::nenhum;
     std::string arquivo{};  // the file it is about; empty: none
     std::size_t linha = 0;  // the line (or row) of that file, from 1; 0: the whole file
     int sis = 0;            // errno of the failing call; 0: none
-    std::string detalhe{};  // what is wrong, in the program's words
+    std::string detalhe{};  // what is wrong, in the program's words; empty: the kind's own words
     [[nodiscard]] bool ok() const { return tipo == TipoErro::nenhum; }
 };
 
-// "ARQUIVO[:LINHA]: what happened[: system's words]": the one line a program prints after
+// "ARQUIVO[:LINHA]: DETALHE[: the system's words for SIS]", where an empty detail is the kind's
+// own words ("nao foi possivel ler", "erro ao gravar", ...): the one line a program prints after
 // "programa: ".
 std::string descreve_erro(const Erro& e);
 
 // The exit status for `e`: 0 when ok, 2 for a usage error, 1 for every other failure.
 int status_de_saida(const Erro& e);
+
+// Says `e` on standard error as "programa: " and its one line, unless it is ok; returns its exit
+// status.
+int relata_erro(const char* programa, const Erro& e);
