@@ -180,13 +180,11 @@ int main(int argc, char** argv) {
     op.instante = segundo ? *segundo : std::time(nullptr);
     std::srand(static_cast<unsigned>(op.instante));
     Execucao e;
-    if (const StatusCli st = prepara_execucao(clientes.c_str(), &e); !st.ok()) {
-        relata_erro_cli(stderr, programa, clientes.c_str(), st);
-        return EXIT_FAILURE;
-    }
+    if (const Erro erro = prepara_execucao(clientes.c_str(), &e); !erro.ok())
+        return relata_erro(programa, erro);
     if (oque != "chamadas")
-        if (const ErroTexto et = textos_em_utf8(e.lis_cli); et != ErroTexto::nenhum)
-            return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
+        if (const Erro erro = textos_em_utf8(e.lis_cli); !erro.ok())
+            return relata_erro(programa, erro);
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
     if (faturas) {
         if (const int r = exporta_faturas(e, lc, op); r != EXIT_SUCCESS) return r;
