@@ -97,8 +97,8 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
         op.pix =
             RecebedorPix{std::string(*lc.valores[pix_chave]), std::string(*lc.valores[pix_nome]),
                          std::string(*lc.valores[pix_cidade])};
-        if (const ErroPix e = confere_recebedor_pix(*op.pix); e != ErroPix::nenhum)
-            return falha(saida_uso, descreve_erro_pix(e));
+        if (const Erro e = prepara_recebedor_pix(*op.pix); !e.ok())
+            return falha(saida_uso, descreve_erro(e));
     }
     if (!lc.tem(pasta) && ::isatty(STDOUT_FILENO) != 0)
         return falha(saida_uso,
