@@ -190,8 +190,8 @@ int main(int argc, char** argv) {
     if (faturas) {
         if (const int r = exporta_faturas(e, lc, op); r != EXIT_SUCCESS) return r;
     } else if (oque == "chamadas")
-        exporta_chamadas(e, stdout, dialeto);
+        exporta_chamadas(contas_da_execucao(e), stdout, dialeto);
     else
-        exporta_contas(e, stdout, dialeto);
+        exporta_contas(contas_da_execucao(e), stdout, dialeto);
     return termina_saida(programa, EXIT_SUCCESS);
 }
