@@ -71,8 +71,7 @@ Erro de_gravacao(const std::string& nome, int e) {
     // A file whose owner cannot be kept: only that user or root may replace it.
     if (e == EPERM)
         return erro(TipoErro::gravacao, nome, 0,
-                    "erro ao gravar: o arquivo e de outro usuario, que e quem pode muda-lo (ou "
-                    "root)");
+                    "o arquivo e de outro usuario, que e quem pode muda-lo (ou root)");
     return erro(TipoErro::gravacao, nome, e);
 }
 

@@ -120,7 +120,7 @@ Erro le_lis_cli_de(const char* caminho, TLisCli* lc) {
     if (e.tipo == TipoErro::leitura && e.sis == ENOENT)
         e = {.tipo = TipoErro::ausente, .detalhe = "arquivo nao encontrado"};
     else if (e.tipo == TipoErro::leitura && e.sis == EACCES)
-        e = {.tipo = TipoErro::leitura, .detalhe = "sem permissao de leitura"};
+        e = {.tipo = TipoErro::recusado, .detalhe = "sem permissao de leitura"};
     else if (e.ok())
         e = decodifica_lis_cli(std::span(buf).first(lidos), lc);
     if (!e.ok()) e.arquivo = caminho;

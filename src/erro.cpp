@@ -6,29 +6,24 @@
 
 namespace {
 
-// What a kind says when no detail is given.
+// The words a kind says by itself, before the detail; empty where the detail says it all.
 std::string_view texto_do_tipo(TipoErro t) {
     switch (t) {
-        case TipoErro::nenhum:
-            return "sem erro";
-        case TipoErro::uso:
-            return "uso incorreto";
-        case TipoErro::dados:
-            return "dados invalidos";
         case TipoErro::leitura:
             return "nao foi possivel ler";
         case TipoErro::gravacao:
             return "erro ao gravar";
         case TipoErro::ja_existe:
             return "o arquivo ja existe (use --forcar para substitui-lo)";
-        case TipoErro::ausente:
-            return "nao encontrado";
-        case TipoErro::recusado:
-            return "recusado";
-        case TipoErro::sistema:
-            return "falha do sistema";
+        default:
+            return {};
     }
-    return {};
+}
+
+void junta(std::string& s, std::string_view parte) {
+    if (parte.empty()) return;
+    if (!s.empty() && !s.ends_with(": ")) s += ": ";
+    s += parte;
 }
 
 }  // namespace
@@ -40,11 +35,13 @@ std::string descreve_erro(const Erro& e) {
         if (e.linha != 0) s += ":" + std::to_string(e.linha);
         s += ": ";
     }
-    s += e.detalhe.empty() ? texto_do_tipo(e.tipo) : e.detalhe;
-    if (e.sis != 0) {
-        s += ": ";
-        s += std::strerror(e.sis);
+    if (e.ok()) {
+        junta(s, "sem erro");
+        return s;
     }
+    junta(s, texto_do_tipo(e.tipo));
+    junta(s, e.detalhe);
+    if (e.sis != 0) junta(s, std::strerror(e.sis));
     return s;
 }
 

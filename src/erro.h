@@ -26,12 +26,13 @@ struct Erro {
     std::string arquivo{};  // the file it is about; empty: none
     std::size_t linha = 0;  // the line (or row) of that file, from 1; 0: the whole file
     int sis = 0;            // errno of the failing call; 0: none
-    std::string detalhe{};  // what is wrong, in the program's words; empty: the kind's own words
+    std::string detalhe{};  // what is wrong, in the program's words
     [[nodiscard]] bool ok() const { return tipo == TipoErro::nenhum; }
 };
 
-// "ARQUIVO[:LINHA]: DETALHE[: the system's words for SIS]", where an empty detail is the kind's
-// own words ("nao foi possivel ler", "erro ao gravar", ...): the one line a program prints after
+// "ARQUIVO[:LINHA]: what happened[: detail][: the system's words for SIS]", where only reading,
+// writing and an existing file say what happened by their kind ("nao foi possivel ler", "erro
+// ao gravar"); every other kind is said by its detail. The one line a program prints after
 // "programa: ".
 std::string descreve_erro(const Erro& e);
 

@@ -91,7 +91,12 @@ TEST(Erro, UmaLinhaEUmStatus) {
          "c.arq: erro ao gravar: No space left on device",
          1},
         {{.tipo = TipoErro::leitura, .arquivo = "x", .sis = ENOENT, .detalhe = "pasta"},
-         "x: pasta: No such file or directory",
+         "x: nao foi possivel ler: pasta: No such file or directory",
+         1},
+        {{.tipo = TipoErro::ausente,
+          .arquivo = "m.arq",
+          .detalhe = "nao ha cliente com o codigo 9"},
+         "m.arq: nao ha cliente com o codigo 9",
          1},
     };
     for (const Caso& c : casos) {
