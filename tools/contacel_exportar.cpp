@@ -32,6 +32,7 @@ constexpr std::string_view uso =
     "uso: contacel-exportar chamadas [INSTANTE] [--clientes ARQUIVO] [--planilha]\n"
     "     contacel-exportar contas   [INSTANTE] [--clientes ARQUIVO] [--planilha]\n"
     "     contacel-exportar faturas  [INSTANTE] [--clientes ARQUIVO] [--pasta PASTA [--forcar]]\n"
+    "                                [--emissor EMISSOR.toml]\n"
     "                                [--pix-chave CHAVE --pix-nome NOME --pix-cidade CIDADE]\n"
     "     contacel-exportar --ajuda | --versao\n"
     "\n"
@@ -42,7 +43,10 @@ constexpr std::string_view uso =
     "Sem INSTANTE, o segundo atual. ARQUIVO e o cadastro (clientes.arq se omitido).\n"
     "--planilha   CSV de planilha em portugues: ponto e virgula, virgula decimal, BOM e CRLF.\n"
     "--pasta      uma fatura por arquivo, CODIGO-AAAA-MM.pdf; --forcar substitui os existentes.\n"
-    "--pix-*      um QR Code Pix estatico com o valor a pagar em cada fatura.\n"
+    "--emissor    a empresa que emite as faturas (nome, CNPJ, endereco, telefone e, se quiser,\n"
+    "             o recebedor Pix), num arquivo TOML; as opcoes --pix-* valem mais que ele.\n"
+    "--pix-*      um QR Code Pix estatico com o valor a pagar em cada fatura. NOME ate 25\n"
+    "             caracteres e CIDADE ate 15, acentos escritos sem eles (Sao Paulo).\n"
     "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
 
 enum : std::size_t {
@@ -56,9 +60,10 @@ enum : std::size_t {
     forcar,
     pix_chave,
     pix_nome,
-    pix_cidade
+    pix_cidade,
+    emissor_op
 };
-constexpr std::array<Opcao, 11> opcoes{{{"ajuda", "help", 'h'},
+constexpr std::array<Opcao, 12> opcoes{{{"ajuda", "help", 'h'},
                                         {"versao", "version", 'V'},
                                         {"semente", nullptr, 0, true},
                                         {"instante", nullptr, 0, true},
@@ -68,7 +73,8 @@ constexpr std::array<Opcao, 11> opcoes{{{"ajuda", "help", 'h'},
                                         {"forcar"},
                                         {"pix-chave", nullptr, 0, true},
                                         {"pix-nome", nullptr, 0, true},
-                                        {"pix-cidade", nullptr, 0, true}}};
+                                        {"pix-cidade", nullptr, 0, true},
+                                        {"emissor", nullptr, 0, true}}};
 
 bool exportavel(std::string_view oque) {
     return oque == "chamadas" || oque == "contas" || oque == "faturas";
@@ -89,16 +95,30 @@ int falha(int status, std::string_view motivo) {
 int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
     if (lc.tem(forcar) && !lc.tem(pasta)) return uso_errado("--forcar so com --pasta");
     if (lc.tem(pasta) && lc.valores[pasta]->empty()) return uso_errado("--pasta vazia");
-    const auto pix = std::count_if(&lc.valores[pix_chave], &lc.valores[pix_cidade] + 1,
-                                   [](const auto& v) { return v.has_value(); });
-    if (pix != 0 && pix != 3)
-        return uso_errado("--pix-chave, --pix-nome e --pix-cidade vao juntas");
-    if (pix == 3) {
-        op.pix =
-            RecebedorPix{std::string(*lc.valores[pix_chave]), std::string(*lc.valores[pix_nome]),
-                         std::string(*lc.valores[pix_cidade])};
-        if (const Erro e = prepara_recebedor_pix(*op.pix); !e.ok())
-            return falha(saida_uso, descreve_erro(e));
+    // Each Pix option by itself first: one that cannot go into a payload is a usage error.
+    constexpr std::array prepara{prepara_chave_pix, prepara_nome_pix, prepara_cidade_pix};
+    std::array<std::optional<std::string>, 3> pix;
+    for (std::size_t k = 0; k < pix.size(); ++k) {
+        if (!lc.tem(pix_chave + k)) continue;
+        pix[k] = *lc.valores[pix_chave + k];
+        if (const Erro e = prepara[k](*pix[k]); !e.ok()) return falha(saida_uso, descreve_erro(e));
+    }
+    if (lc.tem(emissor_op)) {
+        Emissor em;
+        if (const Erro e = le_emissor(std::string(*lc.valores[emissor_op]), em); !e.ok())
+            return falha(EXIT_FAILURE, descreve_erro(e));
+        op.pix = em.pix;
+        op.emissor = std::move(em);
+    }
+    // The options take the place of the issuer's [pix], one by one.
+    const auto dadas = std::count_if(pix.begin(), pix.end(), [](const auto& v) { return v; });
+    if (dadas != 0 && dadas != 3 && !op.pix)
+        return uso_errado(
+            "--pix-chave, --pix-nome e --pix-cidade vao juntas, ou com o [pix] de --emissor");
+    if (dadas != 0) {
+        if (!op.pix) op.pix.emplace();
+        for (std::size_t k = 0; k < pix.size(); ++k)
+            if (pix[k]) (k == 0 ? op.pix->chave : k == 1 ? op.pix->nome : op.pix->cidade) = *pix[k];
     }
     if (!lc.tem(pasta) && ::isatty(STDOUT_FILENO) != 0)
         return falha(saida_uso,
@@ -166,9 +186,9 @@ int main(int argc, char** argv) {
         segundo = r.segundo;
     }
     const bool faturas = oque == "faturas";
-    if (!faturas && std::any_of(&lc.valores[pasta], &lc.valores[pix_cidade] + 1,
+    if (!faturas && std::any_of(&lc.valores[pasta], &lc.valores[emissor_op] + 1,
                                 [](const auto& v) { return v.has_value(); }))
-        return uso_errado("--pasta, --forcar e --pix-* sao de faturas");
+        return uso_errado("--pasta, --forcar, --emissor e --pix-* sao de faturas");
     if (faturas && lc.tem(planilha)) return uso_errado("--planilha nao e de faturas");
     OpcoesFaturas op;
     if (faturas)
