@@ -14,6 +14,7 @@
 
 #include "cliente.h"
 #include "datahora.h"
+#include "dinheiro.h"
 
 struct Execucao;
 

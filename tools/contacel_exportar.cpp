@@ -53,8 +53,8 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
         op.pix =
             RecebedorPix{std::string(*lc.valores[pix_chave]), std::string(*lc.valores[pix_nome]),
                          std::string(*lc.valores[pix_cidade])};
-        if (const ErroPix e = confere_recebedor_pix(*op.pix); e != ErroPix::nenhum)
-            return falha(saida_uso, descreve_erro_pix(e));
+        if (const Erro e = prepara_recebedor_pix(*op.pix); !e.ok())
+            return falha(saida_uso, descreve_erro(e));
     }
     if (!lc.tem(pasta) && ::isatty(STDOUT_FILENO) != 0)
         return falha(saida_uso,
@@ -67,8 +67,7 @@ int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFat
     if (lc.tem(pasta)) {
         const FalhaPasta f =
             grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]), lc.tem(forcar));
-        if (f.documento != ErroFaturas::nenhum)
-            return falha(EXIT_FAILURE, descreve_erro_faturas(f.documento));
+        if (!f.documento.ok()) return falha(EXIT_FAILURE, descreve_erro(f.documento));
         if (f.erro == EEXIST)
             return falha(EXIT_FAILURE,
                          f.arquivo + ": o arquivo ja existe (use --forcar para substitui-lo)");
@@ -79,11 +78,11 @@ int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFat
             return falha(EXIT_FAILURE, f.arquivo + ": erro ao gravar: " + std::strerror(f.erro));
         return EXIT_SUCCESS;
     }
-    const ErroFaturas ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
+    const Erro ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
         return std::fwrite(b.data(), 1, b.size(), stdout) == b.size();
     });
     // A write that failed is told with the other failures of standard output.
-    if (ef == ErroFaturas::composicao) return falha(EXIT_FAILURE, descreve_erro_faturas(ef));
+    if (ef.tipo == TipoErro::sistema) return falha(EXIT_FAILURE, descreve_erro(ef));
     return EXIT_SUCCESS;
 }
 
