@@ -9,31 +9,41 @@
 // digits, blanks and "+()-." is a number, so an extension such as 211553 is one too and
 // "21-1553" is the same extension. Any other text is an extension name, compared as written.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 #include "cliente.h"
 #include "erro.h"
 
 class TabelaLinhas {
   public:
-    // Adds the line `numero` of customer `cod_cli`; when the table already has that line, the
-    // table stays as it is and the answer is the index (from 0) of the line that has it.
-    std::optional<std::size_t> insere(std::string_view numero, std::uint32_t cod_cli);
+    // Adds the line `numero` of customer `cod_cli`, listed on line `linha` of its file; when the
+    // table already has that line, the table stays as it is and the answer is where it was listed.
+    std::optional<std::size_t> insere(std::string_view numero, std::uint32_t cod_cli,
+                                      std::size_t linha = 0);
     // The customer whose line `numero` is; nothing when none.
     [[nodiscard]] std::optional<std::uint32_t> cliente(std::string_view numero) const;
     [[nodiscard]] std::size_t tamanho() const { return linhas_.size(); }
 
   private:
     struct Linha {
-        std::string chave;  // digits for a number, the text for an extension name
         std::uint32_t cod_cli;
-        std::size_t ordem;  // of insertion, from 0
+        std::size_t linha;
     };
-    std::vector<Linha> linhas_{};  // by key
+    // Found by a view of the key, without building a string.
+    struct Espalha {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    // By key: the digits of a number, the text of an extension name.
+    std::unordered_map<std::string, Linha, Espalha, std::equal_to<>> linhas_{};
 };
 
 // Fills `tabela` from the bytes of a lines file. A line listed twice, a customer that is not in

@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "campos_csv.h"
 #include "datahora.h"
 #include "erro.h"
 
@@ -75,7 +76,25 @@ class AnalisadorRegistros {
     [[nodiscard]] std::optional<FormatoRegistros> formato() const { return formato_; }
 
   private:
+    bool confere_inicio(DestinoRegistros& destino);
+    void guarda(std::string_view resto);
+    bool linhas_completas(std::string_view bytes, DestinoRegistros& destino, std::size_t& usados);
+    bool linha(std::string_view linha, bool longa, DestinoRegistros& destino);
+    bool detecta(std::string_view linha, DestinoRegistros& destino);
+    bool registro_pbx(std::string_view linha, DestinoRegistros& destino);
+    bool registro_proprio(std::string_view linha, DestinoRegistros& destino);
+    bool rejeita(std::string_view motivo, std::string_view texto, DestinoRegistros& destino);
+    std::string_view campo(std::size_t i);
+
     std::optional<FormatoRegistros> formato_{};
+    char separador_ = ',';     // of the own CSV
+    std::size_t linha_ = 0;    // lines read
+    bool conferido_ = false;   // the first bytes were looked at for a binary file
+    std::string inicio_{};     // the first bytes, until then
+    std::string pendente_{};   // a row begun in an earlier block
+    bool longa_ = false;       // that row is longer than a row may be: only its start is kept
+    CamposCsv campos_{};       // of the row being read
+    std::string sem_aspas_{};  // its used fields that had doubled quotes, undone
     Erro erro_{};
 };
 
