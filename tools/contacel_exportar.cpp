@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "execucao.h"
 #include "exportacao.h"
 #include "faturas.h"
+#include "gravacao.h"
 #include "instante.h"
 #include "opcoes.h"
 #include "versao.h"
@@ -134,6 +136,8 @@ int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFat
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Beyond the file-size limit a write fails and is told, rather than kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
     if (!lc.erro.empty()) return uso_errado(lc.erro);
     if (lc.tem(ajuda) || lc.tem(versao)) {
@@ -175,6 +179,11 @@ int main(int argc, char** argv) {
     if (faturas)
         if (const int r = confere_faturas(lc, op); r != 0) return r;
     const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
+
+    // Standard output is never the register it reads.
+    if (!lc.tem(pasta))
+        if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, clientes); !r.ok())
+            return falha(status_de_saida(r), descreve_erro(r));
 
     // The run seeds the generator with its start time, as contacel does.
     op.instante = segundo ? *segundo : std::time(nullptr);
