@@ -878,7 +878,7 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
          "contacel-exportar: contas/1-2017-11.pdf: o arquivo ja existe (use --forcar para "
          "substitui-lo)\n"},
         {com({"--pasta", "contas/pasta", "--forcar"}), nullptr, 1,
-         "contacel-exportar: contas/pasta/3-2017-12.pdf: erro ao gravar: Is a directory\n"},
+         "contacel-exportar: contas/pasta/3-2017-12.pdf: nao e um arquivo regular\n"},
         {com({"--pasta", "contas", "--forcar", "--pix-chave", "+5585988776655", "--pix-nome",
               "Contacel", "--pix-cidade", "Fortaleza"}),
          nullptr, 0, ""},
@@ -892,6 +892,29 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta / "contas" / "pasta"), {}),
               1);
+    // All or none: a link that leads nowhere is in the way, a full disk stops the second bill,
+    // and the register is never a bill, even under a bill's name and with --forcar.
+    std::filesystem::create_directory(pasta / "vazia");
+    std::filesystem::create_symlink("nada", pasta / "vazia" / "2-2017-12.pdf");
+    // The largest bill is one byte over the limit; the others, written before it, fit.
+    rlim_t limite = 0;
+    for (const auto& e : std::filesystem::directory_iterator(pasta / "contas"))
+        if (e.is_regular_file()) limite = std::max(limite, static_cast<rlim_t>(e.file_size()) - 1);
+    Resultado rv = roda(com({"--pasta", "vazia"}), pasta);
+    EXPECT_EQ(rv.erro,
+              "contacel-exportar: vazia/2-2017-12.pdf: o arquivo ja existe (use --forcar para "
+              "substitui-lo)\n");
+    rv = roda(com({"--pasta", "vazia", "--forcar", "--pix-chave", "+5585988776655", "--pix-nome",
+                   "Contacel", "--pix-cidade", "Fortaleza"}),
+              pasta, "/dev/null", {}, limite);
+    EXPECT_TRUE(rv.erro.ends_with(": erro ao gravar: File too large\n")) << rv.erro;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta / "vazia"), {}), 1);
+    std::filesystem::copy_file(caminho_exemplo, pasta / "1-2017-11.pdf");
+    rv = roda(com({"--pasta", ".", "--forcar", "--clientes", "1-2017-11.pdf"}), pasta);
+    EXPECT_EQ(rv.erro,
+              "contacel-exportar: ./1-2017-11.pdf: e o proprio cadastro; nada foi escrito\n");
+    EXPECT_EQ(le(pasta / "1-2017-11.pdf"), le(caminho_exemplo));
+    EXPECT_FALSE(std::filesystem::exists(pasta / "1-2017-12.pdf"));
     std::filesystem::remove_all(pasta / "contas" / "pasta");
     std::vector<std::string> nomes;
     for (const auto& e : std::filesystem::directory_iterator(pasta / "contas"))

@@ -109,21 +109,12 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
 }
 
 // Writes the bills as the options say; the exit status.
-int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFaturas& op) {
+int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
+                    const std::string& clientes) {
     if (lc.tem(pasta)) {
-        const FalhaPasta f =
-            grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]), lc.tem(forcar));
-        if (f.documento != ErroFaturas::nenhum)
-            return falha(EXIT_FAILURE, descreve_erro_faturas(f.documento));
-        if (f.erro == EEXIST)
-            return falha(EXIT_FAILURE,
-                         f.arquivo + ": o arquivo ja existe (use --forcar para substitui-lo)");
-        // The folder itself could not be opened: it is named as a folder.
-        if (f.erro != 0 && f.arquivo == *lc.valores[pasta])
-            return falha(EXIT_FAILURE, "pasta " + f.arquivo + ": " + std::strerror(f.erro));
-        if (f.erro != 0)
-            return falha(EXIT_FAILURE, f.arquivo + ": erro ao gravar: " + std::strerror(f.erro));
-        return EXIT_SUCCESS;
+        const Erro f = grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]),
+                                              lc.tem(forcar), clientes);
+        return f.ok() ? EXIT_SUCCESS : falha(status_de_saida(f), descreve_erro(f));
     }
     const ErroFaturas ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
         return std::fwrite(b.data(), 1, b.size(), stdout) == b.size();
@@ -198,7 +189,7 @@ int main(int argc, char** argv) {
             return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
     if (faturas) {
-        if (const int r = exporta_faturas(e, lc, op); r != EXIT_SUCCESS) return r;
+        if (const int r = exporta_faturas(e, lc, op, clientes); r != EXIT_SUCCESS) return r;
     } else if (oque == "chamadas")
         exporta_chamadas(e, stdout, dialeto);
     else
