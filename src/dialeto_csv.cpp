@@ -1,11 +1,12 @@
 #include "dialeto_csv.h"
 
 #include <csv.h>
-#include <fmt/format.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+
+#include "dinheiro.h"
 
 std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, DialetoCsv d) {
     std::string s = d.bom ? "\xEF\xBB\xBF" : "";
@@ -29,12 +30,6 @@ void acrescenta_campo_csv(std::string& linha, std::string_view campo, DialetoCsv
     std::string q(campo.size() * 2 + 2, '\0');
     q.resize(csv_write(q.data(), q.size(), campo.data(), campo.size()));
     linha += q;
-}
-
-std::string dinheiro(double valor, char decimal) {
-    std::string s = fmt::format("{:.2f}", valor);
-    std::replace(s.begin(), s.end(), '.', decimal);
-    return s;
 }
 
 void acrescenta_dinheiro_csv(std::string& linha, double valor, DialetoCsv d) {

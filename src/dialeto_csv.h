@@ -28,9 +28,6 @@ std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, Dialeto
 // Appends one field, enclosed in quotes with quotes doubled only when it holds the dialect's
 // separator, a quote or a line break.
 void acrescenta_campo_csv(std::string& linha, std::string_view campo, DialetoCsv d = csv_padrao);
-// An amount of money with two decimals, as the bills print it, and `decimal` between reais and
-// centavos: 63.84 or 63,84.
-std::string dinheiro(double valor, char decimal);
 // Appends an amount of money with the dialect's decimal separator.
 void acrescenta_dinheiro_csv(std::string& linha, double valor, DialetoCsv d);
 

@@ -36,42 +36,41 @@ ErroTexto textos_em_utf8(const TLisCli& lis_cli) {
     return ErroTexto::nenhum;
 }
 
-void exporta_chamadas(const Execucao& e, std::FILE* saida, DialetoCsv d) {
+void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d) {
     escreve(saida,
             cabecalho_csv(
                 {"origem", "destino", "telefone_destino", "inicio", "fim", "duracao", "valor"}, d));
-    for (std::int32_t i = 0; i < e.li_ch.num_cha; ++i) {
-        const TChamada& cha = e.li_ch.chamadas[i];
-        const std::int32_t ns = num_seg(cha.ini, cha.fim);
-        std::string linha = fmt::format(FMT_COMPILE("{}{}{}{}"), cha.cod_cli_ori, d.separador,
-                                        cha.cod_cli_des, d.separador);
-        acrescenta_campo_csv(
-            linha, fmt::format(FMT_COMPILE("{}"), linha_chamada(&e.lis_cel, cha.cod_cli_des)), d);
+    std::string linha;
+    for (const ChamadaCobrada& cha : c.chamadas) {
+        linha = fmt::format(FMT_COMPILE("{}{}"), cha.cod_cli, d.separador);
+        acrescenta_campo_csv(linha, c.textos[cha.destino], d);
+        linha += d.separador;
+        acrescenta_campo_csv(linha, c.textos[cha.numero], d);
         linha += fmt::format(FMT_COMPILE("{0}{1}{0}{2}{0}{3}{0}"), d.separador,
-                             data_hora_iso(cha.ini), data_hora_iso(cha.fim), ns);
-        acrescenta_dinheiro_csv(linha, tarifa_chamada(ns), d);
+                             data_hora_iso(cha.inicio), data_hora_iso(cha.fim), cha.segundos);
+        linha += dinheiro(c.valor(cha), d.decimal);
         linha += d.fim_de_linha;
         escreve(saida, linha);
     }
 }
 
-void exporta_contas(const Execucao& e, std::FILE* saida, DialetoCsv d) {
+void exporta_contas(const Contas& c, std::FILE* saida, DialetoCsv d) {
     escreve(saida, cabecalho_csv({"cliente", "nome", "endereco", "mes", "ano", "chamadas",
                                   "duracao_total", "valor_total", "vencimento"},
                                  d));
-    para_cada_conta(&e.li_ch, [&](const Conta& conta, std::span<const ParcelaConta>) {
-        const TCliente& cli = cliente_da_conta(&e.lis_cli, conta.cod_cli);
+    for (const ContaMensal& conta : c.contas) {
+        const TCliente& cli = cliente_da_conta(c.clientes, conta.cod_cli);
         std::string linha = std::to_string(conta.cod_cli);
         linha += d.separador;
         acrescenta_texto_csv(linha, cli.nome, d);
         linha += d.separador;
         acrescenta_texto_csv(linha, cli.endereco, d);
         linha += fmt::format(FMT_COMPILE("{0}{1}{0}{2}{0}{3}{0}{4}{0}"), d.separador, conta.mes,
-                             conta.ano, conta.soma.chamadas, conta.soma.tempo_total);
-        acrescenta_dinheiro_csv(linha, conta.soma.tarifa_total, d);
+                             conta.ano, conta.chamadas, conta.tempo_total);
+        linha += dinheiro(conta.valor_total, d.decimal);
         linha += d.separador;
-        linha += data_iso(conta.soma.vencimento);
+        linha += data_iso(vencimento_da_conta(conta));
         linha += d.fim_de_linha;
         escreve(saida, linha);
-    });
+    }
 }

@@ -21,7 +21,7 @@
 
 #include "codigo850.h"
 #include "data.h"
-#include "dialeto_csv.h"
+#include "dinheiro.h"
 #include "gravacao.h"
 
 namespace {
@@ -157,13 +157,13 @@ class Documento {
     void fatura(const Execucao& e, const Conta& conta, std::span<const ParcelaConta> parcelas,
                 const OpcoesFaturas& op);
 
-    ErroFaturas termina() {
+    Erro termina() {
         cairo_surface_finish(superficie_.get());
         cairo_status_t st = cairo_status(cr_.get());
         if (st == CAIRO_STATUS_SUCCESS) st = cairo_surface_status(superficie_.get());
-        if (st == CAIRO_STATUS_SUCCESS && !qr_ok_) return ErroFaturas::composicao;
-        if (st == CAIRO_STATUS_SUCCESS) return ErroFaturas::nenhum;
-        return st == CAIRO_STATUS_WRITE_ERROR ? ErroFaturas::escrita : ErroFaturas::composicao;
+        if (st == CAIRO_STATUS_SUCCESS && qr_ok_) return {};
+        if (st == CAIRO_STATUS_WRITE_ERROR) return {TipoErro::gravacao, {}, 0, 0, {}};
+        return {TipoErro::sistema, {}, 0, 0, "erro ao compor o PDF"};
     }
 
   private:
@@ -260,7 +260,7 @@ void Documento::grafico(const Execucao& e, const Conta& conta,
     cairo_line_to(cr, esquerda, chao);
     cairo_line_to(cr, direita, chao);
     cairo_stroke(cr);
-    escreve(esquerda - 4.0, alto - 5.0, valor_em_reais(maior), pequena_, Alinha::a_direita);
+    escreve(esquerda - 4.0, alto - 5.0, dinheiro(maior, ','), pequena_, Alinha::a_direita);
     escreve(esquerda - 4.0, chao - 5.0, "0", pequena_, Alinha::a_direita);
     for (std::int32_t d = 1; d <= dias; ++d) {
         if (d != 1 && d % 5 != 0 && d != dias) continue;
@@ -316,7 +316,7 @@ void Documento::pix(const std::string& payload) {
 void Documento::fatura(const Execucao& e, const Conta& conta,
                        std::span<const ParcelaConta> parcelas, const OpcoesFaturas& op) {
     const TCliente& cli = cliente_da_conta(&e.lis_cli, conta.cod_cli);
-    const std::string total = "R$ " + valor_em_reais(conta.soma.tarifa_total);
+    const std::string total = "R$ " + dinheiro(conta.soma.tarifa_total, ',');
     const std::string vencimento = data_texto(conta.soma.vencimento);
     // No Pix code for a bill with nothing to pay.
     const bool com_pix = op.pix && conta.soma.tarifa_total > 0.0F;
@@ -354,7 +354,7 @@ void Documento::fatura(const Execucao& e, const Conta& conta,
                                 cha.ini.hor.hor, cha.ini.hor.min, cha.ini.hor.seg),
                     normal_);
             escreve(col_segundos, y, std::to_string(parcelas[k].ns), normal_, Alinha::a_direita);
-            escreve(col_valor, y, valor_em_reais(parcelas[k].tarifa), normal_, Alinha::a_direita);
+            escreve(col_valor, y, dinheiro(parcelas[k].tarifa, ','), normal_, Alinha::a_direita);
         }
         if (p + 1 == paginas.size()) {
             regua(y + 2.0);
@@ -364,7 +364,7 @@ void Documento::fatura(const Execucao& e, const Conta& conta,
                     negrito_);
             escreve(col_segundos, y + 6.0, std::to_string(conta.soma.tempo_total), negrito_,
                     Alinha::a_direita);
-            escreve(col_valor, y + 6.0, valor_em_reais(conta.soma.tarifa_total), negrito_,
+            escreve(col_valor, y + 6.0, dinheiro(conta.soma.tarifa_total, ','), negrito_,
                     Alinha::a_direita);
             if (com_pix) pix(payload_da_conta(*op.pix, conta));
         } else {
@@ -386,24 +386,8 @@ cairo_status_t escreve_pedaco(void* destino, const unsigned char* dados, unsigne
 
 }  // namespace
 
-std::string_view descreve_erro_faturas(ErroFaturas e) {
-    switch (e) {
-        case ErroFaturas::nenhum:
-            return "sem erro";
-        case ErroFaturas::escrita:
-            return "erro ao escrever o PDF";
-        case ErroFaturas::composicao:
-            return "erro ao compor o PDF";
-    }
-    return "erro desconhecido";
-}
-
 std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes) {
     return fmt::format(FMT_COMPILE("{}-{:04}-{:02}.pdf"), cod_cli, ano, mes);
-}
-
-std::string valor_em_reais(float valor) {
-    return dinheiro(valor, ',');
 }
 
 std::string payload_da_conta(const RecebedorPix& r, const Conta& conta) {
@@ -411,7 +395,7 @@ std::string payload_da_conta(const RecebedorPix& r, const Conta& conta) {
                        txid_pix(conta.cod_cli, conta.ano, conta.mes));
 }
 
-ErroFaturas escreve_faturas(const Execucao& e, const OpcoesFaturas& op, const DestinoPdf& destino) {
+Erro escreve_faturas(const Execucao& e, const OpcoesFaturas& op, const DestinoPdf& destino) {
     Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&destino), op.instante);
     para_cada_conta(&e.li_ch, [&](const Conta& conta, std::span<const ParcelaConta> parcelas) {
         doc.fatura(e, conta, parcelas, op);
@@ -419,23 +403,21 @@ ErroFaturas escreve_faturas(const Execucao& e, const OpcoesFaturas& op, const De
     return doc.termina();
 }
 
-ErroFaturas escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op,
-                                const DestinoFatura& destino) {
-    ErroFaturas erro = ErroFaturas::nenhum;
+Erro escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op, const DestinoFatura& destino) {
+    Erro erro;
     std::vector<std::byte> pdf;
     const DestinoPdf acumula = [&pdf](std::span<const std::byte> pedaco) {
         pdf.insert(pdf.end(), pedaco.begin(), pedaco.end());
         return true;
     };
     para_cada_conta(&e.li_ch, [&](const Conta& conta, std::span<const ParcelaConta> parcelas) {
-        if (erro != ErroFaturas::nenhum) return;
+        if (!erro.ok()) return;
         pdf.clear();
         Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula), op.instante);
         doc.fatura(e, conta, parcelas, op);
         erro = doc.termina();
-        if (erro == ErroFaturas::nenhum &&
-            !destino(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes), pdf))
-            erro = ErroFaturas::escrita;
+        if (erro.ok() && !destino(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes), pdf))
+            erro = {TipoErro::gravacao, {}, 0, 0, {}};
     });
     return erro;
 }
@@ -473,14 +455,13 @@ Erro grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op, const st
     });
     if (!erro.ok()) return erro;
     auto proximo = arquivos.begin();
-    const ErroFaturas doc =
+    const Erro doc =
         escreve_cada_fatura(e, op, [&](const std::string&, std::span<const std::byte> pdf) {
             erro = (proximo++)->escreve(pdf);
             return erro.ok();
         });
     if (!erro.ok()) return erro;
-    if (doc != ErroFaturas::nenhum)
-        return {TipoErro::sistema, {}, 0, 0, std::string(descreve_erro_faturas(doc))};
+    if (!doc.ok()) return doc;
     for (auto g = arquivos.begin(); g != arquivos.end(); ++g) {
         if (erro = g->confirma(); erro.ok()) continue;
         // What this run made goes again; what it replaced cannot come back.

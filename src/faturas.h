@@ -18,20 +18,11 @@
 #include "execucao.h"
 #include "pix.h"
 
-enum class ErroFaturas : std::uint8_t {
-    nenhum,
-    escrita,     // the destination refused a piece of the document
-    composicao,  // Cairo or libqrencode failed (memory, a font, ...)
-};
-
-// One line, Portuguese, plain ASCII.
-std::string_view descreve_erro_faturas(ErroFaturas e);
-
 struct OpcoesFaturas {
     // The run's second: the document's creation and modification dates, so that the same run
     // gives the same bytes.
     std::time_t instante = 0;
-    // The receiver of the Pix payments, already accepted by confere_recebedor_pix; none: no QR.
+    // The receiver of the Pix payments, made ready by prepara_recebedor_pix; none: no QR.
     std::optional<RecebedorPix> pix;
 };
 
@@ -40,16 +31,14 @@ using DestinoPdf = std::function<bool(std::span<const std::byte>)>;
 // Receives one bill's whole document and its file name; false when it could not be written.
 using DestinoFatura = std::function<bool(const std::string& nome, std::span<const std::byte>)>;
 
-// Every bill of the run, in the run's order, as one document.
-ErroFaturas escreve_faturas(const Execucao& e, const OpcoesFaturas& op, const DestinoPdf& destino);
+// Every bill of the run, in the run's order, as one document. Fails with TipoErro::gravacao when
+// the destination refused a piece, TipoErro::sistema when Cairo or libqrencode failed.
+Erro escreve_faturas(const Execucao& e, const OpcoesFaturas& op, const DestinoPdf& destino);
 // Each bill as a document of its own, named by nome_arquivo_fatura; stops at the first failure.
-ErroFaturas escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op,
-                                const DestinoFatura& destino);
+Erro escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op, const DestinoFatura& destino);
 
 // "CODIGO-AAAA-MM.pdf": "1-2017-11.pdf".
 std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);
-// Money as the documents write it: the console's two decimals with a comma, "63,84".
-std::string valor_em_reais(float valor);
 // The payload printed and encoded on a bill: its amount to pay and its transaction id.
 std::string payload_da_conta(const RecebedorPix& r, const Conta& conta);
 

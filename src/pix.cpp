@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
+#include <utility>
 
 namespace {
 
-constexpr std::size_t maximo_nome = 25;
-constexpr std::size_t maximo_cidade = 15;
 // The account field holds the GUI (18 bytes) and the key's own TLV header (4): 99 at most.
 constexpr std::size_t maximo_chave = 99 - 18 - 4;
 
@@ -24,12 +24,8 @@ constexpr bool hexa(char c) {
     return digito(c) || (c >= 'a' && c <= 'f');
 }
 
-constexpr bool imprimivel(char c) {
-    return c >= ' ' && c <= '~';
-}
-
 bool so_digitos(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), digito);
+    return !s.empty() && std::all_of(s.begin(), s.end(), digito);
 }
 
 // Check digit of `d` weighed by `pesos`, the last weight applied to the last digit.
@@ -41,9 +37,11 @@ int digito_verificador(std::string_view d, std::span<const int> pesos) {
     return resto < 2 ? 0 : 11 - resto;
 }
 
-// Both check digits right, and not one digit repeated (those pass the arithmetic but are void).
-bool confere_digitos(std::string_view s, std::span<const int> pesos) {
-    if (std::all_of(s.begin(), s.end(), [&](char c) { return c == s[0]; })) return false;
+bool repetido(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [&](char c) { return c == s[0]; });
+}
+
+bool digitos_certos(std::string_view s, std::span<const int> pesos) {
     const std::size_t n = s.size();
     return digito_verificador(s.substr(0, n - 2), pesos) == s[n - 2] - '0' &&
            digito_verificador(s.substr(0, n - 1), pesos) == s[n - 1] - '0';
@@ -92,12 +90,82 @@ bool e_uuid(std::string_view s) {
     return true;
 }
 
-ErroPix confere_texto(std::string_view s, std::size_t maximo, ErroPix vazio, ErroPix longo,
-                      ErroPix invalido) {
-    if (s.find_first_not_of(' ') == std::string_view::npos) return vazio;
-    if (!std::all_of(s.begin(), s.end(), imprimivel)) return invalido;
-    if (s.size() > maximo) return longo;
-    return ErroPix::nenhum;
+// Whether two digits are an area code in use.
+bool ddd(std::string_view d) {
+    constexpr std::string_view ddds =
+        "11 12 13 14 15 16 17 18 19 21 22 24 27 28 31 32 33 34 35 37 38 41 42 43 44 45 46 47 48 "
+        "49 51 53 54 55 61 62 63 64 65 66 67 68 69 71 73 74 75 77 79 81 82 83 84 85 86 87 88 89 "
+        "91 92 93 94 95 96 97 98 99";
+    for (std::size_t i = 0; i < ddds.size(); i += 3)
+        if (ddds.substr(i, 2) == d.substr(0, 2)) return true;
+    return false;
+}
+
+// The digits of a Brazilian phone as people write it, "(85) 98877-6655", "85 988776655" or
+// "5585988776655": area code and number without +55; empty when `s` is not one.
+std::string telefone_sem_55(std::string_view s) {
+    std::string d;
+    for (const char c : s) {
+        if (digito(c))
+            d += c;
+        else if (std::string_view(" ()-").find(c) == std::string_view::npos)
+            return {};
+    }
+    if ((d.size() == 12 || d.size() == 13) && d.starts_with("55")) d.erase(0, 2);
+    if ((d.size() != 10 && d.size() != 11) || !ddd(d)) return {};
+    if (d.size() == 11 && d[2] != '9') return {};
+    return d;
+}
+
+Erro recusa(std::string detalhe) {
+    return {TipoErro::dados, {}, 0, 0, std::move(detalhe)};
+}
+
+// A CPF or CNPJ that is not one; for 11 digits that read as a mobile phone, how to write that.
+Erro recusa_documento(std::string_view qual, std::string_view digitos) {
+    std::string d =
+        fmt::format("chave pix: {} {}", qual,
+                    repetido(digitos) ? "invalido" : "com digitos verificadores errados");
+    if (const std::string t = telefone_sem_55(digitos); !t.empty())
+        d += fmt::format(" (um telefone se escreve +55{})", t);
+    return recusa(d);
+}
+
+// Letters of U+00C0 to U+00FF without their accents; '?' where there is no such letter.
+constexpr std::string_view sem_acento =
+    "AAAAAA?CEEEEIIIIDNOOOOO?OUUUUY??aaaaaa?ceeeeiiiidnooooo?ouuuuy?y";
+
+// `texto` (UTF-8) in printable ASCII, trimmed, runs of blanks made one; the accented letters of
+// Portuguese (and of the other Latin-1 languages) without their accents. Empty when a character
+// has no place in a payload.
+std::optional<std::string> em_ascii(std::string_view texto) {
+    std::string s;
+    for (std::size_t i = 0; i < texto.size(); ++i) {
+        auto c = static_cast<unsigned char>(texto[i]);
+        if (c == 0xC3 && i + 1 < texto.size()) {
+            const auto b = static_cast<unsigned char>(texto[i + 1]);
+            if (b < 0x80 || b > 0xBF || sem_acento[b - 0x80U] == '?') return std::nullopt;
+            c = static_cast<unsigned char>(sem_acento[b - 0x80U]);
+            ++i;
+        } else if (c < ' ' || c > '~') {
+            return std::nullopt;
+        }
+        if (c == ' ' && (s.empty() || s.back() == ' ')) continue;
+        s += static_cast<char>(c);
+    }
+    if (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+Erro prepara_texto(std::string& s, std::string_view oque, std::string_view vazio,
+                   std::size_t maximo) {
+    const std::optional<std::string> a = em_ascii(s);
+    if (!a) return recusa(fmt::format("{} com caractere que o Pix nao aceita", oque));
+    if (a->empty()) return recusa(fmt::format("{} {}", oque, vazio));
+    if (a->size() > maximo)
+        return recusa(fmt::format("{} com mais de {} caracteres", oque, maximo));
+    s = *a;
+    return {};
 }
 
 void campo(std::string& p, std::string_view id, std::string_view valor) {
@@ -108,62 +176,54 @@ void campo(std::string& p, std::string_view id, std::string_view valor) {
 
 }  // namespace
 
-std::string_view descreve_erro_pix(ErroPix e) {
-    switch (e) {
-        case ErroPix::nenhum:
-            return "sem erro";
-        case ErroPix::chave_desconhecida:
-            return "chave pix invalida: use CPF ou CNPJ (so digitos), e-mail, telefone +55 com "
-                   "DDD ou chave aleatoria";
-        case ErroPix::cpf_invalido:
-            return "chave pix: CPF com digitos verificadores errados";
-        case ErroPix::cnpj_invalido:
-            return "chave pix: CNPJ com digitos verificadores errados";
-        case ErroPix::nome_vazio:
-            return "nome do recebedor pix vazio";
-        case ErroPix::nome_longo:
-            return "nome do recebedor pix com mais de 25 caracteres";
-        case ErroPix::nome_invalido:
-            return "nome do recebedor pix com caractere fora do ASCII imprimivel";
-        case ErroPix::cidade_vazia:
-            return "cidade do recebedor pix vazia";
-        case ErroPix::cidade_longa:
-            return "cidade do recebedor pix com mais de 15 caracteres";
-        case ErroPix::cidade_invalida:
-            return "cidade do recebedor pix com caractere fora do ASCII imprimivel";
-    }
-    return "erro pix desconhecido";
+bool cpf_valido(std::string_view digitos) {
+    return digitos.size() == 11 && so_digitos(digitos) && !repetido(digitos) &&
+           digitos_certos(digitos, pesos_cpf);
 }
 
-ErroPix confere_chave_pix(std::string_view chave) {
+bool cnpj_valido(std::string_view digitos) {
+    return digitos.size() == 14 && so_digitos(digitos) && !repetido(digitos) &&
+           digitos_certos(digitos, pesos_cnpj);
+}
+
+Erro prepara_chave_pix(std::string& chave) {
+    const std::size_t ini = chave.find_first_not_of(' ');
+    chave =
+        ini == std::string::npos ? "" : chave.substr(ini, chave.find_last_not_of(' ') + 1 - ini);
     if (chave.size() == 11 && so_digitos(chave))
-        return confere_digitos(chave, pesos_cpf) ? ErroPix::nenhum : ErroPix::cpf_invalido;
+        return cpf_valido(chave) ? Erro{} : recusa_documento("CPF", chave);
     if (chave.size() == 14 && so_digitos(chave))
-        return confere_digitos(chave, pesos_cnpj) ? ErroPix::nenhum : ErroPix::cnpj_invalido;
+        return cnpj_valido(chave) ? Erro{} : recusa_documento("CNPJ", chave);
     // +55, an area code of two digits from 1 to 9, then the number.
     if (chave.starts_with("+55") && (chave.size() == 13 || chave.size() == 14) &&
         so_digitos(chave.substr(3)) && chave[3] != '0' && chave[4] != '0')
-        return ErroPix::nenhum;
-    if (e_uuid(chave)) return ErroPix::nenhum;
-    if (chave.size() <= maximo_chave && e_email(chave)) return ErroPix::nenhum;
-    return ErroPix::chave_desconhecida;
+        return {};
+    if (e_uuid(chave)) return {};
+    if (chave.find('@') != std::string::npos) {
+        // The directory keeps e-mail keys in lower case.
+        std::transform(chave.begin(), chave.end(), chave.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+        if (chave.size() <= maximo_chave && e_email(chave)) return {};
+    }
+    if (const std::string t = telefone_sem_55(chave); !t.empty())
+        return recusa(fmt::format("chave pix: telefone sem +55; escreva +55{}", t));
+    return recusa(
+        "chave pix invalida: use CPF ou CNPJ (so digitos), e-mail, telefone +55 com DDD ou "
+        "chave aleatoria");
 }
 
-ErroPix confere_nome_pix(std::string_view nome) {
-    return confere_texto(nome, maximo_nome, ErroPix::nome_vazio, ErroPix::nome_longo,
-                         ErroPix::nome_invalido);
+Erro prepara_nome_pix(std::string& nome) {
+    return prepara_texto(nome, "nome do recebedor pix", "vazio", maximo_nome_pix);
 }
 
-ErroPix confere_cidade_pix(std::string_view cidade) {
-    return confere_texto(cidade, maximo_cidade, ErroPix::cidade_vazia, ErroPix::cidade_longa,
-                         ErroPix::cidade_invalida);
+Erro prepara_cidade_pix(std::string& cidade) {
+    return prepara_texto(cidade, "cidade do recebedor pix", "vazia", maximo_cidade_pix);
 }
 
-ErroPix confere_recebedor_pix(const RecebedorPix& r) {
-    for (const ErroPix e :
-         {confere_chave_pix(r.chave), confere_nome_pix(r.nome), confere_cidade_pix(r.cidade)})
-        if (e != ErroPix::nenhum) return e;
-    return ErroPix::nenhum;
+Erro prepara_recebedor_pix(RecebedorPix& r) {
+    if (Erro e = prepara_chave_pix(r.chave); !e.ok()) return e;
+    if (Erro e = prepara_nome_pix(r.nome); !e.ok()) return e;
+    return prepara_cidade_pix(r.cidade);
 }
 
 std::string txid_pix(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes) {

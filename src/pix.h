@@ -1,41 +1,43 @@
 #pragma once
 // Pix, the instant payment of the Brazilian central bank: the payload of a static QR code (the
-// "BR Code" a customer's bank app reads) and the checks of the receiver's key, name and city.
+// "BR Code" a customer's bank app reads), and the receiver's key, name and city as a person
+// types them made ready for it.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// Why a key, name or city cannot go into a payload.
-enum class ErroPix : std::uint8_t {
-    nenhum,
-    chave_desconhecida,  // not a CPF, CNPJ, e-mail, +55 phone or random key
-    cpf_invalido,        // 11 digits whose check digits are wrong
-    cnpj_invalido,       // 14 digits whose check digits are wrong
-    nome_vazio,
-    nome_longo,     // more than 25 characters
-    nome_invalido,  // a character outside printable ASCII
-    cidade_vazia,
-    cidade_longa,  // more than 15 characters
-    cidade_invalida,
-};
-
-// One line, Portuguese, plain ASCII: "chave pix: CPF com digitos verificadores errados", ...
-std::string_view descreve_erro_pix(ErroPix e);
+#include "erro.h"
 
 // Who receives: the key exactly as it goes into the payload (digits only for CPF and CNPJ,
-// "+55" and the digits for a phone), the name and the city.
+// "+55" and the digits for a phone, an e-mail in lower case), the name and the city in the
+// payload's plain ASCII.
 struct RecebedorPix {
     std::string chave;
     std::string nome;
     std::string cidade;
 };
 
-ErroPix confere_chave_pix(std::string_view chave);
-ErroPix confere_nome_pix(std::string_view nome);
-ErroPix confere_cidade_pix(std::string_view cidade);
-// The first of the three errors, or nenhum.
-ErroPix confere_recebedor_pix(const RecebedorPix& r);
+// The most characters the payload takes of a name and of a city.
+inline constexpr std::size_t maximo_nome_pix = 25;
+inline constexpr std::size_t maximo_cidade_pix = 15;
+
+// Each makes its text ready for the payload in place, or says why it cannot go into one
+// (TipoErro::dados, the reason in `detalhe`). The key: blanks around it dropped, an e-mail in
+// lower case; it must be a CPF or CNPJ (digits only, check digits right), an e-mail, "+55" with
+// a phone's area code and number, or a random key. The name and the city: blanks around them
+// dropped and runs of blanks made one, accented letters written without their accents ("São
+// Paulo" as "Sao Paulo"); then at most 25 and 15 characters.
+Erro prepara_chave_pix(std::string& chave);
+Erro prepara_nome_pix(std::string& nome);
+Erro prepara_cidade_pix(std::string& cidade);
+// The three in turn; the first error.
+Erro prepara_recebedor_pix(RecebedorPix& r);
+
+// Whether 11 or 14 digits are a CPF or a CNPJ: both check digits right, and not one digit
+// repeated (those pass the arithmetic but are void).
+bool cpf_valido(std::string_view digitos);
+bool cnpj_valido(std::string_view digitos);
 
 // The transaction id of a bill: "C", the customer code, "M", year and month ("C1M201711").
 std::string txid_pix(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);
@@ -43,6 +45,6 @@ std::string txid_pix(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);
 // CRC-16/CCITT-FALSE (polynomial 0x1021, initial 0xFFFF) as four upper-case hex digits.
 std::string crc_pix(std::string_view dados);
 
-// The static payload: the receiver (checked beforehand), the amount as "63.84" (empty: none,
+// The static payload: the receiver (made ready beforehand), the amount as "63.84" (empty: none,
 // the payer types it) and the transaction id, then the CRC of all that precedes it.
 std::string payload_pix(const RecebedorPix& r, std::string_view valor, std::string_view txid);

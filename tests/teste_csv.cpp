@@ -8,6 +8,7 @@
 #include "apoio.h"
 #include "csv_clientes.h"
 #include "exportacao.h"
+#include "execucao.h"
 
 namespace {
 
@@ -214,14 +215,14 @@ TEST(ExportacaoCsv, OsDoisDialetos) {
     insere_chamada(&e.li_ch, chamada_de(1, 2, dh(1, 11, 2017, 10, 0, 0), 311));
     insere_chamada(&e.li_ch, chamada_de(1, 3, dh(2, 11, 2017, 10, 0, 0), 31));
 
-    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(e, f); }),
+    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(contas_da_execucao(e), f); }),
               "cliente,nome,endereco,mes,ano,chamadas,duracao_total,valor_total,vencimento\n"
               "1,\"Ana; \"\"A\"\"\",\"Rua B, 5\",11,2017,2,342,3.36,2017-12-10\n");
-    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(e, f, csv_planilha); }),
+    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(contas_da_execucao(e), f, csv_planilha); }),
               "\xEF\xBB\xBF"
               "cliente;nome;endereco;mes;ano;chamadas;duracao_total;valor_total;vencimento\r\n"
               "1;\"Ana; \"\"A\"\"\";Rua B, 5;11;2017;2;342;3,36;2017-12-10\r\n");
-    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_chamadas(e, f, csv_planilha); }),
+    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_chamadas(contas_da_execucao(e), f, csv_planilha); }),
               "\xEF\xBB\xBF"
               "origem;destino;telefone_destino;inicio;fim;duracao;valor\r\n"
               "1;2;(85) 9 8888-4321;2017-11-01 10:00:00;2017-11-01 10:05:11;311;3,06\r\n"

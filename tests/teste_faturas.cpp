@@ -193,11 +193,11 @@ Documento contas_do_pdf(const std::string& texto) {
 
 std::string pdf_de(const Execucao& e, const OpcoesFaturas& op) {
     std::string pdf;
-    const ErroFaturas erro = escreve_faturas(e, op, [&](std::span<const std::byte> b) {
+    const Erro erro = escreve_faturas(e, op, [&](std::span<const std::byte> b) {
         pdf.append(reinterpret_cast<const char*>(b.data()), b.size());
         return true;
     });
-    EXPECT_EQ(erro, ErroFaturas::nenhum);
+    EXPECT_TRUE(erro.ok()) << descreve_erro(erro);
     return pdf;
 }
 
@@ -254,17 +254,13 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
         // Each bill on its own: its pages are the whole document's, in order.
         std::string juntas;
         std::vector<std::string> nomes;
-        ASSERT_EQ(
-            escreve_cada_fatura(
-                *e, op,
-                [&](const std::string& nome, std::span<const std::byte> b) {
-                    nomes.push_back(nome);
-                    grava(pasta / "uma.pdf", {reinterpret_cast<const char*>(b.data()), b.size()});
-                    juntas +=
-                        roda("pdftotext -layout " + (pasta / "uma.pdf").string() + " -").first;
-                    return true;
-                }),
-            ErroFaturas::nenhum);
+        ASSERT_TRUE(
+            escreve_cada_fatura(*e, op, [&](const std::string& nome, std::span<const std::byte> b) {
+                nomes.push_back(nome);
+                grava(pasta / "uma.pdf", {reinterpret_cast<const char*>(b.data()), b.size()});
+                juntas += roda("pdftotext -layout " + (pasta / "uma.pdf").string() + " -").first;
+                return true;
+            }).ok());
         EXPECT_EQ(juntas, texto);
         std::vector<std::string> esperados;
         para_cada_conta(&e->li_ch, [&](const Conta& conta, std::span<const ParcelaConta>) {
@@ -354,11 +350,12 @@ TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {
                                   [&](std::span<const std::byte> b) {
                                       escritos += b.size();
                                       return escritos <= aceita;
-                                  }),
-                  ErroFaturas::escrita);
+                                  })
+                      .tipo,
+                  TipoErro::gravacao);
     }
-    EXPECT_EQ(escreve_cada_fatura(*e, {}, [](const std::string&, auto) { return false; }),
-              ErroFaturas::escrita);
+    EXPECT_EQ(escreve_cada_fatura(*e, {}, [](const std::string&, auto) { return false; }).tipo,
+              TipoErro::gravacao);
 }
 
 // The document's dates are the run's second, never the clock's, even where a year has more

@@ -99,8 +99,8 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
         op.pix =
             RecebedorPix{std::string(*lc.valores[pix_chave]), std::string(*lc.valores[pix_nome]),
                          std::string(*lc.valores[pix_cidade])};
-        if (const ErroPix e = confere_recebedor_pix(*op.pix); e != ErroPix::nenhum)
-            return falha(saida_uso, descreve_erro_pix(e));
+        if (const Erro e = prepara_recebedor_pix(*op.pix); !e.ok())
+            return falha(saida_uso, descreve_erro(e));
     }
     if (!lc.tem(pasta) && ::isatty(STDOUT_FILENO) != 0)
         return falha(saida_uso,
@@ -116,11 +116,11 @@ int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFat
                                               lc.tem(forcar), clientes);
         return f.ok() ? EXIT_SUCCESS : falha(status_de_saida(f), descreve_erro(f));
     }
-    const ErroFaturas ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
+    const Erro ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
         return std::fwrite(b.data(), 1, b.size(), stdout) == b.size();
     });
     // A write that failed is told with the other failures of standard output.
-    if (ef == ErroFaturas::composicao) return falha(EXIT_FAILURE, descreve_erro_faturas(ef));
+    if (ef.tipo == TipoErro::sistema) return falha(EXIT_FAILURE, descreve_erro(ef));
     return EXIT_SUCCESS;
 }
 
@@ -191,8 +191,8 @@ int main(int argc, char** argv) {
     if (faturas) {
         if (const int r = exporta_faturas(e, lc, op, clientes); r != EXIT_SUCCESS) return r;
     } else if (oque == "chamadas")
-        exporta_chamadas(e, stdout, dialeto);
+        exporta_chamadas(contas_da_execucao(e), stdout, dialeto);
     else
-        exporta_contas(e, stdout, dialeto);
+        exporta_contas(contas_da_execucao(e), stdout, dialeto);
     return termina_saida(programa, EXIT_SUCCESS);
 }

@@ -1,0 +1,112 @@
+#pragma once
+// The bills, whichever calls they come from: a bill is a customer, a calendar month (its year
+// included) and its rated calls. The simulated run's calls make bills, and so do the records of
+// a real exchange; the CSV and PDF writers take bills, nothing else.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "cliente.h"
+#include "datahora.h"
+#include "dinheiro.h"
+
+struct Execucao;
+
+// An amount of money as a bill adds it up. The simulated run keeps its console's arithmetic:
+// single-precision reais, each charge rounded to float and added in the order of the calls.
+// Records are billed in exact integer centavos, which no number of calls makes drift.
+struct Valor {
+    bool exato = true;
+    std::int64_t centavos = 0;  // when exato
+    float reais = 0.0F;         // when not
+
+    Valor& operator+=(const Valor& v) {
+        centavos += v.centavos;
+        reais += v.reais;
+        return *this;
+    }
+    [[nodiscard]] double em_reais() const {
+        return exato ? static_cast<double>(centavos) / 100 : static_cast<double>(reais);
+    }
+};
+
+// Charge of a call of `ns` seconds in centavos: the tariff of tarifa_chamada, exactly.
+std::int64_t centavos_chamada(std::int64_t ns);
+// The charge of a call of `ns` seconds, exact or in the run's float.
+Valor valor_chamada(std::int64_t ns, bool exato);
+// Two decimals and `decimal` between reais and centavos: "63.84", "63,84"; a float as the
+// console's printf rounds it.
+std::string dinheiro(Valor v, char decimal);
+
+// A number as a bill shows it: a Brazilian number of 11 digits as "(11) 9 6339-1451", of 10 as
+// "(85) 3234-5678" (with or without +55, a leading 0, blanks, brackets, dots and hyphens);
+// anything else (an extension, a foreign number) as it is written.
+std::string numero_exibido(std::string_view numero);
+
+// Texts kept once however many calls share them (called numbers, lines): each by an index.
+class Textos {
+  public:
+    Textos() { guarda({}); }
+    // The index of `t`, kept on first sight; 0 is the empty text.
+    std::uint32_t guarda(std::string_view t);
+    std::string_view operator[](std::uint32_t i) const { return *lista_[i]; }
+
+  private:
+    std::deque<std::string> guardados_;
+    std::vector<const std::string*> lista_;
+    std::unordered_map<std::string_view, std::uint32_t> indice_;
+};
+
+// One rated call of a bill, as small as it can be: millions are kept for the calls' CSV and
+// the documents.
+struct ChamadaCobrada {
+    TDataHora inicio;
+    TDataHora fim;
+    std::uint32_t cod_cli;   // the customer billed
+    std::uint32_t segundos;  // the seconds billed
+    std::uint32_t numero;    // the called number, as shown (Textos)
+    std::uint32_t destino;   // the called customer's code as written, or empty (Textos)
+    std::uint32_t linha;     // the caller's line, as shown, or empty (Textos)
+    std::uint32_t ordem;     // the order it was read in: calls of one second keep it
+};
+
+// One bill and its totals.
+struct ContaMensal {
+    std::uint32_t cod_cli;
+    std::int16_t ano;
+    std::int8_t mes;
+    std::int64_t chamadas = 0;
+    std::int64_t tempo_total = 0;
+    Valor valor_total{};
+    std::size_t primeira = 0;  // its first call in Contas::chamadas, when calls are kept
+};
+
+// The 10th of the month after the bill's: its due date.
+TData vencimento_da_conta(const ContaMensal& c);
+
+// Bills by customer code, then year and month; each bill's calls by start, in the order they
+// were read when they start in the same second.
+struct Contas {
+    const TLisCli* clientes = nullptr;  // whose names and addresses the bills show
+    bool exatas = true;                 // centavos, or the run's float
+    std::vector<ContaMensal> contas;
+    std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
+    Textos textos;
+
+    std::span<const ChamadaCobrada> chamadas_de(const ContaMensal& c) const {
+        return std::span(chamadas).subspan(c.primeira, static_cast<std::size_t>(c.chamadas));
+    }
+    Valor valor(const ChamadaCobrada& c) const { return valor_chamada(c.segundos, exatas); }
+};
+
+// The bills of a prepared run, in its order, with the figures contacel prints in that run.
+Contas contas_da_execucao(const Execucao& e);
+
+// Sorts `contas.chamadas` (read in any order) into bills, with their totals.
+void agrupa_em_contas(Contas& contas);

@@ -1,0 +1,58 @@
+#pragma once
+// The lines file: which customer each caller of a PBX is. A CSV with the header
+// "numero,cliente" (or "numero;cliente" with the spreadsheet dialect's mark and line ends):
+// `numero` is the caller as the PBX writes its src, a phone number or an extension name;
+// `cliente` is a customer code of the register.
+//
+// Phone numbers compare by their digits, a country code 55 before a 10- or 11-digit number left
+// out: "(85) 9 8877-4123", "85988774123" and "+55 85 98877-4123" are one line. Text made only of
+// digits, blanks and "+()-." is a number, so an extension such as 211553 is one too and
+// "21-1553" is the same extension. Any other text is an extension name, compared as written.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "cliente.h"
+#include "erro.h"
+
+class TabelaLinhas {
+  public:
+    // Adds the line `numero` of customer `cod_cli`, listed on line `linha` of its file; when the
+    // table already has that line, the table stays as it is and the answer is where it was listed.
+    std::optional<std::size_t> insere(std::string_view numero, std::uint32_t cod_cli,
+                                      std::size_t linha = 0);
+    // The customer whose line `numero` is; nothing when none.
+    [[nodiscard]] std::optional<std::uint32_t> cliente(std::string_view numero) const;
+    [[nodiscard]] std::size_t tamanho() const { return linhas_.size(); }
+
+  private:
+    struct Linha {
+        std::uint32_t cod_cli;
+        std::size_t linha;
+    };
+    // Found by a view of the key, without building a string.
+    struct Espalha {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    // By key: the digits of a number, the text of an extension name.
+    std::unordered_map<std::string, Linha, Espalha, std::equal_to<>> linhas_{};
+};
+
+// Fills `tabela` from the bytes of a lines file. A line listed twice, a customer that is not in
+// `clientes`, a row without two fields or bytes without the header: an Erro of kind dados
+// naming the line (the file is left to the caller).
+Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinhas& tabela);
+// Fills `tabela` from the lines file `caminho`. A line listed twice, a customer that is not in
+// `clientes`, a row without two fields or a file without the header: an Erro of kind dados
+// naming the file and line.
+Erro le_linhas(const std::string& caminho, const TLisCli& clientes, TabelaLinhas& tabela);
+// The customer whose line `src` is; nothing when none.
+std::optional<std::uint32_t> cliente_da_linha(const TabelaLinhas& t, std::string_view src);

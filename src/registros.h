@@ -1,0 +1,105 @@
+#pragma once
+// Call records as a PBX or this system writes them, read row by row.
+//
+// A records file is one of three kinds, told apart by its first row:
+// - the calls CSV that `contacel-exportar chamadas` writes (header
+//   "origem,destino,telefone_destino,inicio,fim,duracao,valor", plain or spreadsheet dialect);
+// - a PBX's call-detail records without a header, in the "csv" layout (accountcode, src, dst,
+//   dcontext, clid, channel, dstchannel, lastapp, lastdata, start, answer, end, duration,
+//   billsec, disposition, amaflags, and optionally uniqueid, userfield and more: 16 fields or
+//   more, the disposition in the 15th);
+// - the same in the "custom" layout (clid, src, dst, dcontext, channel, dstchannel, lastapp,
+//   lastdata, start, answer, end, duration, billsec, disposition, amaflags, accountcode,
+//   uniqueid, userfield, sequence: 19 fields, the disposition in the 14th).
+// A line end (LF or CRLF) always ends a row; fields may be quoted with quotes doubled inside.
+// Only the fields the billing uses are looked at; the others may hold any bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "campos_csv.h"
+#include "datahora.h"
+#include "erro.h"
+
+enum class FormatoRegistros : std::uint8_t { proprio, pbx_csv, pbx_custom };
+
+// One row of a records file, as the billing needs it. Views are into the reader's buffer and
+// live only during the call that hands the record over.
+struct RegistroChamada {
+    std::size_t linha;  // line of the file where the row is, from 1
+    FormatoRegistros formato;
+    std::string_view conta;        // PBX accountcode; the own CSV's `origem` (a customer code)
+    std::string_view origem;       // PBX src; empty for the own CSV
+    std::string_view destino;      // the called number as written (dst; own CSV: telefone_destino)
+    std::string_view cod_destino;  // own CSV's `destino` (a customer code); empty for PBX rows
+    TDataHora inicio;              // answer (start when answer is empty); own CSV: inicio
+    TDataHora fim;                 // PBX end (the start when empty); own CSV: fim
+    std::uint32_t segundos;        // billsec; own CSV: duracao
+    bool cobravel;           // ANSWERED, billsec > 0, amaflags not OMIT (own CSV rows: always)
+    std::string_view texto;  // the row's bytes as read, without its line end
+};
+
+// An unreadable row: where, why (a fixed phrase such as "data impossivel"), and its bytes.
+struct RegistroRejeitado {
+    std::size_t linha;
+    std::string_view motivo;
+    std::string_view texto;
+};
+
+// What the reader hands rows to; `rejeitado` returns false to stop reading.
+class DestinoRegistros {
+  public:
+    virtual void registro(const RegistroChamada& r) = 0;
+    virtual bool rejeitado(const RegistroRejeitado& r) = 0;
+
+  protected:
+    ~DestinoRegistros() = default;
+};
+
+// The bytes of one records file in, its rows out, however the bytes are split into blocks.
+// Nothing is allocated per row: a row split between two blocks is carried in a buffer that
+// only grows up to the longest row.
+class AnalisadorRegistros {
+  public:
+    // The next bytes of the file. False when reading stops: the destination refused a rejected
+    // row, or the file is not one of records; erro() says which.
+    bool consome(std::span<const char> bloco, DestinoRegistros& destino);
+    // The end of the file: hands over the last row, even without its line end.
+    bool termina(DestinoRegistros& destino);
+    // Why reading stopped (kind dados, the line and the reason, no file name); ok otherwise.
+    [[nodiscard]] const Erro& erro() const { return erro_; }
+    // The kind of file, once its first row is read.
+    [[nodiscard]] std::optional<FormatoRegistros> formato() const { return formato_; }
+
+  private:
+    bool confere_inicio(DestinoRegistros& destino);
+    void guarda(std::string_view resto);
+    bool linhas_completas(std::string_view bytes, DestinoRegistros& destino, std::size_t& usados);
+    bool linha(std::string_view linha, bool longa, DestinoRegistros& destino);
+    bool detecta(std::string_view linha, DestinoRegistros& destino);
+    bool registro_pbx(std::string_view linha, DestinoRegistros& destino);
+    bool registro_proprio(std::string_view linha, DestinoRegistros& destino);
+    bool rejeita(std::string_view motivo, std::string_view texto, DestinoRegistros& destino);
+    std::string_view campo(std::size_t i);
+
+    std::optional<FormatoRegistros> formato_{};
+    char separador_ = ',';     // of the own CSV
+    std::size_t linha_ = 0;    // lines read
+    bool conferido_ = false;   // the first bytes were looked at for a binary file
+    std::string inicio_{};     // the first bytes, until then
+    std::string pendente_{};   // a row begun in an earlier block
+    bool longa_ = false;       // that row is longer than a row may be: only its start is kept
+    CamposCsv campos_{};       // of the row being read
+    std::string sem_aspas_{};  // its used fields that had doubled quotes, undone
+    Erro erro_{};
+};
+
+// Reads the file `caminho` (a regular file; gzip-compressed through zlib) in blocks with
+// read(2), never mapping it, and hands every row over. An Erro for a file that cannot be read,
+// a folder, a device or a binary file; a stop asked by `rejeitado` is an Erro of kind dados
+// naming the file and the line.
+Erro le_registros(const std::string& caminho, DestinoRegistros& destino);

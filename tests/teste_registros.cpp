@@ -1,0 +1,276 @@
+// The records reader (both PBX layouts, the own calls CSV, bad rows, any split into blocks,
+// files) and the lines file.
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "apoio.h"
+#include "linhas.h"
+#include "registros.h"
+
+namespace {
+
+std::string iso(TDataHora d) {
+    return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", d.dat.ano, d.dat.mes, d.dat.dia,
+                       d.hor.hor, d.hor.min, d.hor.seg);
+}
+
+// What a reading hands over, one line of text per row.
+struct Coleta final : DestinoRegistros {
+    std::vector<std::string> linhas;
+    bool aceita = true;  // rejected rows do not stop the reading
+    void registro(const RegistroChamada& r) override {
+        constexpr std::array<const char*, 3> formatos{"proprio", "csv", "custom"};
+        linhas.push_back(fmt::format("{} {} {}|{}|{}|{} {} {} {}s{} [{}]", r.linha,
+                                     formatos.at(static_cast<std::size_t>(r.formato)), r.conta,
+                                     r.origem, r.destino, r.cod_destino, iso(r.inicio), iso(r.fim),
+                                     r.segundos, r.cobravel ? " cobravel" : "", r.texto.size()));
+    }
+    bool rejeitado(const RegistroRejeitado& r) override {
+        linhas.push_back(fmt::format("{} rejeitado: {} [{}]", r.linha, r.motivo, r.texto.size()));
+        return aceita;
+    }
+};
+
+std::vector<std::string> le(std::string_view bytes, std::size_t bloco) {
+    AnalisadorRegistros a;
+    Coleta c;
+    for (std::size_t i = 0; i < bytes.size(); i += bloco)
+        if (!a.consome(bytes.substr(i, bloco), c)) return c.linhas;
+    a.termina(c);
+    return c.linhas;
+}
+
+// A row of the "csv" layout with its start, answer, end, billsec, disposition and amaflags.
+std::string pbx(std::string_view inicio, std::string_view atendimento, std::string_view fim,
+                std::string_view billsec, std::string_view disposicao = "ANSWERED",
+                std::string_view flags = "DOCUMENTATION") {
+    return fmt::format(
+        R"("2","1001","85988774123","from-internal","""Ramal 1001"" <1001>","SIP/1001-0001",)"
+        R"("SIP/tronco-0002","Dial","SIP/tronco/85988774123,60,tT","{}","{}","{}",67,{},"{}","{}",)"
+        R"("1709643600.1","")",
+        inicio, atendimento, fim, billsec, disposicao, flags);
+}
+
+struct Caso {
+    const char* nome;
+    std::string bytes;
+    std::vector<std::string> linhas;
+};
+
+// Each file, whole and in every split into blocks, hands over the same rows.
+TEST(Registros, CadaFormatoComSuasPeculiaridades) {
+    const std::string a = "2024-03-05 10:00:00", b = "2024-03-05 10:00:07",
+                      c = "2024-03-05 10:01:07";
+    const std::vector<Caso> casos{
+        {"vazio", "", {}},
+        {"csv com aspas, CRLF, linha em branco e ultima sem fim de linha",
+         pbx(a, b, c, "60") + "\r\n\r\n" + pbx(a, "", c, "0", "NO ANSWER") + "\n" +
+             pbx(a, b, c, "60", "ANSWERED", "OMIT"),
+         {"1 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "3 csv 2|1001|85988774123| 2024-03-05 10:00:00 2024-03-05 10:01:07 0s [234]",
+          "4 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s [244]"}},
+        {"csv sem aspas, 16 campos, campos vazios, bytes fora do UTF-8",
+         ",client1,3232,ctx,\xE9ramal\xFF,,,,,2023-12-31 23:59:59,,,27,27,ANSWERED,\n"
+         "x,\"a,b\",\"\"\"9\"\"\",,,,,,,2024-02-29 00:00:00,,2024-02-29 00:00:01,1,1,BUSY,"
+         "DOCUMENTATION,u,v,w,x,y\n",
+         {"1 csv |client1|3232| 2023-12-31 23:59:59 2023-12-31 23:59:59 27s cobravel [67]",
+          "2 csv x|a,b|\"9\"| 2024-02-29 00:00:00 2024-02-29 00:00:01 1s [95]"}},
+        {"custom",
+         R"("""Fulano"" <1001>","1001","3232","ctx","SIP/1","SIP/2","Dial","x",)"
+         R"("2024-03-05 10:00:00","2024-03-05 10:00:03","2024-03-05 10:00:10","10","7",)"
+         R"("ANSWERED","BILLING","7","1709.2","","12")"
+         "\n",
+         {"1 custom 7|1001|3232| 2024-03-05 10:00:03 2024-03-05 10:00:10 7s cobravel [183]"}},
+        {"proprio, as duas formas",
+         "origem,destino,telefone_destino,inicio,fim,duracao,valor\n"
+         "1,2,(85) 9 8877-4123,2017-11-02 08:00:00,2017-11-02 08:01:40,100,0.70\n"
+         "3,4,\"x,y\",2017-12-31 23:59:00,2018-01-01 00:00:10,70,0.49\n",
+         {"2 proprio 1||(85) 9 8877-4123|2 2017-11-02 08:00:00 2017-11-02 08:01:40 100s cobravel "
+          "[69]",
+          "3 proprio 3||x,y|4 2017-12-31 23:59:00 2018-01-01 00:00:10 70s cobravel [57]"}},
+        {"proprio de planilha",
+         "\xEF\xBB\xBForigem;destino;telefone_destino;inicio;fim;duracao;valor\r\n"
+         "1;2;'+5585988774123;2017-11-02 08:00:00;2017-11-02 08:01:40;100;0,70\r\n",
+         {"2 proprio 1||+5585988774123|2 2017-11-02 08:00:00 2017-11-02 08:01:40 100s cobravel "
+          "[68]"}},
+        {"linhas ilegiveis: cada motivo",
+         pbx(a, b, c, "60") + "\n" + pbx("2023-02-29 10:00:00", "", c, "1") + "\n" +
+             pbx(a, "2024-03-05 24:00:00", c, "1") + "\n" + pbx(a, b, "05/03/2024 10:01", "1") +
+             "\n" + pbx(a, b, c, "-1") + "\n" + pbx(a, b, c, "1.5") + "\n" + pbx(a, b, c, "") +
+             "\n" + pbx(a, b, c, "99999999999") + "\n" + "a,b,c\n" + "\"a,b\n" + "\"a\"b,c\n",
+         {"1 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "2 rejeitado: data impossivel [233]", "3 rejeitado: data impossivel [252]",
+          "4 rejeitado: data e hora fora do formato AAAA-MM-DD hh:mm:ss [249]",
+          "5 rejeitado: segundos que nao sao um inteiro nao negativo [253]",
+          "6 rejeitado: segundos que nao sao um inteiro nao negativo [254]",
+          "7 rejeitado: segundos que nao sao um inteiro nao negativo [251]",
+          "8 rejeitado: segundos que nao sao um inteiro nao negativo [262]",
+          "9 rejeitado: campos de menos [5]",
+          "10 rejeitado: aspas sem fechamento ou texto depois das aspas [4]",
+          "11 rejeitado: aspas sem fechamento ou texto depois das aspas [6]"}},
+        {"a primeira linha desconhecida nao decide o formato",
+         "codigo,nome,endereco\n" + pbx(a, b, c, "60") + "\n",
+         {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "
+          "chamadas) [20]",
+          "2 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel "
+          "[253]"}},
+        {"proprio com campos demais e de menos",
+         "origem,destino,telefone_destino,inicio,fim,duracao,valor\n1,2,3,4,5,6,7,8\n1,2\n",
+         {"2 rejeitado: campos demais [15]", "3 rejeitado: campos de menos [3]"}},
+        {"linha longa demais",
+         "x" + std::string(70000, 'y') + "\n" + pbx(a, b, c, "60"),
+         {"1 rejeitado: registro longo demais [65536]",
+          "2 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel "
+          "[253]"}},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.nome);
+        EXPECT_EQ(le(caso.bytes, caso.bytes.size() + 1), caso.linhas);
+        const std::size_t passo = caso.bytes.size() > 5000 ? 997 : 1;
+        for (std::size_t bloco = 1; bloco <= caso.bytes.size(); bloco += passo)
+            ASSERT_EQ(le(caso.bytes, bloco), caso.linhas) << "em blocos de " << bloco;
+    }
+}
+
+TEST(Registros, ArquivoBinarioParaALeitura) {
+    std::string binario =
+        "\x7F"
+        "ELF" +
+        std::string(1, '\0') + "\n" + std::string(5000, 'x');
+    for (const std::size_t bloco : {std::size_t{1}, std::size_t{100}, binario.size()}) {
+        AnalisadorRegistros a;
+        Coleta c;
+        bool ok = true;
+        for (std::size_t i = 0; ok && i < binario.size(); i += bloco)
+            ok = a.consome(std::string_view(binario).substr(i, bloco), c);
+        EXPECT_FALSE(ok && a.termina(c));
+        EXPECT_EQ(a.erro().detalhe, "arquivo binario, nao e um arquivo de registros de chamadas");
+        EXPECT_TRUE(c.linhas.empty());
+    }
+}
+
+TEST(Registros, Arquivos) {
+    const PastaTemp pasta;
+    const auto grava = [&](const char* nome, const std::string& bytes) {
+        std::ofstream(pasta / nome, std::ios::binary) << bytes;
+        return (pasta / nome).string();
+    };
+    const std::string linha = pbx("2024-03-05 10:00:00", "", "2024-03-05 10:00:09", "9");
+    std::string muitas;
+    for (int i = 0; i < 3000; ++i)
+        muitas += linha + "\n";
+    const std::string gz = (pasta / "registros.gz").string();
+    gzFile g = gzopen(gz.c_str(), "wb");
+    gzwrite(g, muitas.data(), static_cast<unsigned>(muitas.size()));
+    gzclose(g);
+    std::ifstream entrada(gz, std::ios::binary);
+    const std::string comprimido{std::istreambuf_iterator<char>(entrada), {}};
+    const std::string ruim = (pasta / "ruim.csv").string();
+
+    struct Arquivo {
+        std::string caminho;
+        std::size_t linhas;
+        std::string erro;
+    };
+    const std::vector<Arquivo> arquivos{
+        {grava("vazio", ""), 0, ""},
+        {grava("texto.csv", muitas), 3000, ""},
+        {gz, 3000, ""},
+        {grava("duas.gz", comprimido + comprimido), 6000, ""},
+        {grava("cortado.gz", comprimido.substr(0, comprimido.size() - 9)), 0,
+         "nao foi possivel ler: arquivo compactado incompleto"},
+        {grava("ruim.csv", linha + "\n" + linha + "\nx,y\n" + linha + "\n"), 2,
+         ":3: campos de menos"},
+        {pasta.caminho().string(), 0, ": e uma pasta, nao um arquivo de registros"},
+        {"/dev/null", 0, ": nao e um arquivo comum (um dispositivo, um FIFO?)"},
+        {(pasta / "nenhum").string(), 0, ": nao foi possivel ler: No such file or directory"},
+    };
+    for (const Arquivo& arq : arquivos) {
+        SCOPED_TRACE(arq.caminho);
+        Coleta c;
+        c.aceita = false;
+        const Erro e = le_registros(arq.caminho, c);
+        if (arq.erro.empty()) {
+            EXPECT_TRUE(e.ok()) << descreve_erro(e);
+            EXPECT_EQ(c.linhas.size(), arq.linhas);
+        } else {
+            EXPECT_EQ(status_de_saida(e), 1);
+            EXPECT_TRUE(descreve_erro(e).ends_with(arq.erro)) << descreve_erro(e);
+            EXPECT_TRUE(descreve_erro(e).starts_with(arq.caminho));
+            if (arq.linhas != 0) {
+                EXPECT_EQ(c.linhas.size(), arq.linhas + 1);
+            }
+        }
+    }
+}
+
+TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
+    TLisCli cad{};
+    for (const std::uint32_t cod : {1U, 7U, 12U})
+        insere_cliente(&cad, cliente_de(cod, "Nome", "Rua"));
+    TabelaLinhas t;
+    const Erro e = decodifica_linhas(
+        "\xEF\xBB\xBFnumero;cliente\r\n"
+        "(85) 9 8877-4123;1\r\n"
+        "\r\n"
+        "client1;7\r\n"
+        "\"21 1553\";12\r\n"
+        "'+55 11 3232-0000;12\r\n",
+        cad, t);
+    ASSERT_TRUE(e.ok()) << descreve_erro(e);
+    EXPECT_EQ(t.tamanho(), 4U);
+    const std::vector<std::pair<std::string_view, std::optional<std::uint32_t>>> consultas{
+        {"85988774123", 1},
+        {"+5585988774123", 1},
+        {"5585988774123", 1},
+        {"(85) 98877-4123", 1},
+        {"988774123", {}},
+        {"client1", 7},
+        {"Client1", {}},
+        {"client1 ", {}},
+        {"211553", 12},
+        {"21-1553", 12},
+        {"1132320000", 12},
+        {"+551132320000", 12},
+        {"", {}},
+        {"55", {}},
+    };
+    for (const auto& [src, cod] : consultas)
+        EXPECT_EQ(cliente_da_linha(t, src), cod) << src;
+}
+
+TEST(Linhas, ErrosNomeiamALinha) {
+    TLisCli cad{};
+    insere_cliente(&cad, cliente_de(1, "Nome", "Rua"));
+    const std::vector<std::pair<std::string, std::string>> casos{
+        {"", "1: falta o cabecalho numero,cliente ou numero;cliente"},
+        {"numero,codigo\n1,1\n", "1: falta o cabecalho numero,cliente ou numero;cliente"},
+        {"numero,cliente\n85988774123,1\n+55 (85) 98877-4123,1\n",
+         "3: o numero +55 (85) 98877-4123 ja esta na linha 2"},
+        {"numero,cliente\n1001,2\n", "2: o cliente 2 nao esta no cadastro"},
+        {"numero,cliente\n1001,x\n", "2: codigo de cliente invalido"},
+        {"numero,cliente\n1001\n", "2: campos de menos (esperados numero,cliente)"},
+        {"numero;cliente\n1001;1;2\n", "2: campos demais (esperados numero;cliente)"},
+        {"numero,cliente\n,1\n", "2: numero vazio"},
+        {"numero,cliente\n\"1001,1\n", "2: aspas sem fechamento ou texto depois das aspas"},
+    };
+    for (const auto& [csv, erro] : casos) {
+        TabelaLinhas t;
+        const Erro e = decodifica_linhas(csv, cad, t);
+        EXPECT_EQ(e.tipo, TipoErro::dados) << csv;
+        EXPECT_EQ(fmt::format("{}: {}", e.linha, e.detalhe), erro) << csv;
+    }
+    const PastaTemp pasta;
+    TabelaLinhas t;
+    std::ofstream(pasta / "linhas.csv") << "numero,cliente\n1001,1\n1001,1\n";
+    EXPECT_EQ(descreve_erro(le_linhas((pasta / "linhas.csv").string(), cad, t)),
+              (pasta / "linhas.csv").string() + ":3: o numero 1001 ja esta na linha 2");
+    EXPECT_EQ(le_linhas(pasta.caminho().string(), cad, t).tipo, TipoErro::recusado);
+}
+
+}  // namespace
