@@ -1,8 +1,9 @@
-// contacel-exportar: the calls or the bills of the run of a given second, as CSV, or the bills
-// as a PDF document.
+// contacel-exportar: the calls or the bills of the run of a given second, or of call records, as
+// CSV, or the bills as a PDF document.
 //
 // The run is replayed with the library itself: the same seed, generation, sorting, durations,
 // tariffs and grouping as contacel, so every figure is the one contacel prints in that second.
+// Records are billed with the same tariff, in exact centavos.
 
 #include <unistd.h>
 
@@ -18,59 +19,20 @@
 #include <string>
 #include <string_view>
 
+#include "cobranca_registros.h"
 #include "execucao.h"
 #include "exportacao.h"
 #include "faturas.h"
 #include "gravacao.h"
 #include "instante.h"
-#include "opcoes.h"
+#include "linha_exportar.h"
 #include "versao.h"
 
 namespace {
 
+using namespace exportar;
+
 constexpr const char* programa = "contacel-exportar";
-
-constexpr std::string_view uso =
-    "uso: contacel-exportar chamadas [INSTANTE] [--clientes ARQUIVO] [--planilha]\n"
-    "     contacel-exportar contas   [INSTANTE] [--clientes ARQUIVO] [--planilha]\n"
-    "     contacel-exportar faturas  [INSTANTE] [--clientes ARQUIVO] [--pasta PASTA [--forcar]]\n"
-    "                                [--pix-chave CHAVE --pix-nome NOME --pix-cidade CIDADE]\n"
-    "     contacel-exportar --ajuda | --versao\n"
-    "\n"
-    "Refaz a execucao de contacel iniciada num segundo e escreve as suas chamadas ou contas em\n"
-    "CSV (UTF-8), ou as suas faturas em PDF, na saida padrao.\n"
-    "INSTANTE e --semente S, a hora Unix S, ou --instante \"AAAA-MM-DD hh:mm:ss[OFFSET]\", a data\n"
-    "e hora locais (de TZ) ou, com OFFSET (Z, +hh:mm, -hh:mm, +hhmm, -hhmm), as desse fuso.\n"
-    "Sem INSTANTE, o segundo atual. ARQUIVO e o cadastro (clientes.arq se omitido).\n"
-    "--planilha   CSV de planilha em portugues: ponto e virgula, virgula decimal, BOM e CRLF.\n"
-    "--pasta      uma fatura por arquivo, CODIGO-AAAA-MM.pdf; --forcar substitui os existentes.\n"
-    "--pix-*      um QR Code Pix estatico com o valor a pagar em cada fatura.\n"
-    "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
-
-enum : std::size_t {
-    ajuda,
-    versao,
-    semente,
-    instante_op,
-    clientes_op,
-    planilha,
-    pasta,
-    forcar,
-    pix_chave,
-    pix_nome,
-    pix_cidade
-};
-constexpr std::array<Opcao, 11> opcoes{{{"ajuda", "help", 'h'},
-                                        {"versao", "version", 'V'},
-                                        {"semente", nullptr, 0, true},
-                                        {"instante", nullptr, 0, true},
-                                        {"clientes", nullptr, 0, true},
-                                        {"planilha"},
-                                        {"pasta", nullptr, 0, true},
-                                        {"forcar"},
-                                        {"pix-chave", nullptr, 0, true},
-                                        {"pix-nome", nullptr, 0, true},
-                                        {"pix-cidade", nullptr, 0, true}}};
 
 bool exportavel(std::string_view oque) {
     return oque == "chamadas" || oque == "contas" || oque == "faturas";
@@ -89,13 +51,7 @@ int falha(int status, std::string_view motivo) {
 // The options of faturas, checked before the run: the Pix receiver, and where the document
 // goes. Returns the exit status of a refusal, or 0.
 int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
-    if (lc.tem(forcar) && !lc.tem(pasta)) return uso_errado("--forcar so com --pasta");
-    if (lc.tem(pasta) && lc.valores[pasta]->empty()) return uso_errado("--pasta vazia");
-    const auto pix = std::count_if(&lc.valores[pix_chave], &lc.valores[pix_cidade] + 1,
-                                   [](const auto& v) { return v.has_value(); });
-    if (pix != 0 && pix != 3)
-        return uso_errado("--pix-chave, --pix-nome e --pix-cidade vao juntas");
-    if (pix == 3) {
+    if (lc.tem(pix_chave)) {
         op.pix =
             RecebedorPix{std::string(*lc.valores[pix_chave]), std::string(*lc.valores[pix_nome]),
                          std::string(*lc.valores[pix_cidade])};
@@ -124,6 +80,35 @@ int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFat
     return EXIT_SUCCESS;
 }
 
+// Bills the records files of --chamadas; the exit status.
+int exporta_registros(const LinhaDeComando& lc, std::string_view oque, const std::string& clientes,
+                      DialetoCsv dialeto) {
+    if (oque == "faturas") return uso_errado("faturas de registros ainda nao");
+    TLisCli lis_cli;
+    if (const StatusCli st = le_lis_cli_de(clientes.c_str(), &lis_cli); !st.ok()) {
+        relata_erro_cli(stderr, programa, clientes.c_str(), st);
+        return EXIT_FAILURE;
+    }
+    if (oque != "chamadas")
+        if (const ErroTexto et = textos_em_utf8(lis_cli); et != ErroTexto::nenhum)
+            return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
+    const auto valor = [&](std::size_t o) { return std::string(lc.valores[o].value_or("")); };
+    const Cobradas c = cobra_arquivos(
+        {{lc.todos[chamadas_op].begin(), lc.todos[chamadas_op].end()},
+         valor(linhas_op),
+         valor(rejeitadas_op),
+         lc.tem(forcar)},
+        {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
+         oque != "contas", false, dialeto});
+    if (!c.erro.ok()) return falha(status_de_saida(c.erro), descreve_erro(c.erro));
+    if (oque == "chamadas")
+        exporta_chamadas(c.contas, stdout, dialeto);
+    else
+        exporta_contas(c.contas, stdout, dialeto);
+    std::fprintf(stderr, "%s\n", descreve_resumo(c.resumo).c_str());
+    return termina_saida(programa, EXIT_SUCCESS);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,8 +131,7 @@ int main(int argc, char** argv) {
     if (lc.operandos.size() > 1) return uso_errado("argumentos demais");
     const std::string_view oque = lc.operandos[0];
     if (!exportavel(oque)) return uso_errado("exporta-se chamadas, contas ou faturas");
-    if (lc.tem(semente) && lc.tem(instante_op))
-        return uso_errado("--semente ou --instante, nao ambos");
+    if (const Erro e = confere_opcoes(lc, oque); !e.ok()) return uso_errado(e.detalhe);
 
     std::optional<std::time_t> segundo;
     if (lc.tem(semente)) {
@@ -162,14 +146,12 @@ int main(int argc, char** argv) {
         segundo = r.segundo;
     }
     const bool faturas = oque == "faturas";
-    if (!faturas && std::any_of(&lc.valores[pasta], &lc.valores[pix_cidade] + 1,
-                                [](const auto& v) { return v.has_value(); }))
-        return uso_errado("--pasta, --forcar e --pix-* sao de faturas");
-    if (faturas && lc.tem(planilha)) return uso_errado("--planilha nao e de faturas");
     OpcoesFaturas op;
     if (faturas)
         if (const int r = confere_faturas(lc, op); r != 0) return r;
     const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
+    const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
+    if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, clientes, dialeto);
 
     // Standard output is never the register it reads.
     if (!lc.tem(pasta))
@@ -187,7 +169,6 @@ int main(int argc, char** argv) {
     if (oque != "chamadas")
         if (const ErroTexto et = textos_em_utf8(e.lis_cli); et != ErroTexto::nenhum)
             return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
-    const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
     if (faturas) {
         if (const int r = exporta_faturas(e, lc, op, clientes); r != EXIT_SUCCESS) return r;
     } else if (oque == "chamadas")
