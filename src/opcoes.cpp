@@ -17,6 +17,7 @@ int valor_de(const Opcao& o, std::size_t i) {
 LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao> opcoes) {
     LinhaDeComando lc;
     lc.valores.resize(opcoes.size());
+    lc.todos.resize(opcoes.size());
     // '-': operands come back in order, as value 1, whatever POSIXLY_CORRECT says; ':': a
     // missing value is told apart from an unknown option.
     std::string curtas = "-:";
@@ -59,11 +60,12 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
             lc.erro = "falta o valor de " + nome;
             return lc;
         }
-        if (lc.valores[i]) {
+        if (lc.valores[i] && !opcoes[i].repete) {
             lc.erro = "opcao repetida: " + nome;
             return lc;
         }
         lc.valores[i] = optarg != nullptr ? std::string_view(optarg) : std::string_view();
+        lc.todos[i].push_back(*lc.valores[i]);
     }
     for (int k = optind; k < argc; ++k)
         lc.operandos.emplace_back(argv[k]);

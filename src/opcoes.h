@@ -18,12 +18,15 @@ struct Opcao {
     const char* sinonimo = nullptr;  // another long name for it ("help" for "ajuda")
     char curta = 0;                  // its letter, or 0
     bool com_valor = false;
+    bool repete = false;  // may be given more than once, each time with a value
 };
 
 struct LinhaDeComando {
     std::vector<std::string_view> operandos;
     // The value of each option given, by its place in the table; "" for one without a value.
     std::vector<std::optional<std::string_view>> valores;
+    // Every value of each option, in the order given: more than one only for one that repeats.
+    std::vector<std::vector<std::string_view>> todos;
     // What is wrong with the line, for the usage error; empty when nothing is.
     std::string erro;
     [[nodiscard]] bool tem(std::size_t opcao) const { return valores[opcao].has_value(); }

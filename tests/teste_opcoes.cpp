@@ -13,10 +13,11 @@
 
 namespace {
 
-constexpr std::array<Opcao, 4> tabela{{{"ajuda", "help", 'h'},
+constexpr std::array<Opcao, 5> tabela{{{"ajuda", "help", 'h'},
                                        {"forcar"},
                                        {"nome", nullptr, 0, true},
-                                       {"semente", nullptr, 0, true}}};
+                                       {"semente", nullptr, 0, true},
+                                       {"chamadas", nullptr, 0, true, true}}};
 
 // The operands joined by '|', the options given as "nome=valor", or the error.
 std::string le(std::vector<std::string> palavras) {
@@ -32,7 +33,12 @@ std::string le(std::vector<std::string> palavras) {
     for (const auto o : lc.operandos)
         r += std::string(o) + "|";
     for (std::size_t i = 0; i < tabela.size(); ++i)
-        if (lc.tem(i)) r += std::string(tabela[i].nome) + "=" + std::string(*lc.valores[i]) + " ";
+        if (lc.tem(i)) {
+            r += std::string(tabela[i].nome);
+            for (const auto v : lc.todos[i])
+                r += "=" + std::string(v);
+            r += " ";
+        }
     return r;
 }
 
@@ -51,6 +57,7 @@ TEST(Opcoes, ComoOsDedosDosUsuariosConhecem) {
         {{"--nome=", "1"}, "1|nome= "},
         {{"--nome", "A", "--nome=B"}, "opcao repetida: --nome"},
         {{"--ajuda", "--help"}, "opcao repetida: --ajuda"},
+        {{"--chamadas", "a", "x", "--chamadas=b"}, "x|chamadas=a=b "},
         {{"--nome"}, "falta o valor de --nome"},
         {{"--cor", "1"}, "opcao invalida: --cor"},
         {{"--forcar=sim"}, "opcao invalida: --forcar=sim"},
