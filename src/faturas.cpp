@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <vector>
 
@@ -421,31 +422,52 @@ Erro escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op, const Desti
     return erro;
 }
 
-FalhaPasta grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op,
-                                  const std::string& pasta, bool forcar) {
+Erro grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op, const std::string& pasta,
+                            bool forcar, const std::string& cadastro) {
     // An empty name is the working folder, never the root.
     const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
-    FalhaPasta falha;
-    const TravaDePasta trava(prefixo + ".");
-    if (trava.erro() != 0) return {{}, trava.erro(), pasta};
-    // Every file is looked at before the first is written: one that is there (or, even when
-    // replacing, one that is a folder) stops them all.
+    if (struct stat info{}; ::stat(pasta.empty() ? "." : pasta.c_str(), &info) != 0)
+        return {TipoErro::gravacao, pasta, 0, errno, {}};
+    OpcoesGravacao og;
+    og.substitui = forcar;
+    og.divide = forcar;
+    og.protegido = identidade_de(cadastro);
+    og.programa = "contacel-exportar";
+    // Every bill's file is locked and looked at before the first is written; each is written
+    // beside its name, and all take their names only when all are written.
+    std::list<Gravacao> arquivos;
+    Erro erro;
     para_cada_conta(&e.li_ch, [&](const Conta& c, std::span<const ParcelaConta>) {
+        if (!erro.ok()) return;
         const std::string nome = prefixo + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
-        struct stat st {};
-        if (falha.erro != 0 || ::stat(nome.c_str(), &st) != 0) return;
-        if (!forcar) falha = {{}, EEXIST, nome};
-        if (S_ISDIR(st.st_mode)) falha = {{}, EISDIR, nome};
+        // Whatever is in the way, a link that leads nowhere too, is replaced only with --forcar.
+        if (struct stat info{}; !forcar && ::lstat(nome.c_str(), &info) == 0) {
+            erro = {TipoErro::ja_existe, nome};
+            return;
+        }
+        Destino d;
+        erro = segue_links(nome, d);
+        if (erro.ok() && d.descritor >= 0)
+            erro = {TipoErro::recusado, nome, 0, 0, "nao e um arquivo regular"};
+        if (!erro.ok()) return;
+        erro = arquivos.emplace_back(d.caminho, og).trava();
+        if (erro.arquivo == d.caminho) erro.arquivo = nome;
     });
-    if (falha.erro != 0) return falha;
-    falha.documento =
-        escreve_cada_fatura(e, op, [&](const std::string& nome, std::span<const std::byte> pdf) {
-            falha.arquivo = prefixo + nome;
-            falha.erro = grava_arquivo(falha.arquivo, pdf,
-                                       forcar ? ModoGravacao::substitui : ModoGravacao::novo);
-            return falha.erro == 0;
+    if (!erro.ok()) return erro;
+    auto proximo = arquivos.begin();
+    const Erro doc =
+        escreve_cada_fatura(e, op, [&](const std::string&, std::span<const std::byte> pdf) {
+            erro = (proximo++)->escreve(pdf);
+            return erro.ok();
         });
-    // A file that failed is the failure to tell, not the document that could not be written.
-    if (falha.erro != 0) falha.documento = {};
-    return falha;
+    if (!erro.ok()) return erro;
+    if (!doc.ok()) return doc;
+    for (auto g = arquivos.begin(); g != arquivos.end(); ++g) {
+        if (erro = g->confirma(); erro.ok()) continue;
+        // What this run made goes again; what it replaced cannot come back.
+        for (auto feito = arquivos.begin(); feito != g; ++feito)
+            feito->desfaz_criacao();
+        return erro;
+    }
+    return {};
 }

@@ -1,13 +1,20 @@
 // The register as a store: the rules every customer obeys, the bounded reader, the
 // transactions on links and permissions, and exportar's faithful CSV of a hand-made register.
 
+#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "apoio.h"
 #include "cadastro.h"
+#include "gravacao.h"
 
 namespace {
 
@@ -196,6 +203,148 @@ TEST(Cadastro, ExportarEFielEVoltaIgual) {
     TLisCli lido{};
     ASSERT_TRUE(importa_csv(csv, volta, false, &lido).ok());
     EXPECT_EQ(le(volta), le(arq));
+}
+
+std::string atributo(const std::filesystem::path& p, const char* nome) {
+    std::string v(256, '\0');
+    const ssize_t n = ::getxattr(p.c_str(), nome, v.data(), v.size());
+    v.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    return v;
+}
+
+// A change of a file as git makes one: NAME.lock is the lock and the new contents; the file
+// replaced keeps its mode, attributes and ACL; what must not be replaced is refused, naming why.
+TEST(Gravacao, TravaComoOGitEOQueOArquivoTraz) {
+    PastaTemp pasta;
+    const std::string a = (pasta / "a").string();
+    const auto bytes = [](std::string_view s) { return std::as_bytes(std::span(s)); };
+    OpcoesGravacao substitui;
+    substitui.substitui = true;
+    // An ACL giving user 65534 read and write, and an attribute of the user's.
+    std::string acl("\x02\0\0\0", 4);
+    for (const auto& [tag, perm, id] :
+         {std::tuple{1, 6, ~0U}, {2, 6, 65534U}, {4, 4, ~0U}, {16, 6, ~0U}, {32, 0, ~0U}})
+        for (const unsigned v : {unsigned(tag), unsigned(perm), id, id >> 16})
+            acl.append(1, static_cast<char>(v & 0xFF)).append(1, static_cast<char>(v >> 8 & 0xFF));
+    grava(a, "velho");
+    ::chmod(a.c_str(), 0640);
+    ASSERT_EQ(::setxattr(a.c_str(), "user.nota", "x", 1, 0), 0);
+    ASSERT_EQ(::setxattr(a.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
+    const std::string acl_antes = atributo(a, "system.posix_acl_access");
+    struct stat antes {};
+    ::stat(a.c_str(), &antes);
+    ASSERT_TRUE(grava_arquivo(a, bytes("novo"), substitui).ok());
+    struct stat depois {};
+    ::stat(a.c_str(), &depois);
+    EXPECT_EQ(le(a), "novo");
+    EXPECT_EQ(depois.st_mode, antes.st_mode);  // the ACL's mask stays out of the group bits
+    EXPECT_NE(depois.st_ino, antes.st_ino);
+    EXPECT_EQ(atributo(a, "user.nota"), "x");
+    EXPECT_EQ(atributo(a, "system.posix_acl_access"), acl_antes);
+
+    std::filesystem::create_symlink("l", pasta / "b");
+    std::filesystem::create_symlink("b", pasta / "c");
+    std::filesystem::create_symlink("c", pasta / "l");
+    std::filesystem::create_hard_link(a, pasta / "duro");
+    grava(pasta / "velha.lock", "");
+    const timeval hora_atras[2]{{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    ::utimes((pasta / "velha.lock").c_str(), hora_atras);
+    const std::string velha = (pasta / "velha").string();
+    struct Caso {
+        std::string nome;
+        std::function<void(OpcoesGravacao&)> opcoes;
+        std::string erro;
+    };
+    const Caso casos[] = {
+        {a, [](OpcoesGravacao&) {}, a + ": o arquivo ja existe (use --forcar para substitui-lo)"},
+        {a, [](OpcoesGravacao& o) { o.substitui = true; },
+         a + ": o arquivo tem 2 nomes (links fisicos); --forcar o separa dos outros, que ficam "
+             "com o conteudo antigo"},
+        {a,
+         [&](OpcoesGravacao& o) {
+             o = substitui, o.divide = true, o.protegido = identidade_de((pasta / "duro").string());
+         },
+         a + ": e o proprio cadastro; nada foi escrito"},
+        {velha, [](OpcoesGravacao& o) { o.programa = "contacel-exportar"; },
+         velha + ".lock: travado ha 60 min por outra gravacao; remova " + velha +
+             ".lock se nenhum outro contacel-exportar estiver rodando"},
+        {(pasta / std::string(251, 'n')).string(), [](OpcoesGravacao&) {},
+         (pasta / std::string(251, 'n')).string() +
+             ": nome longo demais para ter ao lado a trava .lock: File name too long"},
+        {(pasta / "l").string(), [](OpcoesGravacao&) {}, "ciclo"},
+    };
+    for (const Caso& c : casos) {
+        OpcoesGravacao op;
+        c.opcoes(op);
+        Destino d;
+        Erro e = segue_links(c.nome, d);
+        if (e.ok()) e = grava_arquivo(d.caminho, bytes("outro"), op);
+        EXPECT_EQ(descreve_erro(e),
+                  c.erro == "ciclo" ? c.nome + ": ciclo de links simbolicos" : c.erro);
+    }
+    EXPECT_EQ(le(a), "novo");
+    EXPECT_TRUE(std::filesystem::exists(pasta / "velha.lock"));
+    EXPECT_FALSE(std::filesystem::exists(pasta / "velha"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta.caminho()), {}), 6);
+}
+
+// A user who is not root keeps a file's group when it is one of theirs, and is told which of
+// owner and group cannot be kept.
+TEST(Gravacao, DonoEGrupoSemSerRoot) {
+    if (::geteuid() != 0) GTEST_SKIP() << "sem root nao se troca de usuario";
+    PastaTemp pasta;
+    ::chmod(pasta.caminho().c_str(), 0777);
+    struct Caso {
+        const char* nome;
+        uid_t dono;
+        gid_t grupo;
+        std::string erro;
+    };
+    const Caso casos[] = {
+        {"meu", 65534, 1234, "sem erro"},
+        {"grupo", 65534, 4321,
+         "o grupo do arquivo (gid 4321) nao e um dos seus; so root pode mante-lo"},
+        {"alheio", 1, 1234,
+         "o arquivo e de outro usuario (uid 1), que e quem pode substitui-lo (ou root)"},
+    };
+    for (const Caso& c : casos) {
+        grava(pasta / c.nome, "velho");
+        ::chmod((pasta / c.nome).c_str(), 0666);
+        ASSERT_EQ(::chown((pasta / c.nome).c_str(), c.dono, c.grupo), 0);
+    }
+    int canal[2];
+    ASSERT_EQ(::pipe(canal), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const gid_t grupos[]{1234};
+        if (::setgroups(1, grupos) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
+        OpcoesGravacao op;
+        op.substitui = true;
+        for (const Caso& c : casos) {
+            const std::string s =
+                descreve_erro(grava_arquivo((pasta / c.nome).string(),
+                                            std::as_bytes(std::span("novo", 4)), op)) +
+                "\n";
+            if (::write(canal[1], s.data(), s.size()) < 0) ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ::close(canal[1]);
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    std::string lido(4096, '\0');
+    lido.resize(
+        static_cast<std::size_t>(std::max<ssize_t>(0, ::read(canal[0], lido.data(), lido.size()))));
+    ::close(canal[0]);
+    std::string esperado;
+    for (const Caso& c : casos)
+        esperado +=
+            (c.erro == "sem erro" ? "sem erro" : (pasta / c.nome).string() + ": " + c.erro) + "\n";
+    EXPECT_EQ(lido, esperado);
+    struct stat info {};
+    ::stat((pasta / "meu").c_str(), &info);
+    EXPECT_EQ(info.st_gid, 1234U);
+    EXPECT_EQ(le(pasta / "grupo"), "velho");
 }
 
 }  // namespace

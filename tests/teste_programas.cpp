@@ -66,7 +66,10 @@ Resultado roda(const std::vector<std::string>& argv, const PastaTemp& pasta,
 std::size_t temporarios(const PastaTemp& pasta) {
     std::size_t n = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(pasta.caminho()))
-        n += e.path().filename().string().starts_with(".contacel-") ? 1 : 0;
+        n += e.path().filename().string().starts_with(".contacel-") ||
+                     e.path().extension() == ".lock"
+                 ? 1
+                 : 0;
     return n;
 }
 
@@ -477,7 +480,8 @@ TEST(ContacelClientes, ArquivosComoOSistemaOsTrata) {
     EXPECT_TRUE(std::filesystem::is_symlink(pasta / "clientes.arq"));
     EXPECT_EQ(le(pasta / "dados" / "real.arq").size(), 4U + 5U * 108U);
 
-    const std::string longo(251, 'n');
+    // The longest name that leaves room for its lock's ".lock".
+    const std::string longo(246, 'n');
     EXPECT_EQ(roda({f, "gerar", "5", longo + ".arq"}, pasta).status, 0);
     EXPECT_EQ(roda({f, "verificar", longo + ".arq"}, pasta).status, 0);
     EXPECT_EQ(temporarios(pasta), 0U);
@@ -557,7 +561,8 @@ TEST(ContacelClientes, ExportarParaCadaTipoDeArquivo) {
 // A signal in the middle of a write: by default it kills the tool, which leaves the register as
 // it was and no temporary file; ignored by the parent, it stays ignored and the change is made.
 TEST(ContacelClientes, SinalNoMeioDaGravacao) {
-    for (const int sinal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    for (const int sinal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPWR, SIGVTALRM, SIGPROF, SIGIO,
+                            SIGSYS, SIGRTMIN, SIGRTMAX}) {
         for (const bool ignorado : {false, true}) {
             PastaTemp pasta;
             grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
@@ -574,6 +579,24 @@ TEST(ContacelClientes, SinalNoMeioDaGravacao) {
             EXPECT_EQ(temporarios(pasta), 0U) << caso;
         }
     }
+}
+
+// A folder that cannot be flushed to the disk is a failed change; standard output beyond the
+// file-size limit is a failed write, not a death by SIGXFSZ.
+TEST(ContacelClientes, PastaQueNaoVaiAoDiscoESaidaAlemDoLimite) {
+    PastaTemp pasta;
+    grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+    ::setenv("CONTACEL_FSYNC_PASTA", "1", 1);
+    ::setenv("LD_PRELOAD", caminho_falhas, 1);
+    const Resultado r = roda({caminho_contacel_clientes, "incluir", "6", "a", "b"}, pasta);
+    ::unsetenv("LD_PRELOAD");
+    ::unsetenv("CONTACEL_FSYNC_PASTA");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.erro.ends_with(": Input/output error\n")) << r.erro;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{caminho_contacel_clientes, "listar"},
+          {caminho_contacel_exportar, "contas", "--semente", "1"}})
+        EXPECT_EQ(roda(args, pasta, "/dev/null", {}, 0).status, 1) << args[1];
 }
 
 // Where the file system has no hard links, a new file is still made, and still only once.
@@ -860,7 +883,7 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
          "contacel-exportar: contas/1-2017-11.pdf: o arquivo ja existe (use --forcar para "
          "substitui-lo)\n"},
         {com({"--pasta", "contas/pasta", "--forcar"}), nullptr, 1,
-         "contacel-exportar: contas/pasta/3-2017-12.pdf: erro ao gravar: Is a directory\n"},
+         "contacel-exportar: contas/pasta/3-2017-12.pdf: nao e um arquivo regular\n"},
         {com({"--pasta", "contas", "--forcar", "--pix-chave", "+5585988776655", "--pix-nome",
               "Contacel", "--pix-cidade", "Fortaleza"}),
          nullptr, 0, ""},
@@ -874,6 +897,29 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta / "contas" / "pasta"), {}),
               1);
+    // All or none: a link that leads nowhere is in the way, a full disk stops the second bill,
+    // and the register is never a bill, even under a bill's name and with --forcar.
+    std::filesystem::create_directory(pasta / "vazia");
+    std::filesystem::create_symlink("nada", pasta / "vazia" / "2-2017-12.pdf");
+    // The largest bill is one byte over the limit; the others, written before it, fit.
+    rlim_t limite = 0;
+    for (const auto& e : std::filesystem::directory_iterator(pasta / "contas"))
+        if (e.is_regular_file()) limite = std::max(limite, static_cast<rlim_t>(e.file_size()) - 1);
+    Resultado rv = roda(com({"--pasta", "vazia"}), pasta);
+    EXPECT_EQ(rv.erro,
+              "contacel-exportar: vazia/2-2017-12.pdf: o arquivo ja existe (use --forcar para "
+              "substitui-lo)\n");
+    rv = roda(com({"--pasta", "vazia", "--forcar", "--pix-chave", "+5585988776655", "--pix-nome",
+                   "Contacel", "--pix-cidade", "Fortaleza"}),
+              pasta, "/dev/null", {}, limite);
+    EXPECT_TRUE(rv.erro.ends_with(": erro ao gravar: File too large\n")) << rv.erro;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta / "vazia"), {}), 1);
+    std::filesystem::copy_file(caminho_exemplo, pasta / "1-2017-11.pdf");
+    rv = roda(com({"--pasta", ".", "--forcar", "--clientes", "1-2017-11.pdf"}), pasta);
+    EXPECT_EQ(rv.erro,
+              "contacel-exportar: ./1-2017-11.pdf: e o proprio cadastro; nada foi escrito\n");
+    EXPECT_EQ(le(pasta / "1-2017-11.pdf"), le(caminho_exemplo));
+    EXPECT_FALSE(std::filesystem::exists(pasta / "1-2017-12.pdf"));
     std::filesystem::remove_all(pasta / "contas" / "pasta");
     std::vector<std::string> nomes;
     for (const auto& e : std::filesystem::directory_iterator(pasta / "contas"))

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -235,5 +236,7 @@ int executa(const LinhaDeComando& lc) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Beyond the file-size limit a write fails and is told, rather than kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     return termina_saida(programa, executa(le_linha_de_comando(argc, argv, opcoes)));
 }

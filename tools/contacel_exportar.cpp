@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "execucao.h"
 #include "exportacao.h"
 #include "faturas.h"
+#include "gravacao.h"
 #include "instante.h"
 #include "linha_exportar.h"
 #include "versao.h"
@@ -63,20 +65,12 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
 }
 
 // Writes the bills as the options say; the exit status.
-int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFaturas& op) {
+int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
+                    const std::string& clientes) {
     if (lc.tem(pasta)) {
-        const FalhaPasta f =
-            grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]), lc.tem(forcar));
-        if (!f.documento.ok()) return falha(EXIT_FAILURE, descreve_erro(f.documento));
-        if (f.erro == EEXIST)
-            return falha(EXIT_FAILURE,
-                         f.arquivo + ": o arquivo ja existe (use --forcar para substitui-lo)");
-        // The folder itself could not be opened: it is named as a folder.
-        if (f.erro != 0 && f.arquivo == *lc.valores[pasta])
-            return falha(EXIT_FAILURE, "pasta " + f.arquivo + ": " + std::strerror(f.erro));
-        if (f.erro != 0)
-            return falha(EXIT_FAILURE, f.arquivo + ": erro ao gravar: " + std::strerror(f.erro));
-        return EXIT_SUCCESS;
+        const Erro f = grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]),
+                                              lc.tem(forcar), clientes);
+        return f.ok() ? EXIT_SUCCESS : falha(status_de_saida(f), descreve_erro(f));
     }
     const Erro ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
         return std::fwrite(b.data(), 1, b.size(), stdout) == b.size();
@@ -118,6 +112,8 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, const std
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Beyond the file-size limit a write fails and is told, rather than kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
     if (!lc.erro.empty()) return uso_errado(lc.erro);
     if (lc.tem(ajuda) || lc.tem(versao)) {
@@ -157,6 +153,11 @@ int main(int argc, char** argv) {
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
     if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, clientes, dialeto);
 
+    // Standard output is never the register it reads.
+    if (!lc.tem(pasta))
+        if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, clientes); !r.ok())
+            return falha(status_de_saida(r), descreve_erro(r));
+
     // The run seeds the generator with its start time, as contacel does.
     op.instante = segundo ? *segundo : std::time(nullptr);
     std::srand(static_cast<unsigned>(op.instante));
@@ -169,7 +170,7 @@ int main(int argc, char** argv) {
         if (const ErroTexto et = textos_em_utf8(e.lis_cli); et != ErroTexto::nenhum)
             return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
     if (faturas) {
-        if (const int r = exporta_faturas(e, lc, op); r != EXIT_SUCCESS) return r;
+        if (const int r = exporta_faturas(e, lc, op, clientes); r != EXIT_SUCCESS) return r;
     } else if (oque == "chamadas")
         exporta_chamadas(contas_da_execucao(e), stdout, dialeto);
     else
