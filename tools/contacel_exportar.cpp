@@ -151,12 +151,10 @@ int main(int argc, char** argv) {
         segundo = numero<std::time_t>(*lc.valores[semente]);
         if (!segundo) return uso_errado("semente invalida");
     } else if (lc.tem(instante_op)) {
-        const ResultadoInstante r = le_instante(*lc.valores[instante_op]);
-        if (r.erro != ErroInstante::nenhum) {
-            std::fprintf(stderr, "%s: %s\n", programa, descreve_erro_instante(r).c_str());
-            return saida_uso;
-        }
-        segundo = r.segundo;
+        std::time_t t = 0;
+        if (const Erro e = le_instante(*lc.valores[instante_op], t); !e.ok())
+            return relata_erro(programa, e);
+        segundo = t;
     }
     const bool faturas = oque == "faturas";
     OpcoesFaturas op;
