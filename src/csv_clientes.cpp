@@ -138,6 +138,10 @@ struct Leitura {
     }
 
     void cliente() {
+        // A spreadsheet's file: the texts without the mark that kept them from being formulas.
+        if (st.separador == ';')
+            for (std::size_t i = 1; i < campos.size(); ++i)
+                campos[i] = sem_marca_de_formula(campos[i]);
         const StatusRegra r = insere_validado(lc, le_codigo(campos[0]), campos[1], campos[2]);
         if (!r.ok()) falha(erro_csv(r.erro), r.campo, r.texto);
     }
