@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "conta.h"
+#include "emissor.h"
 #include "erro.h"
 #include "execucao.h"
 #include "pix.h"
@@ -24,6 +25,8 @@ struct OpcoesFaturas {
     std::time_t instante = 0;
     // The receiver of the Pix payments, made ready by prepara_recebedor_pix; none: no QR.
     std::optional<RecebedorPix> pix;
+    // Who issues the bills, named on every page; none: no one is named.
+    std::optional<Emissor> emissor;
 };
 
 // Receives the document piece by piece; false when a piece could not be written.

@@ -32,16 +32,16 @@ Erro confere_opcoes(const LinhaDeComando& lc, std::string_view oque) {
     if (lc.tem(mes_op) && !le_mes(*lc.valores[mes_op]))
         return uso_errado("mes invalido: \"" + std::string(*lc.valores[mes_op]) +
                           "\" (use AAAA-MM)");
-    if (!faturas && algum(lc, {pasta, pix_chave, pix_nome, pix_cidade}))
-        return uso_errado("--pasta e --pix-* sao de faturas");
+    if (!faturas && algum(lc, {pasta, pix_chave, pix_nome, pix_cidade, emissor_op}))
+        return uso_errado("--pasta, --emissor e --pix-* sao de faturas");
     if (faturas && lc.tem(planilha)) return uso_errado("--planilha nao e de faturas");
     if (lc.tem(forcar) && !algum(lc, {pasta, rejeitadas_op}))
         return uso_errado("--forcar so com --pasta ou --rejeitadas");
     if (lc.tem(pasta) && lc.valores[pasta]->empty()) return uso_errado("--pasta vazia");
     const auto pix = std::ranges::count_if(std::array{pix_chave, pix_nome, pix_cidade},
                                            [&](std::size_t o) { return lc.tem(o); });
-    if (pix != 0 && pix != 3)
-        return uso_errado("--pix-chave, --pix-nome e --pix-cidade vao juntas");
+    // With --emissor, the file's [pix] may give the others.
+    if (pix != 0 && pix != 3 && !lc.tem(emissor_op)) return uso_errado(pix_juntas);
     return {};
 }
 

@@ -26,8 +26,9 @@ enum : std::size_t {
     linhas_op,
     mes_op,
     rejeitadas_op,
+    emissor_op,
 };
-inline constexpr std::array<Opcao, 15> opcoes{{{"ajuda", "help", 'h'},
+inline constexpr std::array<Opcao, 16> opcoes{{{"ajuda", "help", 'h'},
                                                {"versao", "version", 'V'},
                                                {"semente", nullptr, 0, true},
                                                {"instante", nullptr, 0, true},
@@ -41,13 +42,14 @@ inline constexpr std::array<Opcao, 15> opcoes{{{"ajuda", "help", 'h'},
                                                {"chamadas", nullptr, 0, true, true},
                                                {"linhas", nullptr, 0, true},
                                                {"mes", nullptr, 0, true},
-                                               {"rejeitadas", nullptr, 0, true}}};
+                                               {"rejeitadas", nullptr, 0, true},
+                                               {"emissor", nullptr, 0, true}}};
 
 inline constexpr std::string_view uso =
     "uso: contacel-exportar chamadas [INSTANTE | REGISTROS] [--clientes ARQUIVO] [--planilha]\n"
     "     contacel-exportar contas   [INSTANTE | REGISTROS] [--clientes ARQUIVO] [--planilha]\n"
     "     contacel-exportar faturas  [INSTANTE | REGISTROS] [--clientes ARQUIVO]\n"
-    "                                [--pasta PASTA] [--forcar]\n"
+    "                                [--pasta PASTA] [--forcar] [--emissor EMISSOR.toml]\n"
     "                                [--pix-chave CHAVE --pix-nome NOME --pix-cidade CIDADE]\n"
     "     contacel-exportar --ajuda | --versao\n"
     "\n"
@@ -63,8 +65,14 @@ inline constexpr std::string_view uso =
     "--planilha   CSV de planilha em portugues: ponto e virgula, virgula decimal, BOM e CRLF.\n"
     "--pasta      uma fatura por arquivo, CODIGO-AAAA-MM.pdf.\n"
     "--forcar     substitui os arquivos de --pasta ou --rejeitadas que ja existam.\n"
-    "--pix-*      um QR Code Pix estatico com o valor a pagar em cada fatura.\n"
+    "--emissor    a empresa que emite as faturas (nome, CNPJ, endereco, telefone e, se quiser,\n"
+    "             o recebedor Pix), num arquivo TOML; as opcoes --pix-* valem mais que ele.\n"
+    "--pix-*      um QR Code Pix estatico com o valor a pagar em cada fatura. NOME ate 25\n"
+    "             caracteres e CIDADE ate 15, acentos escritos sem eles (Sao Paulo).\n"
     "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
+
+inline constexpr std::string_view pix_juntas =
+    "--pix-chave, --pix-nome e --pix-cidade vao juntas, ou com o [pix] de --emissor";
 
 // Whether the options given go together for exporting `oque` ("chamadas", "contas" or
 // "faturas"): ok, or an Erro of kind uso saying what is wrong.

@@ -798,11 +798,11 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         {{"--ajuda", "contas", "x"}, "argumentos demais"},
         {{"contas", "--", "--semente"}, "argumentos demais"},
         {{"chamadas", "--rapido"}, "opcao invalida: --rapido"},
-        {{"contas", "--pasta", "p"}, "--pasta e --pix-* sao de faturas"},
+        {{"contas", "--pasta", "p"}, "--pasta, --emissor e --pix-* sao de faturas"},
         {{"faturas", "--forcar"}, "--forcar so com --pasta"},
         {{"faturas", "--pasta="}, "--pasta vazia"},
         {{"faturas", "--pix-chave", "52998224725"},
-         "--pix-chave, --pix-nome e --pix-cidade vao juntas"},
+         "--pix-chave, --pix-nome e --pix-cidade vao juntas, ou com o [pix] de --emissor"},
         {{"contas", "--semente", "1", "--instante", "2017-12-01 10:00:00"},
          "--semente ou --instante, nao ambos"},
         {{"contas", "--chamadas", "r.csv", "--semente", "1"}, "--chamadas ou INSTANTE"},
@@ -856,6 +856,8 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     PastaTemp pasta;
     const std::string f = caminho_contacel_exportar;
     std::filesystem::copy_file(caminho_exemplo, pasta / "clientes.arq");
+    std::filesystem::copy_file(
+        std::filesystem::path(caminho_exemplo).parent_path() / "emissor.toml", pasta / "e.toml");
     std::filesystem::create_directory(pasta / "contas");
     // A folder where a bill goes stops every bill, even when replacing.
     std::filesystem::create_directories(pasta / "contas" / "pasta" / "3-2017-12.pdf");
@@ -879,7 +881,12 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
         {base, "/dev/full", 1, "contacel-exportar: erro ao escrever na saida padrao\n"},
         {com({"--pix-chave", "52998224724", "--pix-nome", "N", "--pix-cidade", "C"}), nullptr, 2,
          "contacel-exportar: chave pix: CPF com digitos verificadores errados\n"},
-        {com({"--pasta", "contas"}), nullptr, 0, ""},
+        {com({"--emissor", "x.toml"}), nullptr, 1,
+         "contacel-exportar: x.toml: nao foi possivel ler: No such file or directory\n"},
+        {com({"--emissor", "x.toml", "--pix-cidade", "Cidade de Sao Paulo"}), nullptr, 2,
+         "contacel-exportar: cidade do recebedor pix com mais de 15 caracteres\n"},
+        {com({"--pasta", "contas", "--emissor", "e.toml", "--pix-chave", "+5585988776655"}),
+         nullptr, 0, ""},
         {com({"--pasta", "contas"}), nullptr, 1,
          "contacel-exportar: contas/1-2017-11.pdf: o arquivo ja existe (use --forcar para "
          "substitui-lo)\n"},

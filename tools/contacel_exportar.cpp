@@ -51,12 +51,28 @@ int falha(int status, std::string_view motivo) {
 // The options of faturas, checked before the run: the Pix receiver, and where the document
 // goes. Returns the exit status of a refusal, or 0.
 int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
-    if (lc.tem(pix_chave)) {
-        op.pix =
-            RecebedorPix{std::string(*lc.valores[pix_chave]), std::string(*lc.valores[pix_nome]),
-                         std::string(*lc.valores[pix_cidade])};
-        if (const Erro e = prepara_recebedor_pix(*op.pix); !e.ok())
-            return falha(saida_uso, descreve_erro(e));
+    // Each Pix option by itself first: one that cannot go into a payload is a usage error.
+    constexpr std::array prepara{prepara_chave_pix, prepara_nome_pix, prepara_cidade_pix};
+    std::array<std::optional<std::string>, 3> pix;
+    for (std::size_t k = 0; k < pix.size(); ++k) {
+        if (!lc.tem(pix_chave + k)) continue;
+        pix[k] = *lc.valores[pix_chave + k];
+        if (const Erro e = prepara[k](*pix[k]); !e.ok()) return falha(saida_uso, descreve_erro(e));
+    }
+    if (lc.tem(emissor_op)) {
+        Emissor em;
+        if (const Erro e = le_emissor(std::string(*lc.valores[emissor_op]), em); !e.ok())
+            return falha(EXIT_FAILURE, descreve_erro(e));
+        op.pix = em.pix;
+        op.emissor = std::move(em);
+    }
+    // The options take the place of the issuer's [pix], one by one.
+    const auto dadas = std::count_if(pix.begin(), pix.end(), [](const auto& v) { return v; });
+    if (dadas != 0 && dadas != 3 && !op.pix) return uso_errado(pix_juntas);
+    if (dadas != 0) {
+        if (!op.pix) op.pix.emplace();
+        for (std::size_t k = 0; k < pix.size(); ++k)
+            if (pix[k]) (k == 0 ? op.pix->chave : k == 1 ? op.pix->nome : op.pix->cidade) = *pix[k];
     }
     if (!lc.tem(pasta) && ::isatty(STDOUT_FILENO) != 0)
         return falha(saida_uso,
