@@ -101,13 +101,10 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, const std
                       DialetoCsv dialeto) {
     if (oque == "faturas") return uso_errado("faturas de registros ainda nao");
     TLisCli lis_cli;
-    if (const StatusCli st = le_lis_cli_de(clientes.c_str(), &lis_cli); !st.ok()) {
-        relata_erro_cli(stderr, programa, clientes.c_str(), st);
-        return EXIT_FAILURE;
-    }
+    if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
+        return relata_erro(programa, e);
     if (oque != "chamadas")
-        if (const ErroTexto et = textos_em_utf8(lis_cli); et != ErroTexto::nenhum)
-            return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
+        if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
     const auto valor = [&](std::size_t o) { return std::string(lc.valores[o].value_or("")); };
     const Cobradas c = cobra_arquivos(
         {{lc.todos[chamadas_op].begin(), lc.todos[chamadas_op].end()},
@@ -116,7 +113,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, const std
          lc.tem(forcar)},
         {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
          oque != "contas", false, dialeto});
-    if (!c.erro.ok()) return falha(status_de_saida(c.erro), descreve_erro(c.erro));
+    if (!c.erro.ok()) return relata_erro(programa, c.erro);
     if (oque == "chamadas")
         exporta_chamadas(c.contas, stdout, dialeto);
     else
@@ -178,13 +175,11 @@ int main(int argc, char** argv) {
     op.instante = segundo ? *segundo : std::time(nullptr);
     std::srand(static_cast<unsigned>(op.instante));
     Execucao e;
-    if (const StatusCli st = prepara_execucao(clientes.c_str(), &e); !st.ok()) {
-        relata_erro_cli(stderr, programa, clientes.c_str(), st);
-        return EXIT_FAILURE;
-    }
+    if (const Erro erro = prepara_execucao(clientes.c_str(), &e); !erro.ok())
+        return relata_erro(programa, erro);
     if (oque != "chamadas")
-        if (const ErroTexto et = textos_em_utf8(e.lis_cli); et != ErroTexto::nenhum)
-            return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
+        if (const Erro erro = textos_em_utf8(e.lis_cli); !erro.ok())
+            return relata_erro(programa, erro);
     if (faturas) {
         if (const int r = exporta_faturas(e, lc, op, clientes); r != EXIT_SUCCESS) return r;
     } else if (oque == "chamadas")
