@@ -88,34 +88,3 @@ const char* nome_iconv(Codificacao c) {
     }
     return "?";
 }
-
-bool e_utf8(std::string_view texto) {
-    for (std::size_t i = 0; i < texto.size();) {
-        const auto b = static_cast<unsigned char>(texto[i]);
-        std::size_t n = 0;  // continuation bytes
-        char32_t cp = 0;
-        char32_t menor = 0;  // the smallest code point that needs this many bytes
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((b & 0xE0U) == 0xC0U) {
-            n = 1, cp = b & 0x1FU, menor = 0x80;
-        } else if ((b & 0xF0U) == 0xE0U) {
-            n = 2, cp = b & 0x0FU, menor = 0x800;
-        } else if ((b & 0xF8U) == 0xF0U) {
-            n = 3, cp = b & 0x07U, menor = 0x10000;
-        } else {
-            return false;
-        }
-        if (texto.size() - i <= n) return false;
-        for (std::size_t k = 1; k <= n; ++k) {
-            const auto c = static_cast<unsigned char>(texto[i + k]);
-            if ((c & 0xC0U) != 0x80U) return false;
-            cp = (cp << 6U) | (c & 0x3FU);
-        }
-        if (cp < menor || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += n + 1;
-    }
-    return true;
-}

@@ -45,5 +45,3 @@ std::optional<Codificacao> codificacao_por_nome(std::string_view nome);
 const char* nome_codificacao(Codificacao c);
 // The name iconv knows it by.
 const char* nome_iconv(Codificacao c);
-// Whether `texto` is well-formed UTF-8: no overlong form, no surrogate, nothing past U+10FFFF.
-bool e_utf8(std::string_view texto);

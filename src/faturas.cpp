@@ -174,6 +174,7 @@ class Documento {
         cairo_font_options_set_hint_metrics(opcoes.get(), CAIRO_HINT_METRICS_OFF);
         cairo_font_options_set_hint_style(opcoes.get(), CAIRO_HINT_STYLE_NONE);
         pango_cairo_context_set_font_options(contexto, opcoes.get());
+        pango_context_set_round_glyph_positions(contexto, FALSE);
         pango_layout_context_changed(texto_.get());
         const std::string data = data_pdf(instante);
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,

@@ -15,6 +15,8 @@
 #include "apoio.h"
 #include "cadastro.h"
 #include "gravacao.h"
+#include "leitura.h"
+#include "regra_cliente.h"
 
 namespace {
 
@@ -23,38 +25,42 @@ TEST(RegrasDoCliente, UmaRegraParaQuemEntraEParaOQueEstaGravado) {
         std::optional<std::uint32_t> cod;
         std::string nome;
         std::string endereco;
-        StatusRegra esperado;
+        const char* diz;
     };
     const std::string tag = "\xF3\xA0\x81\x81";  // U+E0041, which iconv drops without a word
+    const char* fora = "nome com caractere fora do codigo 850";
+    const char* invalido = "codigo invalido (um numero de 1 a 4294967295)";
     const Caso casos[] = {
-        {9, "Jos\xC3\xA9", "Rua \xC3\xA1", {}},
-        {0, "a", "b", {ErroRegra::codigo_invalido}},
-        {std::nullopt, "a", "b", {ErroRegra::codigo_invalido}},
-        {1, "a", "b", {ErroRegra::codigo_repetido}},
-        {9, tag, "b", {ErroRegra::texto_invalido, 1, ErroTexto::fora_do_850}},
-        {9, "Ana" + tag, "b", {ErroRegra::texto_invalido, 1, ErroTexto::fora_do_850}},
-        {9, "a", "Rua \xE2\x82\xAC", {ErroRegra::texto_invalido, 2, ErroTexto::fora_do_850}},
-        {9, "", "b", {ErroRegra::texto_invalido, 1, ErroTexto::vazio}},
-        {9, "a\tb", "b", {ErroRegra::texto_invalido, 1, ErroTexto::controle}},
-        {9, "a", std::string(51, 'e'), {ErroRegra::texto_invalido, 2, ErroTexto::longo_demais}},
+        {9, "Jos\xC3\xA9", "Rua \xC3\xA1", "sem erro"},
+        {0, "a", "b", invalido},
+        {std::nullopt, "a", "b", invalido},
+        {1, "a", "b", "codigo repetido"},
+        {9, tag, "b", fora},
+        {9, "Ana" + tag, "b", fora},
+        {9, "a", "Rua \xE2\x82\xAC", "endereco com caractere fora do codigo 850"},
+        {9, "", "b", "nome vazio"},
+        {9, "a\tb", "b", "nome com caractere de controle"},
+        {9, "a", std::string(51, 'e'), "endereco com mais de 50 bytes no codigo 850"},
+        {9, "a\xC3", "b", "nome nao e UTF-8 valido"},
+        {9, "a", "\xED\xA0\x80", "endereco nao e UTF-8 valido"},  // a surrogate, U+D800
+        {9, "\xC0\xA1", "b", "nome nao e UTF-8 valido"},          // an overlong "!"
     };
     for (const Caso& c : casos) {
         TLisCli lc{};
         insere_cliente(&lc, cliente_de(1, "x", "y"));
-        const StatusRegra st = insere_validado(&lc, c.cod, c.nome, c.endereco);
-        EXPECT_EQ(st.erro, c.esperado.erro) << c.nome;
-        EXPECT_EQ(st.campo, c.esperado.campo) << c.nome;
-        EXPECT_EQ(st.texto, c.esperado.texto) << c.nome;
-        EXPECT_EQ(lc.ncl, st.ok() ? 2U : 1U) << c.nome;
+        const Erro e = insere_validado(&lc, c.cod, c.nome, c.endereco);
+        EXPECT_EQ(descreve_erro(e), c.diz) << c.nome;
+        EXPECT_EQ(lc.ncl, e.ok() ? 2U : 1U) << c.nome;
         // What was let in is what the rules find in a register.
-        if (st.ok()) {
+        if (e.ok()) {
             EXPECT_TRUE(confere_cliente(&lc, 1).ok());
         }
     }
     TLisCli cheio{};
     gere_lis_cli(20, &cheio);
-    EXPECT_EQ(insere_validado(&cheio, 99, "a", "b").erro, ErroRegra::clientes_demais);
-    EXPECT_EQ(altera_validado(&cheio, 3, std::nullopt, "").texto, ErroTexto::vazio);
+    EXPECT_EQ(descreve_erro(insere_validado(&cheio, 99, "a", "b")),
+              "clientes demais (o maximo e 20)");
+    EXPECT_EQ(descreve_erro(altera_validado(&cheio, 3, std::nullopt, "")), "endereco vazio");
 
     // A register made by hand that a run accepts: every fault named, by position.
     TLisCli mao{};
@@ -65,10 +71,9 @@ TEST(RegrasDoCliente, UmaRegraParaQuemEntraEParaOQueEstaGravado) {
                      "Pra\x87"
                      "a")})
         insere_cliente(&mao, c);
-    const std::vector<ErroCadastro> lista = infracoes("m.arq", &mao);
     std::vector<std::string> linhas;
-    for (const ErroCadastro& e : lista)
-        linhas.push_back(descreve_erro_cadastro(e));
+    for (const Erro& e : infracoes("m.arq", &mao))
+        linhas.push_back(descreve_erro(e));
     EXPECT_EQ(linhas, (std::vector<std::string>{
                           "m.arq: cliente 2 (codigo 2): endereco vazio; importar o recusaria",
                           "m.arq: cliente 3 (codigo 3): nome com caractere de controle; importar "
@@ -94,25 +99,34 @@ TEST(Cadastro, SoArquivosRegularesDeAte1MiB) {
     grava(pasta / "demais", std::string(limite_de_leitura + 1, 'a'));
     struct Caso {
         std::string caminho;
-        ErroCad erro;
+        const char* diz;  // after "CAMINHO: "
         std::size_t tamanho = 0;
+        std::size_t limite = limite_de_leitura;
     };
-    for (const Caso& c : {Caso{(pasta / "pasta").string(), ErroCad::nao_regular},
-                          Caso{(pasta / "fifo").string(), ErroCad::nao_regular},
-                          Caso{sock, ErroCad::leitura}, Caso{"/dev/zero", ErroCad::nao_regular},
-                          Caso{(pasta / "nao_ha").string(), ErroCad::leitura},
-                          Caso{(pasta / "demais").string(), ErroCad::grande_demais},
-                          Caso{(pasta / "cheio").string(), ErroCad::nenhum, limite_de_leitura}}) {
-        std::string bytes = "resto";
-        const ErroCadastro e = le_arquivo_regular(c.caminho, bytes);
-        EXPECT_EQ(e.tipo, c.erro) << c.caminho;
-        EXPECT_EQ(bytes.size(), c.tamanho) << c.caminho;
+    for (const Caso& c :
+         {Caso{(pasta / "pasta").string(), "nao e um arquivo regular"},
+          Caso{(pasta / "fifo").string(), "nao e um arquivo regular"},
+          Caso{sock, "nao foi possivel ler: "}, Caso{"/dev/zero", "nao e um arquivo regular"},
+          Caso{(pasta / "nao_ha").string(), "nao foi possivel ler: "},
+          Caso{(pasta / "demais").string(), "arquivo com mais de 1 MiB"},
+          Caso{(pasta / "cheio").string(), "", limite_de_leitura},
+          // A file that says it is empty and grows while it is read.
+          Caso{"/proc/self/maps", "arquivo com mais de 16 bytes", 0, 16}}) {
+        std::string bytes(c.limite, '\0');
+        std::size_t lidos = 99;
+        const Erro e = le_arquivo_regular(
+            c.caminho.c_str(), std::as_writable_bytes(std::span(bytes)), lidos, Excesso::recusa);
+        EXPECT_EQ(e.ok(), *c.diz == '\0') << c.caminho;
+        if (!e.ok()) {
+            EXPECT_TRUE(descreve_erro(e).starts_with(c.caminho + ": " + c.diz)) << descreve_erro(e);
+        }
+        EXPECT_EQ(lidos, c.tamanho) << c.caminho;
     }
     ::close(s);
     // A CSV where the register goes: the reason, and where to take it.
     grava(pasta / "c.arq", "codigo,nome,endereco\n1,a,b\n");
     TLisCli lc{};
-    EXPECT_EQ(descreve_erro_cadastro(le_cadastro((pasta / "c.arq").string(), &lc)),
+    EXPECT_EQ(descreve_erro(le_cadastro((pasta / "c.arq").string(), &lc)),
               (pasta / "c.arq").string() +
                   ": o arquivo declara 1768189795 clientes; o maximo e 20 (parece um arquivo de "
                   "texto; um CSV entra com importar)");
@@ -137,7 +151,8 @@ TEST(Cadastro, TransacoesSeguemLinksEGuardamDonoEPermissoes) {
     ASSERT_TRUE(inclui_cliente(link, 6, "Ana", "Rua").ok());
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(le(pasta / "dados" / "real.arq").size(), 4U + 6U * 108U);
-    EXPECT_EQ(grava_cadastro(link, &lc, false).tipo, ErroCad::ja_existe);
+    EXPECT_EQ(descreve_erro(grava_cadastro(link, &lc, false)),
+              link + ": o arquivo ja existe (use --forcar para substitui-lo)");
 
     // Code 0 and a repeated code: the first, as the run finds it.
     const std::string mao = (pasta / "mao.arq").string();
@@ -149,8 +164,7 @@ TEST(Cadastro, TransacoesSeguemLinksEGuardamDonoEPermissoes) {
     ASSERT_TRUE(altera_cliente(mao, 4, "C", std::nullopt).ok());
     ASSERT_TRUE(exclui_cliente(mao, 0).ok());
     EXPECT_EQ(le(mao), ArquivoClientes(2).registro(4, "C", "d").registro(4, "e", "").bytes());
-    EXPECT_EQ(descreve_erro_cadastro(exclui_cliente(mao, 9)),
-              mao + ": nao ha cliente com o codigo 9");
+    EXPECT_EQ(descreve_erro(exclui_cliente(mao, 9)), mao + ": nao ha cliente com o codigo 9");
 
     const std::string real = (pasta / "dados" / "real.arq").string();
     ::chmod(real.c_str(), 0640);
@@ -167,8 +181,8 @@ TEST(Cadastro, TransacoesSeguemLinksEGuardamDonoEPermissoes) {
 
     ::chmod(real.c_str(), 0444);
     const std::string guardado = le(real);
-    EXPECT_EQ(descreve_erro_cadastro(exclui_cliente(link, 6)), link + ": sem permissao de escrita");
-    EXPECT_EQ(grava_cadastro(link, &lc, true).tipo, ErroCad::sem_escrita);
+    EXPECT_EQ(descreve_erro(exclui_cliente(link, 6)), link + ": sem permissao de escrita");
+    EXPECT_EQ(descreve_erro(grava_cadastro(link, &lc, true)), link + ": sem permissao de escrita");
     EXPECT_EQ(le(real), guardado);
 }
 
@@ -182,12 +196,12 @@ TEST(Cadastro, ExportarEFielEVoltaIgual) {
                    .registro(0, "a\tb", "linha\nnova")
                    .registro(1, "x", "y")
                    .bytes());
-    std::vector<ErroCadastro> avisos;
+    std::vector<Erro> avisos;
     const std::string csv = (pasta / "mao.csv").string();
     ASSERT_TRUE(exporta_csv(mao, csv, false, avisos).ok());
     EXPECT_EQ(avisos.size(), 3U);
     EXPECT_EQ(le(csv), "codigo,nome,endereco\n1,Jos\xC3\xA9,\n0,a\tb,\"linha\nnova\"\n1,x,y\n");
-    EXPECT_EQ(exporta_csv(mao, csv, false, avisos).tipo, ErroCad::ja_existe);
+    EXPECT_EQ(exporta_csv(mao, csv, false, avisos).tipo, TipoErro::ja_existe);
 
     TLisCli lc{};
     gere_lis_cli(7, &lc);

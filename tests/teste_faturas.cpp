@@ -411,7 +411,7 @@ TEST(Faturas, QrDaPaginaEOPayloadImpresso) {
     std::srand(1512122400);
     const auto e = std::make_unique<Execucao>();
     ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
-    grava(pasta / "contas.pdf", pdf_de(*e, {1512122400, recebedor}));
+    grava(pasta / "contas.pdf", pdf_de(*e, {1512122400, recebedor, {}}));
     std::vector<std::string> esperados;
     for (const ContaMensal& conta : contas_da_execucao(*e).contas)
         esperados.push_back(payload_da_conta(recebedor, conta));
@@ -479,7 +479,7 @@ TEST(Faturas, DatasDoDocumentoSaoAsDoInstante) {
                                                          {100000000000000, "99991231235959Z"},
                                                          {-100000000000000, "00000101000000Z"}};
     for (const auto& [instante, data] : casos) {
-        const std::string pdf = pdf_de(*e, {instante, {}});
+        const std::string pdf = pdf_de(*e, {instante, {}, {}});
         EXPECT_NE(pdf.find(std::string("/CreationDate (") + data + ")"), std::string::npos) << data;
         EXPECT_NE(pdf.find(std::string("/ModDate (") + data + ")"), std::string::npos) << data;
     }

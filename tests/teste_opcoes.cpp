@@ -1,11 +1,14 @@
-// The companion programs' command lines, read by getopt_long.
+// The companion programs' command lines, read by getopt_long, and the one line and exit status
+// of an error.
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "erro.h"
 #include "opcoes.h"
 
 namespace {
@@ -74,4 +77,37 @@ TEST(Opcoes, NumerosInteirosSemNadaEmVolta) {
     EXPECT_EQ(numero<long>("-1"), -1);
     for (const char* s : {"", " 1", "1 ", "1x", "+1", "99999999999"})
         EXPECT_EQ(numero<int>(s), std::nullopt) << s;
+}
+
+TEST(Erro, UmaLinhaEUmStatus) {
+    struct Caso {
+        Erro erro;
+        const char* linha;
+        int status;
+    };
+    const Caso casos[] = {
+        {{}, "sem erro", 0},
+        {{.tipo = TipoErro::uso, .detalhe = "falta o CSV"}, "falta o CSV", 2},
+        {{.tipo = TipoErro::dados, .arquivo = "a.csv", .linha = 3, .detalhe = "codigo repetido"},
+         "a.csv:3: codigo repetido",
+         1},
+        {{.tipo = TipoErro::ja_existe, .arquivo = "c.arq"},
+         "c.arq: o arquivo ja existe (use --forcar para substitui-lo)",
+         1},
+        {{.tipo = TipoErro::gravacao, .arquivo = "c.arq", .sis = ENOSPC},
+         "c.arq: erro ao gravar: No space left on device",
+         1},
+        {{.tipo = TipoErro::leitura, .arquivo = "x", .sis = ENOENT, .detalhe = "pasta"},
+         "x: nao foi possivel ler: pasta: No such file or directory",
+         1},
+        {{.tipo = TipoErro::ausente,
+          .arquivo = "m.arq",
+          .detalhe = "nao ha cliente com o codigo 9"},
+         "m.arq: nao ha cliente com o codigo 9",
+         1},
+    };
+    for (const Caso& c : casos) {
+        EXPECT_EQ(descreve_erro(c.erro), c.linha);
+        EXPECT_EQ(status_de_saida(c.erro), c.status) << c.linha;
+    }
 }

@@ -22,7 +22,6 @@
 namespace {
 
 constexpr const char* programa = "contacel-clientes";
-constexpr int saida_erro = 1;
 
 constexpr std::string_view uso =
     "uso: contacel-clientes importar CSV [ARQUIVO] [--forcar] [--codificacao NOME]\n"
@@ -66,15 +65,9 @@ int erro_de_uso(std::string_view motivo) {
     return ::erro_de_uso(programa, uso, motivo);
 }
 
-// One line on standard error: "contacel-clientes: ARQUIVO[:LINHA]: what".
-void avisa(const ErroCadastro& e) {
-    std::fprintf(stderr, "%s: %s\n", programa, descreve_erro_cadastro(e).c_str());
-}
-
-int resultado(const ErroCadastro& e) {
-    if (e.ok()) return EXIT_SUCCESS;
-    avisa(e);
-    return saida_erro;
+// One line on standard error, "contacel-clientes: ARQUIVO[:LINHA]: what"; the exit status.
+int resultado(const Erro& e) {
+    return relata_erro(programa, e);
 }
 
 void escreve(std::string_view s) {
@@ -110,7 +103,7 @@ int importar(const Pedido& p) {
     const std::string csv(p.operandos[0]);
     const std::string destino = p.arquivo(1);
     TLisCli lc{};
-    if (const ErroCadastro e = importa_csv(csv, destino, p.tem(forcar), &lc, cod); !e.ok())
+    if (const Erro e = importa_csv(csv, destino, p.tem(forcar), &lc, cod); !e.ok())
         return resultado(e);
     std::printf("%u clientes importados de %s para %s\n", lc.ncl, csv.c_str(), destino.c_str());
     return EXIT_SUCCESS;
@@ -118,11 +111,11 @@ int importar(const Pedido& p) {
 
 int exportar(const Pedido& p) {
     if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
-    std::vector<ErroCadastro> avisos;
-    const ErroCadastro e = exporta_csv(p.arquivo(0), p.arquivo(1, "-"), p.tem(forcar), avisos,
-                                       p.tem(planilha) ? csv_planilha : csv_padrao);
-    for (const ErroCadastro& a : avisos)
-        avisa(a);
+    std::vector<Erro> avisos;
+    const Erro e = exporta_csv(p.arquivo(0), p.arquivo(1, "-"), p.tem(forcar), avisos,
+                               p.tem(planilha) ? csv_planilha : csv_padrao);
+    for (const Erro& a : avisos)
+        relata_erro(programa, a);
     return resultado(e);
 }
 
@@ -155,10 +148,10 @@ int verificar(const Pedido& p) {
     if (p.operandos.size() > 1) return erro_de_uso("argumentos demais");
     const std::string arquivo = p.arquivo(0);
     TLisCli lc{};
-    std::vector<ErroCadastro> avisos;
-    const ErroCadastro e = verifica_cadastro(arquivo, &lc, avisos);
-    for (const ErroCadastro& a : avisos)
-        avisa(a);
+    std::vector<Erro> avisos;
+    const Erro e = verifica_cadastro(arquivo, &lc, avisos);
+    for (const Erro& a : avisos)
+        relata_erro(programa, a);
     if (!e.ok()) return resultado(e);
     std::printf("%s: %u clientes; o cadastro serve para uma execucao\n", arquivo.c_str(), lc.ncl);
     return EXIT_SUCCESS;
@@ -167,7 +160,7 @@ int verificar(const Pedido& p) {
 int listar(const Pedido& p) {
     if (p.operandos.size() > 1) return erro_de_uso("argumentos demais");
     std::string saida;
-    const ErroCadastro e = lista_cadastro(p.arquivo(0), p.tem(utf8), saida);
+    const Erro e = lista_cadastro(p.arquivo(0), p.tem(utf8), saida);
     escreve(saida);
     return resultado(e);
 }
@@ -187,8 +180,7 @@ int gerar(const Pedido& p) {
     TLisCli lc{};
     gere_lis_cli(*quantos, &lc);
     const std::string destino = p.arquivo(1);
-    if (const ErroCadastro e = grava_cadastro(destino, &lc, p.tem(forcar)); !e.ok())
-        return resultado(e);
+    if (const Erro e = grava_cadastro(destino, &lc, p.tem(forcar)); !e.ok()) return resultado(e);
     std::printf("%d clientes gravados em %s\n", *quantos, destino.c_str());
     return EXIT_SUCCESS;
 }

@@ -105,21 +105,18 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     // Nor is it a file it reads.
     for (const std::string& lido : registros)
         if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, lido); !r.ok())
-            return falha(status_de_saida(r), descreve_erro(r));
+            return relata_erro(programa, r);
     TLisCli lis_cli;
-    if (const StatusCli st = le_lis_cli_de(clientes.c_str(), &lis_cli); !st.ok()) {
-        relata_erro_cli(stderr, programa, clientes.c_str(), st);
-        return EXIT_FAILURE;
-    }
+    if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
+        return relata_erro(programa, e);
     if (oque != "chamadas")
-        if (const ErroTexto et = textos_em_utf8(lis_cli); et != ErroTexto::nenhum)
-            return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
+        if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
     const Cobradas c = cobra_arquivos(
         {registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")), lc.tem(forcar),
          clientes},
         {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
          oque != "contas", false, dialeto});
-    if (!c.erro.ok()) return falha(status_de_saida(c.erro), descreve_erro(c.erro));
+    if (!c.erro.ok()) return relata_erro(programa, c.erro);
     // The documents are dated by their last call: the same records give the same bytes.
     if (c.ultima) op.instante = segundo_utc(*c.ultima);
     if (oque == "faturas") {
@@ -186,13 +183,11 @@ int main(int argc, char** argv) {
     op.instante = segundo ? *segundo : std::time(nullptr);
     std::srand(static_cast<unsigned>(op.instante));
     Execucao e;
-    if (const StatusCli st = prepara_execucao(clientes.c_str(), &e); !st.ok()) {
-        relata_erro_cli(stderr, programa, clientes.c_str(), st);
-        return EXIT_FAILURE;
-    }
+    if (const Erro erro = prepara_execucao(clientes.c_str(), &e); !erro.ok())
+        return relata_erro(programa, erro);
     if (oque != "chamadas")
-        if (const ErroTexto et = textos_em_utf8(e.lis_cli); et != ErroTexto::nenhum)
-            return falha(EXIT_FAILURE, descreve_erro_texto(et, ""));
+        if (const Erro erro = textos_em_utf8(e.lis_cli); !erro.ok())
+            return relata_erro(programa, erro);
     if (faturas) {
         if (const int r = exporta_faturas(contas_da_execucao(e), lc, op, clientes); r != 0)
             return r;
