@@ -96,9 +96,13 @@ struct Leitura {
             falha(invalido("campos demais " + esperados(separador)));
         } else if (campos.size() < nomes_campos.size()) {
             falha(invalido("campos de menos " + esperados(separador)));
-        } else if (Erro e = insere_validado(lc, le_codigo(campos[0]), campos[1], campos[2]);
-                   !e.ok()) {
-            falha(std::move(e));
+        } else {
+            // A spreadsheet's file: the texts without the mark that kept them from being formulas.
+            if (separador == ';')
+                for (std::size_t i = 1; i < campos.size(); ++i)
+                    campos[i].erase(0, campos[i].size() - sem_marca_de_formula(campos[i]).size());
+            if (Erro e = insere_validado(lc, le_codigo(campos[0]), campos[1], campos[2]); !e.ok())
+                falha(std::move(e));
         }
     }
 

@@ -48,10 +48,11 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
         if (c == '?') {
             // An unknown letter, or a long option that is unknown, ambiguous or given a value
             // it does not take: the word as typed.
-            const std::string_view palavra = argv[optind - 1];
-            lc.erro = "opcao invalida: " + (optopt > 0 && optopt < 256 && !palavra.starts_with("--")
-                                                ? "-" + std::string(1, static_cast<char>(optopt))
-                                                : std::string(palavra));
+            // An unknown letter may stand inside a group ("-xy"), where optind has not moved on.
+            const bool letra = optopt > 0 && optopt < 256 &&
+                               curtas.find(static_cast<char>(optopt), 2) == std::string::npos;
+            lc.erro = "opcao invalida: " + (letra ? "-" + std::string(1, static_cast<char>(optopt))
+                                                  : std::string(argv[optind - 1]));
             return lc;
         }
         const std::size_t i = indice(c == ':' ? optopt : c);

@@ -62,6 +62,7 @@ TEST(Opcoes, ComoOsDedosDosUsuariosConhecem) {
         {{"--cor", "1"}, "opcao invalida: --cor"},
         {{"--forcar=sim"}, "opcao invalida: --forcar=sim"},
         {{"-x"}, "opcao invalida: -x"},
+        {{"--forcar", "-xh"}, "opcao invalida: -x"},
         {{"--ajuda=x"}, "opcao invalida: --ajuda=x"},
     };
     for (const auto& [palavras, esperado] : casos) {

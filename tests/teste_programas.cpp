@@ -254,6 +254,7 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
         {{"gerar", "5", "--rapido"}, "opcao invalida: --rapido"},
         {{"gerar", "5", "--utf8"}, "--utf8 nao e opcao de gerar"},
         {{"listar", "a", "b"}, "argumentos demais"},
+        {{"incluir", "9", "A", "B", ""}, "nome de arquivo vazio"},
         {{"--ajuda", "listar", "a"}, "argumentos demais"},
         {{"--ajuda", "voar"}, "argumentos demais"},
         {{"importar", "a.csv", "--codificacao", "ebcdic"},

@@ -190,16 +190,17 @@ struct Comando {
     std::string_view nome;
     int (*executa)(const Pedido&);
     std::initializer_list<std::size_t> aceita;
+    std::initializer_list<std::size_t> arquivos;  // the operands that name files
 };
 
-const std::array<Comando, 8> comandos{{{"importar", importar, {forcar, codificacao}},
-                                       {"exportar", exportar, {forcar, planilha}},
-                                       {"incluir", incluir, {}},
-                                       {"alterar", alterar, {nome, endereco}},
-                                       {"excluir", excluir, {}},
-                                       {"verificar", verificar, {}},
-                                       {"listar", listar, {utf8}},
-                                       {"gerar", gerar, {semente, forcar}}}};
+const std::array<Comando, 8> comandos{{{"importar", importar, {forcar, codificacao}, {0, 1}},
+                                       {"exportar", exportar, {forcar, planilha}, {0, 1}},
+                                       {"incluir", incluir, {}, {3}},
+                                       {"alterar", alterar, {nome, endereco}, {1}},
+                                       {"excluir", excluir, {}, {1}},
+                                       {"verificar", verificar, {}, {0}},
+                                       {"listar", listar, {utf8}, {0}},
+                                       {"gerar", gerar, {semente, forcar}, {1}}}};
 
 int executa(const LinhaDeComando& lc) {
     if (!lc.erro.empty()) return erro_de_uso(lc.erro);
@@ -222,6 +223,9 @@ int executa(const LinhaDeComando& lc) {
         if (lc.tem(i) && std::ranges::find(c->aceita, i) == c->aceita.end())
             return erro_de_uso("--" + std::string(opcoes[i].nome) + " nao e opcao de " +
                                std::string(c->nome));
+    for (const std::size_t i : c->arquivos)
+        if (i + 1 < lc.operandos.size() && lc.operandos[i + 1].empty())
+            return erro_de_uso("nome de arquivo vazio");
     return c->executa({std::span(lc.operandos).subspan(1), lc});
 }
 
