@@ -178,12 +178,14 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     r.ultima = cobranca.ultima();
     if (!a.rejeitadas.empty()) {
         const std::string& csv = cobranca.rejeitadas();
-        const int erro = grava_arquivo(a.rejeitadas, std::as_bytes(std::span(csv)),
-                                       a.forcar ? ModoGravacao::substitui : ModoGravacao::novo);
-        if (erro == EEXIST)
-            r.erro = {TipoErro::ja_existe, a.rejeitadas, 0, 0, {}};
-        else if (erro != 0)
-            r.erro = {TipoErro::gravacao, a.rejeitadas, 0, erro, {}};
+        OpcoesGravacao og;
+        og.substitui = og.divide = a.forcar;
+        og.programa = "contacel-exportar";
+        Destino d;
+        const auto bytes = std::as_bytes(std::span(csv));
+        if (r.erro = segue_links(a.rejeitadas, d); r.erro.ok())
+            r.erro = d.descritor >= 0 ? escreve_tudo(d.descritor, bytes, a.rejeitadas)
+                                      : grava_arquivo(d.caminho, bytes, og);
     }
     return r;
 }
