@@ -28,7 +28,7 @@ std::string le(std::vector<std::string> palavras) {
     argv.push_back(nullptr);
     const LinhaDeComando lc =
         le_linha_de_comando(static_cast<int>(palavras.size()), argv.data(), tabela);
-    if (!lc.erro.empty()) return lc.erro;
+    if (!lc.erro.ok()) return lc.erro.detalhe;
     std::string r;
     for (const auto o : lc.operandos)
         r += std::string(o) + "|";

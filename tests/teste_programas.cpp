@@ -239,10 +239,10 @@ TEST(ContacelClientes, NaoSobrescreveSemForcarENaoDeixaTemporarios) {
 TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
     PastaTemp pasta;
     const std::string f = caminho_contacel_clientes;
-    // Usage errors: the first line exactly, then the usage.
+    // Usage errors: what is wrong in one line, then where the usage is.
     const std::pair<std::vector<std::string>, std::string> usos[] = {
         {{}, "falta o comando"},
-        {{"voar"}, "comando desconhecido"},
+        {{"voar"}, "comando desconhecido: voar"},
         {{"gerar"}, "falta N, o numero de clientes"},
         {{"gerar", "0"}, "N deve ser um numero de 1 a 20"},
         {{"gerar", "5x"}, "N deve ser um numero de 1 a 20"},
@@ -264,8 +264,8 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
         args.insert(args.end(), palavras.begin(), palavras.end());
         const Resultado r = roda(args, pasta);
         EXPECT_EQ(r.status, 2) << motivo;
-        EXPECT_TRUE(r.erro.starts_with("contacel-clientes: " + motivo + "\nuso: contacel-clientes"))
-            << r.erro;
+        EXPECT_EQ(r.erro, "contacel-clientes: " + motivo +
+                              "\nTente 'contacel-clientes --ajuda' para mais informacoes.\n");
         EXPECT_EQ(r.saida, "");
     }
     // Options anywhere, "=", and "--" before a name that starts with dashes.
@@ -799,10 +799,10 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
     const std::string f = caminho_contacel_exportar;
     grava(pasta / "quatro.arq", arquivo_valido(4).bytes());
     grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
-    // Usage errors: the first line exactly; all but a refused instant go on with the usage.
+    // Usage errors: the first line exactly; all but a refused instant point at --ajuda.
     const std::pair<std::vector<std::string>, std::string> usos[] = {
         {{}, "falta o que exportar: chamadas, contas ou faturas"},
-        {{"faturass"}, "exporta-se chamadas, contas ou faturas"},
+        {{"fatura"}, "exportacao desconhecida: fatura (chamadas, contas ou faturas)"},
         {{"contas", "--semente"}, "falta o valor de --semente"},
         {{"contas", "--semente", "12x"}, "semente invalida"},
         {{"contas", "--semente=1", "--semente", "1"}, "opcao repetida: --semente"},
@@ -831,9 +831,9 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         const Resultado r = roda(args, pasta);
         EXPECT_EQ(r.status, 2) << motivo;
         EXPECT_TRUE(r.erro.starts_with("contacel-exportar: " + motivo)) << r.erro;
-        EXPECT_EQ(r.erro.find("\nuso: contacel-exportar") != std::string::npos,
+        EXPECT_EQ(r.erro.ends_with("\nTente 'contacel-exportar --ajuda' para mais informacoes.\n"),
                   !motivo.starts_with("instante"))
-            << motivo;
+            << r.erro;
         EXPECT_EQ(r.saida, "");
     }
     // Help and version on standard output, and a failure to write them is not success.

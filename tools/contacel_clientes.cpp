@@ -20,7 +20,6 @@
 #include "csv_clientes.h"
 #include "gravacao.h"
 #include "opcoes.h"
-#include "versao.h"
 
 namespace {
 
@@ -68,7 +67,7 @@ constexpr std::array<Opcao, 9> opcoes{{{"ajuda", "help", 'h'},
                                        {"semente", nullptr, 0, true}}};
 
 int erro_de_uso(std::string_view motivo) {
-    return ::erro_de_uso(programa, uso, motivo);
+    return ::erro_de_uso(programa, motivo);
 }
 
 // One line on standard error, "contacel-clientes: ARQUIVO[:LINHA]: what"; the exit status.
@@ -214,22 +213,15 @@ const std::array<Comando, 8> comandos{
      {"gerar", gerar, {semente, forcar}, {1}, 1}}};
 
 int executa(const LinhaDeComando& lc) {
-    if (!lc.erro.empty()) return erro_de_uso(lc.erro);
-    if (lc.tem(ajuda) || lc.tem(versao)) {
-        // "importar --ajuda" is help too; anything more is not.
-        const bool so_um_comando =
-            lc.operandos.size() == 1 &&
-            std::ranges::find(comandos, lc.operandos[0], &Comando::nome) != comandos.end();
-        if (lc.tem(ajuda) && lc.tem(versao)) return erro_de_uso("--ajuda ou --versao, nao ambas");
-        if (!lc.operandos.empty() && !so_um_comando) return erro_de_uso("argumentos demais");
-        // Written like any other output: main finds a failure on the stream.
-        escreve(lc.tem(ajuda) ? std::string(uso)
-                              : std::string(programa) + " " + versao_contacel + "\n");
-        return EXIT_SUCCESS;
-    }
+    if (!lc.erro.ok()) return erro_de_uso(lc.erro.detalhe);
+    const auto e_comando = [](std::string_view p) {
+        return std::ranges::find(comandos, p, &Comando::nome) != comandos.end();
+    };
+    if (const auto status = ajuda_ou_versao({programa, uso, e_comando}, lc)) return *status;
     if (lc.operandos.empty()) return erro_de_uso("falta o comando");
     const auto c = std::ranges::find(comandos, lc.operandos[0], &Comando::nome);
-    if (c == comandos.end()) return erro_de_uso("comando desconhecido");
+    if (c == comandos.end())
+        return erro_de_uso("comando desconhecido: " + std::string(lc.operandos[0]));
     for (std::size_t i = forcar; i < opcoes.size(); ++i)
         if (lc.tem(i) && std::ranges::find(c->aceita, i) == c->aceita.end())
             return erro_de_uso("--" + std::string(opcoes[i].nome) + " nao e opcao de " +

@@ -26,7 +26,6 @@
 #include "gravacao.h"
 #include "instante.h"
 #include "linha_exportar.h"
-#include "versao.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ bool exportavel(std::string_view oque) {
 }
 
 int uso_errado(std::string_view motivo) {
-    return erro_de_uso(programa, uso, motivo);
+    return erro_de_uso(programa, motivo);
 }
 
 // One line on standard error, after the program's name.
@@ -128,22 +127,16 @@ int main(int argc, char** argv) {
     // Beyond the file-size limit a write fails and is told, rather than kill the program.
     std::signal(SIGXFSZ, SIG_IGN);
     const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
-    if (!lc.erro.empty()) return uso_errado(lc.erro);
-    if (lc.tem(ajuda) || lc.tem(versao)) {
-        // "contas --ajuda" is help too; anything more is not.
-        const bool so_um_comando = lc.operandos.size() == 1 && exportavel(lc.operandos[0]);
-        if (lc.tem(ajuda) && lc.tem(versao)) return uso_errado("--ajuda ou --versao, nao ambas");
-        if (!lc.operandos.empty() && !so_um_comando) return uso_errado("argumentos demais");
-        const std::string texto =
-            lc.tem(ajuda) ? std::string(uso) : std::string(programa) + " " + versao_contacel + "\n";
-        std::fwrite(texto.data(), 1, texto.size(), stdout);
-        return termina_saida(programa, EXIT_SUCCESS);
-    }
+    if (!lc.erro.ok()) return uso_errado(lc.erro.detalhe);
+    if (const auto status = ajuda_ou_versao({programa, uso, exportavel}, lc))
+        return termina_saida(programa, *status);
     if (lc.operandos.empty())
         return uso_errado("falta o que exportar: chamadas, contas ou faturas");
     if (lc.operandos.size() > 1) return uso_errado("argumentos demais");
     const std::string_view oque = lc.operandos[0];
-    if (!exportavel(oque)) return uso_errado("exporta-se chamadas, contas ou faturas");
+    if (!exportavel(oque))
+        return uso_errado("exportacao desconhecida: " + std::string(oque) +
+                          " (chamadas, contas ou faturas)");
     if (const Erro e = confere_opcoes(lc, oque); !e.ok()) return uso_errado(e.detalhe);
 
     std::optional<std::time_t> segundo;
@@ -151,12 +144,10 @@ int main(int argc, char** argv) {
         segundo = numero<std::time_t>(*lc.valores[semente]);
         if (!segundo) return uso_errado("semente invalida");
     } else if (lc.tem(instante_op)) {
-        const ResultadoInstante r = le_instante(*lc.valores[instante_op]);
-        if (r.erro != ErroInstante::nenhum) {
-            std::fprintf(stderr, "%s: %s\n", programa, descreve_erro_instante(r).c_str());
-            return saida_uso;
-        }
-        segundo = r.segundo;
+        std::time_t t = 0;
+        if (const Erro e = le_instante(*lc.valores[instante_op], t); !e.ok())
+            return relata_erro(programa, e);
+        segundo = t;
     }
     const bool faturas = oque == "faturas";
     OpcoesFaturas op;
