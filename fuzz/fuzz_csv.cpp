@@ -21,9 +21,8 @@ bool mesmo_cadastro(const TLisCli& a, const TLisCli& b) {
     return codifica_lis_cli(&a, x) == codifica_lis_cli(&b, y) && x == y;
 }
 
-void confere_falha(const StatusCsv& st, const TLisCli& lc) {
-    if (lc.ncl != 0 || (st.linha == 0 && st.erro != ErroCsv::conversao_indisponivel))
-        __builtin_trap();
+void confere_falha(const Erro& e, const TLisCli& lc) {
+    if (lc.ncl != 0 || (e.linha == 0 && e.tipo != TipoErro::sistema)) __builtin_trap();
 }
 
 }  // namespace
@@ -31,7 +30,7 @@ void confere_falha(const StatusCsv& st, const TLisCli& lc) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
     const std::span<const std::byte> bytes = std::as_bytes(std::span(dados, tamanho));
     TLisCli lc;
-    const StatusCsv st = decodifica_csv_clientes(bytes, &lc);
+    const Erro st = decodifica_csv_clientes(bytes, &lc);
     if (!st.ok()) confere_falha(st, lc);
     for (const DialetoCsv d : {csv_padrao, csv_planilha}) {
         if (!st.ok()) break;
@@ -44,9 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
     const bool ascii = std::ranges::all_of(bytes, [](std::byte b) { return b < std::byte{0x80}; });
     for (const Codificacao c : {Codificacao::windows_1252, Codificacao::iso_8859_1}) {
         TLisCli outra;
-        const StatusCsv so = decodifica_csv_clientes(bytes, &outra, c);
+        const Erro so = decodifica_csv_clientes(bytes, &outra, c);
         if (!so.ok()) confere_falha(so, outra);
-        if (ascii && (so.erro != st.erro || so.linha != st.linha || !mesmo_cadastro(lc, outra)))
+        if (ascii && (so.tipo != st.tipo || so.detalhe != st.detalhe || so.linha != st.linha ||
+                      !mesmo_cadastro(lc, outra)))
             __builtin_trap();
     }
     for (std::uint32_t i = 0; i < lc.ncl; ++i)

@@ -1,17 +1,15 @@
 #include "cliente.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "impressao.h"
+#include "leitura.h"
 
 void insere_cliente(TLisCli* lc, TCliente cl) {
     if (lc->ncl >= capacidade_lis_cli) return;
@@ -19,11 +17,15 @@ void insere_cliente(TLisCli* lc, TCliente cl) {
     ++lc->ncl;
 }
 
-int busca_cliente(const TLisCli* lc, int cod) {
+int posicao_do_codigo(const TLisCli* lc, std::uint32_t cod) {
     const std::uint32_t n = std::min(lc->ncl, capacidade_lis_cli);
     for (std::uint32_t i = 0; i < n; ++i)
-        if (lc->clientes[i].cod_cli == static_cast<std::uint32_t>(cod)) return static_cast<int>(i);
+        if (lc->clientes[i].cod_cli == cod) return static_cast<int>(i);
     return -1;
+}
+
+int busca_cliente(const TLisCli* lc, int cod) {
+    return posicao_do_codigo(lc, static_cast<std::uint32_t>(cod));
 }
 
 void mostre_cli(TCliente cli) {
@@ -60,25 +62,36 @@ bool le_texto(std::span<const std::byte> origem, char (&destino)[51]) {
     return std::memchr(destino, '\0', sizeof destino) != nullptr;
 }
 
+Erro dados(std::string detalhe) {
+    return {.tipo = TipoErro::dados, .detalhe = std::move(detalhe)};
+}
+
 }  // namespace
 
-StatusCli decodifica_lis_cli(std::span<const std::byte> arq, TLisCli* lc) {
+Erro decodifica_lis_cli(std::span<const std::byte> arq, TLisCli* lc) {
     lc->ncl = 0;
     if (arq.empty()) return {};
-    if (arq.size() < tamanho_contagem) return {ErroCli::contagem_incompleta};
+    if (arq.size() < tamanho_contagem)
+        return dados("arquivo com menos de 4 bytes: contagem de clientes incompleta");
 
     const std::uint32_t n = le_u32(arq);
-    if (n > capacidade_lis_cli) return {ErroCli::excesso_de_clientes, n};
+    if (n > capacidade_lis_cli)
+        return dados(
+            fmt::format("o arquivo declara {} clientes; o maximo e {}", n, capacidade_lis_cli));
     const std::size_t completos = (arq.size() - tamanho_contagem) / tamanho_registro;
-    if (completos < n) return {ErroCli::arquivo_curto, n, static_cast<std::uint32_t>(completos)};
+    if (completos < n)
+        return dados(fmt::format(
+            "o arquivo declara {} clientes, mas traz so {} registros completos", n, completos));
 
     for (std::uint32_t i = 0; i < n; ++i) {
         const auto reg = arq.subspan(tamanho_contagem + tamanho_registro * i, tamanho_registro);
         TCliente& cl = lc->clientes[i];
         cl.cod_cli = le_u32(reg);
-        if (!le_texto(reg.subspan(pos_nome), cl.nome)) return {ErroCli::nome_sem_nulo, n, i};
+        if (!le_texto(reg.subspan(pos_nome), cl.nome))
+            return dados(fmt::format("o nome do cliente {} do arquivo nao termina com NUL", i + 1));
         if (!le_texto(reg.subspan(pos_endereco), cl.endereco))
-            return {ErroCli::endereco_sem_nulo, n, i};
+            return dados(
+                fmt::format("o endereco do cliente {} do arquivo nao termina com NUL", i + 1));
     }
     lc->ncl = n;
     return {};
@@ -98,101 +111,39 @@ std::size_t codifica_lis_cli(const TLisCli* lc, std::span<std::byte, tamanho_max
     return tamanho_contagem + tamanho_registro * n;
 }
 
-StatusCli le_lis_cli_de(const char* caminho, TLisCli* lc) {
+Erro le_lis_cli_de(const char* caminho, TLisCli* lc) {
     lc->ncl = 0;
-    // Opened without waiting, so that a FIFO or a device is refused rather than waited on.
-    const int fd = ::open(caminho, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return {ErroCli::inexistente};
-        if (errno == EACCES) return {ErroCli::sem_permissao};
-        return {ErroCli::abertura};
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return {ErroCli::nao_regular};
-    }
     // A file longer than the fullest list is read only as far as such a list reaches.
     std::array<std::byte, tamanho_maximo_arq> buf{};
     std::size_t lidos = 0;
-    bool falhou = false;
-    while (lidos < buf.size()) {
-        const ssize_t n = ::read(fd, buf.data() + lidos, buf.size() - lidos);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            falhou = n < 0;
-            break;
-        }
-        lidos += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    if (falhou) return {ErroCli::leitura};
-    return decodifica_lis_cli(std::span(buf).first(lidos), lc);
+    Erro e = le_arquivo_regular(caminho, buf, lidos, Excesso::ignora);
+    if (e.tipo == TipoErro::leitura && e.sis == ENOENT)
+        e = {.tipo = TipoErro::ausente, .detalhe = "arquivo nao encontrado"};
+    else if (e.tipo == TipoErro::leitura && e.sis == EACCES)
+        e = {.tipo = TipoErro::recusado, .detalhe = "sem permissao de leitura"};
+    else if (e.ok())
+        e = decodifica_lis_cli(std::span(buf).first(lidos), lc);
+    if (!e.ok()) e.arquivo = caminho;
+    return e;
 }
 
-StatusCli le_lis_cli(TLisCli* lc) {
-    return le_lis_cli_de(arquivo_clientes, lc);
+void le_lis_cli(TLisCli* lc) {
+    static_cast<void>(le_lis_cli_de(arquivo_clientes, lc));
 }
 
-StatusCli confere_cadastro(const TLisCli* lc) {
+Erro confere_cadastro(const TLisCli* lc) {
     constexpr std::uint32_t minimo = 5;
-    if (lc->ncl < minimo) return {ErroCli::poucos_clientes, lc->ncl};
+    if (lc->ncl < minimo)
+        return dados(
+            fmt::format("o cadastro tem {} clientes; a execucao precisa de pelo menos 5", lc->ncl));
     std::array<bool, minimo + 1> visto{};
     for (std::uint32_t i = 0; i < minimo; ++i) {
         const std::uint32_t cod = lc->clientes[i].cod_cli;
-        if (cod < 1 || cod > minimo || visto[cod]) return {ErroCli::codigos_invalidos, lc->ncl};
+        if (cod < 1 || cod > minimo || visto[cod])
+            return dados("os cinco primeiros clientes devem ter os codigos 1 a 5");
         visto[cod] = true;
     }
     return {};
-}
-
-void relata_erro_cli(std::FILE* f, const char* programa, const char* arquivo, StatusCli st) {
-    std::fprintf(f, "%s: %s: ", programa, arquivo);
-    switch (st.erro) {
-        case ErroCli::nenhum:
-            std::fprintf(f, "sem erro\n");
-            break;
-        case ErroCli::inexistente:
-            std::fprintf(f, "arquivo nao encontrado\n");
-            break;
-        case ErroCli::sem_permissao:
-            std::fprintf(f, "sem permissao de leitura\n");
-            break;
-        case ErroCli::abertura:
-            std::fprintf(f, "nao foi possivel abrir o arquivo\n");
-            break;
-        case ErroCli::leitura:
-            std::fprintf(f, "erro de leitura\n");
-            break;
-        case ErroCli::nao_regular:
-            std::fprintf(f, "nao e um arquivo regular\n");
-            break;
-        case ErroCli::contagem_incompleta:
-            std::fprintf(f, "arquivo com menos de 4 bytes: contagem de clientes incompleta\n");
-            break;
-        case ErroCli::excesso_de_clientes:
-            std::fprintf(f, "o arquivo declara %u clientes; o maximo e %u\n", st.contagem,
-                         capacidade_lis_cli);
-            break;
-        case ErroCli::arquivo_curto:
-            std::fprintf(f, "o arquivo declara %u clientes, mas traz so %u registros completos\n",
-                         st.contagem, st.indice);
-            break;
-        case ErroCli::nome_sem_nulo:
-            std::fprintf(f, "o nome do cliente %u do arquivo nao termina com NUL\n", st.indice + 1);
-            break;
-        case ErroCli::endereco_sem_nulo:
-            std::fprintf(f, "o endereco do cliente %u do arquivo nao termina com NUL\n",
-                         st.indice + 1);
-            break;
-        case ErroCli::poucos_clientes:
-            std::fprintf(f, "o cadastro tem %u clientes; a execucao precisa de pelo menos 5\n",
-                         st.contagem);
-            break;
-        case ErroCli::codigos_invalidos:
-            std::fprintf(f, "os cinco primeiros clientes devem ter os codigos 1 a 5\n");
-            break;
-    }
 }
 
 // ---- Random customers ----

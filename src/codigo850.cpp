@@ -1,114 +1,117 @@
 #include "codigo850.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 namespace {
 
 constexpr const char* nome_850 = "IBM850";
 
-enum class Conversao { feita, rejeitada, indisponivel };
+Erro conversao_indisponivel(int sis) {
+    return {.tipo = TipoErro::sistema,
+            .sis = sis,
+            .detalhe = "conversao entre UTF-8 e " + std::string(nome_850) + " indisponivel"};
+}
 
-// One iconv conversion of a whole text: rejected when the input has a sequence the converter
-// refuses (invalid in the source encoding, or without a character in the target one).
-Conversao converte(const char* para, const char* de, std::string_view entrada, std::string& saida) {
-    const iconv_t cd = iconv_open(para, de);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return Conversao::indisponivel;
+}  // namespace
+
+Conversor::Conversor(const char* para, const char* de) : cd_(::iconv_open(para, de)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) erro_ = errno;
+}
+
+Conversor::~Conversor() {
+    if (erro_ == 0) ::iconv_close(cd_);
+}
+
+int Conversor::converte(std::string_view entrada, std::string& saida) const {
+    saida.clear();
+    if (erro_ != 0) return erro_;
+    // Back to the initial state, whatever an earlier text left.
+    ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     saida.assign(entrada.size() * 4 + 4, '\0');
     // iconv takes a non-const input pointer for historical reasons; it never writes through it.
     char* in = const_cast<char*>(entrada.data());
     std::size_t n_in = entrada.size();
     char* out = saida.data();
     std::size_t n_out = saida.size();
-    const bool ok = iconv(cd, &in, &n_in, &out, &n_out) != static_cast<std::size_t>(-1);
-    const int e = errno;
-    iconv_close(cd);
+    const bool ok = ::iconv(cd_, &in, &n_in, &out, &n_out) != static_cast<std::size_t>(-1);
+    const int e = ok ? 0 : errno;
     saida.resize(saida.size() - n_out);
-    if (ok && n_in == 0) return Conversao::feita;
-    return !ok && (e == EILSEQ || e == EINVAL) ? Conversao::rejeitada : Conversao::indisponivel;
+    if (e == 0 && n_in != 0) return EINVAL;
+    return e;
 }
 
-}  // namespace
-
-std::string descreve_erro_texto(ErroTexto e, std::string_view campo) {
-    std::string s(campo);
-    switch (e) {
-        case ErroTexto::nenhum:
-            return s + " valido";
-        case ErroTexto::vazio:
-            return s + " vazio";
-        case ErroTexto::utf8_invalido:
-            return s + " nao e UTF-8 valido";
-        case ErroTexto::controle:
-            return s + " com caractere de controle";
-        case ErroTexto::fora_do_850:
-            return s + " com caractere fora do codigo 850";
-        case ErroTexto::longo_demais:
-            return s + " com mais de 50 bytes no codigo 850";
-        case ErroTexto::conversao:
-            return "conversao entre UTF-8 e " + std::string(nome_850) +
-                   " indisponivel: " + razao_da_conversao();
+bool e_utf8(std::string_view texto) {
+    for (std::size_t i = 0; i < texto.size();) {
+        const auto b = static_cast<unsigned char>(texto[i]);
+        std::size_t n = 0;  // continuation bytes
+        char32_t cp = 0;
+        char32_t menor = 0;  // the smallest code point that needs this many bytes
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((b & 0xE0U) == 0xC0U) {
+            n = 1, cp = b & 0x1FU, menor = 0x80;
+        } else if ((b & 0xF0U) == 0xE0U) {
+            n = 2, cp = b & 0x0FU, menor = 0x800;
+        } else if ((b & 0xF8U) == 0xF0U) {
+            n = 3, cp = b & 0x07U, menor = 0x10000;
+        } else {
+            return false;
+        }
+        if (texto.size() - i <= n) return false;
+        for (std::size_t k = 1; k <= n; ++k) {
+            const auto c = static_cast<unsigned char>(texto[i + k]);
+            if ((c & 0xC0U) != 0x80U) return false;
+            cp = (cp << 6U) | (c & 0x3FU);
+        }
+        if (cp < menor || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += n + 1;
     }
-    return s;
+    return true;
 }
 
-ErroTexto texto_850(std::string_view utf8, char (&destino)[sizeof(TCliente::nome)]) {
-    std::memset(destino, 0, sizeof destino);
-    if (utf8.empty()) return ErroTexto::vazio;
-    std::string convertido;
+Erro texto_850(std::string_view utf8, std::span<char> destino, std::string_view campo) {
+    std::ranges::fill(destino, '\0');
+    const auto invalido = [&](std::string_view motivo) {
+        return Erro{.tipo = TipoErro::dados, .detalhe = std::string(campo) + std::string(motivo)};
+    };
+    if (utf8.empty()) return invalido(" vazio");
     // Valid UTF-8 first, so that a bad sequence is not taken for a missing character.
-    switch (converte("UTF-32LE", "UTF-8", utf8, convertido)) {
-        case Conversao::feita:
-            break;
-        case Conversao::rejeitada:
-            return ErroTexto::utf8_invalido;
-        case Conversao::indisponivel:
-            return ErroTexto::conversao;
-    }
+    if (!e_utf8(utf8)) return invalido(" nao e UTF-8 valido");
     const bool controle = std::ranges::any_of(utf8, [](char c) {
         const auto b = static_cast<unsigned char>(c);
         return b < 0x20 || b == 0x7F;
     });
-    if (controle) return ErroTexto::controle;
-    switch (converte(nome_850, "UTF-8", utf8, convertido)) {
-        case Conversao::feita:
-            break;
-        case Conversao::rejeitada:
-            return ErroTexto::fora_do_850;
-        case Conversao::indisponivel:
-            return ErroTexto::conversao;
-    }
+    if (controle) return invalido(" com caractere de controle");
+    std::string convertido;
+    const Conversor para_850(nome_850, "UTF-8");
+    if (para_850.erro() != 0) return conversao_indisponivel(para_850.erro());
+    if (const int e = para_850.converte(utf8, convertido); e == EILSEQ || e == EINVAL)
+        return invalido(" com caractere fora do codigo 850");
+    else if (e != 0)
+        return conversao_indisponivel(e);
     // What the converter dropped or approximated does not come back.
     std::string volta;
-    if (const ErroTexto e = em_utf8(convertido, volta); e != ErroTexto::nenhum) return e;
-    if (volta != utf8) return ErroTexto::fora_do_850;
-    if (convertido.size() > sizeof destino - 1) return ErroTexto::longo_demais;
-    convertido.copy(destino, convertido.size());
-    return ErroTexto::nenhum;
+    if (Erro e = em_utf8(convertido, volta); !e.ok()) return e;
+    if (volta != utf8) return invalido(" com caractere fora do codigo 850");
+    if (convertido.size() > destino.size() - 1)
+        return invalido(" com mais de " + std::to_string(destino.size() - 1) +
+                        " bytes no codigo 850");
+    std::ranges::copy(convertido, destino.begin());
+    return {};
 }
 
-ErroTexto em_utf8(std::string_view cp850, std::string& saida) {
-    return converte("UTF-8", nome_850, cp850, saida) == Conversao::feita ? ErroTexto::nenhum
-                                                                         : ErroTexto::conversao;
+Erro em_utf8(std::string_view cp850, std::string& saida) {
+    const Conversor para_utf8("UTF-8", nome_850);
+    if (const int e = para_utf8.converte(cp850, saida); e != 0) return conversao_indisponivel(e);
+    return {};
 }
 
 std::string texto_utf8(std::string_view cp850) {
     std::string s;
-    if (em_utf8(cp850, s) != ErroTexto::nenhum) s.clear();
+    if (!em_utf8(cp850, s).ok()) s.clear();
     return s;
-}
-
-std::string razao_da_conversao() {
-    for (const auto& [para, de] : {std::pair{nome_850, "UTF-8"}, std::pair{"UTF-8", nome_850},
-                                   std::pair{"UTF-32LE", "UTF-8"}}) {
-        const iconv_t cd = iconv_open(para, de);
-        if (cd == reinterpret_cast<iconv_t>(-1)) return std::strerror(errno);
-        iconv_close(cd);
-    }
-    return "a conversao falhou";
 }

@@ -2,34 +2,44 @@
 // Texts between UTF-8 (command lines, CSV files, terminals) and code page 850 (the register),
 // converted by the C library's iconv.
 
-#include <cstdint>
+#include <iconv.h>
+
+#include <span>
 #include <string>
 #include <string_view>
 
-#include "cliente.h"
+#include "erro.h"
 
-// Why a UTF-8 text cannot be a customer's name or address.
-enum class ErroTexto : std::uint8_t {
-    nenhum,
-    vazio,
-    utf8_invalido,
-    controle,      // a control character: tab, line break, ...
-    fora_do_850,   // a character code page 850 does not have
-    longo_demais,  // more than 50 bytes once in code page 850
-    conversao,     // the converter cannot be opened or failed: no text can be judged
+// One iconv conversion, opened once for many texts.
+class Conversor {
+  public:
+    Conversor(const char* para, const char* de);
+    ~Conversor();
+    Conversor(const Conversor&) = delete;
+    Conversor& operator=(const Conversor&) = delete;
+
+    // errno of an iconv_open that failed, or 0.
+    [[nodiscard]] int erro() const { return erro_; }
+    // Converts the whole of `entrada` into `saida`: 0, or the errno of the failure (EILSEQ or
+    // EINVAL: a sequence the source encoding or the target one has no character for).
+    int converte(std::string_view entrada, std::string& saida) const;
+
+  private:
+    iconv_t cd_;
+    int erro_ = 0;
 };
 
-// "nome vazio", "endereco com caractere fora do codigo 850", ...: `campo` names the field.
-std::string descreve_erro_texto(ErroTexto e, std::string_view campo);
+// Whether `texto` is well-formed UTF-8: no overlong form, no surrogate, nothing past U+10FFFF.
+bool e_utf8(std::string_view texto);
 
-// Converts `utf8` into a customer's text field (at most 50 bytes and a NUL, the rest zeroed).
-// A text is taken only if converting it back gives exactly `utf8`: nothing dropped or
-// approximated.
-ErroTexto texto_850(std::string_view utf8, char (&destino)[sizeof(TCliente::nome)]);
+// Converts `utf8` into a customer's text field `destino`: at most destino.size() - 1 bytes and
+// a NUL, the rest zeroed. A text is taken only if converting it back gives exactly `utf8`:
+// nothing dropped or approximated. The errors say `campo`: "nome vazio", "endereco com
+// caractere fora do codigo 850", ...; a converter that cannot work is TipoErro::sistema.
+Erro texto_850(std::string_view utf8, std::span<char> destino, std::string_view campo);
 // The same bytes in UTF-8 into `saida`; every code page 850 byte has a character, so the only
-// failure is ErroTexto::conversao.
-ErroTexto em_utf8(std::string_view cp850, std::string& saida);
-// The same, with nothing where the conversion fails.
+// failure is a converter that cannot work (TipoErro::sistema).
+Erro em_utf8(std::string_view cp850, std::string& saida);
+// The same, for a text whose conversion the caller has already checked with em_utf8: nothing
+// where the conversion fails.
 std::string texto_utf8(std::string_view cp850);
-// Why the converters cannot be opened, in the system's words.
-std::string razao_da_conversao();

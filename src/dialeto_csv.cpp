@@ -20,7 +20,22 @@ std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, Dialeto
     return s;
 }
 
+bool parece_formula(std::string_view campo) {
+    const std::size_t i = campo.find_first_not_of('\'');
+    return i != std::string_view::npos &&
+           std::string_view("=+-@\t\r").find(campo[i]) != std::string_view::npos;
+}
+
+std::string_view sem_marca_de_formula(std::string_view campo) {
+    return campo.starts_with('\'') && parece_formula(campo) ? campo.substr(1) : campo;
+}
+
 void acrescenta_campo_csv(std::string& linha, std::string_view campo, DialetoCsv d) {
+    std::string marcado;
+    if (d.marca_formulas && parece_formula(campo)) {
+        marcado = "'" + std::string(campo);
+        campo = marcado;
+    }
     const std::array<char, 4> especiais{d.separador, '"', '\r', '\n'};
     if (campo.find_first_of(std::string_view(especiais.data(), especiais.size())) ==
         std::string_view::npos) {
@@ -87,35 +102,4 @@ const char* nome_iconv(Codificacao c) {
             return "ISO-8859-1";
     }
     return "?";
-}
-
-bool e_utf8(std::string_view texto) {
-    for (std::size_t i = 0; i < texto.size();) {
-        const auto b = static_cast<unsigned char>(texto[i]);
-        std::size_t n = 0;  // continuation bytes
-        char32_t cp = 0;
-        char32_t menor = 0;  // the smallest code point that needs this many bytes
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((b & 0xE0U) == 0xC0U) {
-            n = 1, cp = b & 0x1FU, menor = 0x80;
-        } else if ((b & 0xF0U) == 0xE0U) {
-            n = 2, cp = b & 0x0FU, menor = 0x800;
-        } else if ((b & 0xF8U) == 0xF0U) {
-            n = 3, cp = b & 0x07U, menor = 0x10000;
-        } else {
-            return false;
-        }
-        if (texto.size() - i <= n) return false;
-        for (std::size_t k = 1; k <= n; ++k) {
-            const auto c = static_cast<unsigned char>(texto[i + k]);
-            if ((c & 0xC0U) != 0x80U) return false;
-            cp = (cp << 6U) | (c & 0x3FU);
-        }
-        if (cp < menor || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += n + 1;
-    }
-    return true;
 }

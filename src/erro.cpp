@@ -1,6 +1,8 @@
 #include "erro.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -46,4 +48,9 @@ std::string descreve_erro(const Erro& e) {
 int status_de_saida(const Erro& e) {
     if (e.ok()) return 0;
     return e.tipo == TipoErro::uso ? 2 : 1;
+}
+
+int relata_erro(const char* programa, const Erro& e) {
+    if (!e.ok()) std::fprintf(stderr, "%s: %s\n", programa, descreve_erro(e).c_str());
+    return status_de_saida(e);
 }

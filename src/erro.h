@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 enum class TipoErro : std::uint8_t {
     nenhum,     // all went well
@@ -21,6 +20,7 @@ enum class TipoErro : std::uint8_t {
     sistema,    // the system cannot do it (no converter, no memory, a library failing)
 };
 
+// Built with designated initializers: Erro{.tipo = TipoErro::dados, .detalhe = "..."}.
 struct Erro {
     TipoErro tipo = TipoErro::nenhum;
     std::string arquivo{};  // the file it is about; empty: none
@@ -30,9 +30,15 @@ struct Erro {
     [[nodiscard]] bool ok() const { return tipo == TipoErro::nenhum; }
 };
 
-// "ARQUIVO[:LINHA]: what happened[: system's words]": the one line a program prints after
+// "ARQUIVO[:LINHA]: what happened[: detail][: the system's words for SIS]", where only reading,
+// writing and an existing file say what happened by their kind ("nao foi possivel ler", "erro
+// ao gravar"); every other kind is said by its detail. The one line a program prints after
 // "programa: ".
 std::string descreve_erro(const Erro& e);
 
 // The exit status for `e`: 0 when ok, 2 for a usage error, 1 for every other failure.
 int status_de_saida(const Erro& e);
+
+// Says `e` on standard error as "programa: " and its one line, unless it is ok; returns its exit
+// status.
+int relata_erro(const char* programa, const Erro& e);

@@ -11,9 +11,12 @@ constexpr std::int32_t chamadas_por_execucao = 200;
 
 }  // namespace
 
-StatusCli prepara_execucao(const char* arquivo, Execucao* e) {
-    if (const StatusCli st = le_lis_cli_de(arquivo, &e->lis_cli); !st.ok()) return st;
-    if (const StatusCli st = confere_cadastro(&e->lis_cli); !st.ok()) return st;
+Erro prepara_execucao(const char* arquivo, Execucao* e) {
+    if (Erro erro = le_lis_cli_de(arquivo, &e->lis_cli); !erro.ok()) return erro;
+    if (Erro erro = confere_cadastro(&e->lis_cli); !erro.ok()) {
+        erro.arquivo = arquivo;
+        return erro;
+    }
 
     gere_lis_cel(&e->lis_cli, &e->lis_cel);
 
@@ -24,9 +27,9 @@ StatusCli prepara_execucao(const char* arquivo, Execucao* e) {
     return {};
 }
 
-StatusCli executa(const char* arquivo) {
+Erro executa(const char* arquivo) {
     Execucao e;
-    if (const StatusCli st = prepara_execucao(arquivo, &e); !st.ok()) return st;
+    if (Erro erro = prepara_execucao(arquivo, &e); !erro.ok()) return erro;
     mostre_lis_cha(&e.li_ch);
 
     std::fputs("\n\n", stdout);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "codigo850.h"
 #include "conta.h"
 #include "csv_clientes.h"
 #include "impressao.h"
@@ -25,15 +26,13 @@ void escreve(std::FILE* saida, const std::string& linha) {
 
 }  // namespace
 
-ErroTexto textos_em_utf8(const TLisCli& lis_cli) {
+Erro textos_em_utf8(const TLisCli& lis_cli) {
     std::string utf8;
     for (std::uint32_t i = 0; i < std::min(lis_cli.ncl, capacidade_lis_cli); ++i)
         for (const auto& texto : {lis_cli.clientes[i].nome, lis_cli.clientes[i].endereco})
-            if (const ErroTexto e =
-                    em_utf8({texto, ::strnlen(texto, sizeof(TCliente::nome))}, utf8);
-                e != ErroTexto::nenhum)
+            if (Erro e = em_utf8({texto, ::strnlen(texto, sizeof(TCliente::nome))}, utf8); !e.ok())
                 return e;
-    return ErroTexto::nenhum;
+    return {};
 }
 
 void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d) {

@@ -4,12 +4,12 @@
 #include <cstdio>
 
 #include "cobranca.h"
-#include "codigo850.h"
 #include "dialeto_csv.h"
+#include "erro.h"
 
 // Whether every customer's name and address can be written in UTF-8: the converter may be
 // missing, and a bill is never written with a blank name instead.
-ErroTexto textos_em_utf8(const TLisCli& lis_cli);
+Erro textos_em_utf8(const TLisCli& lis_cli);
 // The header of the calls' CSV, then one row per call, bill after bill: the customer, the
 // called customer, the called number, start, end, seconds, charge.
 void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d = csv_padrao);

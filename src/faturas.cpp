@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <vector>
 
@@ -20,6 +22,7 @@
 
 #include "codigo850.h"
 #include "data.h"
+#include "datahora.h"
 #include "dinheiro.h"
 #include "gravacao.h"
 
@@ -33,28 +36,29 @@ constexpr double direita = largura - margem;
 constexpr double base = altura - margem;
 
 // The calls' table: one row every `passo` points, from `topo_1` on a bill's first page (below
-// the customer, the amount and the chart) and from `topo_n` on the pages that continue it.
+// the customer, the amount, the chart and the Pix stub) and from `topo_n` on the pages that
+// continue it.
 constexpr double passo = 12.0;
-constexpr double topo_1 = 334.0;
-constexpr double topo_n = 138.0;
+constexpr double topo_1 = 322.0;
+constexpr double topo_1_pix = 348.0;
+constexpr double topo_n = 132.0;
 constexpr double altura_totais = 24.0;
-// The Pix stub at the foot of a bill's last page.
-constexpr double altura_pix = 112.0;
+// The first page's two columns: the amount and the chart at the left, the Pix stub at the
+// right.
+constexpr double topo_colunas = 150.0;
+constexpr double canhoto = 352.0;
 constexpr double lado_qr = 100.0;
 
-// Columns: number called, start (left edges); seconds and charge (right edges).
+// Columns: number called, start (left edges); duration and charge (right edges).
 constexpr double col_numero = margem;
 constexpr double col_inicio = margem + 130.0;
-constexpr double col_segundos = margem + 350.0;
+constexpr double col_duracao = margem + 350.0;
 constexpr double col_valor = direita;
-
-constexpr std::array<std::string_view, 13> nome_mes{
-    "",      "Janeiro", "Fevereiro", "Março",   "Abril",    "Maio",    "Junho",
-    "Julho", "Agosto",  "Setembro",  "Outubro", "Novembro", "Dezembro"};
 
 struct LiberaCairo {
     void operator()(cairo_t* cr) const { cairo_destroy(cr); }
     void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+    void operator()(cairo_font_options_t* o) const { cairo_font_options_destroy(o); }
 };
 struct LiberaPango {
     void operator()(PangoLayout* l) const { g_object_unref(l); }
@@ -64,6 +68,29 @@ struct LiberaQr {
     void operator()(QRcode* q) const { QRcode_free(q); }
 };
 using Fonte = std::unique_ptr<PangoFontDescription, LiberaPango>;
+
+// One call as a bill's page shows it.
+struct ChamadaDaFatura {
+    std::string numero;  // the line called: "(85) 9 8877-4123"
+    TDataHora inicio;
+    std::int64_t segundos;
+    double valor;       // for the chart
+    std::string reais;  // as the bill adds it up: "3,06"
+};
+
+// What the pages of one bill show, whatever the bill is made from.
+struct DadosFatura {
+    std::string nome;  // UTF-8
+    std::string endereco;
+    std::string linha;
+    std::int8_t mes;
+    std::int16_t ano;
+    std::vector<ChamadaDaFatura> chamadas;
+    std::int64_t segundos_total;
+    std::string reais_total;
+    TData vencimento;
+    std::string payload;  // the Pix code; empty: none
+};
 
 // A register text on one line of the page: a control character a hand-made register may hold
 // (a line break, a tab) is shown as a blank rather than moving the text around.
@@ -75,35 +102,31 @@ std::string texto_de(const char (&campo)[sizeof(TCliente::nome)]) {
     return texto_utf8(cp850);
 }
 
-std::string data_texto(TData d) {
-    return fmt::format(FMT_COMPILE("{:02}/{:02}/{}"), d.dia, d.mes, d.ano);
+// "novembro", as the calendar names it; empty outside 1..12.
+std::string mes_por_extenso(std::int8_t mes) {
+    return mes >= 1 && mes <= 12 ? texto_utf8(nm[mes]) : std::string();
 }
 
-// "(85) 9 8877-4123", as the console bill shows a line.
-std::string numero_da_linha(const TCelular& cel) {
-    return fmt::format(FMT_COMPILE("({}) 9 {:04}-{:04}"),
-                       std::string_view(cel.ddd, strnlen(cel.ddd, sizeof cel.ddd)), cel.prefixo,
-                       cel.numero);
+// A duration as a customer reads it: "05:01", from an hour up "1:56:01".
+std::string duracao(std::int64_t s) {
+    if (s < 3600) return fmt::format(FMT_COMPILE("{:02}:{:02}"), s / 60, s % 60);
+    return fmt::format(FMT_COMPILE("{}:{:02}:{:02}"), s / 3600, s / 60 % 60, s % 60);
 }
 
-std::string_view mes_por_extenso(std::int8_t mes) {
-    return mes >= 1 && mes <= 12 ? nome_mes[static_cast<std::size_t>(mes)] : std::string_view{};
+// A bill's issue date: the first day after its month.
+TData emissao(std::int8_t mes, std::int16_t ano) {
+    if (mes >= 12) return {1, 1, static_cast<std::int16_t>(ano + 1)};
+    return {1, static_cast<std::int8_t>(mes + 1), ano};
 }
 
-std::int32_t dias_do_mes(std::int8_t mes, std::int16_t ano) {
-    if (mes < 1 || mes > 12) return 0;
-    return ndm[static_cast<std::size_t>(mes)] + (mes == 2 && e_bissexto(ano) != 0 ? 1 : 0);
-}
-
-// Calls per page of one bill: as many as fit, the last page also holding the totals and, with
-// Pix, the stub; a page never leaves the totals alone without a call above them.
-std::vector<std::int32_t> corte_em_paginas(std::int32_t chamadas, bool pix) {
+// Calls per page of one bill: as many as fit, the last page also holding the totals; a page
+// never leaves the totals alone without a call above them.
+std::vector<std::int32_t> corte_em_paginas(std::int32_t chamadas, double primeiro_topo) {
     std::vector<std::int32_t> paginas;
     std::int32_t resta = chamadas;
-    for (double topo = topo_1;; topo = topo_n) {
+    for (double topo = primeiro_topo;; topo = topo_n) {
         const auto cabem = static_cast<std::int32_t>((base - topo) / passo);
-        const auto cabem_no_fim = static_cast<std::int32_t>(
-            (base - (pix ? altura_pix : 0.0) - altura_totais - topo) / passo);
+        const auto cabem_no_fim = static_cast<std::int32_t>((base - altura_totais - topo) / passo);
         if (resta <= cabem_no_fim) {
             paginas.push_back(resta);
             return paginas;
@@ -141,20 +164,31 @@ class Documento {
           destaque_(pango_font_description_from_string("DejaVu Sans Bold 13")),
           mono_(pango_font_description_from_string("DejaVu Sans Mono 7")) {
         // Font sizes in points, as the page's own unit.
-        pango_cairo_context_set_resolution(pango_layout_get_context(texto_.get()), 72.0);
+        PangoContext* contexto = pango_layout_get_context(texto_.get());
+        pango_cairo_context_set_resolution(contexto, 72.0);
+        // Widths as the outlines have them, not rounded to a screen's pixels: a text's width
+        // then grows with its size, and a line made to fit the page does.
+        const std::unique_ptr<cairo_font_options_t, LiberaCairo> opcoes(
+            cairo_font_options_create());
+        cairo_font_options_set_hint_metrics(opcoes.get(), CAIRO_HINT_METRICS_OFF);
+        cairo_font_options_set_hint_style(opcoes.get(), CAIRO_HINT_STYLE_NONE);
+        pango_cairo_context_set_font_options(contexto, opcoes.get());
+        pango_context_set_round_glyph_positions(contexto, FALSE);
         pango_layout_context_changed(texto_.get());
         const std::string data = data_pdf(instante);
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
                                        data.c_str());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_MOD_DATE,
                                        data.c_str());
-        cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_TITLE,
-                                       "Contas de telefonia celular");
+        titulo("Contas de telefonia celular");
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATOR, "contacel");
     }
 
-    void fatura(const Execucao& e, const Conta& conta, std::span<const ParcelaConta> parcelas,
-                const OpcoesFaturas& op);
+    void titulo(const std::string& t) {
+        cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_TITLE, t.c_str());
+    }
+
+    void fatura(const DadosFatura& f, const OpcoesFaturas& op);
 
     Erro termina() {
         cairo_surface_finish(superficie_.get());
@@ -191,11 +225,14 @@ class Documento {
         cairo_stroke(cr_.get());
     }
 
-    void cabecalho(const Conta& conta, const TCliente& cli, std::size_t pagina,
+    void cinza(double nivel) { cairo_set_source_rgb(cr_.get(), nivel, nivel, nivel); }
+
+    void cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::size_t pagina,
                    std::size_t paginas);
-    void grafico(const Execucao& e, const Conta& conta, std::span<const ParcelaConta> parcelas,
-                 double topo);
-    void pix(const std::string& payload);
+    void grafico(const DadosFatura& f, double x1, double topo);
+    void canhoto_pix(const DadosFatura& f, const std::string& recebedor);
+    void qr(const std::string& payload, double x, double y, double lado);
+    void copia_e_cola(const std::string& payload, double y);
 
     std::unique_ptr<cairo_surface_t, LiberaCairo> superficie_;
     std::unique_ptr<cairo_t, LiberaCairo> cr_;
@@ -209,168 +246,229 @@ class Documento {
     bool qr_ok_ = true;
 };
 
-void Documento::cabecalho(const Conta& conta, const TCliente& cli, std::size_t pagina,
+void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::size_t pagina,
                           std::size_t paginas) {
-    escreve(margem, 40.0, "CONTA DE TELEFONIA CELULAR", titulo_);
-    escreve(direita, 40.0, fmt::format("{} de {}", mes_por_extenso(conta.mes), conta.ano), titulo_,
-            Alinha::a_direita);
+    std::string mes = mes_por_extenso(f.mes);
+    if (!mes.empty()) mes[0] = static_cast<char>(mes[0] - 'a' + 'A');
+    escreve(margem, 36.0, "CONTA DE TELEFONIA CELULAR", titulo_);
+    escreve(direita, 36.0, fmt::format("{} de {}", mes, f.ano), titulo_, Alinha::a_direita);
+    if (op.emissor) {
+        const Emissor& em = *op.emissor;
+        escreve(margem, 58.0, fmt::format("{} · CNPJ {}", em.nome, cnpj_formatado(em.cnpj)),
+                pequena_);
+        escreve(margem, 68.0, fmt::format("{} · Atendimento: {}", em.endereco, em.telefone),
+                pequena_);
+    }
     if (paginas > 1)
-        escreve(direita, 62.0, fmt::format("pagina {} de {}", pagina, paginas), pequena_,
+        escreve(direita, 58.0, fmt::format("página {} de {}", pagina, paginas), pequena_,
                 Alinha::a_direita);
-    regua(76.0, 1.2);
-    escreve(margem, 84.0, "Cliente: " + texto_de(cli.nome), normal_);
+    regua(82.0, 1.2);
+    escreve(margem, 90.0, "Cliente: " + f.nome, normal_);
 }
 
-void Documento::grafico(const Execucao& e, const Conta& conta,
-                        std::span<const ParcelaConta> parcelas, double topo) {
-    const std::int32_t dias = dias_do_mes(conta.mes, conta.ano);
+void Documento::grafico(const DadosFatura& f, double x1, double topo) {
+    const std::int32_t dias = dias_no_mes(f.mes, f.ano);
     if (dias == 0) return;
     // Each day's charge, added in the order of the calls as the bill adds them.
-    std::array<float, 32> por_dia{};
-    for (std::size_t k = 0; k < parcelas.size(); ++k) {
-        const TChamada& cha = e.li_ch.chamadas[conta.inicio + static_cast<std::int32_t>(k)];
-        if (cha.ini.dat.dia >= 1 && cha.ini.dat.dia <= dias)
-            por_dia[static_cast<std::size_t>(cha.ini.dat.dia)] += parcelas[k].tarifa;
-    }
-    const float maior = *std::max_element(por_dia.begin(), por_dia.end());
+    std::array<double, 32> por_dia{};
+    for (const ChamadaDaFatura& c : f.chamadas)
+        if (c.inicio.dat.dia >= 1 && c.inicio.dat.dia <= dias)
+            por_dia[static_cast<std::size_t>(c.inicio.dat.dia)] += c.valor;
+    // The value axis in steps of 1, 2 or 5 times a power of ten centavos, at most four of them
+    // up to the dearest day.
+    const double maior = *std::max_element(por_dia.begin(), por_dia.end());
+    std::int64_t degrau = 1;
+    for (int i = 0; maior * 100.0 > static_cast<double>(4 * degrau) + 1e-6; ++i)
+        degrau = i % 3 == 1 ? degrau * 5 / 2 : degrau * 2;
+    const auto degraus = std::max<std::int64_t>(
+        1,
+        static_cast<std::int64_t>(std::ceil(maior * 100.0 / static_cast<double>(degrau) - 1e-6)));
+    const double teto = static_cast<double>(degraus * degrau) / 100.0;
 
     escreve(margem, topo, "Valor por dia (R$)", negrito_);
-    const double esquerda = margem + 36.0;
+    const double esquerda = margem + 30.0;
     const double alto = topo + 24.0;
-    const double chao = topo + 104.0;
-    const double faixa = (direita - esquerda) / dias;
+    const double chao = topo + 86.0;
+    const double faixa = (x1 - esquerda) / dias;
     cairo_t* cr = cr_.get();
-    cairo_set_source_rgb(cr, 0.75, 0.75, 0.75);
     cairo_set_line_width(cr, 0.4);
-    cairo_move_to(cr, esquerda, alto);
-    cairo_line_to(cr, direita, alto);
-    cairo_stroke(cr);
+    for (std::int64_t k = 0; k <= degraus; ++k) {
+        const double y =
+            chao - (chao - alto) * static_cast<double>(k) / static_cast<double>(degraus);
+        cinza(0.8);
+        cairo_move_to(cr, esquerda, y);
+        cairo_line_to(cr, x1, y);
+        cairo_stroke(cr);
+        cinza(0.0);
+        escreve(esquerda - 4.0, y - 5.0, dinheiro(static_cast<double>(k * degrau) / 100.0, ','),
+                pequena_, Alinha::a_direita);
+    }
     cairo_set_source_rgb(cr, 0.16, 0.35, 0.60);
     for (std::int32_t d = 1; d <= dias; ++d) {
-        const float v = por_dia[static_cast<std::size_t>(d)];
-        if (v <= 0.0F) continue;
-        const double h = (chao - alto) * static_cast<double>(v / maior);
+        const double v = por_dia[static_cast<std::size_t>(d)];
+        if (v <= 0.0) continue;
+        const double h = (chao - alto) * v / teto;
         cairo_rectangle(cr, esquerda + faixa * (d - 1) + faixa * 0.15, chao - h, faixa * 0.7, h);
     }
     cairo_fill(cr);
-    cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
+    cinza(0.0);
     cairo_set_line_width(cr, 0.6);
     cairo_move_to(cr, esquerda, alto - 4.0);
     cairo_line_to(cr, esquerda, chao);
-    cairo_line_to(cr, direita, chao);
+    cairo_line_to(cr, x1, chao);
     cairo_stroke(cr);
-    escreve(esquerda - 4.0, alto - 5.0, dinheiro(maior, ','), pequena_, Alinha::a_direita);
-    escreve(esquerda - 4.0, chao - 5.0, "0", pequena_, Alinha::a_direita);
+    // The first day, every fifth and the last, but no fifth that would touch the last.
     for (std::int32_t d = 1; d <= dias; ++d) {
-        if (d != 1 && d % 5 != 0 && d != dias) continue;
+        if (d != 1 && d != dias && (d % 5 != 0 || dias - d < 3)) continue;
         const std::string rotulo = std::to_string(d);
         escreve(esquerda + faixa * (d - 0.5) - mede(rotulo, pequena_) / 2, chao + 2.0, rotulo,
                 pequena_);
     }
 }
 
-void Documento::pix(const std::string& payload) {
-    const double topo = base - altura_pix + 8.0;
-    cairo_t* cr = cr_.get();
-    const std::array<double, 2> tracos{3.0, 2.0};
-    cairo_set_dash(cr, tracos.data(), static_cast<int>(tracos.size()), 0.0);
-    regua(topo - 8.0, 0.5);
-    cairo_set_dash(cr, nullptr, 0, 0.0);
-
-    const std::unique_ptr<QRcode, LiberaQr> qr(
+void Documento::qr(const std::string& payload, double x0, double y0, double lado) {
+    const std::unique_ptr<QRcode, LiberaQr> q(
         QRcode_encodeString(payload.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1));
-    if (!qr) {
+    if (!q) {
         qr_ok_ = false;
         return;
     }
     // The code with its quiet zone of four modules, white on the white page.
-    const int n = qr->width;
-    const double modulo = lado_qr / (n + 8);
+    const int n = q->width;
+    const double modulo = lado / (n + 8);
     // Each row's runs of dark modules as one rectangle each.
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n;) {
-            if ((qr->data[y * n + x] & 1) == 0) {
+            if ((q->data[y * n + x] & 1) == 0) {
                 ++x;
                 continue;
             }
             const int inicio = x;
-            while (x < n && (qr->data[y * n + x] & 1) != 0)
+            while (x < n && (q->data[y * n + x] & 1) != 0)
                 ++x;
-            cairo_rectangle(cr, margem + (inicio + 4) * modulo, topo + (y + 4) * modulo - 4.0,
+            cairo_rectangle(cr_.get(), x0 + (inicio + 4) * modulo, y0 + (y + 4) * modulo,
                             (x - inicio) * modulo, modulo);
         }
-    cairo_fill(cr);
-
-    const double x = margem + lado_qr + 16.0;
-    escreve(x, topo + 4.0, "Pague com Pix: aponte a camera do aplicativo do banco", negrito_);
-    escreve(x, topo + 20.0, "Pix copia e cola:", pequena_);
-    // In lines of a fixed count of characters: a line break of the layout's own would add a
-    // hyphen that is not part of the payload.
-    constexpr std::size_t por_linha = 80;
-    for (std::size_t i = 0; i < payload.size(); i += por_linha)
-        escreve(x, topo + 32.0 + 9.0 * static_cast<double>(i / por_linha),
-                std::string_view(payload).substr(i, por_linha), mono_);
+    cairo_fill(cr_.get());
 }
 
-void Documento::fatura(const Execucao& e, const Conta& conta,
-                       std::span<const ParcelaConta> parcelas, const OpcoesFaturas& op) {
-    const TCliente& cli = cliente_da_conta(&e.lis_cli, conta.cod_cli);
-    const std::string total = "R$ " + dinheiro(conta.soma.tarifa_total, ',');
-    const std::string vencimento = data_texto(conta.soma.vencimento);
-    // No Pix code for a bill with nothing to pay.
-    const bool com_pix = op.pix && conta.soma.tarifa_total > 0.0F;
+// The stub a customer pays with: the code, and the amount, due date and payee beside it.
+void Documento::canhoto_pix(const DadosFatura& f, const std::string& recebedor) {
+    cairo_t* cr = cr_.get();
+    const std::array<double, 2> tracos{3.0, 2.0};
+    cairo_set_dash(cr, tracos.data(), static_cast<int>(tracos.size()), 0.0);
+    cairo_set_line_width(cr, 0.5);
+    cairo_rectangle(cr, canhoto, topo_colunas, direita - canhoto, 146.0);
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0.0);
+    const double x = canhoto + 8.0;
+    const double y = topo_colunas + 6.0;
+    escreve(x, y, "Pague com Pix", negrito_);
+    qr(f.payload, x - 6.0, y + 12.0, lado_qr);
+    const double xd = x + lado_qr;
+    escreve(xd, y + 22.0, "Valor", pequena_);
+    escreve(xd, y + 32.0, "R$ " + f.reais_total, negrito_);
+    escreve(xd, y + 52.0, "Vencimento", pequena_);
+    escreve(xd, y + 62.0, fmt::format("{}", f.vencimento), negrito_);
+    escreve(x, y + 114.0, "Recebedor: " + recebedor, pequena_);
+    escreve(x, y + 124.0, "Aponte a câmera do aplicativo do banco", pequena_);
+}
+
+// The code as one line of text, as wide as the page allows: a copy gives back the whole code,
+// with nothing in the middle of it.
+void Documento::copia_e_cola(const std::string& payload, double y) {
+    escreve(margem, y, "Pix copia e cola (copie a linha inteira):", pequena_);
+    const Fonte f(pango_font_description_copy(mono_.get()));
+    if (const double w = mede(payload, mono_); w > direita - margem)
+        pango_font_description_set_size(
+            f.get(), static_cast<int>(7.0 * PANGO_SCALE * (direita - margem) / w));
+    escreve(margem, y + 10.0, payload, f);
+}
+
+void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
+    const bool com_pix = !f.payload.empty();
+    const double primeiro_topo = com_pix ? topo_1_pix : topo_1;
     const std::vector<std::int32_t> paginas =
-        corte_em_paginas(static_cast<std::int32_t>(parcelas.size()), com_pix);
+        corte_em_paginas(static_cast<std::int32_t>(f.chamadas.size()), primeiro_topo);
 
     std::size_t k = 0;
     for (std::size_t p = 0; p < paginas.size(); ++p) {
-        cabecalho(conta, cli, p + 1, paginas.size());
+        cabecalho(f, op, p + 1, paginas.size());
         double y = topo_n;
         if (p == 0) {
-            escreve(margem, 99.0, "Endereço: " + texto_de(cli.endereco), normal_);
-            escreve(margem, 114.0,
-                    "Linha: " + numero_da_linha(linha_chamada(&e.lis_cel, conta.cod_cli)), normal_);
-            cairo_set_source_rgb(cr_.get(), 0.92, 0.92, 0.92);
-            cairo_rectangle(cr_.get(), margem, 136.0, direita - margem, 34.0);
+            escreve(margem, 104.0, "Endereço: " + f.endereco, normal_);
+            escreve(margem, 118.0, "Linha: " + f.linha, normal_);
+            const TData ultimo{static_cast<std::int8_t>(dias_no_mes(f.mes, f.ano)), f.mes, f.ano};
+            escreve(margem, 132.0, fmt::format("Período: {} a {}", TData{1, f.mes, f.ano}, ultimo),
+                    normal_);
+            escreve(direita, 132.0, fmt::format("Emissão: {}", emissao(f.mes, f.ano)), normal_,
+                    Alinha::a_direita);
+            const double coluna = com_pix ? canhoto - 12.0 : direita;
+            cinza(0.92);
+            cairo_rectangle(cr_.get(), margem, topo_colunas, coluna - margem, 48.0);
             cairo_fill(cr_.get());
-            cairo_set_source_rgb(cr_.get(), 0.0, 0.0, 0.0);
-            escreve(margem + 8.0, 145.0, "Vencimento: " + vencimento, destaque_);
-            escreve(direita - 8.0, 145.0, "Valor a pagar: " + total, destaque_, Alinha::a_direita);
-            grafico(e, conta, parcelas, 186.0);
-            y = topo_1;
+            cinza(0.0);
+            escreve(margem + 8.0, topo_colunas + 6.0, "Valor a pagar: R$ " + f.reais_total,
+                    destaque_);
+            escreve(margem + 8.0, topo_colunas + 26.0, fmt::format("Vencimento: {}", f.vencimento),
+                    destaque_);
+            grafico(f, coluna, topo_colunas + 58.0);
+            if (com_pix) {
+                canhoto_pix(f, op.pix->nome);
+                copia_e_cola(f.payload, topo_colunas + 156.0);
+            }
+            y = primeiro_topo;
         }
-        escreve(col_numero, y - 16.0, "Numero chamado", negrito_);
-        escreve(col_inicio, y - 16.0, "Inicio", negrito_);
-        escreve(col_segundos, y - 16.0, "Duracao (s)", negrito_, Alinha::a_direita);
+        escreve(col_numero, y - 16.0, "Número chamado", negrito_);
+        escreve(col_inicio, y - 16.0, "Início", negrito_);
+        escreve(col_duracao, y - 16.0, "Duração", negrito_, Alinha::a_direita);
         escreve(col_valor, y - 16.0, "Valor (R$)", negrito_, Alinha::a_direita);
         regua(y - 3.0);
         for (std::int32_t r = 0; r < paginas[p]; ++r, ++k, y += passo) {
-            const TChamada& cha = e.li_ch.chamadas[conta.inicio + static_cast<std::int32_t>(k)];
-            const TCelular& cel = linha_chamada(&e.lis_cel, cha.cod_cli_des);
-            escreve(col_numero, y, numero_da_linha(cel), normal_);
-            escreve(col_inicio, y,
-                    fmt::format(FMT_COMPILE("{} {:02}:{:02}:{:02}"), data_texto(cha.ini.dat),
-                                cha.ini.hor.hor, cha.ini.hor.min, cha.ini.hor.seg),
-                    normal_);
-            escreve(col_segundos, y, std::to_string(parcelas[k].ns), normal_, Alinha::a_direita);
-            escreve(col_valor, y, dinheiro(parcelas[k].tarifa, ','), normal_, Alinha::a_direita);
+            const ChamadaDaFatura& c = f.chamadas[k];
+            escreve(col_numero, y, c.numero, normal_);
+            escreve(col_inicio, y, fmt::format("{}", c.inicio), normal_);
+            escreve(col_duracao, y, duracao(c.segundos), normal_, Alinha::a_direita);
+            escreve(col_valor, y, c.reais, normal_, Alinha::a_direita);
         }
         if (p + 1 == paginas.size()) {
             regua(y + 2.0);
             escreve(col_numero, y + 6.0,
-                    fmt::format("Total: {} chamada{}", conta.soma.chamadas,
-                                conta.soma.chamadas == 1 ? "" : "s"),
+                    fmt::format("Total: {} chamada{}", f.chamadas.size(),
+                                f.chamadas.size() == 1 ? "" : "s"),
                     negrito_);
-            escreve(col_segundos, y + 6.0, std::to_string(conta.soma.tempo_total), negrito_,
-                    Alinha::a_direita);
-            escreve(col_valor, y + 6.0, dinheiro(conta.soma.tarifa_total, ','), negrito_,
-                    Alinha::a_direita);
-            if (com_pix) pix(payload_da_conta(*op.pix, conta));
+            escreve(col_duracao, y + 6.0, duracao(f.segundos_total), negrito_, Alinha::a_direita);
+            escreve(col_valor, y + 6.0, f.reais_total, negrito_, Alinha::a_direita);
         } else {
-            escreve(direita, y + 4.0, "continua na proxima pagina", pequena_, Alinha::a_direita);
+            escreve(direita, y + 4.0, "continua na próxima página", pequena_, Alinha::a_direita);
         }
         cairo_show_page(cr_.get());
     }
+}
+
+// One bill of the simulated run as its pages show it.
+DadosFatura dados_da_conta(const Execucao& e, const Conta& conta,
+                           std::span<const ParcelaConta> parcelas, const OpcoesFaturas& op) {
+    const TCliente& cli = cliente_da_conta(&e.lis_cli, conta.cod_cli);
+    DadosFatura f{texto_de(cli.nome),
+                  texto_de(cli.endereco),
+                  fmt::format("{}", linha_chamada(&e.lis_cel, conta.cod_cli)),
+                  conta.mes,
+                  conta.ano,
+                  {},
+                  conta.soma.tempo_total,
+                  dinheiro(conta.soma.tarifa_total, ','),
+                  conta.soma.vencimento,
+                  {}};
+    for (std::size_t k = 0; k < parcelas.size(); ++k) {
+        const TChamada& cha = e.li_ch.chamadas[conta.inicio + static_cast<std::int32_t>(k)];
+        f.chamadas.push_back({fmt::format("{}", linha_chamada(&e.lis_cel, cha.cod_cli_des)),
+                              cha.ini, parcelas[k].ns, parcelas[k].tarifa,
+                              dinheiro(parcelas[k].tarifa, ',')});
+    }
+    // No Pix code for a bill with nothing to pay.
+    if (op.pix && conta.soma.tarifa_total > 0.0F) f.payload = payload_da_conta(*op.pix, conta);
+    return f;
 }
 
 cairo_status_t escreve_pedaco(void* destino, const unsigned char* dados, unsigned int n) {
@@ -397,7 +495,7 @@ std::string payload_da_conta(const RecebedorPix& r, const Conta& conta) {
 Erro escreve_faturas(const Execucao& e, const OpcoesFaturas& op, const DestinoPdf& destino) {
     Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&destino), op.instante);
     para_cada_conta(&e.li_ch, [&](const Conta& conta, std::span<const ParcelaConta> parcelas) {
-        doc.fatura(e, conta, parcelas, op);
+        doc.fatura(dados_da_conta(e, conta, parcelas, op), op);
     });
     return doc.termina();
 }
@@ -413,7 +511,9 @@ Erro escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op, const Desti
         if (!erro.ok()) return;
         pdf.clear();
         Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula), op.instante);
-        doc.fatura(e, conta, parcelas, op);
+        const DadosFatura f = dados_da_conta(e, conta, parcelas, op);
+        doc.titulo(fmt::format("Conta de {} - {} de {}", f.nome, mes_por_extenso(f.mes), f.ano));
+        doc.fatura(f, op);
         erro = doc.termina();
         if (erro.ok() && !destino(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes), pdf))
             erro = {TipoErro::gravacao, {}, 0, 0, {}};
@@ -421,31 +521,52 @@ Erro escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op, const Desti
     return erro;
 }
 
-FalhaPasta grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op,
-                                  const std::string& pasta, bool forcar) {
+Erro grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op, const std::string& pasta,
+                            bool forcar, const std::string& cadastro) {
     // An empty name is the working folder, never the root.
     const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
-    FalhaPasta falha;
-    const TravaDePasta trava(prefixo + ".");
-    if (trava.erro() != 0) return {{}, trava.erro(), pasta};
-    // Every file is looked at before the first is written: one that is there (or, even when
-    // replacing, one that is a folder) stops them all.
+    if (struct stat info{}; ::stat(pasta.empty() ? "." : pasta.c_str(), &info) != 0)
+        return {TipoErro::gravacao, pasta, 0, errno, {}};
+    OpcoesGravacao og;
+    og.substitui = forcar;
+    og.divide = forcar;
+    og.protegido = identidade_de(cadastro);
+    og.programa = "contacel-exportar";
+    // Every bill's file is locked and looked at before the first is written; each is written
+    // beside its name, and all take their names only when all are written.
+    std::list<Gravacao> arquivos;
+    Erro erro;
     para_cada_conta(&e.li_ch, [&](const Conta& c, std::span<const ParcelaConta>) {
+        if (!erro.ok()) return;
         const std::string nome = prefixo + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
-        struct stat st {};
-        if (falha.erro != 0 || ::stat(nome.c_str(), &st) != 0) return;
-        if (!forcar) falha = {{}, EEXIST, nome};
-        if (S_ISDIR(st.st_mode)) falha = {{}, EISDIR, nome};
+        // Whatever is in the way, a link that leads nowhere too, is replaced only with --forcar.
+        if (struct stat info{}; !forcar && ::lstat(nome.c_str(), &info) == 0) {
+            erro = {TipoErro::ja_existe, nome};
+            return;
+        }
+        Destino d;
+        erro = segue_links(nome, d);
+        if (erro.ok() && d.descritor >= 0)
+            erro = {TipoErro::recusado, nome, 0, 0, "nao e um arquivo regular"};
+        if (!erro.ok()) return;
+        erro = arquivos.emplace_back(d.caminho, og).trava();
+        if (erro.arquivo == d.caminho) erro.arquivo = nome;
     });
-    if (falha.erro != 0) return falha;
-    falha.documento =
-        escreve_cada_fatura(e, op, [&](const std::string& nome, std::span<const std::byte> pdf) {
-            falha.arquivo = prefixo + nome;
-            falha.erro = grava_arquivo(falha.arquivo, pdf,
-                                       forcar ? ModoGravacao::substitui : ModoGravacao::novo);
-            return falha.erro == 0;
+    if (!erro.ok()) return erro;
+    auto proximo = arquivos.begin();
+    const Erro doc =
+        escreve_cada_fatura(e, op, [&](const std::string&, std::span<const std::byte> pdf) {
+            erro = (proximo++)->escreve(pdf);
+            return erro.ok();
         });
-    // A file that failed is the failure to tell, not the document that could not be written.
-    if (falha.erro != 0) falha.documento = {};
-    return falha;
+    if (!erro.ok()) return erro;
+    if (!doc.ok()) return doc;
+    for (auto g = arquivos.begin(); g != arquivos.end(); ++g) {
+        if (erro = g->confirma(); erro.ok()) continue;
+        // What this run made goes again; what it replaced cannot come back.
+        for (auto feito = arquivos.begin(); feito != g; ++feito)
+            feito->desfaz_criacao();
+        return erro;
+    }
+    return {};
 }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "conta.h"
+#include "emissor.h"
 #include "erro.h"
 #include "execucao.h"
 #include "pix.h"
@@ -24,6 +25,8 @@ struct OpcoesFaturas {
     std::time_t instante = 0;
     // The receiver of the Pix payments, made ready by prepara_recebedor_pix; none: no QR.
     std::optional<RecebedorPix> pix;
+    // Who issues the bills, named on every page; none: no one is named.
+    std::optional<Emissor> emissor;
 };
 
 // Receives the document piece by piece; false when a piece could not be written.
@@ -42,16 +45,9 @@ std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::in
 // The payload printed and encoded on a bill: its amount to pay and its transaction id.
 std::string payload_da_conta(const RecebedorPix& r, const Conta& conta);
 
-// Where writing the bills into a folder stopped: a failure of the document itself, or the file
-// and the errno of its failure (EEXIST: it exists and replacing was not asked for).
-struct FalhaPasta {
-    Erro documento;
-    int erro = 0;
-    std::string arquivo;
-    [[nodiscard]] bool ok() const { return documento.ok() && erro == 0; }
-};
-// Each bill as pasta/CODIGO-AAAA-MM.pdf, each file written whole or not at all, under the
-// folder's lock. With `forcar` existing files are replaced; without it none is written when any
-// of them exists.
-FalhaPasta grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op,
-                                  const std::string& pasta, bool forcar);
+// Each bill as pasta/CODIGO-AAAA-MM.pdf, all or none: every name is looked at (a link that leads
+// nowhere counts as a file) and locked before the first bill is written, each is written beside
+// its name, and all take their names only when all are written. Without `forcar` no file is
+// written when any of them exists; with it they are replaced, but never the register `cadastro`.
+Erro grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op, const std::string& pasta,
+                            bool forcar, const std::string& cadastro);

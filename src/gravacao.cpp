@@ -3,16 +3,116 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
-#include <climits>
+#include <charconv>
+#include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <thread>
+#include <utility>
+#include <vector>
+
+struct TravaListada {
+    const char* caminho;  // the lock file; its string lives as long as the listing
+    TravaListada* proxima;
+};
 
 namespace {
+
+// The lock files held, for the signal handler, which can reach nothing but static storage: the
+// head of the list, and the dispositions the handler gives back. Changed only with every
+// signal blocked.
+std::atomic<TravaListada*> travas_listadas{nullptr};
+int travas_contadas = 0;
+std::array<struct sigaction, NSIG> disposicoes_anteriores{};
+std::array<bool, NSIG> sinal_mudado{};
+
+// Every signal whose default ends the process and that can be caught; SIGXFSZ is ignored
+// instead, so that a write beyond the size limit fails with EFBIG.
+constexpr std::array sinais_fixos{SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                                  SIGFPE,    SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                                  SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
+
+template <typename F>
+void para_cada_sinal(F&& f) {
+    for (const int s : sinais_fixos)
+        f(s);
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
+        f(s);
+}
+
+extern "C" void remove_travas_e_termina(int sinal) {
+    const int salvo = errno;
+    for (const TravaListada* t = travas_listadas.load(); t != nullptr; t = t->proxima)
+        ::unlink(t->caminho);
+    // The death the caller would have seen: the disposition before ours, the same signal.
+    ::sigaction(sinal, &disposicoes_anteriores[static_cast<std::size_t>(sinal)], nullptr);
+    ::raise(sinal);
+    errno = salvo;
+}
+
+// Every signal blocked for the life of the object.
+class SinaisBloqueados {
+  public:
+    SinaisBloqueados() {
+        sigset_t todos;
+        sigfillset(&todos);
+        ::sigprocmask(SIG_BLOCK, &todos, &antes_);
+    }
+    ~SinaisBloqueados() { ::sigprocmask(SIG_SETMASK, &antes_, nullptr); }
+    SinaisBloqueados(const SinaisBloqueados&) = delete;
+    SinaisBloqueados& operator=(const SinaisBloqueados&) = delete;
+
+  private:
+    sigset_t antes_{};
+};
+
+// With signals blocked: the first lock installs the handler (where the parent did not ignore
+// the signal), the last gives every disposition back.
+void lista(TravaListada* t) {
+    if (travas_contadas++ == 0) {
+        struct sigaction sa {};
+        sa.sa_handler = remove_travas_e_termina;
+        sigfillset(&sa.sa_mask);
+        para_cada_sinal([&](int s) {
+            const auto i = static_cast<std::size_t>(s);
+            ::sigaction(s, nullptr, &disposicoes_anteriores[i]);
+            sinal_mudado[i] = disposicoes_anteriores[i].sa_handler != SIG_IGN;
+            if (sinal_mudado[i]) ::sigaction(s, &sa, nullptr);
+        });
+        struct sigaction ignora {};
+        ignora.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignora, &disposicoes_anteriores[SIGXFSZ]);
+    }
+    t->proxima = travas_listadas.load();
+    travas_listadas.store(t);
+}
+
+void tira_da_lista(TravaListada* t) {
+    TravaListada* anterior = nullptr;
+    for (TravaListada* p = travas_listadas.load(); p != nullptr; anterior = p, p = p->proxima) {
+        if (p != t) continue;
+        if (anterior == nullptr)
+            travas_listadas.store(p->proxima);
+        else
+            anterior->proxima = p->proxima;
+        break;
+    }
+    if (--travas_contadas == 0) {
+        para_cada_sinal([](int s) {
+            const auto i = static_cast<std::size_t>(s);
+            if (sinal_mudado[i]) ::sigaction(s, &disposicoes_anteriores[i], nullptr);
+        });
+        ::sigaction(SIGXFSZ, &disposicoes_anteriores[SIGXFSZ], nullptr);
+    }
+}
 
 std::string pasta_de(const std::string& arquivo) {
     const std::size_t barra = arquivo.rfind('/');
@@ -20,122 +120,310 @@ std::string pasta_de(const std::string& arquivo) {
     return barra == 0 ? "/" : arquivo.substr(0, barra);
 }
 
-// The temporary file being written, for the signal handler to remove, and the dispositions the
-// handler gives back. A signal handler can reach nothing but static storage, so this one piece
-// of state lives here.
-std::array<char, PATH_MAX + 1> temporario_em_curso{};
-volatile std::sig_atomic_t ha_temporario = 0;
-
-// Every signal whose default ends the process and that a user or a job system sends.
-constexpr std::array<int, 8> sinais_de_fim{SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,
-                                           SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU};
-std::array<struct sigaction, sinais_de_fim.size()> disposicoes_anteriores{};
-
-extern "C" void remove_e_termina(int sinal) {
-    if (ha_temporario != 0) ::unlink(temporario_em_curso.data());
-    for (std::size_t i = 0; i < sinais_de_fim.size(); ++i)
-        if (sinais_de_fim[i] == sinal) sigaction(sinal, &disposicoes_anteriores[i], nullptr);
-    std::raise(sinal);
+// A failed system call about `arquivo`; a loop of links is named as such.
+Erro falha(TipoErro tipo, const std::string& arquivo, int sis) {
+    if (sis == ELOOP) return {TipoErro::recusado, arquivo, 0, 0, "ciclo de links simbolicos"};
+    return {tipo, arquivo, 0, sis, {}};
 }
 
-// Holds the temporary file's name for the handler while it exists; signals that end the
-// process remove it first. Every disposition changed here is given back at the end.
-class Temporario {
-  public:
-    explicit Temporario(const std::string& modelo) {
-        sigset_t todos;
-        sigfillset(&todos);
-        sigprocmask(SIG_BLOCK, &todos, &antes_);
-        // Beyond the limit a write fails with EFBIG instead of killing the process.
-        struct sigaction ignora {};
-        ignora.sa_handler = SIG_IGN;
-        sigaction(SIGXFSZ, &ignora, &xfsz_);
-        modelo.copy(temporario_em_curso.data(), temporario_em_curso.size() - 1);
-        temporario_em_curso[std::min(modelo.size(), temporario_em_curso.size() - 1)] = '\0';
-        fd_ = ::mkstemp(temporario_em_curso.data());
-        erro_ = fd_ < 0 ? errno : 0;
-        ha_temporario = fd_ >= 0 ? 1 : 0;
-        struct sigaction sa {};
-        sa.sa_handler = remove_e_termina;
-        for (std::size_t i = 0; i < sinais_de_fim.size(); ++i) {
-            sigaction(sinais_de_fim[i], nullptr, &disposicoes_anteriores[i]);
-            // What the parent chose to ignore stays ignored.
-            mudado_[i] = disposicoes_anteriores[i].sa_handler != SIG_IGN;
-            if (mudado_[i]) sigaction(sinais_de_fim[i], &sa, nullptr);
+Erro recusa(const std::string& arquivo, std::string detalhe) {
+    return {TipoErro::recusado, arquivo, 0, 0, std::move(detalhe)};
+}
+
+// The descriptor a name is, when it names one of the process's own.
+int descritor_de(const std::string& nome) {
+    if (nome == "/dev/stdout") return 1;
+    if (nome == "/dev/stderr") return 2;
+    const std::string proprio = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    for (const std::string_view pasta :
+         {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"),
+          std::string_view("/proc/thread-self/fd/"), std::string_view(proprio)}) {
+        if (!nome.starts_with(pasta)) continue;
+        int fd = -1;
+        const char* fim = nome.data() + nome.size();
+        const auto [p, ec] = std::from_chars(nome.data() + pasta.size(), fim, fd);
+        if (ec == std::errc{} && p == fim) return fd;
+    }
+    return -1;
+}
+
+// "12 s", "5 min", "3 h", "2 dias".
+std::string idade(std::time_t s) {
+    s = std::max<std::time_t>(s, 0);
+    if (s < 120) return std::to_string(s) + " s";
+    if (s < 120 * 60) return std::to_string(s / 60) + " min";
+    if (s < 48 * 3600) return std::to_string(s / 3600) + " h";
+    return std::to_string(s / 86400) + " dias";
+}
+
+// How long a writer waits for another one's lock, and the age from which a lock is taken to be
+// left by a process that is gone. A change holds its lock for a few milliseconds.
+constexpr std::chrono::seconds espera_maxima{5};
+
+// May this user replace the existing file? Root may write anything, so for root a file without
+// any write bit is one its owner keeps from being changed.
+bool pode_escrever(const std::string& arquivo, const struct stat& info) {
+    if (::geteuid() == 0) return (info.st_mode & 0222) != 0;
+    return ::faccessat(AT_FDCWD, arquivo.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// The extended attributes of `de` (the POSIX ACL among them, as system.posix_acl_access) on
+// `para`; refused, naming the attribute, when one cannot be kept.
+Erro copia_atributos(int de, int para, const std::string& arquivo) {
+    std::vector<char> nomes;
+    for (;;) {
+        const ssize_t n = ::flistxattr(de, nullptr, 0);
+        if (n < 0 && (errno == ENOTSUP || errno == ENOSYS)) return {};
+        if (n < 0) return falha(TipoErro::gravacao, arquivo, errno);
+        nomes.resize(static_cast<std::size_t>(n));
+        const ssize_t m = ::flistxattr(de, nomes.data(), nomes.size());
+        if (m >= 0) {
+            nomes.resize(static_cast<std::size_t>(m));
+            break;
         }
-        sigprocmask(SIG_SETMASK, &antes_, nullptr);
+        if (errno != ERANGE) return falha(TipoErro::gravacao, arquivo, errno);
     }
-    ~Temporario() {
-        sigset_t todos;
-        sigfillset(&todos);
-        sigprocmask(SIG_BLOCK, &todos, nullptr);
-        if (fd_ >= 0) ::close(fd_);
-        if (ha_temporario != 0) ::unlink(temporario_em_curso.data());
-        ha_temporario = 0;
-        for (std::size_t i = 0; i < sinais_de_fim.size(); ++i)
-            if (mudado_[i]) sigaction(sinais_de_fim[i], &disposicoes_anteriores[i], nullptr);
-        sigaction(SIGXFSZ, &xfsz_, nullptr);
-        sigprocmask(SIG_SETMASK, &antes_, nullptr);
+    std::vector<char> valor;
+    for (std::size_t i = 0; i < nomes.size(); i += std::strlen(nomes.data() + i) + 1) {
+        const char* nome = nomes.data() + i;
+        ssize_t n = ::fgetxattr(de, nome, nullptr, 0);
+        if (n >= 0) {
+            valor.resize(static_cast<std::size_t>(n));
+            n = ::fgetxattr(de, nome, valor.data(), valor.size());
+        }
+        if (n < 0 || ::fsetxattr(para, nome, valor.data(), static_cast<std::size_t>(n), 0) != 0)
+            return {TipoErro::recusado, arquivo, 0, errno,
+                    std::string("o atributo estendido ") + nome +
+                        " nao pode ser mantido; o arquivo nao foi substituido"};
     }
-    Temporario(const Temporario&) = delete;
-    Temporario& operator=(const Temporario&) = delete;
-
-    int fd() const { return fd_; }
-    int erro() const { return erro_; }
-    const char* nome() const { return temporario_em_curso.data(); }
-    // Closes the file, reporting a failure to write it back.
-    int fecha() {
-        const int r = ::close(fd_);
-        fd_ = -1;
-        return r == 0 ? 0 : errno;
-    }
-    // The file now has its final name: nothing to remove.
-    void entregue() { ha_temporario = 0; }
-
-  private:
-    int fd_ = -1;
-    int erro_ = 0;
-    sigset_t antes_{};
-    struct sigaction xfsz_ {};
-    std::array<bool, sinais_de_fim.size()> mudado_{};
-};
+    return {};
+}
 
 }  // namespace
 
-int escreve_tudo(int fd, std::span<const std::byte> bytes) {
+Erro segue_links(const std::string& nome, Destino& destino) {
+    destino = {};
+    if (nome.empty() || nome == "-") {
+        destino = {"-", 1};
+        return {};
+    }
+    std::string atual = nome;
+    std::vector<std::pair<dev_t, ino_t>> vistos;
+    for (;;) {
+        if (const int fd = descritor_de(atual); fd >= 0) {
+            destino = {atual, fd};
+            return {};
+        }
+        struct stat info {};
+        if (::lstat(atual.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            destino.caminho = atual;
+            return {};
+        }
+        const std::pair<dev_t, ino_t> este{info.st_dev, info.st_ino};
+        if (std::ranges::find(vistos, este) != vistos.end())
+            return recusa(nome, "ciclo de links simbolicos");
+        // As many links as the system itself follows.
+        if (vistos.size() >= 40) return {TipoErro::recusado, nome, 0, ELOOP, {}};
+        vistos.push_back(este);
+        std::string alvo(static_cast<std::size_t>(info.st_size) + 1, '\0');
+        const ssize_t n = ::readlink(atual.c_str(), alvo.data(), alvo.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= alvo.size()) {
+            if (n < 0) return falha(TipoErro::leitura, nome, errno);
+            continue;  // changed meanwhile: looked at again
+        }
+        alvo.resize(static_cast<std::size_t>(n));
+        atual = alvo.starts_with('/') ? alvo : pasta_de(atual) + "/" + alvo;
+    }
+}
+
+Identidade identidade_de(const std::string& caminho) {
+    struct stat info {};
+    if (::stat(caminho.c_str(), &info) != 0) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
+Identidade identidade_do_descritor(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
+Erro saida_nao_e_o_cadastro(int fd, const std::string& cadastro) {
+    if (identidade_do_descritor(fd).e(identidade_de(cadastro)))
+        return recusa(cadastro, "a saida padrao e o proprio cadastro; nada foi escrito");
+    return {};
+}
+
+Erro escreve_tudo(int fd, std::span<const std::byte> bytes, const std::string& nome) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
+        if (n <= 0) return falha(TipoErro::gravacao, nome, n < 0 ? errno : EIO);
         bytes = bytes.subspan(static_cast<std::size_t>(n));
     }
-    return 0;
+    return {};
 }
 
-namespace {
+Gravacao::Gravacao(std::string destino, const OpcoesGravacao& op)
+    : destino_(std::move(destino)), trava_(destino_ + ".lock"), op_(op) {}
 
-mode_t permissoes_novas() {
-    const mode_t mascara = ::umask(0);
-    ::umask(mascara);
-    return 0666 & ~mascara;
+Gravacao::~Gravacao() {
+    if (fd_ >= 0) ::close(fd_);
+    if (listada_ == nullptr) return;
+    const SinaisBloqueados bloqueio;
+    ::unlink(trava_.c_str());
+    tira_da_lista(listada_);
+    delete listada_;
 }
 
-}  // namespace
+Erro Gravacao::trava() {
+    const auto inicio = std::chrono::steady_clock::now();
+    for (auto pausa = std::chrono::milliseconds(1);;
+         pausa = std::min(pausa * 2, decltype(pausa)(100))) {
+        int e = 0;
+        {
+            // Made and listed at once: no signal finds it unlisted. A new file's mode is what
+            // the umask allows.
+            const SinaisBloqueados bloqueio;
+            fd_ = ::open(trava_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+            e = errno;
+            if (fd_ >= 0) {
+                listada_ = new TravaListada{trava_.c_str(), nullptr};
+                lista(listada_);
+            }
+        }
+        if (fd_ >= 0) break;
+        if (e == EINTR) continue;
+        // The lock's name is the file's and five bytes more.
+        if (e == ENAMETOOLONG)
+            return {TipoErro::recusado, destino_, 0, e,
+                    "nome longo demais para ter ao lado a trava .lock"};
+        if (e != EEXIST) return falha(TipoErro::gravacao, destino_, e);
+        struct stat info {};
+        if (::lstat(trava_.c_str(), &info) != 0) continue;  // just removed
+        const std::time_t anos = std::time(nullptr) - info.st_mtime;
+        if (anos >= espera_maxima.count() ||
+            std::chrono::steady_clock::now() - inicio >= espera_maxima)
+            return recusa(trava_, "travado ha " + idade(anos) + " por outra gravacao; remova " +
+                                      trava_ + " se nenhum outro " + std::string(op_.programa) +
+                                      " estiver rodando");
+        std::this_thread::sleep_for(pausa);
+    }
+
+    // The file to replace, opened first and then looked at, so that what is checked is what is
+    // replaced.
+    const int alvo =
+        ::open(destino_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (alvo < 0 && errno == ENOENT) return {};
+    if (alvo < 0 && errno == ELOOP)
+        return op_.substitui ? recusa(destino_, "e um link simbolico")
+                             : Erro{TipoErro::ja_existe, destino_};
+    if (alvo < 0 && errno == ENXIO) return recusa(destino_, "nao e um arquivo regular");
+    if (alvo < 0) return falha(TipoErro::gravacao, destino_, errno);
+    existia_ = true;
+    struct stat info {};
+    Erro e;
+    if (::fstat(alvo, &info) != 0)
+        e = falha(TipoErro::gravacao, destino_, errno);
+    else if (op_.protegido.e({info.st_dev, info.st_ino, true}))
+        e = recusa(destino_, "e o proprio cadastro; nada foi escrito");
+    else if (!S_ISREG(info.st_mode))
+        e = recusa(destino_, "nao e um arquivo regular");
+    else if (!op_.substitui)
+        e = {TipoErro::ja_existe, destino_};
+    else if (info.st_nlink > 1 && !op_.divide)
+        e = recusa(destino_, "o arquivo tem " + std::to_string(info.st_nlink) +
+                                 " nomes (links fisicos); --forcar o separa dos outros, que "
+                                 "ficam com o conteudo antigo");
+    else if (!pode_escrever(destino_, info))
+        e = recusa(destino_, "sem permissao de escrita");
+    if (!e.ok()) {
+        ::close(alvo);
+        return e;
+    }
+    // Owner and group as they were: a user may keep a group of theirs, only root another's.
+    struct stat novo {};
+    if (::fstat(fd_, &novo) != 0)
+        e = falha(TipoErro::gravacao, destino_, errno);
+    else if ((novo.st_uid != info.st_uid || novo.st_gid != info.st_gid) &&
+             ::fchown(fd_, info.st_uid, info.st_gid) != 0)
+        e = info.st_uid != ::geteuid()
+                ? recusa(destino_, "o arquivo e de outro usuario (uid " +
+                                       std::to_string(info.st_uid) +
+                                       "), que e quem pode substitui-lo (ou root)")
+                : recusa(destino_, "o grupo do arquivo (gid " + std::to_string(info.st_gid) +
+                                       ") nao e um dos seus; so root pode mante-lo");
+    // The attributes, the ACL among them, and then the mode, which an ACL's mask matches.
+    if (e.ok()) e = copia_atributos(alvo, fd_, destino_);
+    if (e.ok() && ::fchmod(fd_, info.st_mode & 07777) != 0)
+        e = falha(TipoErro::gravacao, destino_, errno);
+    ::close(alvo);
+    return e;
+}
+
+Erro Gravacao::escreve(std::span<const std::byte> bytes) {
+    if (Erro e = escreve_tudo(fd_, bytes, destino_); !e.ok()) return e;
+    if (::fsync(fd_) != 0) return falha(TipoErro::gravacao, destino_, errno);
+    const int r = ::close(fd_);
+    fd_ = -1;
+    return r == 0 ? Erro{} : falha(TipoErro::gravacao, destino_, errno);
+}
+
+Erro Gravacao::confirma() {
+    {
+        const SinaisBloqueados bloqueio;
+        int e = 0;
+        if (!op_.substitui) {
+            // link() refuses an existing name atomically. A file system without hard links
+            // (FAT on a memory stick) gets a rename of a name seen to be free, under the lock.
+            if (::link(trava_.c_str(), destino_.c_str()) == 0) {
+                ::unlink(trava_.c_str());
+            } else if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) {
+                e = errno;
+            } else if (struct stat ja{}; ::lstat(destino_.c_str(), &ja) == 0) {
+                e = EEXIST;
+            } else if (::rename(trava_.c_str(), destino_.c_str()) != 0) {
+                e = errno;
+            }
+        } else if (::rename(trava_.c_str(), destino_.c_str()) != 0) {
+            e = errno;
+        }
+        if (e == EEXIST) return {TipoErro::ja_existe, destino_};
+        if (e != 0) return falha(TipoErro::gravacao, destino_, e);
+        tira_da_lista(listada_);
+        delete listada_;
+        listada_ = nullptr;
+        confirmada_ = true;
+    }
+    // The new name on the disk too.
+    const int pasta = ::open(pasta_de(destino_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (pasta < 0) return falha(TipoErro::gravacao, destino_, errno);
+    // A file system that cannot flush a folder says EINVAL: nothing more to do there.
+    const int r = ::fsync(pasta) == 0 || errno == EINVAL ? 0 : errno;
+    ::close(pasta);
+    if (r != 0)
+        return {TipoErro::recusado, destino_, 0, r,
+                "a pasta nao pode ser gravada no disco; o arquivo pode nao sobreviver a uma "
+                "queda de energia"};
+    return {};
+}
+
+void Gravacao::desfaz_criacao() {
+    if (confirmada_ && !existia_) ::unlink(destino_.c_str());
+}
+
+Erro grava_arquivo(const std::string& destino, std::span<const std::byte> bytes,
+                   const OpcoesGravacao& op) {
+    Gravacao g(destino, op);
+    Erro e = g.trava();
+    if (e.ok()) e = g.escreve(bytes);
+    if (e.ok()) e = g.confirma();
+    return e;
+}
 
 std::string destino_real(const char* caminho) {
-    std::string atual = caminho;
-    // As many links as the system itself follows; a longer chain is left for open() to refuse.
-    for (int i = 0; i < 40; ++i) {
-        struct stat info {};
-        if (::lstat(atual.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return atual;
-        std::array<char, PATH_MAX + 1> alvo{};
-        const ssize_t n = ::readlink(atual.c_str(), alvo.data(), alvo.size() - 1);
-        if (n <= 0) return atual;
-        const std::string proximo(alvo.data(), static_cast<std::size_t>(n));
-        atual = proximo.starts_with('/') ? proximo : pasta_de(atual) + "/" + proximo;
-    }
-    return atual;
+    Destino d;
+    return segue_links(caminho, d).ok() && d.descritor < 0 ? d.caminho : caminho;
 }
 
 TravaDePasta::TravaDePasta(const std::string& arquivo) {
@@ -157,44 +445,16 @@ TravaDePasta::~TravaDePasta() {
 }
 
 int grava_arquivo(const std::string& destino, std::span<const std::byte> bytes, ModoGravacao modo) {
-    // A short name in the same folder: any name the system takes for the file itself will do.
-    const std::string pasta = pasta_de(destino);
-    Temporario temp((pasta == "/" ? "" : pasta) + "/.contacel-XXXXXX");
-    if (temp.fd() < 0) return temp.erro();
+    OpcoesGravacao op;
+    op.substitui = modo == ModoGravacao::substitui;
+    op.divide = true;
+    const Erro e = grava_arquivo(destino, bytes, op);
+    if (e.ok()) return 0;
+    if (e.tipo == TipoErro::ja_existe) return EEXIST;
+    return e.sis != 0 ? e.sis : EPERM;
+}
 
-    struct stat atual {};
-    const bool existe = ::stat(destino.c_str(), &atual) == 0;
-    const mode_t modo_final =
-        existe && modo == ModoGravacao::substitui ? atual.st_mode & 07777 : permissoes_novas();
-    if (existe && modo == ModoGravacao::substitui &&
-        ::fchown(temp.fd(), atual.st_uid, atual.st_gid) != 0)
-        return errno;
-    if (::fchmod(temp.fd(), modo_final) != 0) return errno;
-    if (const int e = escreve_tudo(temp.fd(), bytes); e != 0) return e;
-    if (::fsync(temp.fd()) != 0) return errno;
-    if (const int e = temp.fecha(); e != 0) return e;
-
-    if (modo == ModoGravacao::novo) {
-        // link() refuses an existing name atomically; the temporary name then goes. A file
-        // system without hard links (FAT on a memory stick) gets a rename of a name seen to be
-        // free, under the folder's lock that every writer takes.
-        if (::link(temp.nome(), destino.c_str()) != 0) {
-            const int e = errno;
-            struct stat ja {};
-            if (e != EPERM && e != ENOTSUP && e != ENOSYS) return e;
-            if (::lstat(destino.c_str(), &ja) == 0) return EEXIST;
-            if (::rename(temp.nome(), destino.c_str()) != 0) return errno;
-            temp.entregue();
-        }
-    } else {
-        if (::rename(temp.nome(), destino.c_str()) != 0) return errno;
-        temp.entregue();
-    }
-    // The new name on the disk too.
-    const int fd_pasta = ::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_pasta >= 0) {
-        ::fsync(fd_pasta);
-        ::close(fd_pasta);
-    }
-    return 0;
+int escreve_tudo(int fd, std::span<const std::byte> bytes) {
+    const Erro e = escreve_tudo(fd, bytes, {});
+    return e.ok() ? 0 : e.sis;
 }

@@ -22,10 +22,7 @@ int main() {
     // The traffic of a run is decided by the second it starts in.
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    if (const StatusCli st = executa(arquivo_clientes); !st.ok()) {
-        relata_erro_cli(stderr, programa, arquivo_clientes, st);
-        return EXIT_FAILURE;
-    }
+    if (const Erro e = executa(arquivo_clientes); !e.ok()) return relata_erro(programa, e);
     if (!saida_ok()) {
         std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
         return EXIT_FAILURE;

@@ -1,77 +1,61 @@
 #include "regra_cliente.h"
 
-#include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "codigo850.h"
 
 namespace {
 
 using Texto = char[sizeof(TCliente::nome)];
 
-StatusRegra texto(std::uint8_t campo, std::string_view utf8, Texto& destino) {
-    if (const ErroTexto e = texto_850(utf8, destino); e != ErroTexto::nenhum)
-        return {ErroRegra::texto_invalido, campo, e};
-    return {};
+Erro quebra(const char* regra) {
+    return {.tipo = TipoErro::dados, .detalhe = regra};
 }
 
 // A stored text obeys the rules when, read as UTF-8, it would be stored again as it is.
-StatusRegra texto_guardado(std::uint8_t campo, const Texto& guardado) {
+Erro texto_guardado(std::string_view campo, const Texto& guardado) {
     const std::string_view bytes(guardado, ::strnlen(guardado, sizeof guardado));
     std::string utf8;
-    if (const ErroTexto e = em_utf8(bytes, utf8); e != ErroTexto::nenhum)
-        return {ErroRegra::texto_invalido, campo, e};
+    if (Erro e = em_utf8(bytes, utf8); !e.ok()) return e;
     Texto de_novo{};
-    if (const StatusRegra st = texto(campo, utf8, de_novo); !st.ok()) return st;
-    if (bytes != de_novo) return {ErroRegra::texto_invalido, campo, ErroTexto::fora_do_850};
+    if (Erro e = texto_850(utf8, de_novo, campo); !e.ok()) return e;
+    if (bytes != de_novo)
+        return {.tipo = TipoErro::dados,
+                .detalhe = std::string(campo) + " com caractere fora do codigo 850"};
     return {};
 }
 
 }  // namespace
 
-StatusRegra insere_validado(TLisCli* lc, std::optional<std::uint32_t> cod, std::string_view nome,
-                            std::string_view endereco) {
-    if (!cod || *cod == 0) return {ErroRegra::codigo_invalido};
-    if (busca_cliente(lc, static_cast<int>(*cod)) >= 0) return {ErroRegra::codigo_repetido};
+Erro insere_validado(TLisCli* lc, std::optional<std::uint32_t> cod, std::string_view nome,
+                     std::string_view endereco) {
+    if (!cod || *cod == 0) return quebra("codigo invalido (um numero de 1 a 4294967295)");
+    if (posicao_do_codigo(lc, *cod) >= 0) return quebra("codigo repetido");
     TCliente cl{};
     cl.cod_cli = *cod;
-    if (const StatusRegra st = texto(1, nome, cl.nome); !st.ok()) return st;
-    if (const StatusRegra st = texto(2, endereco, cl.endereco); !st.ok()) return st;
-    if (lc->ncl >= capacidade_lis_cli) return {ErroRegra::clientes_demais};
+    if (Erro e = texto_850(nome, cl.nome, "nome"); !e.ok()) return e;
+    if (Erro e = texto_850(endereco, cl.endereco, "endereco"); !e.ok()) return e;
+    if (lc->ncl >= capacidade_lis_cli) return quebra("clientes demais (o maximo e 20)");
     insere_cliente(lc, cl);
     return {};
 }
 
-StatusRegra altera_validado(TLisCli* lc, std::uint32_t i, std::optional<std::string_view> nome,
-                            std::optional<std::string_view> endereco) {
+Erro altera_validado(TLisCli* lc, std::uint32_t i, std::optional<std::string_view> nome,
+                     std::optional<std::string_view> endereco) {
     TCliente cl = lc->clientes[i];
     if (nome)
-        if (const StatusRegra st = texto(1, *nome, cl.nome); !st.ok()) return st;
+        if (Erro e = texto_850(*nome, cl.nome, "nome"); !e.ok()) return e;
     if (endereco)
-        if (const StatusRegra st = texto(2, *endereco, cl.endereco); !st.ok()) return st;
+        if (Erro e = texto_850(*endereco, cl.endereco, "endereco"); !e.ok()) return e;
     lc->clientes[i] = cl;
     return {};
 }
 
-StatusRegra confere_cliente(const TLisCli* lc, std::uint32_t i) {
+Erro confere_cliente(const TLisCli* lc, std::uint32_t i) {
     const TCliente& cl = lc->clientes[i];
-    if (cl.cod_cli == 0) return {ErroRegra::codigo_invalido};
-    if (busca_cliente(lc, static_cast<int>(cl.cod_cli)) != static_cast<int>(i))
-        return {ErroRegra::codigo_repetido};
-    if (const StatusRegra st = texto_guardado(1, cl.nome); !st.ok()) return st;
-    return texto_guardado(2, cl.endereco);
-}
-
-std::string descreve_regra(StatusRegra st) {
-    switch (st.erro) {
-        case ErroRegra::nenhum:
-            return "sem erro";
-        case ErroRegra::codigo_invalido:
-            return "codigo invalido (um numero de 1 a 4294967295)";
-        case ErroRegra::codigo_repetido:
-            return "codigo repetido";
-        case ErroRegra::texto_invalido:
-            return descreve_erro_texto(st.texto, st.campo == 1 ? "nome" : "endereco");
-        case ErroRegra::clientes_demais:
-            return "clientes demais (o maximo e 20)";
-    }
-    return {};
+    if (cl.cod_cli == 0) return quebra("codigo invalido (um numero de 1 a 4294967295)");
+    if (posicao_do_codigo(lc, cl.cod_cli) != static_cast<int>(i)) return quebra("codigo repetido");
+    if (Erro e = texto_guardado("nome", cl.nome); !e.ok()) return e;
+    return texto_guardado("endereco", cl.endereco);
 }

@@ -2,10 +2,11 @@
 // fsync() raises the signal whose number is in CONTACEL_SINAL_NO_FSYNC, as if the user had
 // pressed Ctrl-C in the middle of a write; with CONTACEL_SEM_ICONV set, no converter opens, as
 // on a system without the gconv modules; with CONTACEL_SEM_LINK set, link() fails as a file
-// system without hard links makes it.
+// system without hard links makes it; with CONTACEL_FSYNC_PASTA set, flushing a folder fails.
 
 #include <dlfcn.h>
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <csignal>
@@ -14,6 +15,12 @@
 extern "C" int fsync(int fd) {
     if (const char* v = std::getenv("CONTACEL_SINAL_NO_FSYNC"))
         std::raise(static_cast<int>(std::strtol(v, nullptr, 10)));
+    struct stat info {};
+    if (std::getenv("CONTACEL_FSYNC_PASTA") != nullptr && ::fstat(fd, &info) == 0 &&
+        S_ISDIR(info.st_mode)) {
+        errno = EIO;
+        return -1;
+    }
     using Fsync = int (*)(int);
     static const auto original = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
     return original(fd);

@@ -77,7 +77,7 @@ TEST(Alocacao, ExecucaoInteiraSoAlocaDentroDaBibliotecaC) {
 
     std::srand(1);
     registro.medindo = true;
-    const StatusCli st = executa(caminho.c_str());
+    const Erro st = executa(caminho.c_str());
     registro.medindo = false;
     std::fflush(stdout);
     ::dup2(terminal, 1);

@@ -1,13 +1,22 @@
 // The register as a store: the rules every customer obeys, the bounded reader, the
 // transactions on links and permissions, and exportar's faithful CSV of a hand-made register.
 
+#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "apoio.h"
 #include "cadastro.h"
+#include "gravacao.h"
+#include "leitura.h"
+#include "regra_cliente.h"
 
 namespace {
 
@@ -16,38 +25,42 @@ TEST(RegrasDoCliente, UmaRegraParaQuemEntraEParaOQueEstaGravado) {
         std::optional<std::uint32_t> cod;
         std::string nome;
         std::string endereco;
-        StatusRegra esperado;
+        const char* diz;
     };
     const std::string tag = "\xF3\xA0\x81\x81";  // U+E0041, which iconv drops without a word
+    const char* fora = "nome com caractere fora do codigo 850";
+    const char* invalido = "codigo invalido (um numero de 1 a 4294967295)";
     const Caso casos[] = {
-        {9, "Jos\xC3\xA9", "Rua \xC3\xA1", {}},
-        {0, "a", "b", {ErroRegra::codigo_invalido}},
-        {std::nullopt, "a", "b", {ErroRegra::codigo_invalido}},
-        {1, "a", "b", {ErroRegra::codigo_repetido}},
-        {9, tag, "b", {ErroRegra::texto_invalido, 1, ErroTexto::fora_do_850}},
-        {9, "Ana" + tag, "b", {ErroRegra::texto_invalido, 1, ErroTexto::fora_do_850}},
-        {9, "a", "Rua \xE2\x82\xAC", {ErroRegra::texto_invalido, 2, ErroTexto::fora_do_850}},
-        {9, "", "b", {ErroRegra::texto_invalido, 1, ErroTexto::vazio}},
-        {9, "a\tb", "b", {ErroRegra::texto_invalido, 1, ErroTexto::controle}},
-        {9, "a", std::string(51, 'e'), {ErroRegra::texto_invalido, 2, ErroTexto::longo_demais}},
+        {9, "Jos\xC3\xA9", "Rua \xC3\xA1", "sem erro"},
+        {0, "a", "b", invalido},
+        {std::nullopt, "a", "b", invalido},
+        {1, "a", "b", "codigo repetido"},
+        {9, tag, "b", fora},
+        {9, "Ana" + tag, "b", fora},
+        {9, "a", "Rua \xE2\x82\xAC", "endereco com caractere fora do codigo 850"},
+        {9, "", "b", "nome vazio"},
+        {9, "a\tb", "b", "nome com caractere de controle"},
+        {9, "a", std::string(51, 'e'), "endereco com mais de 50 bytes no codigo 850"},
+        {9, "a\xC3", "b", "nome nao e UTF-8 valido"},
+        {9, "a", "\xED\xA0\x80", "endereco nao e UTF-8 valido"},  // a surrogate, U+D800
+        {9, "\xC0\xA1", "b", "nome nao e UTF-8 valido"},          // an overlong "!"
     };
     for (const Caso& c : casos) {
         TLisCli lc{};
         insere_cliente(&lc, cliente_de(1, "x", "y"));
-        const StatusRegra st = insere_validado(&lc, c.cod, c.nome, c.endereco);
-        EXPECT_EQ(st.erro, c.esperado.erro) << c.nome;
-        EXPECT_EQ(st.campo, c.esperado.campo) << c.nome;
-        EXPECT_EQ(st.texto, c.esperado.texto) << c.nome;
-        EXPECT_EQ(lc.ncl, st.ok() ? 2U : 1U) << c.nome;
+        const Erro e = insere_validado(&lc, c.cod, c.nome, c.endereco);
+        EXPECT_EQ(descreve_erro(e), c.diz) << c.nome;
+        EXPECT_EQ(lc.ncl, e.ok() ? 2U : 1U) << c.nome;
         // What was let in is what the rules find in a register.
-        if (st.ok()) {
+        if (e.ok()) {
             EXPECT_TRUE(confere_cliente(&lc, 1).ok());
         }
     }
     TLisCli cheio{};
     gere_lis_cli(20, &cheio);
-    EXPECT_EQ(insere_validado(&cheio, 99, "a", "b").erro, ErroRegra::clientes_demais);
-    EXPECT_EQ(altera_validado(&cheio, 3, std::nullopt, "").texto, ErroTexto::vazio);
+    EXPECT_EQ(descreve_erro(insere_validado(&cheio, 99, "a", "b")),
+              "clientes demais (o maximo e 20)");
+    EXPECT_EQ(descreve_erro(altera_validado(&cheio, 3, std::nullopt, "")), "endereco vazio");
 
     // A register made by hand that a run accepts: every fault named, by position.
     TLisCli mao{};
@@ -58,10 +71,9 @@ TEST(RegrasDoCliente, UmaRegraParaQuemEntraEParaOQueEstaGravado) {
                      "Pra\x87"
                      "a")})
         insere_cliente(&mao, c);
-    const std::vector<ErroCadastro> lista = infracoes("m.arq", &mao);
     std::vector<std::string> linhas;
-    for (const ErroCadastro& e : lista)
-        linhas.push_back(descreve_erro_cadastro(e));
+    for (const Erro& e : infracoes("m.arq", &mao))
+        linhas.push_back(descreve_erro(e));
     EXPECT_EQ(linhas, (std::vector<std::string>{
                           "m.arq: cliente 2 (codigo 2): endereco vazio; importar o recusaria",
                           "m.arq: cliente 3 (codigo 3): nome com caractere de controle; importar "
@@ -87,25 +99,34 @@ TEST(Cadastro, SoArquivosRegularesDeAte1MiB) {
     grava(pasta / "demais", std::string(limite_de_leitura + 1, 'a'));
     struct Caso {
         std::string caminho;
-        ErroCad erro;
+        const char* diz;  // after "CAMINHO: "
         std::size_t tamanho = 0;
+        std::size_t limite = limite_de_leitura;
     };
-    for (const Caso& c : {Caso{(pasta / "pasta").string(), ErroCad::nao_regular},
-                          Caso{(pasta / "fifo").string(), ErroCad::nao_regular},
-                          Caso{sock, ErroCad::leitura}, Caso{"/dev/zero", ErroCad::nao_regular},
-                          Caso{(pasta / "nao_ha").string(), ErroCad::leitura},
-                          Caso{(pasta / "demais").string(), ErroCad::grande_demais},
-                          Caso{(pasta / "cheio").string(), ErroCad::nenhum, limite_de_leitura}}) {
-        std::string bytes = "resto";
-        const ErroCadastro e = le_arquivo_regular(c.caminho, bytes);
-        EXPECT_EQ(e.tipo, c.erro) << c.caminho;
-        EXPECT_EQ(bytes.size(), c.tamanho) << c.caminho;
+    for (const Caso& c :
+         {Caso{(pasta / "pasta").string(), "nao e um arquivo regular"},
+          Caso{(pasta / "fifo").string(), "nao e um arquivo regular"},
+          Caso{sock, "nao foi possivel ler: "}, Caso{"/dev/zero", "nao e um arquivo regular"},
+          Caso{(pasta / "nao_ha").string(), "nao foi possivel ler: "},
+          Caso{(pasta / "demais").string(), "arquivo com mais de 1 MiB"},
+          Caso{(pasta / "cheio").string(), "", limite_de_leitura},
+          // A file that says it is empty and grows while it is read.
+          Caso{"/proc/self/maps", "arquivo com mais de 16 bytes", 0, 16}}) {
+        std::string bytes(c.limite, '\0');
+        std::size_t lidos = 99;
+        const Erro e = le_arquivo_regular(
+            c.caminho.c_str(), std::as_writable_bytes(std::span(bytes)), lidos, Excesso::recusa);
+        EXPECT_EQ(e.ok(), *c.diz == '\0') << c.caminho;
+        if (!e.ok()) {
+            EXPECT_TRUE(descreve_erro(e).starts_with(c.caminho + ": " + c.diz)) << descreve_erro(e);
+        }
+        EXPECT_EQ(lidos, c.tamanho) << c.caminho;
     }
     ::close(s);
     // A CSV where the register goes: the reason, and where to take it.
     grava(pasta / "c.arq", "codigo,nome,endereco\n1,a,b\n");
     TLisCli lc{};
-    EXPECT_EQ(descreve_erro_cadastro(le_cadastro((pasta / "c.arq").string(), &lc)),
+    EXPECT_EQ(descreve_erro(le_cadastro((pasta / "c.arq").string(), &lc)),
               (pasta / "c.arq").string() +
                   ": o arquivo declara 1768189795 clientes; o maximo e 20 (parece um arquivo de "
                   "texto; um CSV entra com importar)");
@@ -130,7 +151,8 @@ TEST(Cadastro, TransacoesSeguemLinksEGuardamDonoEPermissoes) {
     ASSERT_TRUE(inclui_cliente(link, 6, "Ana", "Rua").ok());
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(le(pasta / "dados" / "real.arq").size(), 4U + 6U * 108U);
-    EXPECT_EQ(grava_cadastro(link, &lc, false).tipo, ErroCad::ja_existe);
+    EXPECT_EQ(descreve_erro(grava_cadastro(link, &lc, false)),
+              link + ": o arquivo ja existe (use --forcar para substitui-lo)");
 
     // Code 0 and a repeated code: the first, as the run finds it.
     const std::string mao = (pasta / "mao.arq").string();
@@ -142,8 +164,7 @@ TEST(Cadastro, TransacoesSeguemLinksEGuardamDonoEPermissoes) {
     ASSERT_TRUE(altera_cliente(mao, 4, "C", std::nullopt).ok());
     ASSERT_TRUE(exclui_cliente(mao, 0).ok());
     EXPECT_EQ(le(mao), ArquivoClientes(2).registro(4, "C", "d").registro(4, "e", "").bytes());
-    EXPECT_EQ(descreve_erro_cadastro(exclui_cliente(mao, 9)),
-              mao + ": nao ha cliente com o codigo 9");
+    EXPECT_EQ(descreve_erro(exclui_cliente(mao, 9)), mao + ": nao ha cliente com o codigo 9");
 
     const std::string real = (pasta / "dados" / "real.arq").string();
     ::chmod(real.c_str(), 0640);
@@ -160,8 +181,8 @@ TEST(Cadastro, TransacoesSeguemLinksEGuardamDonoEPermissoes) {
 
     ::chmod(real.c_str(), 0444);
     const std::string guardado = le(real);
-    EXPECT_EQ(descreve_erro_cadastro(exclui_cliente(link, 6)), link + ": sem permissao de escrita");
-    EXPECT_EQ(grava_cadastro(link, &lc, true).tipo, ErroCad::sem_escrita);
+    EXPECT_EQ(descreve_erro(exclui_cliente(link, 6)), link + ": sem permissao de escrita");
+    EXPECT_EQ(descreve_erro(grava_cadastro(link, &lc, true)), link + ": sem permissao de escrita");
     EXPECT_EQ(le(real), guardado);
 }
 
@@ -175,12 +196,12 @@ TEST(Cadastro, ExportarEFielEVoltaIgual) {
                    .registro(0, "a\tb", "linha\nnova")
                    .registro(1, "x", "y")
                    .bytes());
-    std::vector<ErroCadastro> avisos;
+    std::vector<Erro> avisos;
     const std::string csv = (pasta / "mao.csv").string();
     ASSERT_TRUE(exporta_csv(mao, csv, false, avisos).ok());
     EXPECT_EQ(avisos.size(), 3U);
     EXPECT_EQ(le(csv), "codigo,nome,endereco\n1,Jos\xC3\xA9,\n0,a\tb,\"linha\nnova\"\n1,x,y\n");
-    EXPECT_EQ(exporta_csv(mao, csv, false, avisos).tipo, ErroCad::ja_existe);
+    EXPECT_EQ(exporta_csv(mao, csv, false, avisos).tipo, TipoErro::ja_existe);
 
     TLisCli lc{};
     gere_lis_cli(7, &lc);
@@ -196,6 +217,148 @@ TEST(Cadastro, ExportarEFielEVoltaIgual) {
     TLisCli lido{};
     ASSERT_TRUE(importa_csv(csv, volta, false, &lido).ok());
     EXPECT_EQ(le(volta), le(arq));
+}
+
+std::string atributo(const std::filesystem::path& p, const char* nome) {
+    std::string v(256, '\0');
+    const ssize_t n = ::getxattr(p.c_str(), nome, v.data(), v.size());
+    v.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    return v;
+}
+
+// A change of a file as git makes one: NAME.lock is the lock and the new contents; the file
+// replaced keeps its mode, attributes and ACL; what must not be replaced is refused, naming why.
+TEST(Gravacao, TravaComoOGitEOQueOArquivoTraz) {
+    PastaTemp pasta;
+    const std::string a = (pasta / "a").string();
+    const auto bytes = [](std::string_view s) { return std::as_bytes(std::span(s)); };
+    OpcoesGravacao substitui;
+    substitui.substitui = true;
+    // An ACL giving user 65534 read and write, and an attribute of the user's.
+    std::string acl("\x02\0\0\0", 4);
+    for (const auto& [tag, perm, id] :
+         {std::tuple{1, 6, ~0U}, {2, 6, 65534U}, {4, 4, ~0U}, {16, 6, ~0U}, {32, 0, ~0U}})
+        for (const unsigned v : {unsigned(tag), unsigned(perm), id, id >> 16})
+            acl.append(1, static_cast<char>(v & 0xFF)).append(1, static_cast<char>(v >> 8 & 0xFF));
+    grava(a, "velho");
+    ::chmod(a.c_str(), 0640);
+    ASSERT_EQ(::setxattr(a.c_str(), "user.nota", "x", 1, 0), 0);
+    ASSERT_EQ(::setxattr(a.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
+    const std::string acl_antes = atributo(a, "system.posix_acl_access");
+    struct stat antes {};
+    ::stat(a.c_str(), &antes);
+    ASSERT_TRUE(grava_arquivo(a, bytes("novo"), substitui).ok());
+    struct stat depois {};
+    ::stat(a.c_str(), &depois);
+    EXPECT_EQ(le(a), "novo");
+    EXPECT_EQ(depois.st_mode, antes.st_mode);  // the ACL's mask stays out of the group bits
+    EXPECT_NE(depois.st_ino, antes.st_ino);
+    EXPECT_EQ(atributo(a, "user.nota"), "x");
+    EXPECT_EQ(atributo(a, "system.posix_acl_access"), acl_antes);
+
+    std::filesystem::create_symlink("l", pasta / "b");
+    std::filesystem::create_symlink("b", pasta / "c");
+    std::filesystem::create_symlink("c", pasta / "l");
+    std::filesystem::create_hard_link(a, pasta / "duro");
+    grava(pasta / "velha.lock", "");
+    const timeval hora_atras[2]{{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    ::utimes((pasta / "velha.lock").c_str(), hora_atras);
+    const std::string velha = (pasta / "velha").string();
+    struct Caso {
+        std::string nome;
+        std::function<void(OpcoesGravacao&)> opcoes;
+        std::string erro;
+    };
+    const Caso casos[] = {
+        {a, [](OpcoesGravacao&) {}, a + ": o arquivo ja existe (use --forcar para substitui-lo)"},
+        {a, [](OpcoesGravacao& o) { o.substitui = true; },
+         a + ": o arquivo tem 2 nomes (links fisicos); --forcar o separa dos outros, que ficam "
+             "com o conteudo antigo"},
+        {a,
+         [&](OpcoesGravacao& o) {
+             o = substitui, o.divide = true, o.protegido = identidade_de((pasta / "duro").string());
+         },
+         a + ": e o proprio cadastro; nada foi escrito"},
+        {velha, [](OpcoesGravacao& o) { o.programa = "contacel-exportar"; },
+         velha + ".lock: travado ha 60 min por outra gravacao; remova " + velha +
+             ".lock se nenhum outro contacel-exportar estiver rodando"},
+        {(pasta / std::string(251, 'n')).string(), [](OpcoesGravacao&) {},
+         (pasta / std::string(251, 'n')).string() +
+             ": nome longo demais para ter ao lado a trava .lock: File name too long"},
+        {(pasta / "l").string(), [](OpcoesGravacao&) {}, "ciclo"},
+    };
+    for (const Caso& c : casos) {
+        OpcoesGravacao op;
+        c.opcoes(op);
+        Destino d;
+        Erro e = segue_links(c.nome, d);
+        if (e.ok()) e = grava_arquivo(d.caminho, bytes("outro"), op);
+        EXPECT_EQ(descreve_erro(e),
+                  c.erro == "ciclo" ? c.nome + ": ciclo de links simbolicos" : c.erro);
+    }
+    EXPECT_EQ(le(a), "novo");
+    EXPECT_TRUE(std::filesystem::exists(pasta / "velha.lock"));
+    EXPECT_FALSE(std::filesystem::exists(pasta / "velha"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta.caminho()), {}), 6);
+}
+
+// A user who is not root keeps a file's group when it is one of theirs, and is told which of
+// owner and group cannot be kept.
+TEST(Gravacao, DonoEGrupoSemSerRoot) {
+    if (::geteuid() != 0) GTEST_SKIP() << "sem root nao se troca de usuario";
+    PastaTemp pasta;
+    ::chmod(pasta.caminho().c_str(), 0777);
+    struct Caso {
+        const char* nome;
+        uid_t dono;
+        gid_t grupo;
+        std::string erro;
+    };
+    const Caso casos[] = {
+        {"meu", 65534, 1234, "sem erro"},
+        {"grupo", 65534, 4321,
+         "o grupo do arquivo (gid 4321) nao e um dos seus; so root pode mante-lo"},
+        {"alheio", 1, 1234,
+         "o arquivo e de outro usuario (uid 1), que e quem pode substitui-lo (ou root)"},
+    };
+    for (const Caso& c : casos) {
+        grava(pasta / c.nome, "velho");
+        ::chmod((pasta / c.nome).c_str(), 0666);
+        ASSERT_EQ(::chown((pasta / c.nome).c_str(), c.dono, c.grupo), 0);
+    }
+    int canal[2];
+    ASSERT_EQ(::pipe(canal), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const gid_t grupos[]{1234};
+        if (::setgroups(1, grupos) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
+        OpcoesGravacao op;
+        op.substitui = true;
+        for (const Caso& c : casos) {
+            const std::string s =
+                descreve_erro(grava_arquivo((pasta / c.nome).string(),
+                                            std::as_bytes(std::span("novo", 4)), op)) +
+                "\n";
+            if (::write(canal[1], s.data(), s.size()) < 0) ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ::close(canal[1]);
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    std::string lido(4096, '\0');
+    lido.resize(
+        static_cast<std::size_t>(std::max<ssize_t>(0, ::read(canal[0], lido.data(), lido.size()))));
+    ::close(canal[0]);
+    std::string esperado;
+    for (const Caso& c : casos)
+        esperado +=
+            (c.erro == "sem erro" ? "sem erro" : (pasta / c.nome).string() + ": " + c.erro) + "\n";
+    EXPECT_EQ(lido, esperado);
+    struct stat info {};
+    ::stat((pasta / "meu").c_str(), &info);
+    EXPECT_EQ(info.st_gid, 1234U);
+    EXPECT_EQ(le(pasta / "grupo"), "velho");
 }
 
 }  // namespace

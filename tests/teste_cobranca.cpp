@@ -6,6 +6,7 @@
 
 #include "apoio.h"
 #include "cobranca.h"
+#include "cobranca_registros.h"
 #include "execucao.h"
 #include "exportacao.h"
 
@@ -109,6 +110,133 @@ TEST(Cobranca, CentavosConcordamComOFloatDaExecucao) {
         ASSERT_EQ(csv(exatas), csv(execucao)) << semente;
     }
     std::srand(1);
+}
+
+// ---- Records ----
+
+RegistroChamada registro(std::string_view conta, std::string_view origem, TDataHora ini,
+                         std::uint32_t seg, bool cobravel = true) {
+    return {4,
+            FormatoRegistros::pbx_csv,
+            conta,
+            origem,
+            "8532345678",
+            {},
+            ini,
+            ini,
+            seg,
+            cobravel,
+            "a,\"b\",c"};
+}
+
+// Every row in the first place that applies, counted once; the customer-less and the rejected
+// written down; bills by customer, year and month, with or without their calls.
+TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
+    TLisCli cli{};
+    insere_cliente(&cli, cliente_de(7, "Sete", "Rua 7"));
+    insere_cliente(&cli, cliente_de(3, "Tres", "Rua 3"));
+    struct Caso {
+        std::optional<MesAno> mes;
+        bool guarda;
+        const char* resumo;
+        const char* contas;
+    };
+    const Caso casos[] = {
+        {{},
+         false,
+         "8 registros: 4 cobrados em 3 contas, 0 de outros meses, 1 nao cobraveis, 2 sem cliente, "
+         "1 rejeitados",
+         "3 2023-12 1 600 6.00|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
+        {{},
+         true,
+         "8 registros: 4 cobrados em 3 contas, 0 de outros meses, 1 nao cobraveis, 2 sem cliente, "
+         "1 rejeitados",
+         "3 2023-12 1 600 6.00|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
+        {MesAno{2024, 12}, true,
+         "8 registros: 2 cobrados em 1 contas, 2 de outros meses, 1 nao cobraveis, 2 sem cliente, "
+         "1 rejeitados",
+         "7 2024-12 2 72 0.72|"},
+    };
+    for (const Caso& c : casos) {
+        CobrancaRegistros cob({&cli, nullptr, c.mes, c.guarda, true, csv_padrao});
+        cob.registro(registro("7", "", dh(5, 12, 2024, 9, 0, 0), 36));
+        cob.registro(registro("", "ramal1", dh(5, 12, 2024, 9, 0, 0), 36));
+        cob.registro(registro("99", "", dh(5, 12, 2024, 9, 0, 0), 36));
+        cob.registro(registro("7", "", dh(5, 12, 2024, 9, 0, 0), 36, false));
+        EXPECT_TRUE(cob.rejeitado({9, "data impossivel", "x,30/02"}));
+        cob.registro(registro("3", "", dh(31, 12, 2023, 23, 59, 59), 600));
+        cob.registro(registro("007", "", dh(30, 11, 2024, 0, 0, 0), 4));
+        cob.registro(registro("7", "", dh(1, 12, 2024, 9, 0, 0), 36));
+        const Contas contas = cob.termina();
+        EXPECT_EQ(descreve_resumo(cob.resumo()), c.resumo);
+        std::string s;
+        for (const ContaMensal& k : contas.contas)
+            s += fmt::format("{} {}-{:02} {} {} {}|", k.cod_cli, k.ano, k.mes, k.chamadas,
+                             k.tempo_total, dinheiro(k.valor_total, '.'));
+        EXPECT_EQ(s, c.contas);
+        EXPECT_EQ(contas.chamadas.size(), c.guarda ? cob.resumo().cobrados : 0U);
+    }
+    CobrancaRegistros cob({&cli, nullptr, {}, false, true, csv_planilha});
+    cob.le("r.csv");  // the file the rows are of
+    cob.registro(registro("", "ramal1", dh(5, 12, 2024, 9, 0, 0), 36));
+    EXPECT_TRUE(cob.rejeitado({9, "data impossivel", "x;30/02"}));
+    EXPECT_EQ(cob.rejeitadas(),
+              "\xEF\xBB\xBF"
+              "arquivo;linha;motivo;registro\r\n"
+              "r.csv;4;sem cliente;\"a,\"\"b\"\",c\"\r\n"
+              "r.csv;9;data impossivel;\"x;30/02\"\r\n");
+    // Without --rejeitadas, an unreadable row stops the reading.
+    CobrancaRegistros para({&cli, nullptr, {}, false, false, csv_padrao});
+    EXPECT_FALSE(para.rejeitado({1, "data impossivel", ""}));
+}
+
+std::string em_csv(const Contas& c, bool chamadas, DialetoCsv d) {
+    char* b = nullptr;
+    std::size_t n = 0;
+    std::FILE* m = ::open_memstream(&b, &n);
+    if (chamadas)
+        exporta_chamadas(c, m, d);
+    else
+        exporta_contas(c, m, d);
+    std::fclose(m);
+    std::string s(b, n);
+    std::free(b);
+    return s;
+}
+
+// A run's calls CSV billed again gives that CSV back, and that run's bills, byte for byte, in
+// either dialect.
+TEST(CobrancaRegistros, CsvDeChamadasDeUmaExecucaoDeVolta) {
+    PastaTemp pasta;
+    grava(pasta / "c.arq", arquivo_valido(6).bytes());
+    const auto e = std::make_unique<Execucao>();
+    for (const unsigned semente : {1U, 5U, 1512122400U, 1700000000U}) {
+        std::srand(semente);
+        ASSERT_TRUE(prepara_execucao((pasta / "c.arq").c_str(), e.get()).ok());
+        const Contas execucao = contas_da_execucao(*e);
+        for (const DialetoCsv d : {csv_padrao, csv_planilha}) {
+            const std::string chamadas = em_csv(execucao, true, d);
+            grava(pasta / "x.csv", chamadas);
+            for (const bool guarda : {true, false}) {
+                CobrancaRegistros cob({&e->lis_cli, nullptr, {}, guarda, false, d});
+                ASSERT_TRUE(cob.le((pasta / "x.csv").string()).ok());
+                const Contas lidas = cob.termina();
+                if (guarda) {
+                    EXPECT_EQ(em_csv(lidas, true, d), chamadas) << semente;
+                }
+                EXPECT_EQ(em_csv(lidas, false, d), em_csv(execucao, false, d)) << semente;
+            }
+        }
+    }
+    std::srand(1);
+}
+
+TEST(CobrancaRegistros, Mes) {
+    EXPECT_EQ(le_mes("2024-12")->ano, 2024);
+    EXPECT_EQ(le_mes("0999-01")->mes, 1);
+    for (const char* t :
+         {"2024-13", "2024-00", "2024-1", "24-12", "2024/12", "2024-12 ", "", "abcd-ef"})
+        EXPECT_FALSE(le_mes(t)) << t;
 }
 
 }  // namespace

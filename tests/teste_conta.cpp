@@ -135,7 +135,7 @@ TEST(Contas, ClienteOuLinhaAusentesAparecemEmBranco) {
 
 struct Execucao {
     std::string saida;
-    StatusCli status;
+    Erro status;
 };
 
 Execucao executa_com(unsigned semente, const std::string& arquivo) {
@@ -231,10 +231,11 @@ TEST(ExecucaoInteira, CadaChamadaEmUmaContaComTotaisCorretos) {
 
 TEST(ExecucaoInteira, CadastroInutilNaoImprimeNada) {
     const Execucao poucos = executa_com(1, arquivo_valido(4).bytes());
-    EXPECT_EQ(poucos.status.erro, ErroCli::poucos_clientes);
+    EXPECT_TRUE(poucos.status.detalhe.starts_with("o cadastro tem 4 clientes"));
+    EXPECT_TRUE(poucos.status.arquivo.ends_with("/clientes.arq"));
     EXPECT_EQ(poucos.saida, "");
     const Execucao corrompido = executa_com(1, arquivo_valido(6).bytes().substr(0, 300));
-    EXPECT_EQ(corrompido.status.erro, ErroCli::arquivo_curto);
+    EXPECT_TRUE(corrompido.status.detalhe.starts_with("o arquivo declara 6 clientes, mas"));
     EXPECT_EQ(corrompido.saida, "");
 }
 

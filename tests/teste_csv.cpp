@@ -7,12 +7,12 @@
 
 #include "apoio.h"
 #include "csv_clientes.h"
-#include "exportacao.h"
 #include "execucao.h"
+#include "exportacao.h"
 
 namespace {
 
-StatusCsv carrega(const std::string& csv, TLisCli* lc, Codificacao c = Codificacao::utf8) {
+Erro carrega(const std::string& csv, TLisCli* lc, Codificacao c = Codificacao::utf8) {
     return decodifica_csv_clientes(std::as_bytes(std::span(csv)), lc, c);
 }
 
@@ -28,47 +28,42 @@ std::string linhas(int n) {
 TEST(CadastroCsv, EntradasRuinsComLinhaECampo) {
     struct Caso {
         std::string csv;
-        ErroCsv erro;
         std::size_t linha;
-        ErroTexto texto = ErroTexto::nenhum;
-        std::uint8_t campo = 0;
+        const char* diz;
     };
+    const char* invalido = "codigo invalido (um numero de 1 a 4294967295)";
+    const char* sem_utf8 = "o arquivo nao esta em UTF-8 (use --codificacao windows-1252";
     const Caso casos[] = {
-        {"", ErroCsv::sem_cabecalho, 1},
-        {"nome,codigo,endereco\n1,a,b\n", ErroCsv::sem_cabecalho, 1},
-        {"1,a,b\n", ErroCsv::sem_cabecalho, 1},
-        {cab + "1,a,b\n2,\"abc\n3,d,e\n", ErroCsv::aspas_sem_fim, 3},
-        {cab + "1,\"a\"b,c\n", ErroCsv::aspas_sem_fim, 2},
-        {cab + "1,a\"b,c\n", ErroCsv::aspas_sem_fim, 2},
-        {cab + "1,a,b\n2,a\n", ErroCsv::campos_de_menos, 3},
-        {cab + "1,a,b,c\n", ErroCsv::campos_demais, 2},
-        {cab + "um,a,b\n", ErroCsv::codigo_invalido, 2},
-        {cab + "0,a,b\n", ErroCsv::codigo_invalido, 2},
-        {cab + "-1,a,b\n", ErroCsv::codigo_invalido, 2},
-        {cab + " 1,a,b\n", ErroCsv::codigo_invalido, 2},
-        {cab + "4294967296,a,b\n", ErroCsv::codigo_invalido, 2},
-        {cab + "7,a,b\r\n8,c,d\r\n7,e,f\r\n", ErroCsv::codigo_repetido, 4},
-        {linhas(21), ErroCsv::clientes_demais, 22},
-        {cab + "1,,b\n", ErroCsv::texto_invalido, 2, ErroTexto::vazio, 1},
-        {cab + "1,a," + std::string(51, 'a') + "\n", ErroCsv::texto_invalido, 2,
-         ErroTexto::longo_demais, 2},
-        {cab + "1,\"a\nb\",c\n", ErroCsv::texto_invalido, 2, ErroTexto::controle, 1},
-        {cab + "1,a\tb,c\n", ErroCsv::texto_invalido, 2, ErroTexto::controle, 1},
-        {cab + "1,a,Rua \xE2\x82\xAC\n", ErroCsv::texto_invalido, 2, ErroTexto::fora_do_850, 2},
-        {cab + "1,a\xF0\x9F\x98\x80,b\n", ErroCsv::texto_invalido, 2, ErroTexto::fora_do_850, 1},
-        {cab + "1,a\xC3,b\n", ErroCsv::nao_e_utf8, 2},
-        {cab + "1,a\xFF\xFE,b\n", ErroCsv::nao_e_utf8, 2},
+        {"", 1, "falta o cabecalho codigo,nome,endereco ou codigo;nome;endereco"},
+        {"nome,codigo,endereco\n1,a,b\n", 1, "falta o cabecalho"},
+        {"1,a,b\n", 1, "falta o cabecalho"},
+        {cab + "1,a,b\n2,\"abc\n3,d,e\n", 3, "aspas sem fechamento ou texto depois das aspas"},
+        {cab + "1,\"a\"b,c\n", 2, "aspas sem fechamento"},
+        {cab + "1,a\"b,c\n", 2, "aspas sem fechamento"},
+        {cab + "1,a,b\n2,a\n", 3, "campos de menos (esperados codigo,nome,endereco)"},
+        {cab + "1,a,b,c\n", 2, "campos demais (esperados codigo,nome,endereco)"},
+        {cab + "um,a,b\n", 2, invalido},
+        {cab + "0,a,b\n", 2, invalido},
+        {cab + "-1,a,b\n", 2, invalido},
+        {cab + " 1,a,b\n", 2, invalido},
+        {cab + "4294967296,a,b\n", 2, invalido},
+        {cab + "7,a,b\r\n8,c,d\r\n7,e,f\r\n", 4, "codigo repetido"},
+        {linhas(21), 22, "clientes demais (o maximo e 20)"},
+        {cab + "1,,b\n", 2, "nome vazio"},
+        {cab + "1,a," + std::string(51, 'a') + "\n", 2, "endereco com mais de 50 bytes"},
+        {cab + "1,\"a\nb\",c\n", 2, "nome com caractere de controle"},
+        {cab + "1,a\tb,c\n", 2, "nome com caractere de controle"},
+        {cab + "1,a,Rua \xE2\x82\xAC\n", 2, "endereco com caractere fora do codigo 850"},
+        {cab + "1,a\xF0\x9F\x98\x80,b\n", 2, "nome com caractere fora do codigo 850"},
+        {cab + "1,a\xC3,b\n", 2, sem_utf8},
+        {cab + "1,a\xFF\xFE,b\n", 2, sem_utf8},
     };
     for (const Caso& c : casos) {
         TLisCli lc{};
         lc.ncl = 3;
-        const StatusCsv st = carrega(c.csv, &lc);
-        EXPECT_EQ(st.erro, c.erro) << c.csv;
-        EXPECT_EQ(st.linha, c.linha) << c.csv;
-        EXPECT_EQ(st.texto, c.texto) << c.csv;
-        if (c.texto != ErroTexto::nenhum) {
-            EXPECT_EQ(st.campo, c.campo) << c.csv;
-        }
+        const Erro e = carrega(c.csv, &lc);
+        EXPECT_TRUE(e.detalhe.starts_with(c.diz)) << c.csv << "\n" << e.detalhe;
+        EXPECT_EQ(e.linha, c.linha) << c.csv;
         EXPECT_EQ(lc.ncl, 0U) << c.csv;
     }
 }
@@ -92,6 +87,8 @@ TEST(CadastroCsv, OQueAsPlanilhasEscrevem) {
     EXPECT_STREQ(lc.clientes[0].endereco, "  Rua A  ");
     EXPECT_EQ(std::string(lc.clientes[1].nome), std::string(50, '\x87'));
     EXPECT_STREQ(lc.clientes[1].endereco, "Av. B, 10");
+    // Texts a spreadsheet would run as formulas.
+    insere_cliente(&lc, cliente_de(3, "=cmd|' /C calc'!A0", "'+1"));
 
     // Written back: quotes only where the dialect needs them, its line ends, UTF-8; both load
     // back as the same register.
@@ -100,12 +97,12 @@ TEST(CadastroCsv, OQueAsPlanilhasEscrevem) {
         "codigo;nome;endereco\r\n"
         "4294967295;\"Souza, Ana \"\"Aninha\"\"\";  Rua A  \r\n"
         "2;" +
-        cedilhas + ";Av. B, 10\r\n";
+        cedilhas + ";Av. B, 10\r\n3;'=cmd|' /C calc'!A0;''+1\r\n";
     EXPECT_EQ(codifica_csv_clientes(&lc),
               "codigo,nome,endereco\n"
               "4294967295,\"Souza, Ana \"\"Aninha\"\"\",  Rua A  \n"
               "2," +
-                  cedilhas + ",\"Av. B, 10\"\n");
+                  cedilhas + ",\"Av. B, 10\"\n3,=cmd|' /C calc'!A0,'+1\n");
     EXPECT_EQ(codifica_csv_clientes(&lc, csv_planilha), planilha);
     for (const DialetoCsv d : {csv_padrao, csv_planilha}) {
         TLisCli volta{};
@@ -130,7 +127,7 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
     struct Caso {
         std::string csv;
         Codificacao cod;
-        ErroCsv erro;
+        bool aceito;
         std::size_t linha;     // of the error; or the customers loaded
         std::string_view diz;  // in the message; or the last customer's name and address (850)
     };
@@ -139,45 +136,40 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
         "\"codigo\";\"nome\";\"endereco\"\r\n\"7\";\"Jo\xE3o\";\"Pra\xE7"
         "a\"\r\n";
     const Caso casos[] = {
-        {bom + pt + "2;\"Ana, \"\"A\"\"\";\"Rua A; 10\"\r\n1;Jos\xC3\xA9;Rua B, 5\r\n", utf8,
-         ErroCsv::nenhum, 2, "Jos\x82|Rua B, 5"},
-        {"codigo,nome,endereco\n1,Jos\xC3\xA9,\"Rua B; 5\"", utf8, ErroCsv::nenhum, 1,
-         "Jos\x82|Rua B; 5"},
-        {cp, cp1252, ErroCsv::nenhum, 1,
+        {bom + pt + "2;\"Ana, \"\"A\"\"\";\"Rua A; 10\"\r\n1;Jos\xC3\xA9;Rua B, 5\r\n", utf8, true,
+         2, "Jos\x82|Rua B, 5"},
+        {"codigo,nome,endereco\n1,Jos\xC3\xA9,\"Rua B; 5\"", utf8, true, 1, "Jos\x82|Rua B; 5"},
+        {cp, cp1252, true, 1,
          "Jo\xC6o|Pra\x87"
          "a"},
-        {cp, utf8, ErroCsv::nao_e_utf8, 2, "use --codificacao windows-1252"},
-        {pt + "1;Concei\xE7\xE3o;Rua\n", Codificacao::iso_8859_1, ErroCsv::nenhum, 1,
-         "Concei\x87\xC6o|Rua"},
-        {pt + "1;a;b\r\n2;\"x\r\ny\x81\";c\r\n", cp1252, ErroCsv::fora_da_codificacao, 3,
+        {cp, utf8, false, 2, "use --codificacao windows-1252"},
+        {pt + "1;Concei\xE7\xE3o;Rua\n", Codificacao::iso_8859_1, true, 1, "Concei\x87\xC6o|Rua"},
+        {pt + "1;a;b\r\n2;\"x\r\ny\x81\";c\r\n", cp1252, false, 3,
          "byte sem caractere em windows-1252"},
-        {bom + cp, cp1252, ErroCsv::bom_em_outra_codificacao, 1, "sem --codificacao"},
-        {pt + "1;a;b\r\n2;Jo\xC3\xA3o;c\r\n", cp1252, ErroCsv::parece_utf8, 3,
+        {bom + cp, cp1252, false, 1, "sem --codificacao"},
+        {pt + "1;a;b\r\n2;Jo\xC3\xA3o;c\r\n", cp1252, false, 3,
          "esta em UTF-8, nao em windows-1252"},
         {std::string("\xFF\xFE"
                      "c\0o\0d\0",
                      8),
-         utf8, ErroCsv::utf16, 1, "UTF-16"},
-        {pt + "1,a,b\n", utf8, ErroCsv::campos_de_menos, 2, "(esperados codigo;nome;endereco)"},
-        {"codigo,nome,endereco\n1;a;b\n", utf8, ErroCsv::campos_de_menos, 2,
-         "(esperados codigo,nome,endereco)"},
-        {"codigo;nome,endereco\n", utf8, ErroCsv::sem_cabecalho, 1,
-         "codigo,nome,endereco ou codigo;nome;endereco"},
-        {"codigo;nome;endereco\r1;a;b\r2;c\r", utf8, ErroCsv::campos_de_menos, 3, ""},
-        {cab + "1,a,b\n2,\"x\ny\"z,c\n", utf8, ErroCsv::aspas_sem_fim, 3, ""},
+         utf8, false, 1, "UTF-16"},
+        {pt + "1,a,b\n", utf8, false, 2, "(esperados codigo;nome;endereco)"},
+        {"codigo,nome,endereco\n1;a;b\n", utf8, false, 2, "(esperados codigo,nome,endereco)"},
+        {"codigo;nome,endereco\n", utf8, false, 1, "codigo,nome,endereco ou codigo;nome;endereco"},
+        {"codigo;nome;endereco\r1;a;b\r2;c\r", utf8, false, 3, ""},
+        {cab + "1,a,b\n2,\"x\ny\"z,c\n", utf8, false, 3, ""},
     };
     for (const Caso& c : casos) {
         TLisCli lc{};
-        const StatusCsv st = carrega(c.csv, &lc, c.cod);
-        EXPECT_EQ(st.erro, c.erro) << c.csv;
-        if (st.ok()) {
+        const Erro e = carrega(c.csv, &lc, c.cod);
+        EXPECT_EQ(e.ok(), c.aceito) << c.csv;
+        if (e.ok()) {
             ASSERT_EQ(lc.ncl, c.linha) << c.csv;
             const TCliente& u = lc.clientes[lc.ncl - 1];
             EXPECT_EQ(std::string(u.nome) + "|" + u.endereco, c.diz) << c.csv;
         } else {
-            EXPECT_EQ(st.linha, c.linha) << c.csv;
-            EXPECT_NE(descreve_erro_csv(st).find(c.diz), std::string::npos)
-                << descreve_erro_csv(st);
+            EXPECT_EQ(e.linha, c.linha) << c.csv;
+            EXPECT_NE(e.detalhe.find(c.diz), std::string::npos) << e.detalhe;
         }
     }
     for (const auto& [nome, cod] : {std::pair{"UTF-8", utf8},
@@ -218,15 +210,17 @@ TEST(ExportacaoCsv, OsDoisDialetos) {
     EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(contas_da_execucao(e), f); }),
               "cliente,nome,endereco,mes,ano,chamadas,duracao_total,valor_total,vencimento\n"
               "1,\"Ana; \"\"A\"\"\",\"Rua B, 5\",11,2017,2,342,3.36,2017-12-10\n");
-    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(contas_da_execucao(e), f, csv_planilha); }),
-              "\xEF\xBB\xBF"
-              "cliente;nome;endereco;mes;ano;chamadas;duracao_total;valor_total;vencimento\r\n"
-              "1;\"Ana; \"\"A\"\"\";Rua B, 5;11;2017;2;342;3,36;2017-12-10\r\n");
-    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_chamadas(contas_da_execucao(e), f, csv_planilha); }),
-              "\xEF\xBB\xBF"
-              "origem;destino;telefone_destino;inicio;fim;duracao;valor\r\n"
-              "1;2;(85) 9 8888-4321;2017-11-01 10:00:00;2017-11-01 10:05:11;311;3,06\r\n"
-              "1;3;(85) 9 8877-4123;2017-11-02 10:00:00;2017-11-02 10:00:31;31;0,30\r\n");
+    EXPECT_EQ(
+        escrito([&](std::FILE* f) { exporta_contas(contas_da_execucao(e), f, csv_planilha); }),
+        "\xEF\xBB\xBF"
+        "cliente;nome;endereco;mes;ano;chamadas;duracao_total;valor_total;vencimento\r\n"
+        "1;\"Ana; \"\"A\"\"\";Rua B, 5;11;2017;2;342;3,36;2017-12-10\r\n");
+    EXPECT_EQ(
+        escrito([&](std::FILE* f) { exporta_chamadas(contas_da_execucao(e), f, csv_planilha); }),
+        "\xEF\xBB\xBF"
+        "origem;destino;telefone_destino;inicio;fim;duracao;valor\r\n"
+        "1;2;(85) 9 8888-4321;2017-11-01 10:00:00;2017-11-01 10:05:11;311;3,06\r\n"
+        "1;3;(85) 9 8877-4123;2017-11-02 10:00:00;2017-11-02 10:00:31;31;0,30\r\n");
 }
 
 }  // namespace

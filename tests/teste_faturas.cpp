@@ -16,6 +16,7 @@
 #include "caminhos.h"
 #include "codigo850.h"
 #include "conta.h"
+#include "data.h"
 #include "execucao.h"
 #include "faturas.h"
 
@@ -51,6 +52,13 @@ std::string sem_brancos_nas_pontas(std::string s) {
     s.erase(0, s.find_first_not_of(' '));
     s.erase(s.find_last_not_of(' ') + 1);
     return s;
+}
+
+// Seconds as the documents write them: "05:01", "1:56:01".
+std::string minutos(const std::string& segundos) {
+    const long s = std::stol(segundos);
+    return s < 3600 ? fmt::format("{:02}:{:02}", s / 60, s % 60)
+                    : fmt::format("{}:{:02}:{:02}", s / 3600, s / 60 % 60, s % 60);
 }
 
 std::string virgula(std::string s) {
@@ -89,10 +97,11 @@ std::vector<std::string> contas_do_console(const std::string& cp850) {
             contas.back().linhas.push_back(
                 "endereco " + sem_brancos_nas_pontas(l.substr(sizeof "Endereço: " - 1)));
         } else if (std::regex_match(l, m, chamada)) {
-            contas.back().linhas.push_back(m.str(1) + " | " + m.str(2) + " | " + m.str(3) + " | " +
-                                           virgula(m.str(4)));
+            contas.back().linhas.push_back(m.str(1) + " | " + m.str(2) + " | " + minutos(m.str(3)) +
+                                           " | " + virgula(m.str(4)));
         } else if (std::regex_match(l, m, totais)) {
-            contas.back().linhas.push_back("total " + m.str(1) + " | " + virgula(m.str(2)));
+            contas.back().linhas.push_back("total " + minutos(m.str(1)) + " | " +
+                                           virgula(m.str(2)));
         } else if (std::regex_match(l, m, pagar)) {
             contas.back().linhas.push_back("vencimento " + m.str(1) + " valor " +
                                            virgula(m.str(2)));
@@ -105,19 +114,26 @@ std::vector<std::string> contas_do_console(const std::string& cp850) {
 }
 
 // The bills of a document's text (pdftotext -layout), in the console's order of figures; the
-// pages of each bill must say "pagina k de n" in order, with the heading repeated.
+// pages of each bill must say "página k de n" in order, with the heading (and the issuer's
+// lines, when there is one) repeated.
 struct Documento {
     std::vector<std::string> contas;
     std::vector<std::size_t> paginas;  // per bill
     std::vector<std::string> payloads;
+    std::vector<std::string> emissor;   // each page's issuer lines
+    std::vector<std::string> periodos;  // each bill's period, issue date and chart's days
 };
 
 Documento contas_do_pdf(const std::string& texto) {
     static const std::regex chamada(
-        R"(^\s*(\(\d\d\) 9 \d{4}-\d{4})\s+(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)\s+(\d+)\s+(\d+,\d\d)\s*$)");
-    static const std::regex totais(R"(^\s*Total: \d+ chamadas?\s+(\d+)\s+(\d+,\d\d)\s*$)");
-    static const std::regex pagar(R"(Vencimento: (\S+)\s+Valor a pagar: R\$ (\S+))");
-    static const std::regex pagina(R"(pagina (\d+) de (\d+))");
+        R"(^\s*(\(\d\d\) 9 \d{4}-\d{4})\s+(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)\s+(\d+:\d\d(?::\d\d)?)\s+(\d+,\d\d)\s*$)");
+    static const std::regex totais(
+        R"(^\s*Total: \d+ chamadas?\s+(\d+:\d\d(?::\d\d)?)\s+(\d+,\d\d)\s*$)");
+    static const std::regex pagar(R"(Valor a pagar: R\$ (\S+))");
+    static const std::regex vence(R"(Vencimento: (\S+))");
+    static const std::regex pagina(R"(página (\d+) de (\d+))");
+    static const std::regex emissor(R"(^\s*(.* · CNPJ \S+|.* · Atendimento: .*\S)\s*(página|$))");
+    static const std::regex periodo(R"(^\s*(Período: .*\S|1\s+5\s+10\s+15\s+20\s+25\s+\d\d)\s*$)");
     Documento d;
     std::vector<Lida> contas;
     std::vector<std::string> cabecalho;
@@ -137,16 +153,17 @@ Documento contas_do_pdf(const std::string& texto) {
         Lida conteudo;
         std::string payload;
         bool no_payload = false;
+        std::string valor;
+        std::string emissor_pagina;
         for (std::string l; std::getline(in, l);) {
             if (no_payload) {
-                if (sem_brancos_nas_pontas(l).empty()) {
-                    no_payload = false;
-                } else {
-                    for (char c : l)
-                        if (c != ' ') payload += c;
-                }
+                payload = sem_brancos_nas_pontas(l);
+                no_payload = false;
                 continue;
             }
+            if (std::regex_search(l, m, emissor)) emissor_pagina += m.str(1) + "\n";
+            if (std::regex_search(l, m, periodo))
+                d.periodos.push_back(std::regex_replace(m.str(1), std::regex(" +"), " "));
             if (const auto c = l.find("CONTA DE TELEFONIA CELULAR"); c != std::string::npos)
                 mes = "mes " + sem_brancos_nas_pontas(l.substr(c + 26));
             if (std::regex_search(l, m, pagina)) {
@@ -163,11 +180,13 @@ Documento contas_do_pdf(const std::string& texto) {
                                           m.str(4));
             if (std::regex_match(l, m, totais))
                 conteudo.linhas.push_back("total " + m.str(1) + " | " + m.str(2));
-            if (std::regex_search(l, m, pagar))
-                cabecalho = {"vencimento " + m.str(1) + " valor " + m.str(2)};
-            if (l.find("Pix copia e cola:") != std::string::npos) no_payload = true;
+            if (std::regex_search(l, m, pagar)) valor = m.str(1);
+            if (std::regex_search(l, m, vence))
+                cabecalho = {"vencimento " + m.str(1) + " valor " + valor};
+            if (l.find("Pix copia e cola") != std::string::npos) no_payload = true;
         }
         if (!payload.empty()) d.payloads.push_back(payload);
+        d.emissor.push_back(emissor_pagina);
         EXPECT_EQ(k, esperada) << p;
         if (k == 1) {
             contas.push_back({{mes, nome}});
@@ -224,14 +243,20 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
         std::time_t semente;
         std::string cadastro;
         bool pix;
+        bool emissor = false;
     };
     const Caso casos[] = {
         {1512122400, caminho_exemplo, false},
-        {1512122400, caminho_exemplo, true},
+        {1512122400, caminho_exemplo, true, true},
         {987654321, caminho_exemplo, true},
-        {1, (pasta / "850.arq").string(), false},
+        {1, (pasta / "850.arq").string(), false, true},
         {-2000000000, (pasta / "850.arq").string(), true},
     };
+    const Emissor emissor{"Contacel Telefonia Ltda",
+                          "11222333000181",
+                          "Av. Santos Dumont, 1000, Fortaleza - CE",
+                          "0800 123 4567",
+                          {}};
     for (const Caso& c : casos) {
         SCOPED_TRACE(testing::Message() << c.semente << " " << c.cadastro << " " << c.pix);
         std::srand(static_cast<unsigned>(c.semente));
@@ -239,8 +264,9 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
         ASSERT_TRUE(prepara_execucao(c.cadastro.c_str(), e.get()).ok());
         const std::string console =
             saida_de([&] { mostre_contas(&e->lis_cli, &e->lis_cel, &e->li_ch); });
-        OpcoesFaturas op{c.semente, {}};
+        OpcoesFaturas op{c.semente, {}, {}};
         if (c.pix) op.pix = recebedor;
+        if (c.emissor) op.emissor = emissor;
         const std::string pdf = pdf_de(*e, op);
         EXPECT_EQ(pdf_de(*e, op), pdf) << "duas composicoes diferentes";
         grava(pasta / "contas.pdf", pdf);
@@ -250,23 +276,51 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
         ASSERT_TRUE(ok);
         const Documento d = contas_do_pdf(texto);
         EXPECT_EQ(d.contas, contas_do_console(console));
+        // The issuer on every page.
+        EXPECT_EQ(d.emissor, std::vector<std::string>(
+                                 d.emissor.size(),
+                                 c.emissor ? "Contacel Telefonia Ltda · CNPJ 11.222.333/0001-81\n"
+                                             "Av. Santos Dumont, 1000, Fortaleza - CE · "
+                                             "Atendimento: 0800 123 4567\n"
+                                           : ""));
 
-        // Each bill on its own: its pages are the whole document's, in order.
+        // Each bill on its own: its pages are the whole document's, in order, and its title
+        // names the customer and the month.
         std::string juntas;
         std::vector<std::string> nomes;
+        std::vector<std::string> titulos;
         ASSERT_TRUE(
             escreve_cada_fatura(*e, op, [&](const std::string& nome, std::span<const std::byte> b) {
                 nomes.push_back(nome);
                 grava(pasta / "uma.pdf", {reinterpret_cast<const char*>(b.data()), b.size()});
                 juntas += roda("pdftotext -layout " + (pasta / "uma.pdf").string() + " -").first;
+                const std::string info = roda("pdfinfo " + (pasta / "uma.pdf").string()).first;
+                const auto t = info.find("Title:");
+                titulos.push_back(
+                    sem_brancos_nas_pontas(info.substr(t + 6, info.find('\n', t) - t - 6)));
                 return true;
             }).ok());
         EXPECT_EQ(juntas, texto);
         std::vector<std::string> esperados;
+        std::vector<std::string> titulos_esperados;
+        std::vector<std::string> periodos;
         para_cada_conta(&e->li_ch, [&](const Conta& conta, std::span<const ParcelaConta>) {
             esperados.push_back(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes));
+            const TCliente& cli = cliente_da_conta(&e->lis_cli, conta.cod_cli);
+            titulos_esperados.push_back(
+                fmt::format("Conta de {} - {} de {}",
+                            texto_utf8({cli.nome, strnlen(cli.nome, sizeof cli.nome)}),
+                            texto_utf8(nm[conta.mes]), conta.ano));
+            const int dias = dias_no_mes(conta.mes, conta.ano);
+            periodos.push_back(fmt::format(
+                "Período: 01/{0:02}/{1} a {2}/{0:02}/{1} Emissão: {3}", conta.mes, conta.ano, dias,
+                conta.mes == 12 ? fmt::format("01/01/{}", conta.ano + 1)
+                                : fmt::format("01/{:02}/{}", conta.mes + 1, conta.ano)));
+            periodos.push_back(fmt::format("1 5 10 15 20 25 {}", dias));
         });
         EXPECT_EQ(nomes, esperados);
+        EXPECT_EQ(titulos, titulos_esperados);
+        EXPECT_EQ(d.periodos, periodos);
     }
     std::srand(1);
 }
@@ -290,7 +344,7 @@ TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
     const std::string console =
         saida_de([&] { mostre_contas(&e->lis_cli, &e->lis_cel, &e->li_ch); });
     for (const bool pix : {false, true}) {
-        OpcoesFaturas op{0, {}};
+        OpcoesFaturas op{0, {}, {}};
         if (pix) op.pix = recebedor;
         grava(pasta / "longa.pdf", pdf_de(*e, op));
         EXPECT_TRUE(roda("qpdf --check " + (pasta / "longa.pdf").string()).second);
@@ -312,7 +366,7 @@ TEST(Faturas, QrDaPaginaEOPayloadImpresso) {
     std::srand(1512122400);
     const auto e = std::make_unique<Execucao>();
     ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
-    grava(pasta / "contas.pdf", pdf_de(*e, {1512122400, recebedor}));
+    grava(pasta / "contas.pdf", pdf_de(*e, {1512122400, recebedor, {}}));
     std::vector<std::string> esperados;
     para_cada_conta(&e->li_ch, [&](const Conta& conta, std::span<const ParcelaConta>) {
         esperados.push_back(payload_da_conta(recebedor, conta));
@@ -322,12 +376,22 @@ TEST(Faturas, QrDaPaginaEOPayloadImpresso) {
         "00020126360014br.gov.bcb.pix0114+5585988776655520400005303986540563.845802BR"
         "5918Contacel Telefonia6009Fortaleza62130509C1M2017116304"))
         << esperados[0];
-    const Documento d =
-        contas_do_pdf(roda("pdftotext -layout " + (pasta / "contas.pdf").string() + " -").first);
-    std::vector<std::string> impressos = esperados;
-    for (std::string& p : impressos)
-        std::erase(p, ' ');
-    EXPECT_EQ(d.payloads, impressos);
+    // The code to copy is one line, whole, in the layout and in the reading order; the stub
+    // beside the code repeats the amount, the due date and the payee.
+    const std::string texto =
+        roda("pdftotext -layout " + (pasta / "contas.pdf").string() + " -").first;
+    EXPECT_EQ(contas_do_pdf(texto).payloads, esperados);
+    const std::string cru = roda("pdftotext " + (pasta / "contas.pdf").string() + " -").first;
+    for (const std::string& p : esperados)
+        EXPECT_NE(cru.find("\n" + p + "\n"), std::string::npos) << p;
+    const std::string pagina_1 = texto.substr(0, texto.find('\f'));
+    for (const std::string_view t : {"R$ 63,84", "10/12/2017"}) {
+        std::size_t vezes = 0;
+        for (auto i = pagina_1.find(t); i != std::string::npos; i = pagina_1.find(t, i + 1))
+            ++vezes;
+        EXPECT_EQ(vezes, 2U) << t;
+    }
+    EXPECT_NE(pagina_1.find("Recebedor: Contacel Telefonia"), std::string::npos);
     for (const int pagina : {1, 2}) {
         const std::string png = (pasta / ("p" + std::to_string(pagina))).string();
         ASSERT_TRUE(roda(fmt::format("pdftoppm -png -r 150 -singlefile -f {0} -l {0} {1} {2}",
@@ -369,7 +433,7 @@ TEST(Faturas, DatasDoDocumentoSaoAsDoInstante) {
                                                          {100000000000000, "99991231235959Z"},
                                                          {-100000000000000, "00000101000000Z"}};
     for (const auto& [instante, data] : casos) {
-        const std::string pdf = pdf_de(*e, {instante, {}});
+        const std::string pdf = pdf_de(*e, {instante, {}, {}});
         EXPECT_NE(pdf.find(std::string("/CreationDate (") + data + ")"), std::string::npos) << data;
         EXPECT_NE(pdf.find(std::string("/ModDate (") + data + ")"), std::string::npos) << data;
     }

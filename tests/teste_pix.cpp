@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "emissor.h"
 #include "pix.h"
 
 namespace {
@@ -108,6 +109,46 @@ TEST(Pix, ChavesNomesECidadesAceitasERecusadas) {
             EXPECT_EQ(e.tipo, TipoErro::dados) << c.texto;
             EXPECT_NE(e.detalhe.find(c.erro), std::string::npos) << c.texto << ": " << e.detalhe;
         }
+    }
+}
+
+// The issuer's file: each row's text after a valid [emissor], and the one line it is refused
+// with ("": accepted).
+TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
+    const std::string emissor =
+        "[emissor]\nnome = \"Contacel Telefonia Ltda\"\ncnpj = \"11.222.333/0001-81\"\n"
+        "endereco = \"Av. Santos Dumont, 1000\"\ntelefone = \"0800 123 4567\"\n";
+    const std::pair<std::string, std::string_view> casos[] = {
+        {"", ""},
+        {"[pix]\nchave = \"Contas@Example.org\"\nnome = \"Contacel\"\ncidade = \"São Paulo\"\n",
+         ""},
+        {"site = \"x\"\n", "e.toml:6: chave desconhecida em [emissor]: site"},
+        {"[outra]\n", "e.toml:6: outra desconhecido: o arquivo tem [emissor] e, se quiser, [pix]"},
+        {"[pix]\nchave = 12345678909\n", "e.toml:7: [pix] chave deve ser um texto entre aspas"},
+        {"[pix]\nchave = \"11111111111\"\nnome = \"N\"\ncidade = \"C\"\n",
+         "e.toml:7: chave pix: CPF invalido"},
+        {"[pix]\nchave = \"12345678909\"\nnome = \"N\"\n", "e.toml:6: falta [pix] cidade"},
+        {"nome = \"Outro\"\n", "e.toml:6: TOML invalido: "},
+    };
+    for (const auto& [mais, erro] : casos) {
+        Emissor em;
+        const Erro e = le_emissor_de(emissor + mais, "e.toml", em);
+        EXPECT_TRUE(descreve_erro(e).starts_with(erro)) << descreve_erro(e);
+        if (!erro.empty()) continue;
+        EXPECT_EQ(cnpj_formatado(em.cnpj), "11.222.333/0001-81");
+        if (em.pix) EXPECT_EQ(em.pix->chave + " " + em.pix->cidade, "contas@example.org Sao Paulo");
+    }
+    const std::pair<std::string_view, std::string_view> so_emissor[] = {
+        {"", "e.toml: falta a tabela [emissor]"},
+        {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000180\"\nendereco = \"R\"\ntelefone = \"1\"\n",
+         "e.toml:3: [emissor] cnpj: 11222333000180 nao e um CNPJ"},
+        {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000181\"\n",
+         "e.toml:1: falta [emissor] endereco"},
+    };
+    for (const auto& [texto, erro] : so_emissor) {
+        Emissor em;
+        const std::string d = descreve_erro(le_emissor_de(texto, "e.toml", em));
+        EXPECT_TRUE(d.starts_with(erro)) << d;
     }
 }
 

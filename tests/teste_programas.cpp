@@ -66,7 +66,10 @@ Resultado roda(const std::vector<std::string>& argv, const PastaTemp& pasta,
 std::size_t temporarios(const PastaTemp& pasta) {
     std::size_t n = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(pasta.caminho()))
-        n += e.path().filename().string().starts_with(".contacel-") ? 1 : 0;
+        n += e.path().filename().string().starts_with(".contacel-") ||
+                     e.path().extension() == ".lock"
+                 ? 1
+                 : 0;
     return n;
 }
 
@@ -237,10 +240,10 @@ TEST(ContacelClientes, NaoSobrescreveSemForcarENaoDeixaTemporarios) {
 TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
     PastaTemp pasta;
     const std::string f = caminho_contacel_clientes;
-    // Usage errors: the first line exactly, then the usage.
+    // Usage errors: what is wrong in one line, then where the usage is.
     const std::pair<std::vector<std::string>, std::string> usos[] = {
         {{}, "falta o comando"},
-        {{"voar"}, "comando desconhecido"},
+        {{"voar"}, "comando desconhecido: voar"},
         {{"gerar"}, "falta N, o numero de clientes"},
         {{"gerar", "0"}, "N deve ser um numero de 1 a 20"},
         {{"gerar", "5x"}, "N deve ser um numero de 1 a 20"},
@@ -251,6 +254,7 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
         {{"gerar", "5", "--rapido"}, "opcao invalida: --rapido"},
         {{"gerar", "5", "--utf8"}, "--utf8 nao e opcao de gerar"},
         {{"listar", "a", "b"}, "argumentos demais"},
+        {{"incluir", "9", "A", "B", ""}, "nome de arquivo vazio"},
         {{"--ajuda", "listar", "a"}, "argumentos demais"},
         {{"--ajuda", "voar"}, "argumentos demais"},
         {{"importar", "a.csv", "--codificacao", "ebcdic"},
@@ -261,8 +265,8 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
         args.insert(args.end(), palavras.begin(), palavras.end());
         const Resultado r = roda(args, pasta);
         EXPECT_EQ(r.status, 2) << motivo;
-        EXPECT_TRUE(r.erro.starts_with("contacel-clientes: " + motivo + "\nuso: contacel-clientes"))
-            << r.erro;
+        EXPECT_EQ(r.erro, "contacel-clientes: " + motivo +
+                              "\nTente 'contacel-clientes --ajuda' para mais informacoes.\n");
         EXPECT_EQ(r.saida, "");
     }
     // Options anywhere, "=", and "--" before a name that starts with dashes.
@@ -477,7 +481,8 @@ TEST(ContacelClientes, ArquivosComoOSistemaOsTrata) {
     EXPECT_TRUE(std::filesystem::is_symlink(pasta / "clientes.arq"));
     EXPECT_EQ(le(pasta / "dados" / "real.arq").size(), 4U + 5U * 108U);
 
-    const std::string longo(251, 'n');
+    // The longest name that leaves room for its lock's ".lock".
+    const std::string longo(246, 'n');
     EXPECT_EQ(roda({f, "gerar", "5", longo + ".arq"}, pasta).status, 0);
     EXPECT_EQ(roda({f, "verificar", longo + ".arq"}, pasta).status, 0);
     EXPECT_EQ(temporarios(pasta), 0U);
@@ -557,7 +562,8 @@ TEST(ContacelClientes, ExportarParaCadaTipoDeArquivo) {
 // A signal in the middle of a write: by default it kills the tool, which leaves the register as
 // it was and no temporary file; ignored by the parent, it stays ignored and the change is made.
 TEST(ContacelClientes, SinalNoMeioDaGravacao) {
-    for (const int sinal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    for (const int sinal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPWR, SIGVTALRM, SIGPROF, SIGIO,
+                            SIGSYS, SIGRTMIN, SIGRTMAX}) {
         for (const bool ignorado : {false, true}) {
             PastaTemp pasta;
             grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
@@ -574,6 +580,24 @@ TEST(ContacelClientes, SinalNoMeioDaGravacao) {
             EXPECT_EQ(temporarios(pasta), 0U) << caso;
         }
     }
+}
+
+// A folder that cannot be flushed to the disk is a failed change; standard output beyond the
+// file-size limit is a failed write, not a death by SIGXFSZ.
+TEST(ContacelClientes, PastaQueNaoVaiAoDiscoESaidaAlemDoLimite) {
+    PastaTemp pasta;
+    grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
+    ::setenv("CONTACEL_FSYNC_PASTA", "1", 1);
+    ::setenv("LD_PRELOAD", caminho_falhas, 1);
+    const Resultado r = roda({caminho_contacel_clientes, "incluir", "6", "a", "b"}, pasta);
+    ::unsetenv("LD_PRELOAD");
+    ::unsetenv("CONTACEL_FSYNC_PASTA");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.erro.ends_with(": Input/output error\n")) << r.erro;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{caminho_contacel_clientes, "listar"},
+          {caminho_contacel_exportar, "contas", "--semente", "1"}})
+        EXPECT_EQ(roda(args, pasta, "/dev/null", {}, 0).status, 1) << args[1];
 }
 
 // Where the file system has no hard links, a new file is still made, and still only once.
@@ -763,10 +787,10 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
     const std::string f = caminho_contacel_exportar;
     grava(pasta / "quatro.arq", arquivo_valido(4).bytes());
     grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
-    // Usage errors: the first line exactly; all but a refused instant go on with the usage.
+    // Usage errors: the first line exactly; all but a refused instant point at --ajuda.
     const std::pair<std::vector<std::string>, std::string> usos[] = {
         {{}, "falta o que exportar: chamadas, contas ou faturas"},
-        {{"faturass"}, "exporta-se chamadas, contas ou faturas"},
+        {{"fatura"}, "exportacao desconhecida: fatura (chamadas, contas ou faturas)"},
         {{"contas", "--semente"}, "falta o valor de --semente"},
         {{"contas", "--semente", "12x"}, "semente invalida"},
         {{"contas", "--semente=1", "--semente", "1"}, "opcao repetida: --semente"},
@@ -774,13 +798,18 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         {{"--ajuda", "contas", "x"}, "argumentos demais"},
         {{"contas", "--", "--semente"}, "argumentos demais"},
         {{"chamadas", "--rapido"}, "opcao invalida: --rapido"},
-        {{"contas", "--pasta", "p"}, "--pasta, --forcar e --pix-* sao de faturas"},
+        {{"contas", "--pasta", "p"}, "--pasta, --emissor e --pix-* sao de faturas"},
         {{"faturas", "--forcar"}, "--forcar so com --pasta"},
         {{"faturas", "--pasta="}, "--pasta vazia"},
         {{"faturas", "--pix-chave", "52998224725"},
-         "--pix-chave, --pix-nome e --pix-cidade vao juntas"},
+         "--pix-chave, --pix-nome e --pix-cidade vao juntas, ou com o [pix] de --emissor"},
         {{"contas", "--semente", "1", "--instante", "2017-12-01 10:00:00"},
          "--semente ou --instante, nao ambos"},
+        {{"contas", "--chamadas", "r.csv", "--semente", "1"}, "--chamadas ou INSTANTE"},
+        {{"contas", "--mes", "2024-12"}, "--linhas, --mes e --rejeitadas so com --chamadas"},
+        {{"contas", "--chamadas", "r.csv", "--mes", "2024-13"}, "mes invalido: \"2024-13\""},
+        {{"chamadas", "--chamadas", "r.csv", "--chamadas="}, "--chamadas vazio"},
+        {{"contas", "--forcar"}, "--forcar so com --pasta ou --rejeitadas"},
         {{"contas", "--instante", "2017-02-29 10:00:00"},
          "instante \"2017-02-29 10:00:00\" invalido"},
     };
@@ -790,9 +819,9 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         const Resultado r = roda(args, pasta);
         EXPECT_EQ(r.status, 2) << motivo;
         EXPECT_TRUE(r.erro.starts_with("contacel-exportar: " + motivo)) << r.erro;
-        EXPECT_EQ(r.erro.find("\nuso: contacel-exportar") != std::string::npos,
+        EXPECT_EQ(r.erro.ends_with("\nTente 'contacel-exportar --ajuda' para mais informacoes.\n"),
                   !motivo.starts_with("instante"))
-            << motivo;
+            << r.erro;
         EXPECT_EQ(r.saida, "");
     }
     // Help and version on standard output, and a failure to write them is not success.
@@ -827,6 +856,8 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     PastaTemp pasta;
     const std::string f = caminho_contacel_exportar;
     std::filesystem::copy_file(caminho_exemplo, pasta / "clientes.arq");
+    std::filesystem::copy_file(
+        std::filesystem::path(caminho_exemplo).parent_path() / "emissor.toml", pasta / "e.toml");
     std::filesystem::create_directory(pasta / "contas");
     // A folder where a bill goes stops every bill, even when replacing.
     std::filesystem::create_directories(pasta / "contas" / "pasta" / "3-2017-12.pdf");
@@ -850,12 +881,17 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
         {base, "/dev/full", 1, "contacel-exportar: erro ao escrever na saida padrao\n"},
         {com({"--pix-chave", "52998224724", "--pix-nome", "N", "--pix-cidade", "C"}), nullptr, 2,
          "contacel-exportar: chave pix: CPF com digitos verificadores errados\n"},
-        {com({"--pasta", "contas"}), nullptr, 0, ""},
+        {com({"--emissor", "x.toml"}), nullptr, 1,
+         "contacel-exportar: x.toml: nao foi possivel ler: No such file or directory\n"},
+        {com({"--emissor", "x.toml", "--pix-cidade", "Cidade de Sao Paulo"}), nullptr, 2,
+         "contacel-exportar: cidade do recebedor pix com mais de 15 caracteres\n"},
+        {com({"--pasta", "contas", "--emissor", "e.toml", "--pix-chave", "+5585988776655"}),
+         nullptr, 0, ""},
         {com({"--pasta", "contas"}), nullptr, 1,
          "contacel-exportar: contas/1-2017-11.pdf: o arquivo ja existe (use --forcar para "
          "substitui-lo)\n"},
         {com({"--pasta", "contas/pasta", "--forcar"}), nullptr, 1,
-         "contacel-exportar: contas/pasta/3-2017-12.pdf: erro ao gravar: Is a directory\n"},
+         "contacel-exportar: contas/pasta/3-2017-12.pdf: nao e um arquivo regular\n"},
         {com({"--pasta", "contas", "--forcar", "--pix-chave", "+5585988776655", "--pix-nome",
               "Contacel", "--pix-cidade", "Fortaleza"}),
          nullptr, 0, ""},
@@ -869,6 +905,29 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta / "contas" / "pasta"), {}),
               1);
+    // All or none: a link that leads nowhere is in the way, a full disk stops the second bill,
+    // and the register is never a bill, even under a bill's name and with --forcar.
+    std::filesystem::create_directory(pasta / "vazia");
+    std::filesystem::create_symlink("nada", pasta / "vazia" / "2-2017-12.pdf");
+    // The largest bill is one byte over the limit; the others, written before it, fit.
+    rlim_t limite = 0;
+    for (const auto& e : std::filesystem::directory_iterator(pasta / "contas"))
+        if (e.is_regular_file()) limite = std::max(limite, static_cast<rlim_t>(e.file_size()) - 1);
+    Resultado rv = roda(com({"--pasta", "vazia"}), pasta);
+    EXPECT_EQ(rv.erro,
+              "contacel-exportar: vazia/2-2017-12.pdf: o arquivo ja existe (use --forcar para "
+              "substitui-lo)\n");
+    rv = roda(com({"--pasta", "vazia", "--forcar", "--pix-chave", "+5585988776655", "--pix-nome",
+                   "Contacel", "--pix-cidade", "Fortaleza"}),
+              pasta, "/dev/null", {}, limite);
+    EXPECT_TRUE(rv.erro.ends_with(": erro ao gravar: File too large\n")) << rv.erro;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta / "vazia"), {}), 1);
+    std::filesystem::copy_file(caminho_exemplo, pasta / "1-2017-11.pdf");
+    rv = roda(com({"--pasta", ".", "--forcar", "--clientes", "1-2017-11.pdf"}), pasta);
+    EXPECT_EQ(rv.erro,
+              "contacel-exportar: ./1-2017-11.pdf: e o proprio cadastro; nada foi escrito\n");
+    EXPECT_EQ(le(pasta / "1-2017-11.pdf"), le(caminho_exemplo));
+    EXPECT_FALSE(std::filesystem::exists(pasta / "1-2017-12.pdf"));
     std::filesystem::remove_all(pasta / "contas" / "pasta");
     std::vector<std::string> nomes;
     for (const auto& e : std::filesystem::directory_iterator(pasta / "contas"))

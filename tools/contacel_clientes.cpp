@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -16,12 +17,10 @@
 #include "cliente.h"
 #include "csv_clientes.h"
 #include "opcoes.h"
-#include "versao.h"
 
 namespace {
 
 constexpr const char* programa = "contacel-clientes";
-constexpr int saida_erro = 1;
 
 constexpr std::string_view uso =
     "uso: contacel-clientes importar CSV [ARQUIVO] [--forcar] [--codificacao NOME]\n"
@@ -62,18 +61,12 @@ constexpr std::array<Opcao, 9> opcoes{{{"ajuda", "help", 'h'},
                                        {"semente", nullptr, 0, true}}};
 
 int erro_de_uso(std::string_view motivo) {
-    return ::erro_de_uso(programa, uso, motivo);
+    return ::erro_de_uso(programa, motivo);
 }
 
-// One line on standard error: "contacel-clientes: ARQUIVO[:LINHA]: what".
-void avisa(const ErroCadastro& e) {
-    std::fprintf(stderr, "%s: %s\n", programa, descreve_erro_cadastro(e).c_str());
-}
-
-int resultado(const ErroCadastro& e) {
-    if (e.ok()) return EXIT_SUCCESS;
-    avisa(e);
-    return saida_erro;
+// One line on standard error, "contacel-clientes: ARQUIVO[:LINHA]: what"; the exit status.
+int resultado(const Erro& e) {
+    return relata_erro(programa, e);
 }
 
 void escreve(std::string_view s) {
@@ -109,7 +102,7 @@ int importar(const Pedido& p) {
     const std::string csv(p.operandos[0]);
     const std::string destino = p.arquivo(1);
     TLisCli lc{};
-    if (const ErroCadastro e = importa_csv(csv, destino, p.tem(forcar), &lc, cod); !e.ok())
+    if (const Erro e = importa_csv(csv, destino, p.tem(forcar), &lc, cod); !e.ok())
         return resultado(e);
     std::printf("%u clientes importados de %s para %s\n", lc.ncl, csv.c_str(), destino.c_str());
     return EXIT_SUCCESS;
@@ -117,11 +110,11 @@ int importar(const Pedido& p) {
 
 int exportar(const Pedido& p) {
     if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
-    std::vector<ErroCadastro> avisos;
-    const ErroCadastro e = exporta_csv(p.arquivo(0), p.arquivo(1, "-"), p.tem(forcar), avisos,
-                                       p.tem(planilha) ? csv_planilha : csv_padrao);
-    for (const ErroCadastro& a : avisos)
-        avisa(a);
+    std::vector<Erro> avisos;
+    const Erro e = exporta_csv(p.arquivo(0), p.arquivo(1, "-"), p.tem(forcar), avisos,
+                               p.tem(planilha) ? csv_planilha : csv_padrao);
+    for (const Erro& a : avisos)
+        relata_erro(programa, a);
     return resultado(e);
 }
 
@@ -154,10 +147,10 @@ int verificar(const Pedido& p) {
     if (p.operandos.size() > 1) return erro_de_uso("argumentos demais");
     const std::string arquivo = p.arquivo(0);
     TLisCli lc{};
-    std::vector<ErroCadastro> avisos;
-    const ErroCadastro e = verifica_cadastro(arquivo, &lc, avisos);
-    for (const ErroCadastro& a : avisos)
-        avisa(a);
+    std::vector<Erro> avisos;
+    const Erro e = verifica_cadastro(arquivo, &lc, avisos);
+    for (const Erro& a : avisos)
+        relata_erro(programa, a);
     if (!e.ok()) return resultado(e);
     std::printf("%s: %u clientes; o cadastro serve para uma execucao\n", arquivo.c_str(), lc.ncl);
     return EXIT_SUCCESS;
@@ -166,7 +159,7 @@ int verificar(const Pedido& p) {
 int listar(const Pedido& p) {
     if (p.operandos.size() > 1) return erro_de_uso("argumentos demais");
     std::string saida;
-    const ErroCadastro e = lista_cadastro(p.arquivo(0), p.tem(utf8), saida);
+    const Erro e = lista_cadastro(p.arquivo(0), p.tem(utf8), saida);
     escreve(saida);
     return resultado(e);
 }
@@ -186,8 +179,7 @@ int gerar(const Pedido& p) {
     TLisCli lc{};
     gere_lis_cli(*quantos, &lc);
     const std::string destino = p.arquivo(1);
-    if (const ErroCadastro e = grava_cadastro(destino, &lc, p.tem(forcar)); !e.ok())
-        return resultado(e);
+    if (const Erro e = grava_cadastro(destino, &lc, p.tem(forcar)); !e.ok()) return resultado(e);
     std::printf("%d clientes gravados em %s\n", *quantos, destino.c_str());
     return EXIT_SUCCESS;
 }
@@ -197,43 +189,42 @@ struct Comando {
     std::string_view nome;
     int (*executa)(const Pedido&);
     std::initializer_list<std::size_t> aceita;
+    std::initializer_list<std::size_t> arquivos;  // the operands that name files
 };
 
-const std::array<Comando, 8> comandos{{{"importar", importar, {forcar, codificacao}},
-                                       {"exportar", exportar, {forcar, planilha}},
-                                       {"incluir", incluir, {}},
-                                       {"alterar", alterar, {nome, endereco}},
-                                       {"excluir", excluir, {}},
-                                       {"verificar", verificar, {}},
-                                       {"listar", listar, {utf8}},
-                                       {"gerar", gerar, {semente, forcar}}}};
+const std::array<Comando, 8> comandos{{{"importar", importar, {forcar, codificacao}, {0, 1}},
+                                       {"exportar", exportar, {forcar, planilha}, {0, 1}},
+                                       {"incluir", incluir, {}, {3}},
+                                       {"alterar", alterar, {nome, endereco}, {1}},
+                                       {"excluir", excluir, {}, {1}},
+                                       {"verificar", verificar, {}, {0}},
+                                       {"listar", listar, {utf8}, {0}},
+                                       {"gerar", gerar, {semente, forcar}, {1}}}};
 
 int executa(const LinhaDeComando& lc) {
-    if (!lc.erro.empty()) return erro_de_uso(lc.erro);
-    if (lc.tem(ajuda) || lc.tem(versao)) {
-        // "importar --ajuda" is help too; anything more is not.
-        const bool so_um_comando =
-            lc.operandos.size() == 1 &&
-            std::ranges::find(comandos, lc.operandos[0], &Comando::nome) != comandos.end();
-        if (lc.tem(ajuda) && lc.tem(versao)) return erro_de_uso("--ajuda ou --versao, nao ambas");
-        if (!lc.operandos.empty() && !so_um_comando) return erro_de_uso("argumentos demais");
-        // Written like any other output: main finds a failure on the stream.
-        escreve(lc.tem(ajuda) ? std::string(uso)
-                              : std::string(programa) + " " + versao_contacel + "\n");
-        return EXIT_SUCCESS;
-    }
+    if (!lc.erro.ok()) return erro_de_uso(lc.erro.detalhe);
+    const auto e_comando = [](std::string_view p) {
+        return std::ranges::find(comandos, p, &Comando::nome) != comandos.end();
+    };
+    if (const auto status = ajuda_ou_versao({programa, uso, e_comando}, lc)) return *status;
     if (lc.operandos.empty()) return erro_de_uso("falta o comando");
     const auto c = std::ranges::find(comandos, lc.operandos[0], &Comando::nome);
-    if (c == comandos.end()) return erro_de_uso("comando desconhecido");
+    if (c == comandos.end())
+        return erro_de_uso("comando desconhecido: " + std::string(lc.operandos[0]));
     for (std::size_t i = forcar; i < opcoes.size(); ++i)
         if (lc.tem(i) && std::ranges::find(c->aceita, i) == c->aceita.end())
             return erro_de_uso("--" + std::string(opcoes[i].nome) + " nao e opcao de " +
                                std::string(c->nome));
+    for (const std::size_t i : c->arquivos)
+        if (i + 1 < lc.operandos.size() && lc.operandos[i + 1].empty())
+            return erro_de_uso("nome de arquivo vazio");
     return c->executa({std::span(lc.operandos).subspan(1), lc});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Beyond the file-size limit a write fails and is told, rather than kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     return termina_saida(programa, executa(le_linha_de_comando(argc, argv, opcoes)));
 }

@@ -1,0 +1,189 @@
+#include "cobranca_registros.h"
+
+#include <fmt/compile.h>
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <tuple>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "csv_clientes.h"
+#include "gravacao.h"
+
+std::optional<MesAno> le_mes(std::string_view t) {
+    const auto digitos = [&](std::size_t de, std::size_t n) {
+        return std::all_of(t.begin() + static_cast<std::ptrdiff_t>(de),
+                           t.begin() + static_cast<std::ptrdiff_t>(de + n),
+                           [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (t.size() != 7 || t[4] != '-' || !digitos(0, 4) || !digitos(5, 2)) return std::nullopt;
+    const int ano = (t[0] - '0') * 1000 + (t[1] - '0') * 100 + (t[2] - '0') * 10 + (t[3] - '0');
+    const int mes = (t[5] - '0') * 10 + (t[6] - '0');
+    if (mes < 1 || mes > 12) return std::nullopt;
+    return MesAno{static_cast<std::int16_t>(ano), static_cast<std::int8_t>(mes)};
+}
+
+std::string descreve_resumo(const ResumoCobranca& r) {
+    return fmt::format(
+        "{} registros: {} cobrados em {} contas, {} de outros meses, {} nao cobraveis, {} sem "
+        "cliente, {} rejeitados",
+        r.registros, r.cobrados, r.contas, r.outros_meses, r.nao_cobraveis, r.sem_cliente,
+        r.rejeitados);
+}
+
+CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(pedido) {
+    contas_.clientes = pedido.clientes;
+    contas_.exatas = true;
+    for (std::uint32_t i = 0; i < std::min(pedido.clientes->ncl, capacidade_lis_cli); ++i)
+        codigos_.push_back(pedido.clientes->clientes[i].cod_cli);
+    como_.push_back(0);
+    rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
+}
+
+Erro CobrancaRegistros::le(const std::string& arquivo) {
+    arquivo_ = arquivo;
+    return le_registros(arquivo, *this);
+}
+
+std::optional<std::uint32_t> CobrancaRegistros::cliente_de(const RegistroChamada& r) const {
+    if (const auto cod = le_codigo(r.conta);
+        cod && std::ranges::find(codigos_, *cod) != codigos_.end())
+        return cod;
+    if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
+    return cliente_da_linha(*pedido_.linhas, r.origem);
+}
+
+void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::string_view texto) {
+    const DialetoCsv d = pedido_.dialeto;
+    acrescenta_campo_csv(rejeitadas_, arquivo_, d);
+    rejeitadas_ += fmt::format(FMT_COMPILE("{}{}{}"), d.separador, linha, d.separador);
+    acrescenta_campo_csv(rejeitadas_, motivo, d);
+    rejeitadas_ += d.separador;
+    acrescenta_campo_csv(rejeitadas_, texto, d);
+    rejeitadas_ += d.fim_de_linha;
+}
+
+ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
+    auto& contas = contas_.contas;
+    const auto e_esta = [&](const ContaMensal& c) {
+        return c.cod_cli == cod && c.ano == d.ano && c.mes == d.mes;
+    };
+    // Records come mostly in time order: the bill of the row before is the likely one.
+    if (ultima_conta_ < contas.size() && e_esta(contas[ultima_conta_]))
+        return contas[ultima_conta_];
+    const auto it = std::ranges::find_if(contas, e_esta);
+    ultima_conta_ = static_cast<std::size_t>(it - contas.begin());
+    if (it == contas.end()) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
+    return contas[ultima_conta_];
+}
+
+std::uint32_t CobrancaRegistros::exibido(std::string_view numero) {
+    const std::uint32_t i = escritos_.guarda(numero);
+    if (i == como_.size()) como_.push_back(contas_.textos.guarda(numero_exibido(numero)));
+    return como_[i];
+}
+
+void CobrancaRegistros::registro(const RegistroChamada& r) {
+    ++resumo_.registros;
+    if (!r.cobravel) {
+        ++resumo_.nao_cobraveis;
+        return;
+    }
+    const std::optional<std::uint32_t> cod = cliente_de(r);
+    if (!cod) {
+        ++resumo_.sem_cliente;
+        if (pedido_.aceita_rejeitados) anota(r.linha, "sem cliente", r.texto);
+        return;
+    }
+    if (pedido_.mes &&
+        (r.inicio.dat.ano != pedido_.mes->ano || r.inicio.dat.mes != pedido_.mes->mes)) {
+        ++resumo_.outros_meses;
+        return;
+    }
+    ++resumo_.cobrados;
+    if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
+    if (!pedido_.guarda_chamadas) {
+        ContaMensal& c = conta_de(*cod, r.inicio.dat);
+        ++c.chamadas;
+        c.tempo_total += r.segundos;
+        c.valor_total.centavos += centavos_chamada(r.segundos);
+        return;
+    }
+    contas_.chamadas.push_back({r.inicio, r.fim, *cod, r.segundos, exibido(r.destino),
+                                contas_.textos.guarda(r.cod_destino), exibido(r.origem),
+                                static_cast<std::uint32_t>(contas_.chamadas.size())});
+}
+
+bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
+    ++resumo_.registros;
+    ++resumo_.rejeitados;
+    if (!pedido_.aceita_rejeitados) return false;
+    anota(r.linha, r.motivo, r.texto);
+    return true;
+}
+
+Contas CobrancaRegistros::termina() {
+    if (pedido_.guarda_chamadas) {
+        agrupa_em_contas(contas_);
+    } else {
+        std::ranges::sort(contas_.contas, [](const ContaMensal& a, const ContaMensal& b) {
+            return std::tuple(a.cod_cli, a.ano, a.mes) < std::tuple(b.cod_cli, b.ano, b.mes);
+        });
+    }
+    resumo_.contas = contas_.contas.size();
+    return std::move(contas_);
+}
+
+namespace {
+
+bool mesmo_arquivo(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// Refuses a rejected rows' file that would stop the billing only at its end: one that exists
+// without --forcar, or one of the records themselves.
+Erro confere_rejeitadas(const ArquivosRegistros& a) {
+    if (a.rejeitadas.empty()) return {};
+    for (const std::string& c : a.chamadas)
+        if (mesmo_arquivo(c, a.rejeitadas))
+            return {TipoErro::recusado, a.rejeitadas, 0, 0, "e um dos arquivos de registros"};
+    struct stat st {};
+    if (!a.forcar && ::stat(a.rejeitadas.c_str(), &st) == 0)
+        return {TipoErro::ja_existe, a.rejeitadas, 0, 0, {}};
+    return {};
+}
+
+}  // namespace
+
+Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
+    Cobradas r;
+    if (r.erro = confere_rejeitadas(a); !r.erro.ok()) return r;
+    TabelaLinhas linhas;
+    if (!a.linhas.empty()) {
+        if (r.erro = le_linhas(a.linhas, *pedido.clientes, linhas); !r.erro.ok()) return r;
+        pedido.linhas = &linhas;
+    }
+    pedido.aceita_rejeitados = !a.rejeitadas.empty();
+    CobrancaRegistros cobranca(pedido);
+    for (const std::string& arquivo : a.chamadas)
+        if (r.erro = cobranca.le(arquivo); !r.erro.ok()) return r;
+    r.contas = cobranca.termina();
+    r.resumo = cobranca.resumo();
+    r.ultima = cobranca.ultima();
+    if (!a.rejeitadas.empty()) {
+        const std::string& csv = cobranca.rejeitadas();
+        const int erro = grava_arquivo(a.rejeitadas, std::as_bytes(std::span(csv)),
+                                       a.forcar ? ModoGravacao::substitui : ModoGravacao::novo);
+        if (erro == EEXIST)
+            r.erro = {TipoErro::ja_existe, a.rejeitadas, 0, 0, {}};
+        else if (erro != 0)
+            r.erro = {TipoErro::gravacao, a.rejeitadas, 0, erro, {}};
+    }
+    return r;
+}

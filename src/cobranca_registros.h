@@ -1,0 +1,105 @@
+#pragma once
+// Billing call records: every row read is accounted for once, in the first of these that
+// applies: rejected (unreadable), not billable, without customer, of another month, billed.
+// The customer of a row is its account code when that is the code of a register customer,
+// otherwise the customer whose line its caller is.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cobranca.h"
+#include "dialeto_csv.h"
+#include "erro.h"
+#include "linhas.h"
+#include "registros.h"
+
+// A calendar month: --mes AAAA-MM.
+struct MesAno {
+    std::int16_t ano;
+    std::int8_t mes;
+};
+// "2024-12" as a month; nothing for any other text.
+std::optional<MesAno> le_mes(std::string_view texto);
+
+// What to bill, and how much of it to keep.
+struct PedidoCobranca {
+    const TLisCli* clientes = nullptr;
+    const TabelaLinhas* linhas = nullptr;  // none: only account codes name customers
+    std::optional<MesAno> mes;             // only this month's calls are billed
+    bool guarda_chamadas = false;  // the calls themselves (calls' CSV, documents), or totals only
+    // Unreadable rows are written down and the rest billed, rather than stopping the reading.
+    bool aceita_rejeitados = false;
+    DialetoCsv dialeto = csv_padrao;  // of the rejected rows' CSV
+};
+
+// How many rows went where.
+struct ResumoCobranca {
+    std::uint64_t registros = 0;
+    std::uint64_t cobrados = 0;
+    std::uint64_t contas = 0;
+    std::uint64_t outros_meses = 0;
+    std::uint64_t nao_cobraveis = 0;
+    std::uint64_t sem_cliente = 0;
+    std::uint64_t rejeitados = 0;
+};
+// "N registros: C cobrados em K contas, O de outros meses, X nao cobraveis, S sem cliente, R
+// rejeitados".
+std::string descreve_resumo(const ResumoCobranca& r);
+
+// Bills the records of one file after another.
+class CobrancaRegistros final : public DestinoRegistros {
+  public:
+    explicit CobrancaRegistros(const PedidoCobranca& pedido);
+    // Reads and bills the records file `arquivo`.
+    Erro le(const std::string& arquivo);
+    // The bills of every file read; the calls too when they were kept.
+    Contas termina();
+    [[nodiscard]] const ResumoCobranca& resumo() const { return resumo_; }
+    // The CSV "arquivo,linha,motivo,registro" of every rejected and every customer-less row.
+    [[nodiscard]] const std::string& rejeitadas() const { return rejeitadas_; }
+    // The latest start of a billed call; none when nothing was billed.
+    [[nodiscard]] std::optional<TDataHora> ultima() const { return ultima_; }
+
+    void registro(const RegistroChamada& r) override;
+    bool rejeitado(const RegistroRejeitado& r) override;
+
+  private:
+    std::optional<std::uint32_t> cliente_de(const RegistroChamada& r) const;
+    void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
+    ContaMensal& conta_de(std::uint32_t cod, TData d);
+    std::uint32_t exibido(std::string_view numero);
+
+    PedidoCobranca pedido_;
+    std::vector<std::uint32_t> codigos_;  // of the register's customers
+    ResumoCobranca resumo_;
+    std::string arquivo_;
+    std::string rejeitadas_;
+    Contas contas_;
+    std::size_t ultima_conta_ = 0;
+    std::optional<TDataHora> ultima_;
+    Textos escritos_;                  // numbers as written, and
+    std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
+};
+
+// The files to bill.
+struct ArquivosRegistros {
+    std::vector<std::string> chamadas;  // records files, in order
+    std::string linhas;                 // the lines file; empty: none
+    std::string rejeitadas;             // where rejected and customer-less rows go; empty: nowhere
+    bool forcar = false;                // an existing `rejeitadas` is replaced
+};
+
+struct Cobradas {
+    Erro erro;
+    Contas contas;
+    ResumoCobranca resumo;
+    std::optional<TDataHora> ultima;  // the latest start billed
+};
+
+// Reads the lines file, then bills every records file; with `rejeitadas`, an unreadable row is
+// written there (with every customer-less row) instead of stopping the billing, and that file is
+// written whole or not at all. The rows of `pedido.linhas` come from a.linhas.
+Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido);

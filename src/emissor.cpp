@@ -1,0 +1,109 @@
+#include "emissor.h"
+
+#include <fmt/format.h>
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct FechaArquivo {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+Erro falha(const std::string& arquivo, const toml::source_region& onde, std::string detalhe) {
+    return {TipoErro::dados, arquivo, onde.begin.line, 0, std::move(detalhe)};
+}
+
+// The texts of a table by name, each found once: a key outside `nomes`, or a value that is not
+// a text, is the failure.
+template <std::size_t N>
+Erro textos(const toml::table& t, std::string_view tabela,
+            const std::array<std::string_view, N>& nomes, std::array<const toml::node*, N>& achados,
+            const std::string& arquivo) {
+    for (const auto& [chave, valor] : t) {
+        const auto it = std::find(nomes.begin(), nomes.end(), chave.str());
+        if (it == nomes.end())
+            return falha(arquivo, chave.source(),
+                         fmt::format("chave desconhecida em [{}]: {}", tabela, chave.str()));
+        if (!valor.is_string())
+            return falha(arquivo, valor.source(),
+                         fmt::format("[{}] {} deve ser um texto entre aspas", tabela, chave.str()));
+        achados[static_cast<std::size_t>(it - nomes.begin())] = &valor;
+    }
+    for (std::size_t i = 0; i < N; ++i)
+        if (achados[i] == nullptr)
+            return falha(arquivo, t.source(), fmt::format("falta [{}] {}", tabela, nomes[i]));
+    return {};
+}
+
+std::string texto(const toml::node* n) {
+    return std::string(n->as_string()->get());
+}
+
+}  // namespace
+
+std::string cnpj_formatado(std::string_view d) {
+    if (d.size() != 14) return std::string(d);
+    return fmt::format("{}.{}.{}/{}-{}", d.substr(0, 2), d.substr(2, 3), d.substr(5, 3),
+                       d.substr(8, 4), d.substr(12, 2));
+}
+
+Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emissor& emissor) {
+    toml::table raiz;
+    try {
+        raiz = toml::parse(texto_toml, arquivo);
+    } catch (const toml::parse_error& e) {
+        return falha(arquivo, e.source(), "TOML invalido: " + std::string(e.description()));
+    }
+    for (const auto& [chave, valor] : raiz)
+        if ((chave.str() != "emissor" && chave.str() != "pix") || !valor.is_table())
+            return falha(arquivo, chave.source(),
+                         fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix]",
+                                     chave.str()));
+    const toml::table* e = raiz["emissor"].as_table();
+    if (e == nullptr) return {TipoErro::dados, arquivo, 0, 0, "falta a tabela [emissor]"};
+    std::array<const toml::node*, 4> v{};
+    if (Erro r = textos<4>(*e, "emissor", {"nome", "cnpj", "endereco", "telefone"}, v, arquivo);
+        !r.ok())
+        return r;
+    for (const std::size_t i : {0U, 2U, 3U})
+        if (texto(v[i]).find_first_not_of(' ') == std::string::npos)
+            return falha(arquivo, v[i]->source(), "valor vazio em [emissor]");
+    std::string cnpj = texto(v[1]);
+    std::erase_if(cnpj, [](char c) { return c == '.' || c == '/' || c == '-'; });
+    if (!cnpj_valido(cnpj))
+        return falha(arquivo, v[1]->source(),
+                     "[emissor] cnpj: " + texto(v[1]) +
+                         " nao e um CNPJ (14 digitos com os verificadores certos)");
+    Emissor lido{texto(v[0]), cnpj, texto(v[2]), texto(v[3]), std::nullopt};
+    if (const toml::table* p = raiz["pix"].as_table(); p != nullptr) {
+        std::array<const toml::node*, 3> w{};
+        if (Erro r = textos<3>(*p, "pix", {"chave", "nome", "cidade"}, w, arquivo); !r.ok())
+            return r;
+        RecebedorPix pix{texto(w[0]), texto(w[1]), texto(w[2])};
+        const std::array<Erro, 3> r{prepara_chave_pix(pix.chave), prepara_nome_pix(pix.nome),
+                                    prepara_cidade_pix(pix.cidade)};
+        for (std::size_t k = 0; k < r.size(); ++k)
+            if (!r[k].ok()) return falha(arquivo, w[k]->source(), r[k].detalhe);
+        lido.pix = std::move(pix);
+    }
+    emissor = std::move(lido);
+    return {};
+}
+
+Erro le_emissor(const std::string& arquivo, Emissor& emissor) {
+    const std::unique_ptr<std::FILE, FechaArquivo> f(std::fopen(arquivo.c_str(), "rb"));
+    if (!f) return {TipoErro::leitura, arquivo, 0, errno, {}};
+    std::string texto_toml;
+    std::array<char, 4096> b{};
+    for (std::size_t n; (n = std::fread(b.data(), 1, b.size(), f.get())) > 0;)
+        texto_toml.append(b.data(), n);
+    if (std::ferror(f.get()) != 0) return {TipoErro::leitura, arquivo, 0, errno, {}};
+    return le_emissor_de(texto_toml, arquivo, emissor);
+}

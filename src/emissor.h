@@ -1,0 +1,38 @@
+#pragma once
+// The company that issues the bills, from a TOML file:
+//
+//   [emissor]
+//   nome = "Contacel Telefonia Ltda"
+//   cnpj = "11222333000181"
+//   endereco = "Av. Santos Dumont, 1000, Fortaleza - CE"
+//   telefone = "0800 123 4567"
+//   [pix]                      # optional: who receives the payments
+//   chave = "12345678909"
+//   nome = "Contacel Telefonia"
+//   cidade = "Fortaleza"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "erro.h"
+#include "pix.h"
+
+struct Emissor {
+    std::string nome;
+    std::string cnpj;  // the 14 digits
+    std::string endereco;
+    std::string telefone;             // customer service
+    std::optional<RecebedorPix> pix;  // made ready by prepara_recebedor_pix
+};
+
+// The issuer in the file `arquivo`. Every key of [emissor] is required and is a text; the CNPJ
+// may be written with or without its dots, slash and hyphen, and its check digits must be
+// right. A failure names the file and, where there is one, the line: a key or table the file
+// may not hold, a value that is not a text, a CNPJ or Pix receiver that is wrong.
+Erro le_emissor(const std::string& arquivo, Emissor& emissor);
+// The same from the text of the file `arquivo`.
+Erro le_emissor_de(std::string_view texto, const std::string& arquivo, Emissor& emissor);
+
+// "11.222.333/0001-81".
+std::string cnpj_formatado(std::string_view digitos);
