@@ -81,7 +81,7 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
 }
 
 // Writes the bills as the options say; the exit status.
-int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
+int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
                     const std::string& clientes) {
     if (lc.tem(pasta)) {
         const Erro f = grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]),
@@ -97,27 +97,35 @@ int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFat
 }
 
 // Bills the records files of --chamadas; the exit status.
-int exporta_registros(const LinhaDeComando& lc, std::string_view oque, const std::string& clientes,
-                      DialetoCsv dialeto) {
-    if (oque == "faturas") return uso_errado("faturas de registros ainda nao");
+int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFaturas& op,
+                      const std::string& clientes, DialetoCsv dialeto) {
+    const std::vector<std::string> registros(lc.todos[chamadas_op].begin(),
+                                             lc.todos[chamadas_op].end());
+    const std::string linhas(lc.valores[linhas_op].value_or(""));
+    // Nor is it a file it reads.
+    for (const std::string& lido : registros)
+        if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, lido); !r.ok())
+            return relata_erro(programa, r);
     TLisCli lis_cli;
     if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
         return relata_erro(programa, e);
     if (oque != "chamadas")
         if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
-    const auto valor = [&](std::size_t o) { return std::string(lc.valores[o].value_or("")); };
     const Cobradas c = cobra_arquivos(
-        {{lc.todos[chamadas_op].begin(), lc.todos[chamadas_op].end()},
-         valor(linhas_op),
-         valor(rejeitadas_op),
-         lc.tem(forcar)},
+        {registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")), lc.tem(forcar),
+         clientes},
         {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
          oque != "contas", false, dialeto});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
-    if (oque == "chamadas")
+    // The documents are dated by their last call: the same records give the same bytes.
+    if (c.ultima) op.instante = segundo_utc(*c.ultima);
+    if (oque == "faturas") {
+        if (const int r = exporta_faturas(c.contas, lc, op, clientes); r != 0) return r;
+    } else if (oque == "chamadas") {
         exporta_chamadas(c.contas, stdout, dialeto);
-    else
+    } else {
         exporta_contas(c.contas, stdout, dialeto);
+    }
     std::fprintf(stderr, "%s\n", descreve_resumo(c.resumo).c_str());
     return termina_saida(programa, EXIT_SUCCESS);
 }
@@ -160,12 +168,12 @@ int main(int argc, char** argv) {
         if (const int r = confere_faturas(lc, op); r != 0) return r;
     const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
-    if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, clientes, dialeto);
 
     // Standard output is never the register it reads.
     if (!lc.tem(pasta))
         if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, clientes); !r.ok())
             return falha(status_de_saida(r), descreve_erro(r));
+    if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, op, clientes, dialeto);
 
     // The run seeds the generator with its start time, as contacel does.
     op.instante = segundo ? *segundo : std::time(nullptr);
@@ -177,7 +185,8 @@ int main(int argc, char** argv) {
         if (const Erro erro = textos_em_utf8(e.lis_cli); !erro.ok())
             return relata_erro(programa, erro);
     if (faturas) {
-        if (const int r = exporta_faturas(e, lc, op, clientes); r != EXIT_SUCCESS) return r;
+        if (const int r = exporta_faturas(contas_da_execucao(e), lc, op, clientes); r != 0)
+            return r;
     } else if (oque == "chamadas")
         exporta_chamadas(contas_da_execucao(e), stdout, dialeto);
     else
