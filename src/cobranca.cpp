@@ -66,6 +66,19 @@ std::string numero_exibido(std::string_view numero) {
     return fmt::format(FMT_COMPILE("({}) {}-{}"), n.substr(0, 2), n.substr(2, 4), n.substr(6));
 }
 
+std::int64_t segundo_utc(TDataHora d) {
+    // Days since 1970-01-01 of the proleptic Gregorian calendar, years counted from March.
+    const std::int64_t a = d.dat.ano - (d.dat.mes <= 2 ? 1 : 0);
+    const std::int64_t era = (a >= 0 ? a : a - 399) / 400;
+    const std::int64_t ano_da_era = a - era * 400;
+    const std::int64_t dia_do_ano =
+        (153 * (d.dat.mes + (d.dat.mes > 2 ? -3 : 9)) + 2) / 5 + d.dat.dia - 1;
+    const std::int64_t dia_da_era =
+        ano_da_era * 365 + ano_da_era / 4 - ano_da_era / 100 + dia_do_ano;
+    const std::int64_t dias = era * 146097 + dia_da_era - 719468;
+    return dias * 86400 + d.hor.hor * 3600 + d.hor.min * 60 + d.hor.seg;
+}
+
 std::uint32_t Textos::guarda(std::string_view t) {
     if (const auto it = indice_.find(t); it != indice_.end()) return it->second;
     const std::string& s = guardados_.emplace_back(t);

@@ -49,6 +49,10 @@ std::string dinheiro(Valor v, char decimal);
 // anything else (an extension, a foreign number) as it is written.
 std::string numero_exibido(std::string_view numero);
 
+// The second a wall-clock date-time names when it is read as UTC: records are billed as written,
+// with no zone.
+std::int64_t segundo_utc(TDataHora d);
+
 // Texts kept once however many calls share them (called numbers, lines): each by an index.
 class Textos {
   public:

@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include <sys/stat.h>
-
-#include <cerrno>
+#include <unistd.h>
 
 #include "csv_clientes.h"
 #include "gravacao.h"
@@ -139,31 +137,34 @@ Contas CobrancaRegistros::termina() {
 
 namespace {
 
-bool mesmo_arquivo(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
-// Refuses a rejected rows' file that would stop the billing only at its end: one that exists
-// without --forcar, or one of the records themselves.
-Erro confere_rejeitadas(const ArquivosRegistros& a) {
+// Refuses, before any record is read, a rejected rows' file that is one of the files read or
+// standard output, or one that exists without --forcar; locks the file it is to replace.
+Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::optional<Gravacao>& g) {
     if (a.rejeitadas.empty()) return {};
-    for (const std::string& c : a.chamadas)
-        if (mesmo_arquivo(c, a.rejeitadas))
-            return {TipoErro::recusado, a.rejeitadas, 0, 0, "e um dos arquivos de registros"};
-    struct stat st {};
-    if (!a.forcar && ::stat(a.rejeitadas.c_str(), &st) == 0)
-        return {TipoErro::ja_existe, a.rejeitadas, 0, 0, {}};
-    return {};
+    if (Erro e = segue_links(a.rejeitadas, d); !e.ok()) return e;
+    if (d.descritor == STDOUT_FILENO)
+        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
+    if (d.descritor >= 0) return {};
+    const Identidade alvo = identidade_de(d.caminho);
+    std::vector<std::string> lidos = a.chamadas;
+    lidos.insert(lidos.end(), {a.linhas, a.cadastro});
+    for (const std::string& lido : lidos)
+        if (!lido.empty() && identidade_de(lido).e(alvo))
+            return {TipoErro::recusado, a.rejeitadas, 0, 0, "e um dos arquivos lidos"};
+    OpcoesGravacao og;
+    og.substitui = a.forcar;
+    og.protegido = identidade_de(a.cadastro);
+    og.programa = "contacel-exportar";
+    return g.emplace(d.caminho, og).trava();
 }
 
 }  // namespace
 
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     Cobradas r;
-    if (r.erro = confere_rejeitadas(a); !r.erro.ok()) return r;
+    Destino destino;
+    std::optional<Gravacao> gravacao;
+    if (r.erro = prepara_rejeitadas(a, destino, gravacao); !r.erro.ok()) return r;
     TabelaLinhas linhas;
     if (!a.linhas.empty()) {
         if (r.erro = le_linhas(a.linhas, *pedido.clientes, linhas); !r.erro.ok()) return r;
@@ -176,14 +177,11 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     r.contas = cobranca.termina();
     r.resumo = cobranca.resumo();
     r.ultima = cobranca.ultima();
-    if (!a.rejeitadas.empty()) {
-        const std::string& csv = cobranca.rejeitadas();
-        const int erro = grava_arquivo(a.rejeitadas, std::as_bytes(std::span(csv)),
-                                       a.forcar ? ModoGravacao::substitui : ModoGravacao::novo);
-        if (erro == EEXIST)
-            r.erro = {TipoErro::ja_existe, a.rejeitadas, 0, 0, {}};
-        else if (erro != 0)
-            r.erro = {TipoErro::gravacao, a.rejeitadas, 0, erro, {}};
+    const auto csv = std::as_bytes(std::span(cobranca.rejeitadas()));
+    if (gravacao) {
+        if (r.erro = gravacao->escreve(csv); r.erro.ok()) r.erro = gravacao->confirma();
+    } else if (destino.descritor >= 0) {
+        r.erro = escreve_tudo(destino.descritor, csv, a.rejeitadas);
     }
     return r;
 }

@@ -90,6 +90,7 @@ struct ArquivosRegistros {
     std::string linhas;                 // the lines file; empty: none
     std::string rejeitadas;             // where rejected and customer-less rows go; empty: nowhere
     bool forcar = false;                // an existing `rejeitadas` is replaced
+    std::string cadastro;               // the register read: never written over
 };
 
 struct Cobradas {
@@ -101,5 +102,6 @@ struct Cobradas {
 
 // Reads the lines file, then bills every records file; with `rejeitadas`, an unreadable row is
 // written there (with every customer-less row) instead of stopping the billing, and that file is
-// written whole or not at all. The rows of `pedido.linhas` come from a.linhas.
+// written whole or not at all, through the project's write path. The rows of `pedido.linhas`
+// come from a.linhas.
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido);

@@ -1,5 +1,6 @@
 #include "data.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -7,14 +8,17 @@
 
 #include "impressao.h"
 
+namespace cr = std::chrono;
+
 std::int32_t e_bissexto(std::int32_t ano) {
-    return ((ano % 4 == 0 && ano % 100 != 0) || ano % 400 == 0) ? 1 : 0;
+    return cr::year{ano}.is_leap() ? 1 : 0;
 }
 
 std::int32_t dias_no_mes(std::int32_t mes, std::int32_t ano) {
     if (mes < 1 || mes > 12) return 0;
-    if (mes == 2 && e_bissexto(ano) != 0) return 29;
-    return ndm[static_cast<std::size_t>(mes)];
+    const cr::year_month_day_last ultimo{cr::year{ano},
+                                         cr::month_day_last{cr::month{static_cast<unsigned>(mes)}}};
+    return static_cast<std::int32_t>(static_cast<unsigned>(ultimo.day()));
 }
 
 TData gere_data() {
@@ -82,7 +86,7 @@ TData dat_sis() {
                  static_cast<std::int16_t>(tm.tm_year + 1900)};
 }
 
-std::uint32_t desde_1_1_1990(TData dat) {
+std::uint32_t dias_desde_1900(TData dat) {
     std::uint32_t n = 0;
     for (std::int32_t ano = 1900; ano < dat.ano; ++ano)
         n += e_bissexto(ano) != 0 ? 366U : 365U;
@@ -91,8 +95,12 @@ std::uint32_t desde_1_1_1990(TData dat) {
     return n + static_cast<std::uint32_t>(static_cast<std::int32_t>(dat.dia));
 }
 
+std::uint32_t desde_1_1_1990(TData dat) {
+    return dias_desde_1900(dat);
+}
+
 std::int32_t dia_semana(TData dat) {
-    return static_cast<std::int32_t>(desde_1_1_1990(dat) % 7U);
+    return static_cast<std::int32_t>(dias_desde_1900(dat) % 7U);
 }
 
 void dia_sem_ext(TData dat) {

@@ -55,7 +55,9 @@ int cmp_data(const void* a, const void* b);
 TData le_data();
 // Today by the local clock; all zero when the clock cannot be read.
 TData dat_sis();
-// Day number counted from 1 January 1900 (day 1).
+// Day number counted from 1 January 1900 (day 1); for a year before 1900, the day of the year.
+std::uint32_t dias_desde_1900(TData dat);
+// The same under its historic name, which says 1990 and always meant 1900.
 std::uint32_t desde_1_1_1990(TData dat);
 // 0 = Sunday to 6 = Saturday.
 std::int32_t dia_semana(TData dat);

@@ -20,7 +20,22 @@ std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, Dialeto
     return s;
 }
 
+bool parece_formula(std::string_view campo) {
+    const std::size_t i = campo.find_first_not_of('\'');
+    return i != std::string_view::npos &&
+           std::string_view("=+-@\t\r").find(campo[i]) != std::string_view::npos;
+}
+
+std::string_view sem_marca_de_formula(std::string_view campo) {
+    return campo.starts_with('\'') && parece_formula(campo) ? campo.substr(1) : campo;
+}
+
 void acrescenta_campo_csv(std::string& linha, std::string_view campo, DialetoCsv d) {
+    std::string marcado;
+    if (d.marca_formulas && parece_formula(campo)) {
+        marcado = "'" + std::string(campo);
+        campo = marcado;
+    }
     const std::array<char, 4> especiais{d.separador, '"', '\r', '\n'};
     if (campo.find_first_of(std::string_view(especiais.data(), especiais.size())) ==
         std::string_view::npos) {

@@ -17,16 +17,25 @@ struct DialetoCsv {
     char decimal;    // in money
     bool bom;        // a UTF-8 byte-order mark opens the file
     std::string_view fim_de_linha;
+    bool marca_formulas = false;  // a text a spreadsheet would run as a formula gets a "'"
 };
 
 inline constexpr DialetoCsv csv_padrao{',', '.', false, "\n"};
-inline constexpr DialetoCsv csv_planilha{';', ',', true, "\r\n"};
+inline constexpr DialetoCsv csv_planilha{';', ',', true, "\r\n", true};
+
+// Whether a spreadsheet would take the text for a formula: after any apostrophes, it starts with
+// "=", "+", "-", "@", a tab or a carriage return.
+bool parece_formula(std::string_view campo);
+// A field read in the spreadsheet dialect without the apostrophe acrescenta_campo_csv put before
+// a formula, so that the text comes back as it was.
+std::string_view sem_marca_de_formula(std::string_view campo);
 
 // The start of a file: the byte-order mark when the dialect has one, then the header row of
 // `nomes`, separated and ended as the dialect does.
 std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, DialetoCsv d);
 // Appends one field, enclosed in quotes with quotes doubled only when it holds the dialect's
-// separator, a quote or a line break.
+// separator, a quote or a line break; in the spreadsheet dialect a text that looks like a formula
+// is marked as text with a leading apostrophe, as spreadsheets mark it.
 void acrescenta_campo_csv(std::string& linha, std::string_view campo, DialetoCsv d = csv_padrao);
 // Appends an amount of money with the dialect's decimal separator.
 void acrescenta_dinheiro_csv(std::string& linha, double valor, DialetoCsv d);

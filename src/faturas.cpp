@@ -21,6 +21,7 @@
 #include <cerrno>
 
 #include "codigo850.h"
+#include "conta.h"
 #include "data.h"
 #include "datahora.h"
 #include "dinheiro.h"
@@ -71,7 +72,7 @@ using Fonte = std::unique_ptr<PangoFontDescription, LiberaPango>;
 
 // One call as a bill's page shows it.
 struct ChamadaDaFatura {
-    std::string numero;  // the line called: "(85) 9 8877-4123"
+    std::string_view numero;  // the line called: "(85) 9 8877-4123"
     TDataHora inicio;
     std::int64_t segundos;
     double valor;       // for the chart
@@ -82,7 +83,7 @@ struct ChamadaDaFatura {
 struct DadosFatura {
     std::string nome;  // UTF-8
     std::string endereco;
-    std::string linha;
+    std::string linha;  // the customer's lines that called
     std::int8_t mes;
     std::int16_t ano;
     std::vector<ChamadaDaFatura> chamadas;
@@ -397,7 +398,10 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         double y = topo_n;
         if (p == 0) {
             escreve(margem, 104.0, "Endereço: " + f.endereco, normal_);
-            escreve(margem, 118.0, "Linha: " + f.linha, normal_);
+            if (!f.linha.empty())
+                escreve(margem, 118.0,
+                        (f.linha.find(',') == std::string::npos ? "Linha: " : "Linhas: ") + f.linha,
+                        normal_);
             const TData ultimo{static_cast<std::int8_t>(dias_no_mes(f.mes, f.ano)), f.mes, f.ano};
             escreve(margem, 132.0, fmt::format("Período: {} a {}", TData{1, f.mes, f.ano}, ultimo),
                     normal_);
@@ -446,28 +450,43 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
     }
 }
 
-// One bill of the simulated run as its pages show it.
-DadosFatura dados_da_conta(const Execucao& e, const Conta& conta,
-                           std::span<const ParcelaConta> parcelas, const OpcoesFaturas& op) {
-    const TCliente& cli = cliente_da_conta(&e.lis_cli, conta.cod_cli);
+// The customer's lines that called, as shown: a few, and how many more.
+std::string linhas_da_conta(const Contas& c, std::span<const ChamadaCobrada> chamadas) {
+    constexpr std::size_t mostradas = 3;
+    std::vector<std::string_view> linhas;
+    for (const ChamadaCobrada& cha : chamadas)
+        if (cha.linha != 0) linhas.push_back(c.textos[cha.linha]);
+    std::sort(linhas.begin(), linhas.end());
+    linhas.erase(std::unique(linhas.begin(), linhas.end()), linhas.end());
+    std::string s;
+    for (std::size_t i = 0; i < std::min(linhas.size(), mostradas); ++i)
+        s += (i == 0 ? "" : ", ") + std::string(linhas[i]);
+    if (linhas.size() > mostradas) s += fmt::format(" e mais {}", linhas.size() - mostradas);
+    return s;
+}
+
+// One bill as its pages show it.
+DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const OpcoesFaturas& op) {
+    const TCliente& cli = cliente_da_conta(c.clientes, conta.cod_cli);
+    const std::span<const ChamadaCobrada> chamadas = c.chamadas_de(conta);
     DadosFatura f{texto_de(cli.nome),
                   texto_de(cli.endereco),
-                  fmt::format("{}", linha_chamada(&e.lis_cel, conta.cod_cli)),
+                  linhas_da_conta(c, chamadas),
                   conta.mes,
                   conta.ano,
                   {},
-                  conta.soma.tempo_total,
-                  dinheiro(conta.soma.tarifa_total, ','),
-                  conta.soma.vencimento,
+                  conta.tempo_total,
+                  dinheiro(conta.valor_total, ','),
+                  vencimento_da_conta(conta),
                   {}};
-    for (std::size_t k = 0; k < parcelas.size(); ++k) {
-        const TChamada& cha = e.li_ch.chamadas[conta.inicio + static_cast<std::int32_t>(k)];
-        f.chamadas.push_back({fmt::format("{}", linha_chamada(&e.lis_cel, cha.cod_cli_des)),
-                              cha.ini, parcelas[k].ns, parcelas[k].tarifa,
-                              dinheiro(parcelas[k].tarifa, ',')});
+    f.chamadas.reserve(chamadas.size());
+    for (const ChamadaCobrada& cha : chamadas) {
+        const Valor v = c.valor(cha);
+        f.chamadas.push_back(
+            {c.textos[cha.numero], cha.inicio, cha.segundos, v.em_reais(), dinheiro(v, ',')});
     }
     // No Pix code for a bill with nothing to pay.
-    if (op.pix && conta.soma.tarifa_total > 0.0F) f.payload = payload_da_conta(*op.pix, conta);
+    if (op.pix && conta.valor_total.em_reais() > 0.0) f.payload = payload_da_conta(*op.pix, conta);
     return f;
 }
 
@@ -487,41 +506,40 @@ std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::in
     return fmt::format(FMT_COMPILE("{}-{:04}-{:02}.pdf"), cod_cli, ano, mes);
 }
 
-std::string payload_da_conta(const RecebedorPix& r, const Conta& conta) {
-    return payload_pix(r, fmt::format(FMT_COMPILE("{:.2f}"), conta.soma.tarifa_total),
+std::string payload_da_conta(const RecebedorPix& r, const ContaMensal& conta) {
+    return payload_pix(r, dinheiro(conta.valor_total, '.'),
                        txid_pix(conta.cod_cli, conta.ano, conta.mes));
 }
 
-Erro escreve_faturas(const Execucao& e, const OpcoesFaturas& op, const DestinoPdf& destino) {
+Erro escreve_faturas(const Contas& c, const OpcoesFaturas& op, const DestinoPdf& destino) {
     Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&destino), op.instante);
-    para_cada_conta(&e.li_ch, [&](const Conta& conta, std::span<const ParcelaConta> parcelas) {
-        doc.fatura(dados_da_conta(e, conta, parcelas, op), op);
-    });
+    for (const ContaMensal& conta : c.contas)
+        doc.fatura(dados_da_conta(c, conta, op), op);
     return doc.termina();
 }
 
-Erro escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op, const DestinoFatura& destino) {
+Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const DestinoFatura& destino) {
     Erro erro;
     std::vector<std::byte> pdf;
     const DestinoPdf acumula = [&pdf](std::span<const std::byte> pedaco) {
         pdf.insert(pdf.end(), pedaco.begin(), pedaco.end());
         return true;
     };
-    para_cada_conta(&e.li_ch, [&](const Conta& conta, std::span<const ParcelaConta> parcelas) {
-        if (!erro.ok()) return;
+    for (const ContaMensal& conta : c.contas) {
+        if (!erro.ok()) break;
         pdf.clear();
         Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula), op.instante);
-        const DadosFatura f = dados_da_conta(e, conta, parcelas, op);
+        const DadosFatura f = dados_da_conta(c, conta, op);
         doc.titulo(fmt::format("Conta de {} - {} de {}", f.nome, mes_por_extenso(f.mes), f.ano));
         doc.fatura(f, op);
         erro = doc.termina();
         if (erro.ok() && !destino(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes), pdf))
             erro = {TipoErro::gravacao, {}, 0, 0, {}};
-    });
+    }
     return erro;
 }
 
-Erro grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op, const std::string& pasta,
+Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const std::string& pasta,
                             bool forcar, const std::string& cadastro) {
     // An empty name is the working folder, never the root.
     const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
@@ -536,26 +554,26 @@ Erro grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op, const st
     // beside its name, and all take their names only when all are written.
     std::list<Gravacao> arquivos;
     Erro erro;
-    para_cada_conta(&e.li_ch, [&](const Conta& c, std::span<const ParcelaConta>) {
-        if (!erro.ok()) return;
+    for (const ContaMensal& c : contas.contas) {
+        if (!erro.ok()) break;
         const std::string nome = prefixo + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
         // Whatever is in the way, a link that leads nowhere too, is replaced only with --forcar.
         if (struct stat info{}; !forcar && ::lstat(nome.c_str(), &info) == 0) {
             erro = {TipoErro::ja_existe, nome};
-            return;
+            break;
         }
         Destino d;
         erro = segue_links(nome, d);
         if (erro.ok() && d.descritor >= 0)
             erro = {TipoErro::recusado, nome, 0, 0, "nao e um arquivo regular"};
-        if (!erro.ok()) return;
+        if (!erro.ok()) break;
         erro = arquivos.emplace_back(d.caminho, og).trava();
         if (erro.arquivo == d.caminho) erro.arquivo = nome;
-    });
+    }
     if (!erro.ok()) return erro;
     auto proximo = arquivos.begin();
     const Erro doc =
-        escreve_cada_fatura(e, op, [&](const std::string&, std::span<const std::byte> pdf) {
+        escreve_cada_fatura(contas, op, [&](const std::string&, std::span<const std::byte> pdf) {
             erro = (proximo++)->escreve(pdf);
             return erro.ok();
         });

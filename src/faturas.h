@@ -1,9 +1,9 @@
 #pragma once
-// The bills of a prepared run as a PDF document a customer can hold: one bill per page (a bill
-// too long for one continues on the next with its heading repeated), its period and issue date,
-// the calls and totals with the very figures the console bill prints (durations in minutes and
-// seconds), a bar chart of each day's charge, optionally the issuer on every page and, beside
-// the amount, a stub with a static Pix QR code for it. Drawn with Cairo, Pango and libqrencode.
+// Bills as a PDF document a customer can hold: one bill per page (a bill too long for one
+// continues on the next with its heading repeated), its period and issue date, the calls and
+// totals with the very figures the console bill prints (durations in minutes and seconds), a bar
+// chart of each day's charge, optionally the issuer on every page and, beside the amount, a stub
+// with a static Pix QR code for it. Drawn with Cairo, Pango and libqrencode.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,15 +14,14 @@
 #include <string>
 #include <string_view>
 
-#include "conta.h"
+#include "cobranca.h"
 #include "emissor.h"
 #include "erro.h"
-#include "execucao.h"
 #include "pix.h"
 
 struct OpcoesFaturas {
-    // The run's second: the document's creation and modification dates, so that the same run
-    // gives the same bytes.
+    // The document's creation and modification dates, so that the same bills give the same
+    // bytes: the run's second, or the last billed call's start.
     std::time_t instante = 0;
     // The receiver of the Pix payments, made ready by prepara_recebedor_pix; none: no QR.
     std::optional<RecebedorPix> pix;
@@ -35,20 +34,20 @@ using DestinoPdf = std::function<bool(std::span<const std::byte>)>;
 // Receives one bill's whole document and its file name; false when it could not be written.
 using DestinoFatura = std::function<bool(const std::string& nome, std::span<const std::byte>)>;
 
-// Every bill of the run, in the run's order, as one document. Fails with TipoErro::gravacao when
+// Every bill, in order, as one document. Fails with TipoErro::gravacao when
 // the destination refused a piece, TipoErro::sistema when Cairo or libqrencode failed.
-Erro escreve_faturas(const Execucao& e, const OpcoesFaturas& op, const DestinoPdf& destino);
+Erro escreve_faturas(const Contas& c, const OpcoesFaturas& op, const DestinoPdf& destino);
 // Each bill as a document of its own, named by nome_arquivo_fatura; stops at the first failure.
-Erro escreve_cada_fatura(const Execucao& e, const OpcoesFaturas& op, const DestinoFatura& destino);
+Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const DestinoFatura& destino);
 
 // "CODIGO-AAAA-MM.pdf": "1-2017-11.pdf".
 std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);
 // The payload printed and encoded on a bill: its amount to pay and its transaction id.
-std::string payload_da_conta(const RecebedorPix& r, const Conta& conta);
+std::string payload_da_conta(const RecebedorPix& r, const ContaMensal& conta);
 
 // Each bill as pasta/CODIGO-AAAA-MM.pdf, all or none: every name is looked at (a link that leads
 // nowhere counts as a file) and locked before the first bill is written, each is written beside
 // its name, and all take their names only when all are written. Without `forcar` no file is
 // written when any of them exists; with it they are replaced, but never the register `cadastro`.
-Erro grava_faturas_na_pasta(const Execucao& e, const OpcoesFaturas& op, const std::string& pasta,
+Erro grava_faturas_na_pasta(const Contas& c, const OpcoesFaturas& op, const std::string& pasta,
                             bool forcar, const std::string& cadastro);

@@ -1,10 +1,13 @@
 #include "instante.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -20,21 +23,6 @@ int digitos(std::string_view s, std::size_t inicio, std::size_t n) {
         v = v * 10 + (s[i] - '0');
     }
     return v;
-}
-
-bool bissexto(int a) {
-    return (a % 4 == 0 && a % 100 != 0) || a % 400 == 0;
-}
-
-// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
-std::int64_t dias_desde_1970(int ano, int mes, int dia) {
-    const std::int64_t a = ano - (mes <= 2 ? 1 : 0);
-    const std::int64_t era = (a >= 0 ? a : a - 399) / 400;
-    const std::int64_t ano_da_era = a - era * 400;
-    const std::int64_t dia_do_ano = (153 * (mes + (mes > 2 ? -3 : 9)) + 2) / 5 + dia - 1;
-    const std::int64_t dia_da_era =
-        ano_da_era * 365 + ano_da_era / 4 - ano_da_era / 100 + dia_do_ano;
-    return era * 146097 + dia_da_era - 719468;
 }
 
 bool cabe_em_time_t(std::int64_t s) {
@@ -64,18 +52,35 @@ std::string deslocamento_texto(long d) {
 
 }  // namespace
 
-ResultadoInstante le_instante(std::string_view texto) {
-    ResultadoInstante r{ErroInstante::formato, 0, 0, {0, 0}, {}, {}, std::string(texto)};
-    if (const char* tz = std::getenv("TZ"); tz != nullptr) r.zona = tz[0] == ':' ? tz + 1 : tz;
+Erro le_instante(std::string_view texto, std::time_t& segundo) {
+    // What was given, and the zone, are echoed within one line of plain ASCII.
+    const auto ascii = [](std::string_view t) {
+        std::string s(t);
+        for (char& ch : s)
+            if (ch < ' ' || ch > '~') ch = '?';
+        return s;
+    };
+    const std::string dado = ascii(texto);
+    const auto erro = [](std::string detalhe) {
+        return Erro{.tipo = TipoErro::uso, .detalhe = std::move(detalhe)};
+    };
+    const Erro formato = erro(fmt::format(
+        "instante \"{}\" invalido: use \"AAAA-MM-DD hh:mm:ss\", com ou sem deslocamento (Z, "
+        "+hh:mm, -hh:mm, +hhmm, -hhmm)",
+        dado));
+    const Erro inexistente =
+        erro(fmt::format("instante \"{}\" invalido: data, hora ou deslocamento inexistente", dado));
+    const Erro fora_do_time =
+        erro(fmt::format("instante \"{}\" fora do alcance do relogio do sistema", dado));
 
     constexpr std::string_view modelo = "0000-00-00 00:00:00";
-    if (texto.size() < modelo.size()) return r;
+    if (texto.size() < modelo.size()) return formato;
     for (std::size_t i = 0; i < modelo.size(); ++i)
-        if (modelo[i] != '0' && texto[i] != modelo[i]) return r;
+        if (modelo[i] != '0' && texto[i] != modelo[i]) return formato;
     const Campos c = {digitos(texto, 0, 4),  digitos(texto, 5, 2),  digitos(texto, 8, 2),
                       digitos(texto, 11, 2), digitos(texto, 14, 2), digitos(texto, 17, 2)};
     for (const int v : c)
-        if (v < 0) return r;
+        if (v < 0) return formato;
 
     // The offset, if any.
     std::optional<long> deslocamento;
@@ -84,38 +89,29 @@ ResultadoInstante le_instante(std::string_view texto) {
         deslocamento = 0;
     } else if (!resto.empty()) {
         const bool dois_pontos = resto.size() == 6 && resto[3] == ':';
-        if ((resto[0] != '+' && resto[0] != '-') || (resto.size() != 5 && !dois_pontos)) return r;
+        if ((resto[0] != '+' && resto[0] != '-') || (resto.size() != 5 && !dois_pontos))
+            return formato;
         const int h = digitos(resto, 1, 2);
         const int m = digitos(resto, dois_pontos ? 4 : 3, 2);
-        if (h < 0 || m < 0) return r;
-        if (h > 23 || m > 59) {
-            r.erro = ErroInstante::inexistente;
-            return r;
-        }
+        if (h < 0 || m < 0) return formato;
+        if (h > 23 || m > 59) return inexistente;
         deslocamento = (resto[0] == '-' ? -1L : 1L) * (h * 3600L + m * 60L);
     }
 
     const auto [ano, mes, dia, hora, minuto, seg] = c;
-    static constexpr int dias_no_mes[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (mes < 1 || mes > 12 || dia < 1 ||
-        dia > dias_no_mes[mes - 1] + (mes == 2 && bissexto(ano) ? 1 : 0) || hora > 23 ||
-        minuto > 59 || seg > 59) {
-        r.erro = ErroInstante::inexistente;
-        return r;
-    }
+    namespace cr = std::chrono;
+    const cr::year_month_day data{cr::year{ano}, cr::month{static_cast<unsigned>(mes)},
+                                  cr::day{static_cast<unsigned>(dia)}};
+    if (!data.ok() || hora > 23 || minuto > 59 || seg > 59) return inexistente;
     // The fields read as a time in UTC.
-    const std::int64_t utc =
-        dias_desde_1970(ano, mes, dia) * 86400 + hora * 3600L + minuto * 60L + seg;
+    const std::int64_t utc = std::int64_t{cr::sys_days{data}.time_since_epoch().count()} * 86400 +
+                             hora * 3600L + minuto * 60L + seg;
 
     if (deslocamento) {
         const std::int64_t t = utc - *deslocamento;
-        if (!cabe_em_time_t(t)) {
-            r.erro = ErroInstante::fora_do_time;
-            return r;
-        }
-        r.erro = ErroInstante::nenhum;
-        r.segundo = static_cast<std::time_t>(t);
-        return r;
+        if (!cabe_em_time_t(t)) return fora_do_time;
+        segundo = static_cast<std::time_t>(t);
+        return {};
     }
 
     // Local time: the zone's offsets two days either side cover any one change of the clock.
@@ -124,14 +120,7 @@ ResultadoInstante le_instante(std::string_view texto) {
     tzset();
     const Local antes = local_em(utc - 2 * 86400);
     const Local depois = local_em(utc + 2 * 86400);
-    if (!antes.ok || !depois.ok) {
-        r.erro = ErroInstante::fora_do_time;
-        return r;
-    }
-    r.deslocamento[0] = antes.deslocamento;
-    r.deslocamento[1] = depois.deslocamento;
-    r.abreviacao[0] = antes.abreviacao;
-    r.abreviacao[1] = depois.abreviacao;
+    if (!antes.ok || !depois.ok) return fora_do_time;
     std::array<std::int64_t, 2> achados{};
     std::size_t n = 0;
     for (const long d : {antes.deslocamento, depois.deslocamento}) {
@@ -139,56 +128,25 @@ ResultadoInstante le_instante(std::string_view texto) {
         const Local l = local_em(t);
         if (l.ok && l.deslocamento == d && (n == 0 || achados[0] != t)) achados[n++] = t;
     }
-    if (n == 0) {
-        r.erro = ErroInstante::pulado;
-        return r;
+    if (n == 1) {
+        segundo = static_cast<std::time_t>(achados[0]);
+        return {};
     }
-    if (achados[0] > achados[n - 1]) std::swap(achados[0], achados[1]);
-    r.segundo = static_cast<std::time_t>(achados[0]);
-    r.segundo2 = static_cast<std::time_t>(achados[n - 1]);
-    r.erro = n == 1 ? ErroInstante::nenhum : ErroInstante::repetido;
-    return r;
-}
-
-std::string descreve_erro_instante(const ResultadoInstante& r) {
-    // What was given, and the zone, are echoed within one line of plain ASCII.
-    const auto ascii = [](std::string t) {
-        for (char& ch : t)
-            if (ch < ' ' || ch > '~') ch = '?';
-        return t;
-    };
-    const std::string texto = ascii(r.texto);
-    const std::string zona = r.zona.empty() ? "local" : ascii(r.zona);
-    const std::string antes =
-        fmt::format("{} ({})", r.abreviacao[0], deslocamento_texto(r.deslocamento[0]));
-    const std::string depois =
-        fmt::format("{} ({})", r.abreviacao[1], deslocamento_texto(r.deslocamento[1]));
-    switch (r.erro) {
-        case ErroInstante::nenhum:
-            return {};
-        case ErroInstante::formato:
-            return fmt::format(
-                "instante \"{}\" invalido: use \"AAAA-MM-DD hh:mm:ss\", com ou sem "
-                "deslocamento (Z, +hh:mm, -hh:mm, +hhmm, -hhmm)",
-                texto);
-        case ErroInstante::inexistente:
-            return fmt::format("instante \"{}\" invalido: data, hora ou deslocamento inexistente",
-                               texto);
-        case ErroInstante::fora_do_time:
-            return fmt::format("instante \"{}\" fora do alcance do relogio do sistema", texto);
-        case ErroInstante::pulado:
-            return fmt::format(
-                "instante \"{}\" nao existe no fuso {}: o relogio pulou de {} para "
-                "{}; acrescente o deslocamento (ex.: \"{}{}\") ou use --semente",
-                texto, zona, antes, depois, texto, deslocamento_texto(r.deslocamento[0]));
-        case ErroInstante::repetido:
-            return fmt::format(
-                "instante \"{}\" ocorre duas vezes no fuso {}, em {} e em {}: "
-                "segundos {} e {}; acrescente o deslocamento (\"{}{}\" ou \"{}{}\") "
-                "ou use --semente",
-                texto, zona, antes, depois, r.segundo, r.segundo2, texto,
-                deslocamento_texto(r.deslocamento[0]), texto,
-                deslocamento_texto(r.deslocamento[1]));
-    }
-    return {};
+    const char* tz = std::getenv("TZ");
+    const std::string zona =
+        tz == nullptr || *tz == '\0' ? "local" : ascii(tz[0] == ':' ? tz + 1 : tz);
+    const std::string de = deslocamento_texto(antes.deslocamento);
+    const std::string para = deslocamento_texto(depois.deslocamento);
+    const std::string fusos = fmt::format("{} ({})", antes.abreviacao, de);
+    const std::string fusos2 = fmt::format("{} ({})", depois.abreviacao, para);
+    if (n == 0)
+        return erro(fmt::format(
+            "instante \"{0}\" nao existe no fuso {1}: o relogio pulou de {2} para {3}; acrescente "
+            "o deslocamento (ex.: \"{0}{4}\") ou use --semente",
+            dado, zona, fusos, fusos2, de));
+    if (achados[0] > achados[1]) std::swap(achados[0], achados[1]);
+    return erro(fmt::format(
+        "instante \"{0}\" ocorre duas vezes no fuso {1}, em {2} e em {3}: segundos {4} e {5}; "
+        "acrescente o deslocamento (\"{0}{6}\" ou \"{0}{7}\") ou use --semente",
+        dado, zona, fusos, fusos2, achados[0], achados[1], de, para));
 }

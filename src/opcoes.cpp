@@ -4,12 +4,19 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+
+#include "versao.h"
 
 namespace {
 
 // getopt_long's value for option i of the table: its letter, or a number no letter has.
 int valor_de(const Opcao& o, std::size_t i) {
     return o.curta != 0 ? static_cast<unsigned char>(o.curta) : 256 + static_cast<int>(i);
+}
+
+Erro uso(std::string motivo) {
+    return {.tipo = TipoErro::uso, .detalhe = std::move(motivo)};
 }
 
 }  // namespace
@@ -48,20 +55,22 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
         if (c == '?') {
             // An unknown letter, or a long option that is unknown, ambiguous or given a value
             // it does not take: the word as typed.
-            const std::string_view palavra = argv[optind - 1];
-            lc.erro = "opcao invalida: " + (optopt > 0 && optopt < 256 && !palavra.starts_with("--")
-                                                ? "-" + std::string(1, static_cast<char>(optopt))
-                                                : std::string(palavra));
+            // An unknown letter may stand inside a group ("-xy"), where optind has not moved on.
+            const bool letra = optopt > 0 && optopt < 256 &&
+                               curtas.find(static_cast<char>(optopt), 2) == std::string::npos;
+            lc.erro =
+                uso("opcao invalida: " + (letra ? "-" + std::string(1, static_cast<char>(optopt))
+                                                : std::string(argv[optind - 1])));
             return lc;
         }
         const std::size_t i = indice(c == ':' ? optopt : c);
         const std::string nome = "--" + std::string(opcoes[i].nome);
         if (c == ':') {
-            lc.erro = "falta o valor de " + nome;
+            lc.erro = uso("falta o valor de " + nome);
             return lc;
         }
         if (lc.valores[i] && !opcoes[i].repete) {
-            lc.erro = "opcao repetida: " + nome;
+            lc.erro = uso("opcao repetida: " + nome);
             return lc;
         }
         lc.valores[i] = optarg != nullptr ? std::string_view(optarg) : std::string_view();
@@ -72,10 +81,25 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
     return lc;
 }
 
-int erro_de_uso(const char* programa, std::string_view uso, std::string_view motivo) {
-    std::fprintf(stderr, "%s: %.*s\n%.*s", programa, static_cast<int>(motivo.size()), motivo.data(),
-                 static_cast<int>(uso.size()), uso.data());
+int erro_de_uso(const char* programa, std::string_view motivo) {
+    std::fprintf(stderr, "%s: %.*s\nTente '%s --ajuda' para mais informacoes.\n", programa,
+                 static_cast<int>(motivo.size()), motivo.data(), programa);
     return saida_uso;
+}
+
+std::optional<int> ajuda_ou_versao(const Programa& p, const LinhaDeComando& lc) {
+    constexpr std::size_t ajuda = 0;
+    constexpr std::size_t versao = 1;
+    if (!lc.tem(ajuda) && !lc.tem(versao)) return std::nullopt;
+    if (lc.tem(ajuda) && lc.tem(versao))
+        return erro_de_uso(p.nome, "--ajuda ou --versao, nao ambas");
+    if (lc.operandos.size() > 1 || (lc.operandos.size() == 1 && !p.e_comando(lc.operandos[0])))
+        return erro_de_uso(p.nome, "argumentos demais");
+    // Written like any other output: termina_saida finds a failure on the stream.
+    const std::string texto =
+        lc.tem(ajuda) ? std::string(p.uso) : std::string(p.nome) + " " + versao_contacel + "\n";
+    std::fwrite(texto.data(), 1, texto.size(), stdout);
+    return EXIT_SUCCESS;
 }
 
 int termina_saida(const char* programa, int status) {

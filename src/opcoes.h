@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "erro.h"
+
 inline constexpr int saida_uso = 2;
 
 struct Opcao {
@@ -27,8 +29,8 @@ struct LinhaDeComando {
     std::vector<std::optional<std::string_view>> valores;
     // Every value of each option, in the order given: more than one only for one that repeats.
     std::vector<std::vector<std::string_view>> todos;
-    // What is wrong with the line, for the usage error; empty when nothing is.
-    std::string erro;
+    // What is wrong with the line: a usage error, or ok.
+    Erro erro;
     [[nodiscard]] bool tem(std::size_t opcao) const { return valores[opcao].has_value(); }
 };
 
@@ -44,8 +46,21 @@ std::optional<T> numero(std::string_view s) {
     return v;
 }
 
-// The usage error: "programa: motivo", then the usage, on standard error; returns saida_uso.
-int erro_de_uso(const char* programa, std::string_view uso, std::string_view motivo);
+// A program as --ajuda and --versao show it: its name, its usage, and which first operands are
+// its commands ("importar --ajuda" is help too).
+struct Programa {
+    const char* nome;
+    std::string_view uso;
+    bool (*e_comando)(std::string_view palavra);
+};
+
+// The usage error on standard error, as GNU tools say it: "programa: motivo", then one line
+// pointing at --ajuda; returns saida_uso.
+int erro_de_uso(const char* programa, std::string_view motivo);
+// Answers --ajuda and --versao, options 0 and 1 of every program's table, given alone or after
+// one command: the usage or "programa VERSAO" on standard output (for termina_saida to check),
+// and the exit status. Nothing when the line asks for neither.
+std::optional<int> ajuda_ou_versao(const Programa& p, const LinhaDeComando& lc);
 // The exit status of a program whose output is all written: `status`, unless standard output
 // failed at any point (a full disk, a closed pipe), which is said in one line and is status 1.
 int termina_saida(const char* programa, int status);

@@ -58,19 +58,22 @@ bool e_digito(char c) {
 
 // "AAAA-MM-DD hh:mm:ss", a real date and time; the reason when it is not.
 std::string_view le_data_hora(std::string_view t, TDataHora& dh) {
-    constexpr std::string_view modelo = "0000-00-00 00:00:00";
-    if (t.size() != modelo.size()) return motivo_data;
-    for (std::size_t i = 0; i < modelo.size(); ++i)
-        if (modelo[i] == '0' ? !e_digito(t[i]) : t[i] != modelo[i]) return motivo_data;
-    const auto n = [&](std::size_t i, std::size_t tam) {
-        int v = 0;
-        for (std::size_t k = i; k < i + tam; ++k)
-            v = v * 10 + (t[k] - '0');
-        return v;
-    };
-    const int ano = n(0, 4), mes = n(5, 2), dia = n(8, 2);
-    const int h = n(11, 2), m = n(14, 2), s = n(17, 2);
-    if (ano == 0 || dia == 0 || dia > dias_no_mes(mes, ano) || h > 23 || m > 59 || s > 59)
+    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' ||
+        t[16] != ':')
+        return motivo_data;
+    // Each digit's value; any other byte gives more than 9.
+    const auto d = [&](std::size_t i) { return static_cast<unsigned>(t[i]) - '0'; };
+    const std::array<unsigned, 14> v{d(0), d(1),  d(2),  d(3),  d(5),  d(6),  d(8),
+                                     d(9), d(11), d(12), d(14), d(15), d(17), d(18)};
+    if (std::ranges::any_of(v, [](unsigned x) { return x > 9; })) return motivo_data;
+    const auto ano = static_cast<int>(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3]);
+    const auto mes = static_cast<int>(v[4] * 10 + v[5]);
+    const auto dia = static_cast<int>(v[6] * 10 + v[7]);
+    const auto h = static_cast<int>(v[8] * 10 + v[9]);
+    const auto m = static_cast<int>(v[10] * 10 + v[11]);
+    const auto s = static_cast<int>(v[12] * 10 + v[13]);
+    if (ano == 0 || mes == 0 || mes > 12 || dia == 0 || h > 23 || m > 59 || s > 59 ||
+        dia > ndm[static_cast<std::size_t>(mes)] + (mes == 2 ? e_bissexto(ano) : 0))
         return motivo_data_impossivel;
     dh.dat = {static_cast<std::int8_t>(dia), static_cast<std::int8_t>(mes),
               static_cast<std::int16_t>(ano)};

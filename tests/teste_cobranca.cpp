@@ -32,6 +32,18 @@ TEST(Cobranca, NumeroExibido) {
         EXPECT_EQ(numero_exibido(numero), exibido) << numero;
 }
 
+TEST(Cobranca, SegundoUtc) {
+    const std::pair<TDataHora, std::int64_t> casos[] = {
+        {dh(1, 1, 1970, 0, 0, 0), 0},
+        {dh(31, 12, 1969, 23, 59, 59), -1},
+        {dh(1, 12, 2017, 10, 0, 0), 1512122400},
+        {dh(29, 2, 2024, 23, 59, 59), 1709251199},
+        {dh(1, 3, 2100, 0, 0, 0), 4107542400},
+    };
+    for (const auto& [d, s] : casos)
+        EXPECT_EQ(segundo_utc(d), s) << fmt::format("{}", d);
+}
+
 TEST(Cobranca, TarifaEmCentavosEDinheiro) {
     for (std::int64_t ns = 0; ns <= 5000; ++ns)
         ASSERT_EQ(dinheiro(valor_chamada(ns, true), '.'), dinheiro(valor_chamada(ns, false), '.'))

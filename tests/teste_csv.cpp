@@ -7,8 +7,8 @@
 
 #include "apoio.h"
 #include "csv_clientes.h"
-#include "exportacao.h"
 #include "execucao.h"
+#include "exportacao.h"
 
 namespace {
 
@@ -87,6 +87,8 @@ TEST(CadastroCsv, OQueAsPlanilhasEscrevem) {
     EXPECT_STREQ(lc.clientes[0].endereco, "  Rua A  ");
     EXPECT_EQ(std::string(lc.clientes[1].nome), std::string(50, '\x87'));
     EXPECT_STREQ(lc.clientes[1].endereco, "Av. B, 10");
+    // Texts a spreadsheet would run as formulas.
+    insere_cliente(&lc, cliente_de(3, "=cmd|' /C calc'!A0", "'+1"));
 
     // Written back: quotes only where the dialect needs them, its line ends, UTF-8; both load
     // back as the same register.
@@ -95,12 +97,12 @@ TEST(CadastroCsv, OQueAsPlanilhasEscrevem) {
         "codigo;nome;endereco\r\n"
         "4294967295;\"Souza, Ana \"\"Aninha\"\"\";  Rua A  \r\n"
         "2;" +
-        cedilhas + ";Av. B, 10\r\n";
+        cedilhas + ";Av. B, 10\r\n3;'=cmd|' /C calc'!A0;''+1\r\n";
     EXPECT_EQ(codifica_csv_clientes(&lc),
               "codigo,nome,endereco\n"
               "4294967295,\"Souza, Ana \"\"Aninha\"\"\",  Rua A  \n"
               "2," +
-                  cedilhas + ",\"Av. B, 10\"\n");
+                  cedilhas + ",\"Av. B, 10\"\n3,=cmd|' /C calc'!A0,'+1\n");
     EXPECT_EQ(codifica_csv_clientes(&lc, csv_planilha), planilha);
     for (const DialetoCsv d : {csv_padrao, csv_planilha}) {
         TLisCli volta{};
@@ -151,6 +153,10 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
                      "c\0o\0d\0",
                      8),
          utf8, false, 1, "UTF-16"},
+        {std::string("c\0o\0d\0i\0g\0o\0", 12), utf8, false, 1, "UTF-16"},
+        {arquivo_valido(5).bytes(), utf8, false, 1, "e um cadastro, nao um CSV"},
+        {std::string("codigo,nome,endereco\n1,a\0b,c\n", 31), utf8, false, 2, "controle"},
+        {bom + bom + "codigo,nome,endereco\n", utf8, false, 1, "(BOM) esta repetida"},
         {pt + "1,a,b\n", utf8, false, 2, "(esperados codigo;nome;endereco)"},
         {"codigo,nome,endereco\n1;a;b\n", utf8, false, 2, "(esperados codigo,nome,endereco)"},
         {"codigo;nome,endereco\n", utf8, false, 1, "codigo,nome,endereco ou codigo;nome;endereco"},
@@ -208,15 +214,17 @@ TEST(ExportacaoCsv, OsDoisDialetos) {
     EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(contas_da_execucao(e), f); }),
               "cliente,nome,endereco,mes,ano,chamadas,duracao_total,valor_total,vencimento\n"
               "1,\"Ana; \"\"A\"\"\",\"Rua B, 5\",11,2017,2,342,3.36,2017-12-10\n");
-    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_contas(contas_da_execucao(e), f, csv_planilha); }),
-              "\xEF\xBB\xBF"
-              "cliente;nome;endereco;mes;ano;chamadas;duracao_total;valor_total;vencimento\r\n"
-              "1;\"Ana; \"\"A\"\"\";Rua B, 5;11;2017;2;342;3,36;2017-12-10\r\n");
-    EXPECT_EQ(escrito([&](std::FILE* f) { exporta_chamadas(contas_da_execucao(e), f, csv_planilha); }),
-              "\xEF\xBB\xBF"
-              "origem;destino;telefone_destino;inicio;fim;duracao;valor\r\n"
-              "1;2;(85) 9 8888-4321;2017-11-01 10:00:00;2017-11-01 10:05:11;311;3,06\r\n"
-              "1;3;(85) 9 8877-4123;2017-11-02 10:00:00;2017-11-02 10:00:31;31;0,30\r\n");
+    EXPECT_EQ(
+        escrito([&](std::FILE* f) { exporta_contas(contas_da_execucao(e), f, csv_planilha); }),
+        "\xEF\xBB\xBF"
+        "cliente;nome;endereco;mes;ano;chamadas;duracao_total;valor_total;vencimento\r\n"
+        "1;\"Ana; \"\"A\"\"\";Rua B, 5;11;2017;2;342;3,36;2017-12-10\r\n");
+    EXPECT_EQ(
+        escrito([&](std::FILE* f) { exporta_chamadas(contas_da_execucao(e), f, csv_planilha); }),
+        "\xEF\xBB\xBF"
+        "origem;destino;telefone_destino;inicio;fim;duracao;valor\r\n"
+        "1;2;(85) 9 8888-4321;2017-11-01 10:00:00;2017-11-01 10:05:11;311;3,06\r\n"
+        "1;3;(85) 9 8877-4123;2017-11-02 10:00:00;2017-11-02 10:00:31;31;0,30\r\n");
 }
 
 }  // namespace

@@ -210,14 +210,18 @@ Documento contas_do_pdf(const std::string& texto) {
     return d;
 }
 
-std::string pdf_de(const Execucao& e, const OpcoesFaturas& op) {
+std::string pdf_de(const Contas& c, const OpcoesFaturas& op) {
     std::string pdf;
-    const Erro erro = escreve_faturas(e, op, [&](std::span<const std::byte> b) {
+    const Erro erro = escreve_faturas(c, op, [&](std::span<const std::byte> b) {
         pdf.append(reinterpret_cast<const char*>(b.data()), b.size());
         return true;
     });
     EXPECT_TRUE(erro.ok()) << descreve_erro(erro);
     return pdf;
+}
+
+std::string pdf_de(const Execucao& e, const OpcoesFaturas& op) {
+    return pdf_de(contas_da_execucao(e), op);
 }
 
 const RecebedorPix recebedor{"+5585988776655", "Contacel Telefonia", "Fortaleza"};
@@ -290,16 +294,20 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
         std::vector<std::string> nomes;
         std::vector<std::string> titulos;
         ASSERT_TRUE(
-            escreve_cada_fatura(*e, op, [&](const std::string& nome, std::span<const std::byte> b) {
-                nomes.push_back(nome);
-                grava(pasta / "uma.pdf", {reinterpret_cast<const char*>(b.data()), b.size()});
-                juntas += roda("pdftotext -layout " + (pasta / "uma.pdf").string() + " -").first;
-                const std::string info = roda("pdfinfo " + (pasta / "uma.pdf").string()).first;
-                const auto t = info.find("Title:");
-                titulos.push_back(
-                    sem_brancos_nas_pontas(info.substr(t + 6, info.find('\n', t) - t - 6)));
-                return true;
-            }).ok());
+            escreve_cada_fatura(
+                contas_da_execucao(*e), op,
+                [&](const std::string& nome, std::span<const std::byte> b) {
+                    nomes.push_back(nome);
+                    grava(pasta / "uma.pdf", {reinterpret_cast<const char*>(b.data()), b.size()});
+                    juntas +=
+                        roda("pdftotext -layout " + (pasta / "uma.pdf").string() + " -").first;
+                    const std::string info = roda("pdfinfo " + (pasta / "uma.pdf").string()).first;
+                    const auto t = info.find("Title:");
+                    titulos.push_back(
+                        sem_brancos_nas_pontas(info.substr(t + 6, info.find('\n', t) - t - 6)));
+                    return true;
+                })
+                .ok());
         EXPECT_EQ(juntas, texto);
         std::vector<std::string> esperados;
         std::vector<std::string> titulos_esperados;
@@ -323,6 +331,43 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
         EXPECT_EQ(d.periodos, periodos);
     }
     std::srand(1);
+}
+
+// Bills of records: the customer's lines that called, a few of them named; none for calls
+// without one; exact money.
+TEST(Faturas, LinhasQueLigaramNasContasDeRegistros) {
+    if (const std::string f = falta({"pdftotext"}); !f.empty())
+        GTEST_SKIP() << f << " nao instalado";
+    PastaTemp pasta;
+    TLisCli cli{};
+    for (const std::uint32_t cod : {1U, 2U, 3U})
+        insere_cliente(&cli, cliente_de(cod, "Cliente " + std::to_string(cod), "Rua"));
+    Contas c;
+    c.clientes = &cli;
+    const std::pair<std::uint32_t, const char*> chamadas[] = {{1, "(85) 9 8877-4123"},
+                                                              {1, "ramal 7"},
+                                                              {1, "(85) 9 8877-4123"},
+                                                              {2, ""},
+                                                              {3, "a"},
+                                                              {3, "b"},
+                                                              {3, "c"},
+                                                              {3, "d"},
+                                                              {3, "e"}};
+    for (const auto& [cod, linha] : chamadas)
+        c.chamadas.push_back({dh(3, 1, 2025, 9, 0, 0), dh(3, 1, 2025, 9, 1, 0), cod, 61,
+                              c.textos.guarda("11963391451"), 0, c.textos.guarda(linha),
+                              static_cast<std::uint32_t>(c.chamadas.size())});
+    agrupa_em_contas(c);
+    grava(pasta / "r.pdf", pdf_de(c, {}));
+    const std::string texto = roda("pdftotext -layout " + (pasta / "r.pdf").string() + " -").first;
+    std::vector<std::string> linhas;
+    std::istringstream in(texto);
+    for (std::string l; std::getline(in, l);)
+        if (l.starts_with("Linha") || l.starts_with("Cliente")) linhas.push_back(l);
+    EXPECT_EQ(linhas, (std::vector<std::string>{
+                          "Cliente: Cliente 1", "Linhas: (85) 9 8877-4123, ramal 7",
+                          "Cliente: Cliente 2", "Cliente: Cliente 3", "Linhas: a, b, c e mais 2"}));
+    EXPECT_NE(texto.find("Valor a pagar: R$ 3,00"), std::string::npos);
 }
 
 // A bill of 100 calls runs over three pages, whose rows and totals are the console's; one of 31
@@ -373,9 +418,8 @@ TEST(Faturas, QrDaPaginaEOPayloadImpresso) {
     ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
     grava(pasta / "contas.pdf", pdf_de(*e, {1512122400, recebedor, {}}));
     std::vector<std::string> esperados;
-    para_cada_conta(&e->li_ch, [&](const Conta& conta, std::span<const ParcelaConta>) {
+    for (const ContaMensal& conta : contas_da_execucao(*e).contas)
         esperados.push_back(payload_da_conta(recebedor, conta));
-    });
     ASSERT_GE(esperados.size(), 2U);
     EXPECT_TRUE(esperados[0].starts_with(
         "00020126360014br.gov.bcb.pix0114+5585988776655520400005303986540563.845802BR"
@@ -415,7 +459,7 @@ TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {
     ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
     for (const std::size_t aceita : {0U, 5000U}) {
         std::size_t escritos = 0;
-        EXPECT_EQ(escreve_faturas(*e, {},
+        EXPECT_EQ(escreve_faturas(contas_da_execucao(*e), {},
                                   [&](std::span<const std::byte> b) {
                                       escritos += b.size();
                                       return escritos <= aceita;
@@ -423,7 +467,9 @@ TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {
                       .tipo,
                   TipoErro::gravacao);
     }
-    EXPECT_EQ(escreve_cada_fatura(*e, {}, [](const std::string&, auto) { return false; }).tipo,
+    EXPECT_EQ(escreve_cada_fatura(contas_da_execucao(*e), {},
+                                  [](const std::string&, auto) { return false; })
+                  .tipo,
               TipoErro::gravacao);
 }
 

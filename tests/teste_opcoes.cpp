@@ -28,7 +28,7 @@ std::string le(std::vector<std::string> palavras) {
     argv.push_back(nullptr);
     const LinhaDeComando lc =
         le_linha_de_comando(static_cast<int>(palavras.size()), argv.data(), tabela);
-    if (!lc.erro.empty()) return lc.erro;
+    if (!lc.erro.ok()) return lc.erro.detalhe;
     std::string r;
     for (const auto o : lc.operandos)
         r += std::string(o) + "|";
@@ -62,6 +62,7 @@ TEST(Opcoes, ComoOsDedosDosUsuariosConhecem) {
         {{"--cor", "1"}, "opcao invalida: --cor"},
         {{"--forcar=sim"}, "opcao invalida: --forcar=sim"},
         {{"-x"}, "opcao invalida: -x"},
+        {{"--forcar", "-xh"}, "opcao invalida: -x"},
         {{"--ajuda=x"}, "opcao invalida: --ajuda=x"},
     };
     for (const auto& [palavras, esperado] : casos) {

@@ -15,7 +15,6 @@
 #include <map>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "apoio.h"
 #include "caminhos.h"
@@ -240,10 +239,10 @@ TEST(ContacelClientes, NaoSobrescreveSemForcarENaoDeixaTemporarios) {
 TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
     PastaTemp pasta;
     const std::string f = caminho_contacel_clientes;
-    // Usage errors: the first line exactly, then the usage.
+    // Usage errors: what is wrong in one line, then where the usage is.
     const std::pair<std::vector<std::string>, std::string> usos[] = {
         {{}, "falta o comando"},
-        {{"voar"}, "comando desconhecido"},
+        {{"voar"}, "comando desconhecido: voar"},
         {{"gerar"}, "falta N, o numero de clientes"},
         {{"gerar", "0"}, "N deve ser um numero de 1 a 20"},
         {{"gerar", "5x"}, "N deve ser um numero de 1 a 20"},
@@ -254,6 +253,7 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
         {{"gerar", "5", "--rapido"}, "opcao invalida: --rapido"},
         {{"gerar", "5", "--utf8"}, "--utf8 nao e opcao de gerar"},
         {{"listar", "a", "b"}, "argumentos demais"},
+        {{"incluir", "9", "A", "B", ""}, "nome de arquivo vazio"},
         {{"--ajuda", "listar", "a"}, "argumentos demais"},
         {{"--ajuda", "voar"}, "argumentos demais"},
         {{"importar", "a.csv", "--codificacao", "ebcdic"},
@@ -264,8 +264,8 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
         args.insert(args.end(), palavras.begin(), palavras.end());
         const Resultado r = roda(args, pasta);
         EXPECT_EQ(r.status, 2) << motivo;
-        EXPECT_TRUE(r.erro.starts_with("contacel-clientes: " + motivo + "\nuso: contacel-clientes"))
-            << r.erro;
+        EXPECT_EQ(r.erro, "contacel-clientes: " + motivo +
+                              "\nTente 'contacel-clientes --ajuda' para mais informacoes.\n");
         EXPECT_EQ(r.saida, "");
     }
     // Options anywhere, "=", and "--" before a name that starts with dashes.
@@ -533,9 +533,19 @@ TEST(ContacelClientes, ExportarParaCadaTipoDeArquivo) {
         {c + " clientes.arq duro", 1, "",
          p + "duro: e o proprio cadastro; o CSV vai para outro arquivo\n"},
     };
+    // Standard output that is the register, read and written or appended to, by any command.
+    const std::string x = "'" + std::string(caminho_contacel_exportar) + "' ";
+    for (const std::string& comando :
+         {"'" + f + "' listar 1<>clientes.arq", "'" + f + "' verificar >>clientes.arq",
+          "'" + f + "' incluir 9 a b 1<>clientes.arq", x + "contas --semente 1 1<>clientes.arq",
+          x + "chamadas --semente 1 >>clientes.arq", x + "faturas --semente 1 1<>clientes.arq"})
+        casos.push_back(
+            {comando, 1, "",
+             (comando.starts_with(x) ? "contacel-exportar: " : p) +
+                 "clientes.arq: a saida padrao e o proprio cadastro; nada foi escrito\n"});
     if (root) casos.push_back({c + " clientes.arq nulo", 0, "", ""});
-    std::string fifo;
-    std::thread leitor([&] { fifo = le(pasta / "fifo"); });
+    // A reader is there, without waiting: what is written stays in the pipe until read below.
+    const int leitor = ::open((pasta / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
     for (const Caso& k : casos) {
         const Resultado r = roda({"/bin/sh", "-c", k.linha}, pasta);
         EXPECT_EQ(r.status, k.status) << k.linha;
@@ -543,7 +553,10 @@ TEST(ContacelClientes, ExportarParaCadaTipoDeArquivo) {
         EXPECT_EQ(r.erro, k.erro) << k.linha;
         EXPECT_EQ(le(pasta / "clientes.arq"), registro) << k.linha;
     }
-    leitor.join();
+    std::string fifo(csv.size() + 1, '\0');
+    fifo.resize(
+        static_cast<std::size_t>(std::max<ssize_t>(0, ::read(leitor, fifo.data(), fifo.size()))));
+    ::close(leitor);
     EXPECT_EQ(fifo, csv);
     EXPECT_EQ(le(pasta / "junto.csv"), "antes\n" + csv);
     EXPECT_EQ(le(pasta / "velho.csv"), csv);
@@ -786,10 +799,10 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
     const std::string f = caminho_contacel_exportar;
     grava(pasta / "quatro.arq", arquivo_valido(4).bytes());
     grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
-    // Usage errors: the first line exactly; all but a refused instant go on with the usage.
+    // Usage errors: the first line exactly; all but a refused instant point at --ajuda.
     const std::pair<std::vector<std::string>, std::string> usos[] = {
         {{}, "falta o que exportar: chamadas, contas ou faturas"},
-        {{"faturass"}, "exporta-se chamadas, contas ou faturas"},
+        {{"fatura"}, "exportacao desconhecida: fatura (chamadas, contas ou faturas)"},
         {{"contas", "--semente"}, "falta o valor de --semente"},
         {{"contas", "--semente", "12x"}, "semente invalida"},
         {{"contas", "--semente=1", "--semente", "1"}, "opcao repetida: --semente"},
@@ -818,9 +831,9 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         const Resultado r = roda(args, pasta);
         EXPECT_EQ(r.status, 2) << motivo;
         EXPECT_TRUE(r.erro.starts_with("contacel-exportar: " + motivo)) << r.erro;
-        EXPECT_EQ(r.erro.find("\nuso: contacel-exportar") != std::string::npos,
+        EXPECT_EQ(r.erro.ends_with("\nTente 'contacel-exportar --ajuda' para mais informacoes.\n"),
                   !motivo.starts_with("instante"))
-            << motivo;
+            << r.erro;
         EXPECT_EQ(r.saida, "");
     }
     // Help and version on standard output, and a failure to write them is not success.

@@ -26,7 +26,6 @@
 #include "gravacao.h"
 #include "instante.h"
 #include "linha_exportar.h"
-#include "versao.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ bool exportavel(std::string_view oque) {
 }
 
 int uso_errado(std::string_view motivo) {
-    return erro_de_uso(programa, uso, motivo);
+    return erro_de_uso(programa, motivo);
 }
 
 // One line on standard error, after the program's name.
@@ -81,7 +80,7 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
 }
 
 // Writes the bills as the options say; the exit status.
-int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
+int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
                     const std::string& clientes) {
     if (lc.tem(pasta)) {
         const Erro f = grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]),
@@ -97,27 +96,35 @@ int exporta_faturas(const Execucao& e, const LinhaDeComando& lc, const OpcoesFat
 }
 
 // Bills the records files of --chamadas; the exit status.
-int exporta_registros(const LinhaDeComando& lc, std::string_view oque, const std::string& clientes,
-                      DialetoCsv dialeto) {
-    if (oque == "faturas") return uso_errado("faturas de registros ainda nao");
+int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFaturas& op,
+                      const std::string& clientes, DialetoCsv dialeto) {
+    const std::vector<std::string> registros(lc.todos[chamadas_op].begin(),
+                                             lc.todos[chamadas_op].end());
+    const std::string linhas(lc.valores[linhas_op].value_or(""));
+    // Nor is it a file it reads.
+    for (const std::string& lido : registros)
+        if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, lido); !r.ok())
+            return relata_erro(programa, r);
     TLisCli lis_cli;
     if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
         return relata_erro(programa, e);
     if (oque != "chamadas")
         if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
-    const auto valor = [&](std::size_t o) { return std::string(lc.valores[o].value_or("")); };
     const Cobradas c = cobra_arquivos(
-        {{lc.todos[chamadas_op].begin(), lc.todos[chamadas_op].end()},
-         valor(linhas_op),
-         valor(rejeitadas_op),
-         lc.tem(forcar)},
+        {registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")), lc.tem(forcar),
+         clientes},
         {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
          oque != "contas", false, dialeto});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
-    if (oque == "chamadas")
+    // The documents are dated by their last call: the same records give the same bytes.
+    if (c.ultima) op.instante = segundo_utc(*c.ultima);
+    if (oque == "faturas") {
+        if (const int r = exporta_faturas(c.contas, lc, op, clientes); r != 0) return r;
+    } else if (oque == "chamadas") {
         exporta_chamadas(c.contas, stdout, dialeto);
-    else
+    } else {
         exporta_contas(c.contas, stdout, dialeto);
+    }
     std::fprintf(stderr, "%s\n", descreve_resumo(c.resumo).c_str());
     return termina_saida(programa, EXIT_SUCCESS);
 }
@@ -128,22 +135,16 @@ int main(int argc, char** argv) {
     // Beyond the file-size limit a write fails and is told, rather than kill the program.
     std::signal(SIGXFSZ, SIG_IGN);
     const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
-    if (!lc.erro.empty()) return uso_errado(lc.erro);
-    if (lc.tem(ajuda) || lc.tem(versao)) {
-        // "contas --ajuda" is help too; anything more is not.
-        const bool so_um_comando = lc.operandos.size() == 1 && exportavel(lc.operandos[0]);
-        if (lc.tem(ajuda) && lc.tem(versao)) return uso_errado("--ajuda ou --versao, nao ambas");
-        if (!lc.operandos.empty() && !so_um_comando) return uso_errado("argumentos demais");
-        const std::string texto =
-            lc.tem(ajuda) ? std::string(uso) : std::string(programa) + " " + versao_contacel + "\n";
-        std::fwrite(texto.data(), 1, texto.size(), stdout);
-        return termina_saida(programa, EXIT_SUCCESS);
-    }
+    if (!lc.erro.ok()) return uso_errado(lc.erro.detalhe);
+    if (const auto status = ajuda_ou_versao({programa, uso, exportavel}, lc))
+        return termina_saida(programa, *status);
     if (lc.operandos.empty())
         return uso_errado("falta o que exportar: chamadas, contas ou faturas");
     if (lc.operandos.size() > 1) return uso_errado("argumentos demais");
     const std::string_view oque = lc.operandos[0];
-    if (!exportavel(oque)) return uso_errado("exporta-se chamadas, contas ou faturas");
+    if (!exportavel(oque))
+        return uso_errado("exportacao desconhecida: " + std::string(oque) +
+                          " (chamadas, contas ou faturas)");
     if (const Erro e = confere_opcoes(lc, oque); !e.ok()) return uso_errado(e.detalhe);
 
     std::optional<std::time_t> segundo;
@@ -151,12 +152,10 @@ int main(int argc, char** argv) {
         segundo = numero<std::time_t>(*lc.valores[semente]);
         if (!segundo) return uso_errado("semente invalida");
     } else if (lc.tem(instante_op)) {
-        const ResultadoInstante r = le_instante(*lc.valores[instante_op]);
-        if (r.erro != ErroInstante::nenhum) {
-            std::fprintf(stderr, "%s: %s\n", programa, descreve_erro_instante(r).c_str());
-            return saida_uso;
-        }
-        segundo = r.segundo;
+        std::time_t t = 0;
+        if (const Erro e = le_instante(*lc.valores[instante_op], t); !e.ok())
+            return relata_erro(programa, e);
+        segundo = t;
     }
     const bool faturas = oque == "faturas";
     OpcoesFaturas op;
@@ -164,12 +163,12 @@ int main(int argc, char** argv) {
         if (const int r = confere_faturas(lc, op); r != 0) return r;
     const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
-    if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, clientes, dialeto);
 
     // Standard output is never the register it reads.
     if (!lc.tem(pasta))
         if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, clientes); !r.ok())
             return falha(status_de_saida(r), descreve_erro(r));
+    if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, op, clientes, dialeto);
 
     // The run seeds the generator with its start time, as contacel does.
     op.instante = segundo ? *segundo : std::time(nullptr);
@@ -181,7 +180,8 @@ int main(int argc, char** argv) {
         if (const Erro erro = textos_em_utf8(e.lis_cli); !erro.ok())
             return relata_erro(programa, erro);
     if (faturas) {
-        if (const int r = exporta_faturas(e, lc, op, clientes); r != EXIT_SUCCESS) return r;
+        if (const int r = exporta_faturas(contas_da_execucao(e), lc, op, clientes); r != 0)
+            return r;
     } else if (oque == "chamadas")
         exporta_chamadas(contas_da_execucao(e), stdout, dialeto);
     else

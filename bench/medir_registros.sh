@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Times billing a month of PBX records (1 M rows, about 270 MB, written by gera_registros.py)
+# beside two peers on the same files in the same run: DuckDB (its read_csv, joins and group by,
+# on all cores, through the npm package @duckdb/node-api) and pandas (Debian's python3-pandas).
+# Each program runs three times in turns; the table shows the best wall time, the CPU time of
+# that run and the largest peak resident memory (/usr/bin/time's %M). The totals of the reader's
+# own driver, DuckDB and pandas must be the same bytes. Needs node, npm (with access to the npm
+# registry the first time), python3-pandas and time.
+#
+#   bash bench/medir_registros.sh [RECORDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+registros=${1:-1000000}
+
+for cmd in /usr/bin/time node npm /usr/bin/python3; do
+    command -v "$cmd" >/dev/null || { echo "falta $cmd (apt-get install time nodejs npm)" >&2; exit 1; }
+done
+/usr/bin/python3 -c 'import pandas' 2>/dev/null ||
+    { echo "falta o pandas (apt-get install python3-pandas)" >&2; exit 1; }
+
+cmake --workflow --preset bench >/dev/null
+bin=$PWD/build/bench
+dados=$bin/registros
+mkdir -p "$dados"
+# The files are kept between measurements: generating them takes longer than every run here.
+if [ "$(cat "$dados/n" 2>/dev/null)" != "$registros" ]; then
+    python3 bench/gera_registros.py "$dados/registros.csv" "$dados/linhas.csv" "$registros"
+    "$bin/contacel-clientes" gerar 20 "$dados/clientes.arq" --semente 1 --forcar >/dev/null
+    "$bin/contacel-clientes" exportar "$dados/clientes.arq" "$dados/clientes.csv" --forcar 2>/dev/null
+    echo "$registros" >"$dados/n"
+fi
+if [ ! -d "$bin/node/node_modules/@duckdb/node-api" ]; then
+    mkdir -p "$bin/node"
+    (cd "$bin/node" && npm install --no-audit --no-fund --silent @duckdb/node-api >/dev/null)
+fi
+# An ES module finds its packages beside it.
+cp bench/contas_duckdb.mjs "$bin/node/"
+
+trabalho=$(mktemp -d)
+trap 'rm -rf "$trabalho"' EXIT
+cat "$dados/registros.csv" >/dev/null  # in the page cache for every program alike
+
+declare -A melhor cpu memoria
+mede() {
+    local nome=$1
+    shift
+    /usr/bin/time -f "%e %U %S %M" -o "$trabalho/tempo" "$@" >"$trabalho/$nome.csv" 2>/dev/null
+    read -r parede usuario sistema kb <"$trabalho/tempo"
+    if [ -z "${melhor[$nome]:-}" ] || awk "BEGIN {exit !($parede < ${melhor[$nome]})}"; then
+        melhor[$nome]=$parede
+        cpu[$nome]=$(awk "BEGIN {print $usuario + $sistema}")
+    fi
+    if [ -z "${memoria[$nome]:-}" ] || [ "$kb" -gt "${memoria[$nome]}" ]; then memoria[$nome]=$kb; fi
+}
+
+programas=(leitor duckdb pandas)
+exportar_le_registros=false
+if "$bin/contacel-exportar" --ajuda | grep -q -- '--chamadas'; then
+    exportar_le_registros=true
+    programas=(contas "${programas[@]}")
+fi
+for _ in 1 2 3; do
+    if $exportar_le_registros; then
+        mede contas "$bin/contacel-exportar" contas --chamadas "$dados/registros.csv" \
+            --linhas "$dados/linhas.csv" --clientes "$dados/clientes.arq"
+    fi
+    mede leitor "$bin/bench/contas_registros" "$dados/clientes.arq" "$dados/linhas.csv" \
+        "$dados/registros.csv"
+    mede duckdb node "$bin/node/contas_duckdb.mjs" "$dados/clientes.csv" "$dados/linhas.csv" \
+        "$dados/registros.csv"
+    mede pandas /usr/bin/python3 bench/contas_pandas.py "$dados/clientes.csv" "$dados/linhas.csv" \
+        "$dados/registros.csv"
+done
+
+for nome in duckdb pandas; do
+    cmp -s "$trabalho/leitor.csv" "$trabalho/$nome.csv" ||
+        { echo "os totais de $nome diferem dos do leitor" >&2; diff "$trabalho/leitor.csv" "$trabalho/$nome.csv" >&2; exit 1; }
+done
+echo "$registros registros, $(du -m "$dados/registros.csv" | cut -f1) MB; totais iguais nos tres"
+printf '%-8s %10s %10s %12s %14s\n' programa parede_s cpu_s pico_MiB "DuckDB/este"
+for nome in "${programas[@]}"; do
+    printf '%-8s %10s %10s %12s %14s\n' "$nome" "${melhor[$nome]}" "${cpu[$nome]}" \
+        "$(awk "BEGIN {printf \"%.1f\", ${memoria[$nome]} / 1024}")" \
+        "$(awk "BEGIN {printf \"%.1fx\", ${melhor[duckdb]} / ${melhor[$nome]}}")"
+done

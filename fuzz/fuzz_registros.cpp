@@ -1,0 +1,67 @@
+// Arbitrary bytes as a records file: the parser reads only inside them, hands over rows whose
+// dates are real and whose lines only grow, and gives the same rows however the bytes are split
+// into blocks (the first byte chooses a block size).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "registros.h"
+
+namespace {
+
+bool data_real(TDataHora d) {
+    return d.dat.ano > 0 && d.dat.mes >= 1 && d.dat.mes <= 12 && d.dat.dia >= 1 &&
+           d.dat.dia <= dias_no_mes(d.dat.mes, d.dat.ano) && d.hor.hor >= 0 && d.hor.hor <= 23 &&
+           d.hor.min >= 0 && d.hor.min <= 59 && d.hor.seg >= 0 && d.hor.seg <= 59;
+}
+
+// Every row in one string, its fields apart, checking each as it comes.
+struct Resumo final : DestinoRegistros {
+    std::string s;
+    std::size_t linha = 0;
+    void confere_linha(std::size_t l) {
+        if (l <= linha) __builtin_trap();
+        linha = l;
+    }
+    void registro(const RegistroChamada& r) override {
+        confere_linha(r.linha);
+        if (!data_real(r.inicio) || !data_real(r.fim) || r.texto.empty() ||
+            (r.cobravel && r.formato != FormatoRegistros::proprio && r.segundos == 0))
+            __builtin_trap();
+        for (const std::string_view v : {r.conta, r.origem, r.destino, r.cod_destino, r.texto}) {
+            s += v;
+            s += '\0';
+        }
+        s += std::to_string(r.segundos) + (r.cobravel ? "c" : "n");
+    }
+    bool rejeitado(const RegistroRejeitado& r) override {
+        confere_linha(r.linha);
+        if (r.motivo.empty()) __builtin_trap();
+        s += "!";
+        s += r.motivo;
+        s += r.texto;
+        return true;
+    }
+};
+
+std::string le(std::string_view bytes, std::size_t bloco) {
+    AnalisadorRegistros a;
+    Resumo r;
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < bytes.size(); i += bloco)
+        ok = a.consome(bytes.substr(i, bloco), r);
+    if (ok) ok = a.termina(r);
+    if (ok != a.erro().ok()) __builtin_trap();
+    return r.s + "|" + a.erro().detalhe;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
+    const std::string_view bytes(reinterpret_cast<const char*>(dados), tamanho);
+    const std::size_t bloco = tamanho == 0 ? 1 : static_cast<std::uint8_t>(bytes[0]) % 64 + 1;
+    if (le(bytes, bytes.size() + 1) != le(bytes, bloco)) __builtin_trap();
+    return 0;
+}
