@@ -146,12 +146,20 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
          "e.toml:3: [emissor] cnpj: 11222333000180 nao e um CNPJ"},
         {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000181\"\n",
          "e.toml:1: falta [emissor] endereco"},
+        {"[emissor]\nnome = \"A\\u0000B\"\ncnpj = \"11222333000181\"\nendereco = \"R\"\ntelefone = "
+         "\"1\"\n",
+         "e.toml:2: [emissor] nome com caractere de controle"},
+        {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000181\"\nendereco = \" \"\ntelefone = \"1\"\n",
+         "e.toml:4: [emissor] endereco vazio"},
     };
     for (const auto& [texto, erro] : so_emissor) {
         Emissor em;
         const std::string d = descreve_erro(le_emissor_de(texto, "e.toml", em));
         EXPECT_TRUE(d.starts_with(erro)) << d;
     }
+    // A device is refused, not read for ever.
+    Emissor em;
+    EXPECT_EQ(descreve_erro(le_emissor("/dev/zero", em)), "/dev/zero: nao e um arquivo regular");
 }
 
 }  // namespace
