@@ -92,6 +92,8 @@ TEST(Pix, ChavesNomesECidadesAceitasERecusadas) {
         {nome, "€ 1", "", "caractere que o Pix nao aceita"},
         {nome, "Jo\xe3o", "", "caractere que o Pix nao aceita"},
         {cidade, "São Paulo", "Sao Paulo"},
+        {cidade, "Sa\u0303o\u00a0Paulo", "Sao Paulo"},
+        {cidade, "\u0303Sao", "", "caractere que o Pix nao aceita"},
         {cidade, "SAO PAULO", "="},
         {cidade, std::string(15, 'c'), "="},
         {cidade, std::string(16, 'c'), "", "cidade do recebedor pix com mais de 15 caracteres"},
