@@ -51,44 +51,31 @@ Erro le_registro(const std::string& real, const std::string& nome, TLisCli* lc) 
     return e;
 }
 
-// May this user replace the existing file `info` stands for? Root may write anything, so for
-// root a file without any write bit is one its owner keeps from being changed.
-bool pode_escrever(const std::string& arquivo, const struct stat& info) {
-    if (::geteuid() == 0) return (info.st_mode & 0222) != 0;
-    return ::faccessat(AT_FDCWD, arquivo.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
 constexpr const char* nao_regular = "nao e um arquivo regular";
 
-Erro sem_escrita(const std::string& nome) {
-    return erro(TipoErro::recusado, nome, 0, "sem permissao de escrita");
+// `e` told by the name the user gave rather than by the end of its links.
+Erro pelo_nome(Erro e, const Destino& d, const std::string& nome) {
+    if (e.arquivo == d.caminho) e.arquivo = nome;
+    return e;
 }
 
-// The error of a write that gave the errno `e`, or none.
-Erro de_gravacao(const std::string& nome, int e) {
-    if (e == 0) return {};
-    if (e == EEXIST) return erro(TipoErro::ja_existe, nome);
-    // A file whose owner cannot be kept: only that user or root may replace it.
-    if (e == EPERM)
-        return erro(TipoErro::gravacao, nome, 0,
-                    "o arquivo e de outro usuario, que e quem pode muda-lo (ou root)");
-    return erro(TipoErro::gravacao, nome, e);
+// The file `nome` stands for at the end of its links, which must be a file, not a descriptor.
+Erro arquivo_de(const std::string& nome, Destino& d) {
+    if (Erro e = segue_links(nome, d); !e.ok()) return e;
+    return d.descritor < 0 ? Erro{} : erro(TipoErro::recusado, nome, 0, nao_regular);
 }
 
-// Writes `bytes` as the file `nome` stands for, under the lock on its folder. An existing file
-// is replaced only when `forcar`, and only a regular one the user may write.
-Erro grava(const std::string& nome, std::span<const std::byte> bytes, bool forcar) {
-    const std::string arquivo = destino_real(nome.c_str());
-    const TravaDePasta trava(arquivo);
-    if (trava.erro() != 0) return de_gravacao(nome, trava.erro());
-    struct stat info {};
-    if (::stat(arquivo.c_str(), &info) == 0) {
-        if (!S_ISREG(info.st_mode)) return erro(TipoErro::recusado, nome, 0, nao_regular);
-        if (!forcar) return erro(TipoErro::ja_existe, nome);
-        if (!pode_escrever(arquivo, info)) return sem_escrita(nome);
-    }
-    return de_gravacao(
-        nome, grava_arquivo(arquivo, bytes, forcar ? ModoGravacao::substitui : ModoGravacao::novo));
+// Writes `bytes` as the file `nome` stands for. An existing file is replaced only when
+// `forcar`, and never when it is `protegido`.
+Erro grava(const std::string& nome, std::span<const std::byte> bytes, bool forcar,
+           Identidade protegido = {}) {
+    Destino d;
+    if (Erro e = arquivo_de(nome, d); !e.ok()) return e;
+    OpcoesGravacao op;
+    op.substitui = forcar;
+    op.divide = forcar;
+    op.protegido = protegido;
+    return pelo_nome(grava_arquivo(d.caminho, bytes, op), d, nome);
 }
 
 std::span<const std::byte> bytes_de(const TLisCli* lc,
@@ -96,71 +83,35 @@ std::span<const std::byte> bytes_de(const TLisCli* lc,
     return std::span(buf).first(codifica_lis_cli(lc, buf));
 }
 
-// Reads the register, changes it with `muda` and writes it back, all under the lock. A register
-// that does not exist is an empty one when `cria`.
+// Reads the register, changes it with `muda` and writes it back, all under its lock. A register
+// that does not exist is an empty one when `cria`; one with more names (hard links) is split
+// from them only when `divide`.
 template <typename F>
-Erro transacao(const std::string& nome, bool cria, F&& muda) {
-    const std::string arquivo = destino_real(nome.c_str());
-    const TravaDePasta trava(arquivo);
-    if (trava.erro() != 0) return de_gravacao(nome, trava.erro());
+Erro transacao(const std::string& nome, bool cria, bool divide, F&& muda) {
+    Destino d;
+    if (Erro e = arquivo_de(nome, d); !e.ok()) return e;
+    OpcoesGravacao op;
+    op.substitui = true;
+    op.divide = divide;
+    Gravacao g(d.caminho, op);
+    if (Erro e = g.trava(); !e.ok()) return pelo_nome(e, d, nome);
     TLisCli lc{};
-    if (Erro e = le_registro(arquivo, nome, &lc); !e.ok()) {
-        if (!(cria && e.tipo == TipoErro::ausente)) return e;
-    } else {
-        struct stat info {};
-        if (::stat(arquivo.c_str(), &info) != 0 || !pode_escrever(arquivo, info))
-            return sem_escrita(nome);
-    }
+    if (Erro e = le_registro(d.caminho, nome, &lc);
+        !e.ok() && !(cria && e.tipo == TipoErro::ausente))
+        return e;
     if (Erro e = muda(lc); !e.ok()) {
         e.arquivo = nome;
         return e;
     }
     std::array<std::byte, tamanho_maximo_arq> buf{};
-    return de_gravacao(nome, grava_arquivo(arquivo, bytes_de(&lc, buf), ModoGravacao::substitui));
+    Erro e = g.escreve(bytes_de(&lc, buf));
+    if (e.ok()) e = g.confirma();
+    return pelo_nome(e, d, nome);
 }
 
 Erro ausente(std::uint32_t cod) {
     return {.tipo = TipoErro::ausente,
             .detalhe = "nao ha cliente com o codigo " + std::to_string(cod)};
-}
-
-// The descriptor a name stands for when it, or a link on the way to a file, names one of the
-// process's own: /dev/stdout, /dev/fd/N, /proc/self/fd/N, /proc/PID/fd/N.
-std::optional<int> descritor(const std::string& nome) {
-    const std::string proprio = "/proc/" + std::to_string(::getpid()) + "/fd/";
-    std::string atual = nome;
-    for (int i = 0; i < 40; ++i) {
-        if (atual == "-" || atual == "/dev/stdout") return 1;
-        if (atual == "/dev/stderr") return 2;
-        for (const std::string& pasta : {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
-                                         std::string("/proc/thread-self/fd/"), proprio}) {
-            if (!atual.starts_with(pasta)) continue;
-            int fd = -1;
-            const char* fim = atual.data() + atual.size();
-            const auto [p, ec] = std::from_chars(atual.data() + pasta.size(), fim, fd);
-            if (ec == std::errc{} && p == fim) return fd;
-        }
-        struct stat info {};
-        if (::lstat(atual.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return std::nullopt;
-        std::array<char, PATH_MAX + 1> alvo{};
-        const ssize_t n = ::readlink(atual.c_str(), alvo.data(), alvo.size() - 1);
-        if (n <= 0) return std::nullopt;
-        const std::string proximo(alvo.data(), static_cast<std::size_t>(n));
-        const std::size_t barra = atual.rfind('/');
-        atual = proximo.starts_with('/') || barra == std::string::npos
-                    ? proximo
-                    : atual.substr(0, barra + 1) + proximo;
-    }
-    return std::nullopt;
-}
-
-bool mesmo_arquivo(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Writes `bytes` in place into what `fd` is open on.
-Erro escreve_em(int fd, const std::string& nome, std::span<const std::byte> bytes) {
-    return de_gravacao(nome, escreve_tudo(fd, bytes));
 }
 
 // Whether the infractions say that no text can be judged.
@@ -201,6 +152,17 @@ Erro verifica_cadastro(const std::string& caminho, TLisCli* lc, std::vector<Erro
     if (Erro e = le_cadastro(caminho, lc); !e.ok()) return e;
     avisos = infracoes(caminho, lc);
     if (sem_conversao(avisos)) return ultimo(avisos);
+    // Texts a spreadsheet would run as formulas, were the CSV opened in one.
+    for (std::uint32_t i = 0; i < std::min(lc->ncl, capacidade_lis_cli); ++i) {
+        const TCliente& c = lc->clientes[i];
+        for (const auto& [campo, texto] : {std::pair{"nome", c.nome}, {"endereco", c.endereco}})
+            if (parece_formula({texto, ::strnlen(texto, sizeof c.nome)}))
+                avisos.push_back(erro(TipoErro::dados, caminho, 0,
+                                      "cliente " + std::to_string(i + 1) + " (codigo " +
+                                          std::to_string(c.cod_cli) + "): " + campo +
+                                          " que uma planilha tomaria por formula; exportar "
+                                          "--planilha o marca com um apostrofo"));
+    }
     Erro e = confere_cadastro(lc);
     if (!e.ok()) e.arquivo = caminho;
     return e;
@@ -261,50 +223,62 @@ Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar
     const std::string texto = codifica_csv_clientes(&lc, dialeto);
     const auto bytes = std::as_bytes(std::span(texto));
 
-    struct stat cadastro {};
-    if (::stat(caminho.c_str(), &cadastro) != 0) return erro(TipoErro::leitura, caminho, errno);
+    const Identidade cadastro = identidade_de(caminho);
     const std::string nome = csv.empty() ? "-" : csv;
     const auto o_proprio = [&] {
         return erro(TipoErro::recusado, nome, 0,
                     "e o proprio cadastro; o CSV vai para outro arquivo");
     };
-    struct stat alvo {};
-    if (const std::optional<int> fd = descritor(nome)) {
-        if (::fstat(*fd, &alvo) != 0) return erro(TipoErro::gravacao, nome, errno);
-        if (mesmo_arquivo(alvo, cadastro)) return o_proprio();
-        return escreve_em(*fd, nome, bytes);
+    Destino d;
+    if (Erro e = segue_links(nome, d); !e.ok()) return e;
+    if (d.descritor >= 0) {
+        if (identidade_do_descritor(d.descritor).e(cadastro)) return o_proprio();
+        return escreve_tudo(d.descritor, bytes, nome);
     }
-    if (::stat(nome.c_str(), &alvo) == 0) {
-        if (mesmo_arquivo(alvo, cadastro)) return o_proprio();
-        if (!S_ISREG(alvo.st_mode)) {
-            const int fd = ::open(nome.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-            if (fd < 0) return erro(TipoErro::gravacao, nome, errno);
-            Erro e = escreve_em(fd, nome, bytes);
+    // Opened first, then looked at: a device or a FIFO is written in place, a FIFO nobody reads
+    // is said at once rather than waited on, and a regular file is replaced below.
+    const int fd = ::open(d.caminho.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (struct stat info{}; fd < 0 && errno == ENXIO && ::stat(d.caminho.c_str(), &info) == 0)
+        return erro(
+            TipoErro::recusado, nome, 0,
+            S_ISFIFO(info.st_mode) ? "FIFO sem leitor: ninguem esta lendo dele" : nao_regular);
+    if (fd >= 0) {
+        const Identidade alvo = identidade_do_descritor(fd);
+        struct stat info {};
+        Erro e;
+        if (alvo.e(cadastro)) {
+            e = o_proprio();
+        } else if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
+            // Written in place, now waiting as a reader takes it.
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            e = escreve_tudo(fd, bytes, nome);
             if (::close(fd) != 0 && e.ok()) e = erro(TipoErro::gravacao, nome, errno);
             return e;
         }
+        ::close(fd);
+        if (!e.ok()) return e;
     }
-    return grava(nome, bytes, forcar);
+    return grava(nome, bytes, forcar, cadastro);
 }
 
 Erro inclui_cliente(const std::string& caminho, std::uint32_t cod, std::string_view nome,
-                    std::string_view endereco) {
-    return transacao(caminho, true,
+                    std::string_view endereco, bool divide) {
+    return transacao(caminho, true, divide,
                      [&](TLisCli& lc) { return insere_validado(&lc, cod, nome, endereco); });
 }
 
 Erro altera_cliente(const std::string& caminho, std::uint32_t cod,
-                    std::optional<std::string_view> nome,
-                    std::optional<std::string_view> endereco) {
-    return transacao(caminho, false, [&](TLisCli& lc) {
+                    std::optional<std::string_view> nome, std::optional<std::string_view> endereco,
+                    bool divide) {
+    return transacao(caminho, false, divide, [&](TLisCli& lc) {
         const int i = posicao_do_codigo(&lc, cod);
         if (i < 0) return ausente(cod);
         return altera_validado(&lc, static_cast<std::uint32_t>(i), nome, endereco);
     });
 }
 
-Erro exclui_cliente(const std::string& caminho, std::uint32_t cod) {
-    return transacao(caminho, false, [&](TLisCli& lc) {
+Erro exclui_cliente(const std::string& caminho, std::uint32_t cod, bool divide) {
+    return transacao(caminho, false, divide, [&](TLisCli& lc) {
         const int i = posicao_do_codigo(&lc, cod);
         if (i < 0) return ausente(cod);
         std::copy(lc.clientes + i + 1, lc.clientes + lc.ncl, lc.clientes + i);

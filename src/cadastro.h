@@ -1,7 +1,7 @@
 #pragma once
 // The customer register as a store, for the tool that keeps it. Every file is read by one
 // bounded reader that takes regular files only; every change is one transaction (lock the
-// folder, read, change, write the whole register anew, atomically) on the file a name or a
+// file, read, change, write the whole register anew, atomically) on the file a name or a
 // chain of links stands for; every customer that comes in obeys the rules of regra_cliente.h,
 // and a register made some other way is written out faithfully with its faults named.
 
@@ -42,10 +42,13 @@ Erro importa_csv(const std::string& csv, const std::string& caminho, bool forcar
 Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar,
                  std::vector<Erro>& avisos, DialetoCsv dialeto = csv_padrao);
 
-// The changes, each one transaction. inclui_cliente creates a register that does not exist.
+// The changes, each one transaction. inclui_cliente creates a register that does not exist. A
+// register with more names (hard links) is changed only when `divide`: this name gets the new
+// contents, the others keep the old ones.
 Erro inclui_cliente(const std::string& caminho, std::uint32_t cod, std::string_view nome,
-                    std::string_view endereco);
+                    std::string_view endereco, bool divide = false);
 // The first customer with the code `cod`, as the run finds it, takes the texts given.
 Erro altera_cliente(const std::string& caminho, std::uint32_t cod,
-                    std::optional<std::string_view> nome, std::optional<std::string_view> endereco);
-Erro exclui_cliente(const std::string& caminho, std::uint32_t cod);
+                    std::optional<std::string_view> nome, std::optional<std::string_view> endereco,
+                    bool divide = false);
+Erro exclui_cliente(const std::string& caminho, std::uint32_t cod, bool divide = false);

@@ -148,16 +148,22 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
         e.linha = linha;
         return e;
     };
-    // A spreadsheet's "Unicode text": a UTF-16 mark, or NULs between the letters.
+    // A spreadsheet's "Unicode text": a UTF-16 mark, or a NUL beside nearly every letter.
+    const auto inicio = csv.first(std::min<std::size_t>(csv.size(), 64));
+    std::array<std::size_t, 2> nuls{};  // at even and at odd places
+    for (std::size_t i = 0; i < inicio.size(); ++i)
+        nuls[i % 2] += inicio[i] == std::byte{0} ? 1 : 0;
     const auto byte_em = [&](std::size_t i) { return std::to_integer<unsigned>(csv[i]); };
     if ((csv.size() >= 2 && ((byte_em(0) == 0xFF && byte_em(1) == 0xFE) ||
                              (byte_em(0) == 0xFE && byte_em(1) == 0xFF))) ||
-        std::ranges::find(csv.first(std::min<std::size_t>(csv.size(), 64)), std::byte{0}) !=
-            csv.first(std::min<std::size_t>(csv.size(), 64)).end())
+        (inicio.size() >= 4 && std::ranges::max(nuls) * 8 >= inicio.size() * 3))
         return falha(
             "o arquivo esta em UTF-16, que nao se le; salve-o da planilha como CSV (UTF-8 "
             "ou Windows-1252)",
             1);
+    // A register given where the CSV goes, as when the two names are swapped.
+    if (TLisCli cadastro{}; nuls[0] + nuls[1] != 0 && decodifica_lis_cli(csv, &cadastro).ok())
+        return falha("e um cadastro, nao um CSV (a ordem e importar CSV [ARQUIVO])", 1);
     constexpr std::array<std::byte, 3> bom{std::byte{0xEF}, std::byte{0xBB}, std::byte{0xBF}};
     if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom)) {
         // The mark says UTF-8: read as another encoding, every accent would turn to garbage.
@@ -166,6 +172,8 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
                              " (importe-o sem --codificacao)",
                          1);
         csv = csv.subspan(bom.size());
+        if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom))
+            return falha("a marca de UTF-8 (BOM) esta repetida no inicio do arquivo", 1);
     }
     // UTF-8 with accents read as a one-byte encoding would come in as garbage that code page
     // 850 happens to hold: refused at the line of the first accent.

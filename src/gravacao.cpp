@@ -1,7 +1,6 @@
 #include "gravacao.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -419,42 +418,4 @@ Erro grava_arquivo(const std::string& destino, std::span<const std::byte> bytes,
     if (e.ok()) e = g.escreve(bytes);
     if (e.ok()) e = g.confirma();
     return e;
-}
-
-std::string destino_real(const char* caminho) {
-    Destino d;
-    return segue_links(caminho, d).ok() && d.descritor < 0 ? d.caminho : caminho;
-}
-
-TravaDePasta::TravaDePasta(const std::string& arquivo) {
-    fd_ = ::open(pasta_de(arquivo).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) {
-        erro_ = errno;
-        return;
-    }
-    while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            erro_ = errno;
-            return;
-        }
-    }
-}
-
-TravaDePasta::~TravaDePasta() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-int grava_arquivo(const std::string& destino, std::span<const std::byte> bytes, ModoGravacao modo) {
-    OpcoesGravacao op;
-    op.substitui = modo == ModoGravacao::substitui;
-    op.divide = true;
-    const Erro e = grava_arquivo(destino, bytes, op);
-    if (e.ok()) return 0;
-    if (e.tipo == TipoErro::ja_existe) return EEXIST;
-    return e.sis != 0 ? e.sis : EPERM;
-}
-
-int escreve_tudo(int fd, std::span<const std::byte> bytes) {
-    const Erro e = escreve_tudo(fd, bytes, {});
-    return e.ok() ? 0 : e.sis;
 }

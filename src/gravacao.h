@@ -90,22 +90,3 @@ Erro grava_arquivo(const std::string& destino, std::span<const std::byte> bytes,
 
 // Writes all of `bytes` to the open descriptor `fd`; a failure names `nome`.
 Erro escreve_tudo(int fd, std::span<const std::byte> bytes, const std::string& nome);
-
-// The register store's calls until it moves to Gravacao: the end of a name's links (the name
-// itself when they cannot be followed), a lock on a folder, and a whole write as an errno.
-std::string destino_real(const char* caminho);
-class TravaDePasta {
-  public:
-    explicit TravaDePasta(const std::string& arquivo);
-    ~TravaDePasta();
-    TravaDePasta(const TravaDePasta&) = delete;
-    TravaDePasta& operator=(const TravaDePasta&) = delete;
-    [[nodiscard]] int erro() const { return erro_; }
-
-  private:
-    int fd_ = -1;
-    int erro_ = 0;
-};
-enum class ModoGravacao { novo, substitui };
-int grava_arquivo(const std::string& destino, std::span<const std::byte> bytes, ModoGravacao modo);
-int escreve_tudo(int fd, std::span<const std::byte> bytes);

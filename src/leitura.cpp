@@ -31,6 +31,12 @@ Erro le_arquivo_regular(const char* caminho, std::span<std::byte> destino, std::
     lidos = 0;
     // Opened without waiting, so that a FIFO or a device is refused rather than waited on.
     const int fd = ::open(caminho, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    // A loop of links, and a socket, which cannot be opened at all, are named as what they are.
+    if (fd < 0 && (errno == ELOOP || errno == ENXIO))
+        return {
+            .tipo = TipoErro::recusado,
+            .arquivo = caminho,
+            .detalhe = errno == ELOOP ? "ciclo de links simbolicos" : "nao e um arquivo regular"};
     if (fd < 0) return {.tipo = TipoErro::leitura, .arquivo = caminho, .sis = errno};
     const auto grande = [&] {
         const std::size_t n = destino.size();

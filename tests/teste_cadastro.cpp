@@ -95,6 +95,7 @@ TEST(Cadastro, SoArquivosRegularesDeAte1MiB) {
     const std::string sock = (pasta / "sock").string();
     sock.copy(end.sun_path, sizeof end.sun_path - 1);
     ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&end), sizeof end), 0);
+    std::filesystem::create_symlink("laco", pasta / "laco");
     grava(pasta / "cheio", std::string(limite_de_leitura, 'a'));
     grava(pasta / "demais", std::string(limite_de_leitura + 1, 'a'));
     struct Caso {
@@ -106,7 +107,8 @@ TEST(Cadastro, SoArquivosRegularesDeAte1MiB) {
     for (const Caso& c :
          {Caso{(pasta / "pasta").string(), "nao e um arquivo regular"},
           Caso{(pasta / "fifo").string(), "nao e um arquivo regular"},
-          Caso{sock, "nao foi possivel ler: "}, Caso{"/dev/zero", "nao e um arquivo regular"},
+          Caso{sock, "nao e um arquivo regular"}, Caso{"/dev/zero", "nao e um arquivo regular"},
+          Caso{(pasta / "laco").string(), "ciclo de links simbolicos"},
           Caso{(pasta / "nao_ha").string(), "nao foi possivel ler: "},
           Caso{(pasta / "demais").string(), "arquivo com mais de 1 MiB"},
           Caso{(pasta / "cheio").string(), "", limite_de_leitura},
@@ -184,6 +186,24 @@ TEST(Cadastro, TransacoesSeguemLinksEGuardamDonoEPermissoes) {
     EXPECT_EQ(descreve_erro(exclui_cliente(link, 6)), link + ": sem permissao de escrita");
     EXPECT_EQ(descreve_erro(grava_cadastro(link, &lc, true)), link + ": sem permissao de escrita");
     EXPECT_EQ(le(real), guardado);
+
+    // A register with a second name is split only when asked; a loop of links is no register.
+    const std::string duro = (pasta / "duro.arq").string();
+    std::filesystem::create_hard_link(mao, duro);
+    EXPECT_EQ(descreve_erro(exclui_cliente(mao, 4)),
+              mao +
+                  ": o arquivo tem 2 nomes (links fisicos); --forcar o separa dos outros, que "
+                  "ficam com o conteudo antigo");
+    ASSERT_TRUE(exclui_cliente(mao, 4, true).ok());
+    EXPECT_EQ(le(duro), ArquivoClientes(2).registro(4, "C", "d").registro(4, "e", "").bytes());
+    EXPECT_EQ(le(mao), ArquivoClientes(1).registro(4, "e", "").bytes());
+    for (const auto& [de, para] : {std::pair{"l", "a"}, {"a", "b"}, {"b", "l"}})
+        std::filesystem::create_symlink(para, pasta / de);
+    const std::string laco = (pasta / "l").string();
+    for (const Erro& e : {grava_cadastro(laco, &lc, true), inclui_cliente(laco, 9, "a", "b"),
+                          le_cadastro(laco, &lc)})
+        EXPECT_EQ(descreve_erro(e), laco + ": ciclo de links simbolicos");
+    EXPECT_TRUE(std::filesystem::is_symlink(pasta / "a"));
 }
 
 // Whatever a run can read is exported faithfully; what obeys the rules comes back byte for
@@ -202,6 +222,10 @@ TEST(Cadastro, ExportarEFielEVoltaIgual) {
     EXPECT_EQ(avisos.size(), 3U);
     EXPECT_EQ(le(csv), "codigo,nome,endereco\n1,Jos\xC3\xA9,\n0,a\tb,\"linha\nnova\"\n1,x,y\n");
     EXPECT_EQ(exporta_csv(mao, csv, false, avisos).tipo, TipoErro::ja_existe);
+    // A FIFO nobody reads is said at once, not waited on.
+    ASSERT_EQ(::mkfifo((pasta / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(descreve_erro(exporta_csv(mao, (pasta / "fifo").string(), false, avisos)),
+              (pasta / "fifo").string() + ": FIFO sem leitor: ninguem esta lendo dele");
 
     TLisCli lc{};
     gere_lis_cli(7, &lc);
@@ -217,6 +241,18 @@ TEST(Cadastro, ExportarEFielEVoltaIgual) {
     TLisCli lido{};
     ASSERT_TRUE(importa_csv(csv, volta, false, &lido).ok());
     EXPECT_EQ(le(volta), le(arq));
+
+    // verificar warns of a text a spreadsheet would run.
+    ArquivoClientes seis(6);
+    for (std::uint32_t i = 1; i <= 5; ++i)
+        seis.registro(i, "a", "b");
+    grava(mao, seis.registro(6, "@SOMA(1)", "Rua").bytes());
+    ASSERT_TRUE(verifica_cadastro(mao, &lc, avisos).ok());
+    ASSERT_EQ(avisos.size(), 1U);
+    EXPECT_EQ(descreve_erro(avisos[0]), mao +
+                                            ": cliente 6 (codigo 6): nome que uma planilha "
+                                            "tomaria por formula; exportar --planilha o marca "
+                                            "com um apostrofo");
 }
 
 std::string atributo(const std::filesystem::path& p, const char* nome) {

@@ -1,6 +1,8 @@
 // contacel-clientes: keeps the customer register of contacel. The command line is read here;
 // what each command does to the register is the cadastro module's.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <csignal>
@@ -16,6 +18,7 @@
 #include "cadastro.h"
 #include "cliente.h"
 #include "csv_clientes.h"
+#include "gravacao.h"
 #include "opcoes.h"
 
 namespace {
@@ -25,9 +28,10 @@ constexpr const char* programa = "contacel-clientes";
 constexpr std::string_view uso =
     "uso: contacel-clientes importar CSV [ARQUIVO] [--forcar] [--codificacao NOME]\n"
     "     contacel-clientes exportar [ARQUIVO] [CSV] [--forcar] [--planilha]\n"
-    "     contacel-clientes incluir CODIGO NOME ENDERECO [ARQUIVO]\n"
-    "     contacel-clientes alterar CODIGO [--nome NOME] [--endereco ENDERECO] [ARQUIVO]\n"
-    "     contacel-clientes excluir CODIGO [ARQUIVO]\n"
+    "     contacel-clientes incluir CODIGO NOME ENDERECO [ARQUIVO] [--forcar]\n"
+    "     contacel-clientes alterar CODIGO [--nome NOME] [--endereco ENDERECO] [ARQUIVO] "
+    "[--forcar]\n"
+    "     contacel-clientes excluir CODIGO [ARQUIVO] [--forcar]\n"
     "     contacel-clientes verificar [ARQUIVO]\n"
     "     contacel-clientes listar [ARQUIVO] [--utf8]\n"
     "     contacel-clientes gerar N [ARQUIVO] [--semente S] [--forcar]\n"
@@ -46,7 +50,9 @@ constexpr std::string_view uso =
     "verificar  diz se uma execucao de contacel pode usar o cadastro.\n"
     "listar     mostra o cadastro (codigo 850; em UTF-8 com --utf8).\n"
     "gerar      grava N clientes aleatorios (1 a 20, codigos 1 a N); --semente S repete.\n"
-    "importar, exportar e gerar nao substituem um arquivo existente sem --forcar.\n"
+    "importar, exportar e gerar nao substituem um arquivo existente sem --forcar; incluir,\n"
+    "alterar e excluir so mudam com --forcar um cadastro com outros nomes (links fisicos),\n"
+    "que ficam com o conteudo antigo.\n"
     "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
 
 enum : std::size_t { ajuda, versao, forcar, codificacao, planilha, nome, endereco, utf8, semente };
@@ -123,7 +129,8 @@ int incluir(const Pedido& p) {
     if (p.operandos.size() > 4) return erro_de_uso("argumentos demais");
     const auto cod = le_codigo(p.operandos[0]);
     if (!cod) return erro_de_uso(erro_codigo);
-    return resultado(inclui_cliente(p.arquivo(3), *cod, p.operandos[1], p.operandos[2]));
+    return resultado(
+        inclui_cliente(p.arquivo(3), *cod, p.operandos[1], p.operandos[2], p.tem(forcar)));
 }
 
 int alterar(const Pedido& p) {
@@ -132,7 +139,8 @@ int alterar(const Pedido& p) {
     if (!p.tem(nome) && !p.tem(endereco)) return erro_de_uso("falta --nome ou --endereco");
     const auto cod = numero<std::uint32_t>(p.operandos[0]);
     if (!cod) return erro_de_uso(erro_codigo_0);
-    return resultado(altera_cliente(p.arquivo(1), *cod, p.opcao(nome), p.opcao(endereco)));
+    return resultado(
+        altera_cliente(p.arquivo(1), *cod, p.opcao(nome), p.opcao(endereco), p.tem(forcar)));
 }
 
 int excluir(const Pedido& p) {
@@ -140,7 +148,7 @@ int excluir(const Pedido& p) {
     if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
     const auto cod = numero<std::uint32_t>(p.operandos[0]);
     if (!cod) return erro_de_uso(erro_codigo_0);
-    return resultado(exclui_cliente(p.arquivo(1), *cod));
+    return resultado(exclui_cliente(p.arquivo(1), *cod, p.tem(forcar)));
 }
 
 int verificar(const Pedido& p) {
@@ -190,16 +198,19 @@ struct Comando {
     int (*executa)(const Pedido&);
     std::initializer_list<std::size_t> aceita;
     std::initializer_list<std::size_t> arquivos;  // the operands that name files
+    std::size_t cadastro;  // the operand that names the register; exportar checks its own output
 };
 
-const std::array<Comando, 8> comandos{{{"importar", importar, {forcar, codificacao}, {0, 1}},
-                                       {"exportar", exportar, {forcar, planilha}, {0, 1}},
-                                       {"incluir", incluir, {}, {3}},
-                                       {"alterar", alterar, {nome, endereco}, {1}},
-                                       {"excluir", excluir, {}, {1}},
-                                       {"verificar", verificar, {}, {0}},
-                                       {"listar", listar, {utf8}, {0}},
-                                       {"gerar", gerar, {semente, forcar}, {1}}}};
+constexpr std::size_t confere_sozinho = 99;
+const std::array<Comando, 8> comandos{
+    {{"importar", importar, {forcar, codificacao}, {0, 1}, 1},
+     {"exportar", exportar, {forcar, planilha}, {0, 1}, confere_sozinho},
+     {"incluir", incluir, {forcar}, {3}, 3},
+     {"alterar", alterar, {nome, endereco, forcar}, {1}, 1},
+     {"excluir", excluir, {forcar}, {1}, 1},
+     {"verificar", verificar, {}, {0}, 0},
+     {"listar", listar, {utf8}, {0}, 0},
+     {"gerar", gerar, {semente, forcar}, {1}, 1}}};
 
 int executa(const LinhaDeComando& lc) {
     if (!lc.erro.ok()) return erro_de_uso(lc.erro.detalhe);
@@ -218,7 +229,12 @@ int executa(const LinhaDeComando& lc) {
     for (const std::size_t i : c->arquivos)
         if (i + 1 < lc.operandos.size() && lc.operandos[i + 1].empty())
             return erro_de_uso("nome de arquivo vazio");
-    return c->executa({std::span(lc.operandos).subspan(1), lc});
+    const Pedido p{std::span(lc.operandos).subspan(1), lc};
+    // Nothing goes to standard output when it is the register itself.
+    if (c->cadastro != confere_sozinho)
+        if (const Erro e = saida_nao_e_o_cadastro(STDOUT_FILENO, p.arquivo(c->cadastro)); !e.ok())
+            return resultado(e);
+    return c->executa(p);
 }
 
 }  // namespace
