@@ -294,6 +294,13 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.saida, "");
     EXPECT_TRUE(r.erro.starts_with("contacel-clientes: ruim.arq: ")) << r.erro;
+    // The system's words in the user's language (the locale pt_BR.UTF-8 must be generated).
+    ::setenv("LC_ALL", "pt_BR.UTF-8", 1);
+    const Resultado pt = roda({f, "importar", "nao_ha.csv", "x.arq"}, pasta);
+    ::unsetenv("LC_ALL");
+    EXPECT_EQ(pt.erro,
+              "contacel-clientes: nao_ha.csv: nao foi possivel ler: Arquivo ou diret\u00f3rio "
+              "inexistente\n");
 }
 
 // An operator's session: a spreadsheet's export in, one customer added, one changed, one
@@ -1010,6 +1017,12 @@ TEST(ContacelExportar, RegistrosDeCentral) {
         EXPECT_EQ(r.saida, c.saida) << c.args.back();
         EXPECT_EQ(r.erro, c.erro) << c.args.back();
     }
+    // Standard output is never a file it reads.
+    const Resultado r =
+        roda({f, "contas", "--chamadas", "r.csv"}, pasta, "/dev/null", (pasta / "r.csv").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.erro,
+              "contacel-exportar: r.csv: a saida padrao e este arquivo lido; nada foi escrito\n");
     // The rejected row whole, quoted as CSV.
     const std::string fora = le(pasta / "fora.csv");
     EXPECT_TRUE(
