@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "codigo850.h"
+#include "opcoes.h"
 #include "regra_cliente.h"
 
 namespace {
@@ -128,11 +128,8 @@ int nenhum_espaco(unsigned char) {
 }  // namespace
 
 std::optional<std::uint32_t> le_codigo(std::string_view texto) {
-    std::uint32_t cod = 0;
-    const auto [fim, ec] = std::from_chars(texto.data(), texto.data() + texto.size(), cod);
-    if (texto.empty() || ec != std::errc{} || fim != texto.data() + texto.size() || cod == 0)
-        return std::nullopt;
-    return cod;
+    const auto cod = numero<std::uint32_t>(texto);
+    return cod == 0U ? std::nullopt : cod;
 }
 
 void acrescenta_texto_csv(std::string& linha, const char (&texto)[sizeof(TCliente::nome)],

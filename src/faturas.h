@@ -1,8 +1,9 @@
 #pragma once
-// Bills as a PDF document a customer can hold: one bill per page (a bill
-// too long for one continues on the next with its heading repeated), the calls and totals with
-// the very figures the console bill prints, a bar chart of each day's charge and, optionally, a
-// static Pix QR code for the amount to pay. Drawn with Cairo, Pango and libqrencode.
+// Bills as a PDF document a customer can hold: one bill per page (a bill too long for one
+// continues on the next with its heading repeated), its period and issue date, the calls and
+// totals with the very figures the console bill prints (durations in minutes and seconds), a bar
+// chart of each day's charge, optionally the issuer on every page and, beside the amount, a stub
+// with a static Pix QR code for it. Drawn with Cairo, Pango and libqrencode.
 
 #include <cstddef>
 #include <cstdint>

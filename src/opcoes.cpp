@@ -58,9 +58,10 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
             // An unknown letter may stand inside a group ("-xy"), where optind has not moved on.
             const bool letra = optopt > 0 && optopt < 256 &&
                                curtas.find(static_cast<char>(optopt), 2) == std::string::npos;
-            lc.erro =
-                uso("opcao invalida: " + (letra ? "-" + std::string(1, static_cast<char>(optopt))
-                                                : std::string(argv[optind - 1])));
+            // The word built whole: GCC 12 takes "-" + std::string for an overlapping copy.
+            const std::string palavra =
+                letra ? std::string{'-', static_cast<char>(optopt)} : std::string(argv[optind - 1]);
+            lc.erro = uso("opcao invalida: " + palavra);
             return lc;
         }
         const std::size_t i = indice(c == ':' ? optopt : c);

@@ -370,7 +370,8 @@ TEST(Faturas, LinhasQueLigaramNasContasDeRegistros) {
     EXPECT_NE(texto.find("Valor a pagar: R$ 3,00"), std::string::npos);
 }
 
-// A bill of 100 calls runs over three pages, whose rows and totals are the console's.
+// A bill of 100 calls runs over three pages, whose rows and totals are the console's; one of 31
+// calls stays on its first page, beside its Pix stub.
 TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
     if (const std::string f = falta({"pdftotext", "qpdf"}); !f.empty())
         GTEST_SKIP() << f << " nao instalado";
@@ -385,7 +386,8 @@ TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
         insere_chamada(&e->li_ch, chamada_de(1, static_cast<std::uint32_t>(2 + i % 4),
                                              dh(1 + i / 4, 2, 2016, i % 24, 7, 9), 1 + i * 6));
     insere_chamada(&e->li_ch, chamada_de(1, 2, dh(1, 3, 2016, 0, 0, 0), 2));
-    insere_chamada(&e->li_ch, chamada_de(2, 1, dh(29, 2, 2016, 0, 0, 0), 700));
+    for (int i = 0; i < 31; ++i)
+        insere_chamada(&e->li_ch, chamada_de(2, 1, dh(29, 2, 2016, 0, i, 0), 700 + i * 100));
     const std::string console =
         saida_de([&] { mostre_contas(&e->lis_cli, &e->lis_cel, &e->li_ch); });
     for (const bool pix : {false, true}) {
@@ -393,12 +395,15 @@ TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
         if (pix) op.pix = recebedor;
         grava(pasta / "longa.pdf", pdf_de(*e, op));
         EXPECT_TRUE(roda("qpdf --check " + (pasta / "longa.pdf").string()).second);
-        const Documento d =
-            contas_do_pdf(roda("pdftotext -layout " + (pasta / "longa.pdf").string() + " -").first);
+        const std::string texto =
+            roda("pdftotext -layout " + (pasta / "longa.pdf").string() + " -").first;
+        const Documento d = contas_do_pdf(texto);
         EXPECT_EQ(d.contas, contas_do_console(console));
         EXPECT_EQ(d.paginas, (std::vector<std::size_t>{3, 1, 1}));
         // No QR for the bill of a single free call.
         EXPECT_EQ(d.payloads.size(), pix ? 2U : 0U);
+        EXPECT_TRUE(std::regex_search(texto, std::regex("Número chamado +Início +Duração +Valor")));
+        EXPECT_NE(texto.find("continua na próxima página"), std::string::npos);
     }
 }
 

@@ -136,7 +136,9 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
         EXPECT_TRUE(descreve_erro(e).starts_with(erro)) << descreve_erro(e);
         if (!erro.empty()) continue;
         EXPECT_EQ(cnpj_formatado(em.cnpj), "11.222.333/0001-81");
-        if (em.pix) EXPECT_EQ(em.pix->chave + " " + em.pix->cidade, "contas@example.org Sao Paulo");
+        if (em.pix) {
+            EXPECT_EQ(em.pix->chave + " " + em.pix->cidade, "contas@example.org Sao Paulo");
+        }
     }
     const std::pair<std::string_view, std::string_view> so_emissor[] = {
         {"", "e.toml: falta a tabela [emissor]"},

@@ -294,6 +294,13 @@ TEST(ContacelClientes, ErrosDeUsoEArquivoRuim) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.saida, "");
     EXPECT_TRUE(r.erro.starts_with("contacel-clientes: ruim.arq: ")) << r.erro;
+    // The system's words in the user's language (the locale pt_BR.UTF-8 must be generated).
+    ::setenv("LC_ALL", "pt_BR.UTF-8", 1);
+    const Resultado pt = roda({f, "importar", "nao_ha.csv", "x.arq"}, pasta);
+    ::unsetenv("LC_ALL");
+    EXPECT_EQ(pt.erro,
+              "contacel-clientes: nao_ha.csv: nao foi possivel ler: Arquivo ou diret\u00f3rio "
+              "inexistente\n");
 }
 
 // An operator's session: a spreadsheet's export in, one customer added, one changed, one
@@ -951,6 +958,71 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
                                                "5-2017-12.pdf"}));
     EXPECT_TRUE(le(pasta / "contas" / "1-2017-11.pdf").starts_with("%PDF-"));
     EXPECT_EQ(temporarios(pasta), 0U);
+}
+
+// Records as the operator bills them: a bad row stops everything unless --rejeitadas takes it
+// (a file replaced only with --forcar); an empty file holds no records; every outcome ends with
+// one line on standard error.
+TEST(ContacelExportar, RegistrosDeCentral) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_exportar;
+    std::filesystem::copy_file(caminho_exemplo, pasta / "clientes.arq");
+    const std::string pbx =
+        R"("1","85988774123","8532345678","c","","","","","","2024-03-01 10:00:00",)";
+    grava(pasta / "r.csv",
+          pbx +
+              R"("2024-03-01 10:00:05","2024-03-01 10:01:05",65,60,"ANSWERED","DOCUMENTATION")"
+              "\n" +
+              pbx +
+              R"("","2024-02-30 10:00:00",9,9,"ANSWERED","DOCUMENTATION")"
+              "\n");
+    grava(pasta / "vazio.csv", "");
+    const std::string cabecalho =
+        "cliente,nome,endereco,mes,ano,chamadas,duracao_total,valor_total,vencimento\n";
+    const std::string conta =
+        "1,Felipe Araujo Moreira,\"Rua Pedro I, 456 AP 301\",3,2024,1,60,0.60,2024-04-10\n";
+    const std::string resumo =
+        " registros: 0 cobrados em 0 contas, 0 de outros meses, 0 nao cobraveis, 0 sem cliente, 0 "
+        "rejeitados\n";
+    struct Caso {
+        std::vector<std::string> args;
+        int status;
+        std::string saida;
+        std::string erro;
+    };
+    const Caso casos[] = {
+        {{"contas", "--chamadas", "vazio.csv"}, 0, cabecalho, "0" + resumo},
+        {{"contas", "--chamadas", "r.csv"}, 1, "", "contacel-exportar: r.csv:2: data impossivel\n"},
+        {{"contas", "--chamadas", "r.csv", "--rejeitadas", "fora.csv"},
+         0,
+         cabecalho + conta,
+         "2 registros: 1 cobrados em 1 contas, 0 de outros meses, 0 nao "
+         "cobraveis, 0 sem cliente, 1 rejeitados\n"},
+        {{"contas", "--chamadas", "r.csv", "--rejeitadas", "fora.csv"},
+         1,
+         "",
+         "contacel-exportar: fora.csv: o arquivo ja existe (use --forcar para substitui-lo)\n"},
+        {{"contas", "--chamadas", "r.csv", "--rejeitadas", "fora.csv", "--forcar", "--mes",
+          "2024-04"},
+         0,
+         cabecalho,
+         "2 registros: 0 cobrados em 0 contas, 1 de outros meses, 0 nao "
+         "cobraveis, 0 sem cliente, 1 rejeitados\n"},
+    };
+    for (const Caso& c : casos) {
+        std::vector<std::string> args{f};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Resultado r = roda(args, pasta);
+        EXPECT_EQ(r.status, c.status) << c.args.back();
+        EXPECT_EQ(r.saida, c.saida) << c.args.back();
+        EXPECT_EQ(r.erro, c.erro) << c.args.back();
+    }
+    // The rejected row whole, quoted as CSV.
+    const std::string fora = le(pasta / "fora.csv");
+    EXPECT_TRUE(
+        fora.starts_with("arquivo,linha,motivo,registro\nr.csv,2,data impossivel,\"\"\"1\"\","))
+        << fora;
+    EXPECT_TRUE(fora.ends_with(",\"\"DOCUMENTATION\"\"\"\n")) << fora;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -240,6 +241,10 @@ int executa(const LinhaDeComando& lc) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The system's words (strerror) in the user's language and its character set; numbers keep
+    // the C locale's form.
+    std::setlocale(LC_MESSAGES, "");
+    std::setlocale(LC_CTYPE, "");
     // Beyond the file-size limit a write fails and is told, rather than kill the program.
     std::signal(SIGXFSZ, SIG_IGN);
     return termina_saida(programa, executa(le_linha_de_comando(argc, argv, opcoes)));

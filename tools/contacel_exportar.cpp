@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -132,6 +133,10 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The system's words (strerror) in the user's language and its character set; numbers keep
+    // the C locale's form.
+    std::setlocale(LC_MESSAGES, "");
+    std::setlocale(LC_CTYPE, "");
     // Beyond the file-size limit a write fails and is told, rather than kill the program.
     std::signal(SIGXFSZ, SIG_IGN);
     const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
