@@ -1,5 +1,6 @@
 #include "campos_csv.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -75,6 +76,7 @@ void separa_campos(std::string_view linha, char separador, std::size_t maximo, C
     c.mais = false;
     c.valido = true;
     c.duplas = 0;
+    maximo = std::min(maximo, CamposCsv::capacidade);
     Varredor v(linha, separador);
     const std::size_t fim = linha.size();
     std::size_t pos = 0;

@@ -36,6 +36,7 @@ std::int64_t centavos_chamada(std::int64_t ns) {
 
 Valor valor_chamada(std::int64_t ns, bool exato) {
     if (exato) return {true, centavos_chamada(ns), 0.0F};
+    // The run's calls last at most 600 s: the bound only keeps the cast defined.
     return {false, 0,
             tarifa_chamada(static_cast<std::int32_t>(std::min<std::int64_t>(ns, 1 << 30)))};
 }

@@ -162,6 +162,17 @@ Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::optional<Gr
 
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     Cobradas r;
+    if (a.saida >= 0) {
+        const Identidade saida = identidade_do_descritor(a.saida);
+        std::vector<std::string> lidos = a.chamadas;
+        lidos.push_back(a.linhas);
+        for (const std::string& lido : lidos)
+            if (!lido.empty() && identidade_de(lido).e(saida)) {
+                r.erro = {TipoErro::recusado, lido, 0, 0,
+                          "a saida padrao e este arquivo lido; nada foi escrito"};
+                return r;
+            }
+    }
     Destino destino;
     std::optional<Gravacao> gravacao;
     if (r.erro = prepara_rejeitadas(a, destino, gravacao); !r.erro.ok()) return r;

@@ -91,6 +91,7 @@ struct ArquivosRegistros {
     std::string rejeitadas;             // where rejected and customer-less rows go; empty: nowhere
     bool forcar = false;                // an existing `rejeitadas` is replaced
     std::string cadastro;               // the register read: never written over
+    int saida = -1;  // the descriptor the bills go to, never a file read; -1: none
 };
 
 struct Cobradas {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "codigo850.h"
@@ -15,9 +16,11 @@ std::string data_iso(TData d) {
     return fmt::format(FMT_COMPILE("{:04}-{:02}-{:02}"), d.ano, d.mes, d.dia);
 }
 
-std::string data_hora_iso(TDataHora dh) {
-    return fmt::format(FMT_COMPILE("{} {:02}:{:02}:{:02}"), data_iso(dh.dat), dh.hor.hor,
-                       dh.hor.min, dh.hor.seg);
+// Appends `separador` and the date-time as "2017-11-01 23:25:18".
+void acrescenta_data_hora(std::string& linha, char separador, TDataHora dh) {
+    fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{}{:04}-{:02}-{:02} {:02}:{:02}:{:02}"),
+                   separador, dh.dat.ano, dh.dat.mes, dh.dat.dia, dh.hor.hor, dh.hor.min,
+                   dh.hor.seg);
 }
 
 void escreve(std::FILE* saida, const std::string& linha) {
@@ -39,14 +42,18 @@ void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d) {
     escreve(saida,
             cabecalho_csv(
                 {"origem", "destino", "telefone_destino", "inicio", "fim", "duracao", "valor"}, d));
+    // One row's text, its room kept from row to row.
     std::string linha;
     for (const ChamadaCobrada& cha : c.chamadas) {
-        linha = fmt::format(FMT_COMPILE("{}{}"), cha.cod_cli, d.separador);
+        linha.clear();
+        fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{}{}"), cha.cod_cli, d.separador);
         acrescenta_campo_csv(linha, c.textos[cha.destino], d);
         linha += d.separador;
         acrescenta_campo_csv(linha, c.textos[cha.numero], d);
-        linha += fmt::format(FMT_COMPILE("{0}{1}{0}{2}{0}{3}{0}"), d.separador,
-                             data_hora_iso(cha.inicio), data_hora_iso(cha.fim), cha.segundos);
+        acrescenta_data_hora(linha, d.separador, cha.inicio);
+        acrescenta_data_hora(linha, d.separador, cha.fim);
+        fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{0}{1}{0}"), d.separador,
+                       cha.segundos);
         linha += dinheiro(c.valor(cha), d.decimal);
         linha += d.fim_de_linha;
         escreve(saida, linha);

@@ -21,8 +21,9 @@ bool e_digito(char c) {
     return c >= '0' && c <= '9';
 }
 
-// What a line is compared by: a number's digits, the country code 55 before a Brazilian number
-// of 10 or 11 digits left out; an extension name as written. The digits are gathered in `b`.
+// What a line is compared by: a number's digits, the trunk prefix 0 or the country code 55
+// before a Brazilian number of 10 or 11 digits left out; an extension name as written. The digits
+// are gathered in `b`.
 std::string_view chave(std::string_view numero, std::array<char, 32>& b) {
     const bool e_numero =
         std::ranges::any_of(numero, e_digito) && std::ranges::all_of(numero, [](char c) {
@@ -36,7 +37,10 @@ std::string_view chave(std::string_view numero, std::array<char, 32>& b) {
         b[n++] = c;
     }
     std::string_view digitos(b.data(), n);
-    if ((n == 12 || n == 13) && digitos.starts_with("55")) digitos.remove_prefix(2);
+    if ((digitos.size() == 11 || digitos.size() == 12) && digitos.starts_with('0'))
+        digitos.remove_prefix(1);
+    else if ((digitos.size() == 12 || digitos.size() == 13) && digitos.starts_with("55"))
+        digitos.remove_prefix(2);
     return digitos;
 }
 

@@ -1017,6 +1017,12 @@ TEST(ContacelExportar, RegistrosDeCentral) {
         EXPECT_EQ(r.saida, c.saida) << c.args.back();
         EXPECT_EQ(r.erro, c.erro) << c.args.back();
     }
+    // Standard output is never a file it reads.
+    const Resultado r =
+        roda({f, "contas", "--chamadas", "r.csv"}, pasta, "/dev/null", (pasta / "r.csv").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.erro,
+              "contacel-exportar: r.csv: a saida padrao e este arquivo lido; nada foi escrito\n");
     // The rejected row whole, quoted as CSV.
     const std::string fora = le(pasta / "fora.csv");
     EXPECT_TRUE(

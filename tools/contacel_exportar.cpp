@@ -102,10 +102,6 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     const std::vector<std::string> registros(lc.todos[chamadas_op].begin(),
                                              lc.todos[chamadas_op].end());
     const std::string linhas(lc.valores[linhas_op].value_or(""));
-    // Nor is it a file it reads.
-    for (const std::string& lido : registros)
-        if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, lido); !r.ok())
-            return relata_erro(programa, r);
     TLisCli lis_cli;
     if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
         return relata_erro(programa, e);
@@ -113,7 +109,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
         if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
     const Cobradas c = cobra_arquivos(
         {registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")), lc.tem(forcar),
-         clientes},
+         clientes, lc.tem(pasta) ? -1 : STDOUT_FILENO},
         {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
          oque != "contas", false, dialeto});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
