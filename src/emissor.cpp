@@ -6,15 +6,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <memory>
+#include <span>
+
+#include "leitura.h"
 
 namespace {
-
-struct FechaArquivo {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 Erro falha(const std::string& arquivo, const toml::source_region& onde, std::string detalhe) {
     return {TipoErro::dados, arquivo, onde.begin.line, 0, std::move(detalhe)};
@@ -68,13 +64,21 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
                                      chave.str()));
     const toml::table* e = raiz["emissor"].as_table();
     if (e == nullptr) return {TipoErro::dados, arquivo, 0, 0, "falta a tabela [emissor]"};
+    constexpr std::array<std::string_view, 4> nomes{"nome", "cnpj", "endereco", "telefone"};
     std::array<const toml::node*, 4> v{};
-    if (Erro r = textos<4>(*e, "emissor", {"nome", "cnpj", "endereco", "telefone"}, v, arquivo);
-        !r.ok())
-        return r;
-    for (const std::size_t i : {0U, 2U, 3U})
-        if (texto(v[i]).find_first_not_of(' ') == std::string::npos)
-            return falha(arquivo, v[i]->source(), "valor vazio em [emissor]");
+    if (Erro r = textos<4>(*e, "emissor", nomes, v, arquivo); !r.ok()) return r;
+    for (const std::size_t i : {0U, 2U, 3U}) {
+        const std::string t = texto(v[i]);
+        // Each is one line of the page: a NUL would cut it short, a line break break it.
+        if (std::any_of(t.begin(), t.end(), [](char c) {
+                const auto u = static_cast<unsigned char>(c);
+                return u < 0x20 || u == 0x7f;
+            }))
+            return falha(arquivo, v[i]->source(),
+                         fmt::format("[emissor] {} com caractere de controle", nomes[i]));
+        if (t.find_first_not_of(' ') == std::string::npos)
+            return falha(arquivo, v[i]->source(), fmt::format("[emissor] {} vazio", nomes[i]));
+    }
     std::string cnpj = texto(v[1]);
     std::erase_if(cnpj, [](char c) { return c == '.' || c == '/' || c == '-'; });
     if (!cnpj_valido(cnpj))
@@ -98,12 +102,13 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
 }
 
 Erro le_emissor(const std::string& arquivo, Emissor& emissor) {
-    const std::unique_ptr<std::FILE, FechaArquivo> f(std::fopen(arquivo.c_str(), "rb"));
-    if (!f) return {TipoErro::leitura, arquivo, 0, errno, {}};
-    std::string texto_toml;
-    std::array<char, 4096> b{};
-    for (std::size_t n; (n = std::fread(b.data(), 1, b.size(), f.get())) > 0;)
-        texto_toml.append(b.data(), n);
-    if (std::ferror(f.get()) != 0) return {TipoErro::leitura, arquivo, 0, errno, {}};
+    // An issuer's file is a few lines: a device, a FIFO or an endless file is refused, not read.
+    std::string texto_toml(64 * 1024, '\0');
+    std::size_t lidos = 0;
+    if (Erro e = le_arquivo_regular(arquivo.c_str(), std::as_writable_bytes(std::span(texto_toml)),
+                                    lidos, Excesso::recusa);
+        !e.ok())
+        return e;
+    texto_toml.resize(lidos);
     return le_emissor_de(texto_toml, arquivo, emissor);
 }

@@ -135,18 +135,28 @@ Erro recusa_documento(std::string_view qual, std::string_view digitos) {
 constexpr std::string_view sem_acento =
     "AAAAAA?CEEEEIIIIDNOOOOO?OUUUUY??aaaaaa?ceeeeiiiidnooooo?ouuuuy?y";
 
-// `texto` (UTF-8) in printable ASCII, trimmed, runs of blanks made one; the accented letters of
-// Portuguese (and of the other Latin-1 languages) without their accents. Empty when a character
-// has no place in a payload.
+// `texto` (UTF-8) in printable ASCII, trimmed, runs of blanks (a no-break space among them) made
+// one; the accented letters of Portuguese (and of the other Latin-1 languages) without their
+// accents, whether written as one character or as a letter and its combining accent. Empty when
+// a character has no place in a payload.
 std::optional<std::string> em_ascii(std::string_view texto) {
     std::string s;
     for (std::size_t i = 0; i < texto.size(); ++i) {
         auto c = static_cast<unsigned char>(texto[i]);
-        if (c == 0xC3 && i + 1 < texto.size()) {
-            const auto b = static_cast<unsigned char>(texto[i + 1]);
-            if (b < 0x80 || b > 0xBF || sem_acento[b - 0x80U] == '?') return std::nullopt;
+        const auto b = i + 1 < texto.size() ? static_cast<unsigned char>(texto[i + 1]) : 0U;
+        const bool seguinte = b >= 0x80 && b <= 0xBF;
+        if (c == 0xC3 && seguinte) {
+            if (sem_acento[b - 0x80U] == '?') return std::nullopt;
             c = static_cast<unsigned char>(sem_acento[b - 0x80U]);
             ++i;
+        } else if (c == 0xC2 && b == 0xA0) {
+            c = ' ';
+            ++i;
+        } else if ((c == 0xCC && seguinte) || (c == 0xCD && b >= 0x80 && b <= 0xAF)) {
+            // U+0300 to U+036F, an accent on the letter before it.
+            if (s.empty() || s.back() == ' ') return std::nullopt;
+            ++i;
+            continue;
         } else if (c < ' ' || c > '~') {
             return std::nullopt;
         }

@@ -155,7 +155,7 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
          utf8, false, 1, "UTF-16"},
         {std::string("c\0o\0d\0i\0g\0o\0", 12), utf8, false, 1, "UTF-16"},
         {arquivo_valido(5).bytes(), utf8, false, 1, "e um cadastro, nao um CSV"},
-        {std::string("codigo,nome,endereco\n1,a\0b,c\n", 31), utf8, false, 2, "controle"},
+        {std::string("codigo,nome,endereco\n1,a\0b,c\n", 29), utf8, false, 2, "controle"},
         {bom + bom + "codigo,nome,endereco\n", utf8, false, 1, "(BOM) esta repetida"},
         {pt + "1,a,b\n", utf8, false, 2, "(esperados codigo;nome;endereco)"},
         {"codigo,nome,endereco\n1;a;b\n", utf8, false, 2, "(esperados codigo,nome,endereco)"},

@@ -92,6 +92,8 @@ TEST(Pix, ChavesNomesECidadesAceitasERecusadas) {
         {nome, "€ 1", "", "caractere que o Pix nao aceita"},
         {nome, "Jo\xe3o", "", "caractere que o Pix nao aceita"},
         {cidade, "São Paulo", "Sao Paulo"},
+        {cidade, "Sa\u0303o\u00a0Paulo", "Sao Paulo"},
+        {cidade, "\u0303Sao", "", "caractere que o Pix nao aceita"},
         {cidade, "SAO PAULO", "="},
         {cidade, std::string(15, 'c'), "="},
         {cidade, std::string(16, 'c'), "", "cidade do recebedor pix com mais de 15 caracteres"},
@@ -146,12 +148,20 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
          "e.toml:3: [emissor] cnpj: 11222333000180 nao e um CNPJ"},
         {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000181\"\n",
          "e.toml:1: falta [emissor] endereco"},
+        {"[emissor]\nnome = \"A\\u0000B\"\ncnpj = \"11222333000181\"\nendereco = \"R\"\ntelefone = "
+         "\"1\"\n",
+         "e.toml:2: [emissor] nome com caractere de controle"},
+        {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000181\"\nendereco = \" \"\ntelefone = \"1\"\n",
+         "e.toml:4: [emissor] endereco vazio"},
     };
     for (const auto& [texto, erro] : so_emissor) {
         Emissor em;
         const std::string d = descreve_erro(le_emissor_de(texto, "e.toml", em));
         EXPECT_TRUE(d.starts_with(erro)) << d;
     }
+    // A device is refused, not read for ever.
+    Emissor em;
+    EXPECT_EQ(descreve_erro(le_emissor("/dev/zero", em)), "/dev/zero: nao e um arquivo regular");
 }
 
 }  // namespace
