@@ -139,13 +139,16 @@ namespace {
 
 // Refuses, before any record is read, a rejected rows' file that is one of the files read or
 // standard output, or one that exists without --forcar; locks the file it is to replace.
-Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::optional<Gravacao>& g) {
+Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::unique_ptr<Gravacao>& g) {
     if (a.rejeitadas.empty()) return {};
     if (Erro e = segue_links(a.rejeitadas, d); !e.ok()) return e;
     if (d.descritor == STDOUT_FILENO)
         return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
     if (d.descritor >= 0) return {};
     const Identidade alvo = identidade_de(d.caminho);
+    // Replaced by a rename, the file would take the bills written to it with it.
+    if (a.saida >= 0 && identidade_do_descritor(a.saida).e(alvo))
+        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
     std::vector<std::string> lidos = a.chamadas;
     lidos.insert(lidos.end(), {a.linhas, a.cadastro});
     for (const std::string& lido : lidos)
@@ -155,7 +158,8 @@ Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::optional<Gr
     og.substitui = a.forcar;
     og.protegido = identidade_de(a.cadastro);
     og.programa = "contacel-exportar";
-    return g.emplace(d.caminho, og).trava();
+    g = std::make_unique<Gravacao>(d.caminho, og);
+    return g->trava();
 }
 
 }  // namespace
@@ -174,7 +178,7 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
             }
     }
     Destino destino;
-    std::optional<Gravacao> gravacao;
+    std::unique_ptr<Gravacao> gravacao;
     if (r.erro = prepara_rejeitadas(a, destino, gravacao); !r.erro.ok()) return r;
     TabelaLinhas linhas;
     if (!a.linhas.empty()) {
@@ -190,7 +194,7 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     r.ultima = cobranca.ultima();
     const auto csv = std::as_bytes(std::span(cobranca.rejeitadas()));
     if (gravacao) {
-        if (r.erro = gravacao->escreve(csv); r.erro.ok()) r.erro = gravacao->confirma();
+        if (r.erro = gravacao->escreve(csv); r.erro.ok()) r.rejeitadas = std::move(gravacao);
     } else if (destino.descritor >= 0) {
         r.erro = escreve_tudo(destino.descritor, csv, a.rejeitadas);
     }

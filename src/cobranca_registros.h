@@ -5,6 +5,7 @@
 // otherwise the customer whose line its caller is.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "cobranca.h"
 #include "dialeto_csv.h"
 #include "erro.h"
+#include "gravacao.h"
 #include "linhas.h"
 #include "registros.h"
 
@@ -99,10 +101,13 @@ struct Cobradas {
     Contas contas;
     ResumoCobranca resumo;
     std::optional<TDataHora> ultima;  // the latest start billed
+    // The rejected rows' file, written whole but not yet in place: confirmed once the bills are
+    // out, dropped (leaving the old file, or none) when they could not be.
+    std::unique_ptr<Gravacao> rejeitadas;
 };
 
 // Reads the lines file, then bills every records file; with `rejeitadas`, an unreadable row is
 // written there (with every customer-less row) instead of stopping the billing, and that file is
-// written whole or not at all, through the project's write path. The rows of `pedido.linhas`
-// come from a.linhas.
+// written whole or not at all, through the project's write path (see Cobradas::rejeitadas). The
+// rows of `pedido.linhas` come from a.linhas.
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido);

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
@@ -1017,12 +1018,22 @@ TEST(ContacelExportar, RegistrosDeCentral) {
         EXPECT_EQ(r.saida, c.saida) << c.args.back();
         EXPECT_EQ(r.erro, c.erro) << c.args.back();
     }
-    // Standard output is never a file it reads.
-    const Resultado r =
-        roda({f, "contas", "--chamadas", "r.csv"}, pasta, "/dev/null", (pasta / "r.csv").string());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.erro,
-              "contacel-exportar: r.csv: a saida padrao e este arquivo lido; nada foi escrito\n");
+    // Standard output is never a file it reads nor the rejected rows' file, and bills that could
+    // not be written leave no rejected rows' file behind.
+    const std::string fora_antes = le(pasta / "fora.csv");
+    const std::array<std::string, 3> saidas[] = {
+        {"r.csv", "fora.csv", "r.csv: a saida padrao e este arquivo lido; nada foi escrito"},
+        {"saida.csv", "saida.csv", "saida.csv: e a saida padrao"},
+        {"/dev/full", "fora.csv", "erro ao escrever na saida padrao"},
+    };
+    for (const auto& [saida, rejeitadas, erro] : saidas) {
+        const Resultado r =
+            roda({f, "contas", "--chamadas", "r.csv", "--rejeitadas", rejeitadas, "--forcar"},
+                 pasta, "/dev/null", (pasta / saida).string());
+        EXPECT_EQ(r.status, 1) << saida;
+        EXPECT_EQ(r.erro, "contacel-exportar: " + erro + "\n");
+        EXPECT_EQ(le(pasta / "fora.csv"), fora_antes) << saida;
+    }
     // The rejected row whole, quoted as CSV.
     const std::string fora = le(pasta / "fora.csv");
     EXPECT_TRUE(
