@@ -166,6 +166,20 @@ Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::unique_ptr<
 
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     Cobradas r;
+    std::vector<Identidade> vistos;
+    for (const std::string& arquivo : a.chamadas) {
+        const Identidade id = identidade_de(arquivo);
+        if (const auto antes =
+                std::ranges::find_if(vistos, [&](const Identidade& v) { return v.e(id); });
+            antes != vistos.end()) {
+            r.erro = {TipoErro::recusado, arquivo, 0, 0,
+                      "e o mesmo arquivo que " +
+                          a.chamadas[static_cast<std::size_t>(antes - vistos.begin())] +
+                          ": as chamadas seriam cobradas duas vezes"};
+            return r;
+        }
+        vistos.push_back(id);
+    }
     if (a.saida >= 0) {
         const Identidade saida = identidade_do_descritor(a.saida);
         std::vector<std::string> lidos = a.chamadas;

@@ -106,8 +106,9 @@ struct Cobradas {
     std::unique_ptr<Gravacao> rejeitadas;
 };
 
-// Reads the lines file, then bills every records file; with `rejeitadas`, an unreadable row is
-// written there (with every customer-less row) instead of stopping the billing, and that file is
-// written whole or not at all, through the project's write path (see Cobradas::rejeitadas). The
-// rows of `pedido.linhas` come from a.linhas.
+// Reads the lines file, then bills every records file (a file named twice is refused: its calls
+// would be billed twice); with `rejeitadas`, an unreadable row is written there (with every
+// customer-less row) instead of stopping the billing, and that file is written whole or not at
+// all, through the project's write path (see Cobradas::rejeitadas). The rows of `pedido.linhas`
+// come from a.linhas.
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido);

@@ -1009,6 +1009,11 @@ TEST(ContacelExportar, RegistrosDeCentral) {
          cabecalho,
          "2 registros: 0 cobrados em 0 contas, 1 de outros meses, 0 nao "
          "cobraveis, 0 sem cliente, 1 rejeitados\n"},
+        {{"contas", "--chamadas", "r.csv", "--chamadas", "./r.csv"},
+         1,
+         "",
+         "contacel-exportar: ./r.csv: e o mesmo arquivo que r.csv: as chamadas seriam cobradas "
+         "duas vezes\n"},
     };
     for (const Caso& c : casos) {
         std::vector<std::string> args{f};
