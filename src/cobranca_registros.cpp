@@ -72,9 +72,14 @@ ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
     // Records come mostly in time order: the bill of the row before is the likely one.
     if (ultima_conta_ < contas.size() && e_esta(contas[ultima_conta_]))
         return contas[ultima_conta_];
-    const auto it = std::ranges::find_if(contas, e_esta);
-    ultima_conta_ = static_cast<std::size_t>(it - contas.begin());
-    if (it == contas.end()) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
+    // Any other found in one step, however many months the records span.
+    const std::uint64_t chave = std::uint64_t{cod} << 32U |
+                                static_cast<std::uint64_t>(static_cast<std::uint16_t>(d.ano))
+                                    << 8U |
+                                static_cast<std::uint8_t>(d.mes);
+    const auto [it, nova] = indice_.try_emplace(chave, contas.size());
+    if (nova) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
+    ultima_conta_ = it->second;
     return contas[ultima_conta_];
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cobranca.h"
@@ -81,6 +82,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::string rejeitadas_;
     Contas contas_;
     std::size_t ultima_conta_ = 0;
+    std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
     std::optional<TDataHora> ultima_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
