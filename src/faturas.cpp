@@ -219,6 +219,15 @@ class Documento {
         pango_cairo_show_layout(cr_.get(), texto_.get());
     }
 
+    // `f`, or `f` made smaller so that `t` is no wider than `ate`.
+    Fonte cabe(std::string_view t, const Fonte& f, double ate) {
+        Fonte menor(pango_font_description_copy(f.get()));
+        if (const double w = mede(t, f); w > ate)
+            pango_font_description_set_size(
+                menor.get(), static_cast<int>(pango_font_description_get_size(f.get()) * ate / w));
+        return menor;
+    }
+
     void regua(double y, double espessura = 0.6) {
         cairo_set_line_width(cr_.get(), espessura);
         cairo_move_to(cr_.get(), margem, y);
@@ -253,16 +262,20 @@ void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::si
     if (!mes.empty()) mes[0] = static_cast<char>(mes[0] - 'a' + 'A');
     escreve(margem, 36.0, "CONTA DE TELEFONIA CELULAR", titulo_);
     escreve(direita, 36.0, fmt::format("{} de {}", mes, f.ano), titulo_, Alinha::a_direita);
-    if (op.emissor) {
-        const Emissor& em = *op.emissor;
-        escreve(margem, 58.0, fmt::format("{} · CNPJ {}", em.nome, cnpj_formatado(em.cnpj)),
-                pequena_);
-        escreve(margem, 68.0, fmt::format("{} · Atendimento: {}", em.endereco, em.telefone),
-                pequena_);
+    double ate = direita;
+    if (paginas > 1) {
+        const std::string p = fmt::format("página {} de {}", pagina, paginas);
+        escreve(direita, 58.0, p, pequena_, Alinha::a_direita);
+        ate -= mede(p, pequena_) + 12.0;
     }
-    if (paginas > 1)
-        escreve(direita, 58.0, fmt::format("página {} de {}", pagina, paginas), pequena_,
-                Alinha::a_direita);
+    if (op.emissor) {
+        // A long name or address is made smaller to stay on the page, beside the page number.
+        const Emissor& em = *op.emissor;
+        const std::string nome = fmt::format("{} · CNPJ {}", em.nome, cnpj_formatado(em.cnpj));
+        escreve(margem, 58.0, nome, cabe(nome, pequena_, ate - margem));
+        const std::string endereco = fmt::format("{} · Atendimento: {}", em.endereco, em.telefone);
+        escreve(margem, 68.0, endereco, cabe(endereco, pequena_, direita - margem));
+    }
     regua(82.0, 1.2);
     escreve(margem, 90.0, "Cliente: " + f.nome, normal_);
 }
@@ -379,11 +392,7 @@ void Documento::canhoto_pix(const DadosFatura& f, const std::string& recebedor) 
 // with nothing in the middle of it.
 void Documento::copia_e_cola(const std::string& payload, double y) {
     escreve(margem, y, "Pix copia e cola (copie a linha inteira):", pequena_);
-    const Fonte f(pango_font_description_copy(mono_.get()));
-    if (const double w = mede(payload, mono_); w > direita - margem)
-        pango_font_description_set_size(
-            f.get(), static_cast<int>(7.0 * PANGO_SCALE * (direita - margem) / w));
-    escreve(margem, y + 10.0, payload, f);
+    escreve(margem, y + 10.0, payload, cabe(payload, mono_, direita - margem));
 }
 
 void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {

@@ -390,9 +390,17 @@ TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
         insere_chamada(&e->li_ch, chamada_de(2, 1, dh(29, 2, 2016, 0, i, 0), 700 + i * 100));
     const std::string console =
         saida_de([&] { mostre_contas(&e->lis_cli, &e->lis_cel, &e->li_ch); });
+    // With a Pix stub, an issuer too long for the header's lines as they are.
+    const Emissor longo{
+        std::string(8, 'N') + " Telecomunicações Móveis do Nordeste Sociedade Anônima",
+        "11222333000181",
+        "Avenida Senador Virgílio Távora, 1000, " + std::string(60, 'E'),
+        "0800 123 4567",
+        {}};
     for (const bool pix : {false, true}) {
         OpcoesFaturas op{0, {}, {}};
         if (pix) op.pix = recebedor;
+        if (pix) op.emissor = longo;
         grava(pasta / "longa.pdf", pdf_de(*e, op));
         EXPECT_TRUE(roda("qpdf --check " + (pasta / "longa.pdf").string()).second);
         const std::string texto =
@@ -404,6 +412,12 @@ TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
         EXPECT_EQ(d.payloads.size(), pix ? 2U : 0U);
         EXPECT_TRUE(std::regex_search(texto, std::regex("Número chamado +Início +Duração +Valor")));
         EXPECT_NE(texto.find("continua na próxima página"), std::string::npos);
+        // Nothing runs past the right margin.
+        const std::string caixas =
+            roda("pdftotext -bbox " + (pasta / "longa.pdf").string() + " -").first;
+        static const std::regex x_max("xMax=\"([0-9.]+)\"");
+        for (std::sregex_iterator i(caixas.begin(), caixas.end(), x_max), fim; i != fim; ++i)
+            EXPECT_LE(std::stod((*i)[1]), 553.5);
     }
 }
 
