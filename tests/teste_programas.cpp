@@ -955,6 +955,12 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     EXPECT_EQ(rv.erro,
               "contacel-exportar: ./1-2017-11.pdf: e o proprio cadastro; nada foi escrito\n");
     EXPECT_EQ(le(pasta / "1-2017-11.pdf"), le(caminho_exemplo));
+    // Nor any other file the run reads (the issuer here; the records and lines files alike).
+    std::filesystem::copy_file(pasta / "e.toml", pasta / "2-2017-11.pdf");
+    rv = roda(com({"--pasta", ".", "--forcar", "--emissor", "2-2017-11.pdf"}), pasta);
+    EXPECT_EQ(rv.erro,
+              "contacel-exportar: ./2-2017-11.pdf: e um dos arquivos lidos; nada foi escrito\n");
+    EXPECT_EQ(le(pasta / "2-2017-11.pdf"), le(pasta / "e.toml"));
     EXPECT_FALSE(std::filesystem::exists(pasta / "1-2017-12.pdf"));
     std::filesystem::remove_all(pasta / "contas" / "pasta");
     std::vector<std::string> nomes;

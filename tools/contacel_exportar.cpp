@@ -78,8 +78,11 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
 int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
                     const std::string& clientes) {
     if (lc.tem(pasta)) {
+        std::vector<std::string> lidos(lc.todos[chamadas_op].begin(), lc.todos[chamadas_op].end());
+        for (const auto o : {linhas_op, emissor_op})
+            if (lc.tem(o)) lidos.emplace_back(*lc.valores[o]);
         const Erro f = grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]),
-                                              lc.tem(forcar), clientes);
+                                              lc.tem(forcar), clientes, lidos);
         return relata_erro(programa, f);
     }
     const Erro ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
