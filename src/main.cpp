@@ -1,6 +1,5 @@
 // contacel: prints the call list and the monthly bills of a month of simulated traffic.
 
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -20,9 +19,6 @@ bool saida_ok() {
 }  // namespace
 
 int main() {
-    // The system's words in a message (strerror) in the user's language; numbers stay as they are.
-    std::setlocale(LC_MESSAGES, "");
-    std::setlocale(LC_CTYPE, "");
     // The traffic of a run is decided by the second it starts in.
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
