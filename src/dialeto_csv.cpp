@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 #include "dinheiro.h"
 
@@ -71,8 +70,9 @@ constexpr std::array<NomeCodificacao, 6> nomes_codificacoes{{
 
 std::optional<Codificacao> codificacao_por_nome(std::string_view nome) {
     const auto igual = [&](const NomeCodificacao& n) {
+        // ASCII case only: the user's locale may lower 'I' to something else (Turkish).
         return std::ranges::equal(nome, n.nome, [](char a, char b) {
-            return std::tolower(static_cast<unsigned char>(a)) == b;
+            return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
         });
     };
     const auto it = std::ranges::find_if(nomes_codificacoes, igual);

@@ -75,6 +75,8 @@ class Gravacao {
     [[nodiscard]] const std::string& destino() const { return destino_; }
 
   private:
+    Erro solta_descritor();
+
     std::string destino_;
     std::string trava_;
     OpcoesGravacao op_;
