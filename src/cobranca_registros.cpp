@@ -20,7 +20,7 @@ std::optional<MesAno> le_mes(std::string_view t) {
     if (t.size() != 7 || t[4] != '-' || !digitos(0, 4) || !digitos(5, 2)) return std::nullopt;
     const int ano = (t[0] - '0') * 1000 + (t[1] - '0') * 100 + (t[2] - '0') * 10 + (t[3] - '0');
     const int mes = (t[5] - '0') * 10 + (t[6] - '0');
-    if (mes < 1 || mes > 12) return std::nullopt;
+    if (ano == 0 || mes < 1 || mes > 12) return std::nullopt;  // no record has year 0
     return MesAno{static_cast<std::int16_t>(ano), static_cast<std::int8_t>(mes)};
 }
 
