@@ -93,7 +93,7 @@ TEST(Contacel, ExecucaoComOArquivoDeExemplo) {
 // the file untouched.
 TEST(Contacel, CadastroRuimUmaLinhaExataNoErroNadaNaSaida) {
     struct Caso {
-        std::optional<std::string> arquivo;  // none: no file; "fifo": a FIFO; "f/x": a link there
+        std::optional<std::string> arquivo;  // none: no file; "fifo": a FIFO
         const char* erro;
     };
     const std::string sem_nul =
@@ -101,7 +101,6 @@ TEST(Contacel, CadastroRuimUmaLinhaExataNoErroNadaNaSaida) {
     const Caso casos[] = {
         {std::nullopt, "arquivo nao encontrado"},
         {"fifo", "nao e um arquivo regular"},
-        {"f/x", "nao foi possivel ler: N\u00e3o \u00e9 um diret\u00f3rio"},
         {std::string(), "o cadastro tem 0 clientes; a execucao precisa de pelo menos 5"},
         {std::string(2, '\x05'), "arquivo com menos de 4 bytes: contagem de clientes incompleta"},
         {arquivo_valido(25).bytes(), "o arquivo declara 25 clientes; o maximo e 20"},
@@ -121,15 +120,10 @@ TEST(Contacel, CadastroRuimUmaLinhaExataNoErroNadaNaSaida) {
              .bytes(),
          "os cinco primeiros clientes devem ter os codigos 1 a 5"},
     };
-    // In the user's language, and no English words of the system (pt_BR.UTF-8 must be generated).
-    ::setenv("LC_ALL", "pt_BR.UTF-8", 1);
     for (const Caso& c : casos) {
         PastaTemp pasta;
         if (c.arquivo == "fifo") {
             ASSERT_EQ(::mkfifo((pasta / "clientes.arq").c_str(), 0600), 0);
-        } else if (c.arquivo == "f/x") {
-            grava(pasta / "f", "");
-            ASSERT_EQ(::symlink("f/x", (pasta / "clientes.arq").c_str()), 0);
         } else if (c.arquivo) {
             grava(pasta / "clientes.arq", *c.arquivo);
         }
@@ -137,11 +131,10 @@ TEST(Contacel, CadastroRuimUmaLinhaExataNoErroNadaNaSaida) {
         EXPECT_EQ(r.status, 1) << c.erro;
         EXPECT_EQ(r.saida, "") << c.erro;
         EXPECT_EQ(r.erro, std::string("contacel: clientes.arq: ") + c.erro + "\n");
-        if (c.arquivo && c.arquivo != "fifo" && c.arquivo != "f/x") {
+        if (c.arquivo && c.arquivo != "fifo") {
             EXPECT_EQ(le(pasta / "clientes.arq"), *c.arquivo) << c.erro;
         }
     }
-    ::unsetenv("LC_ALL");
 }
 
 TEST(Contacel, SaidaQueFalhaNaoEhSucesso) {
@@ -813,7 +806,7 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
     const std::string f = caminho_contacel_exportar;
     grava(pasta / "quatro.arq", arquivo_valido(4).bytes());
     grava(pasta / "clientes.arq", arquivo_valido(5).bytes());
-    // Usage errors: the first line exactly; all but a refused instant point at --ajuda.
+    // Usage errors: the first line exactly, then a pointer at --ajuda.
     const std::pair<std::vector<std::string>, std::string> usos[] = {
         {{}, "falta o que exportar: chamadas, contas ou faturas"},
         {{"fatura"}, "exportacao desconhecida: fatura (chamadas, contas ou faturas)"},
@@ -845,8 +838,8 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         const Resultado r = roda(args, pasta);
         EXPECT_EQ(r.status, 2) << motivo;
         EXPECT_TRUE(r.erro.starts_with("contacel-exportar: " + motivo)) << r.erro;
-        EXPECT_EQ(r.erro.ends_with("\nTente 'contacel-exportar --ajuda' para mais informacoes.\n"),
-                  !motivo.starts_with("instante"))
+        EXPECT_TRUE(
+            r.erro.ends_with("\nTente 'contacel-exportar --ajuda' para mais informacoes.\n"))
             << r.erro;
         EXPECT_EQ(r.saida, "");
     }
@@ -906,11 +899,13 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     const Caso casos[] = {
         {base, "/dev/full", 1, "contacel-exportar: erro ao escrever na saida padrao\n"},
         {com({"--pix-chave", "52998224724", "--pix-nome", "N", "--pix-cidade", "C"}), nullptr, 2,
-         "contacel-exportar: chave pix: CPF com digitos verificadores errados\n"},
+         "contacel-exportar: chave pix: CPF com digitos verificadores errados\n"
+         "Tente 'contacel-exportar --ajuda' para mais informacoes.\n"},
         {com({"--emissor", "x.toml"}), nullptr, 1,
          "contacel-exportar: x.toml: nao foi possivel ler: No such file or directory\n"},
         {com({"--emissor", "x.toml", "--pix-cidade", "Cidade de Sao Paulo"}), nullptr, 2,
-         "contacel-exportar: cidade do recebedor pix com mais de 15 caracteres\n"},
+         "contacel-exportar: cidade do recebedor pix com mais de 15 caracteres\n"
+         "Tente 'contacel-exportar --ajuda' para mais informacoes.\n"},
         {com({"--pasta", "contas", "--emissor", "e.toml", "--pix-chave", "+5585988776655"}),
          nullptr, 0, ""},
         {com({"--pasta", "contas"}), nullptr, 1,
