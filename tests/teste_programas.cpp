@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
@@ -1016,6 +1017,11 @@ TEST(ContacelExportar, RegistrosDeCentral) {
          cabecalho,
          "2 registros: 0 cobrados em 0 contas, 1 de outros meses, 0 nao "
          "cobraveis, 0 sem cliente, 1 rejeitados\n"},
+        {{"contas", "--chamadas", "r.csv", "--chamadas", "./r.csv"},
+         1,
+         "",
+         "contacel-exportar: ./r.csv: e o mesmo arquivo que r.csv: as chamadas seriam cobradas "
+         "duas vezes\n"},
     };
     for (const Caso& c : casos) {
         std::vector<std::string> args{f};
@@ -1025,12 +1031,22 @@ TEST(ContacelExportar, RegistrosDeCentral) {
         EXPECT_EQ(r.saida, c.saida) << c.args.back();
         EXPECT_EQ(r.erro, c.erro) << c.args.back();
     }
-    // Standard output is never a file it reads.
-    const Resultado r =
-        roda({f, "contas", "--chamadas", "r.csv"}, pasta, "/dev/null", (pasta / "r.csv").string());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.erro,
-              "contacel-exportar: r.csv: a saida padrao e este arquivo lido; nada foi escrito\n");
+    // Standard output is never a file it reads nor the rejected rows' file, and bills that could
+    // not be written leave no rejected rows' file behind.
+    const std::string fora_antes = le(pasta / "fora.csv");
+    const std::array<std::string, 3> saidas[] = {
+        {"r.csv", "fora.csv", "r.csv: a saida padrao e este arquivo lido; nada foi escrito"},
+        {"saida.csv", "saida.csv", "saida.csv: e a saida padrao"},
+        {"/dev/full", "fora.csv", "erro ao escrever na saida padrao"},
+    };
+    for (const auto& [saida, rejeitadas, erro] : saidas) {
+        const Resultado r =
+            roda({f, "contas", "--chamadas", "r.csv", "--rejeitadas", rejeitadas, "--forcar"},
+                 pasta, "/dev/null", (pasta / saida).string());
+        EXPECT_EQ(r.status, 1) << saida;
+        EXPECT_EQ(r.erro, "contacel-exportar: " + erro + "\n");
+        EXPECT_EQ(le(pasta / "fora.csv"), fora_antes) << saida;
+    }
     // The rejected row whole, quoted as CSV.
     const std::string fora = le(pasta / "fora.csv");
     EXPECT_TRUE(

@@ -104,7 +104,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
         return relata_erro(programa, e);
     if (oque != "chamadas")
         if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
-    const Cobradas c = cobra_arquivos(
+    Cobradas c = cobra_arquivos(
         {registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")), lc.tem(forcar),
          clientes, lc.tem(pasta) ? -1 : STDOUT_FILENO},
         {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
@@ -119,8 +119,12 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     } else {
         exporta_contas(c.contas, stdout, dialeto);
     }
+    // The rejected rows take their place only once the bills are out.
+    if (const int r = termina_saida(programa, EXIT_SUCCESS); r != EXIT_SUCCESS) return r;
+    if (c.rejeitadas)
+        if (const Erro e = c.rejeitadas->confirma(); !e.ok()) return relata_erro(programa, e);
     std::fprintf(stderr, "%s\n", descreve_resumo(c.resumo).c_str());
-    return termina_saida(programa, EXIT_SUCCESS);
+    return EXIT_SUCCESS;
 }
 
 }  // namespace
