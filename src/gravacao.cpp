@@ -300,8 +300,13 @@ Erro Gravacao::trava() {
                 ::fstat(fd_, &info);
                 listada_ = new TravaListada{trava_.c_str(), nullptr, info.st_dev, info.st_ino};
                 lista(listada_);
+                modo_ = info.st_mode & 07777;
             }
         }
+        // The lock is opened again to be written: its owner may write it until then, whatever
+        // the umask says the file's mode is (it gets that mode once written).
+        if (fd_ >= 0 && (modo_ & S_IWUSR) == 0 && ::fchmod(fd_, modo_ | S_IWUSR) != 0)
+            return falha(TipoErro::gravacao, destino_, errno);
         if (fd_ >= 0) break;
         if (e == EINTR) continue;
         // The lock's name is the file's and five bytes more.
@@ -365,10 +370,10 @@ Erro Gravacao::trava() {
                                        "), que e quem pode substitui-lo (ou root)")
                 : recusa(destino_, "o grupo do arquivo (gid " + std::to_string(info.st_gid) +
                                        ") nao e um dos seus; so root pode mante-lo");
-    // The attributes, the ACL among them, and then the mode, which an ACL's mask matches.
+    // The attributes, the ACL among them, and then (once written) the mode, which an ACL's
+    // mask matches.
     if (e.ok()) e = copia_atributos(alvo, fd_, destino_);
-    if (e.ok() && ::fchmod(fd_, info.st_mode & 07777) != 0)
-        e = falha(TipoErro::gravacao, destino_, errno);
+    modo_ = info.st_mode & 07777;
     ::close(alvo);
     return e.ok() ? solta_descritor() : e;
 }
@@ -390,7 +395,8 @@ Erro Gravacao::escreve(std::span<const std::byte> bytes) {
             return recusa(trava_, "a trava foi trocada por outro processo; nada foi escrito");
     }
     if (Erro e = escreve_tudo(fd_, bytes, destino_); !e.ok()) return e;
-    if (::fsync(fd_) != 0) return falha(TipoErro::gravacao, destino_, errno);
+    if (::fchmod(fd_, modo_) != 0 || ::fsync(fd_) != 0)
+        return falha(TipoErro::gravacao, destino_, errno);
     const int r = ::close(fd_);
     fd_ = -1;
     return r == 0 ? Erro{} : falha(TipoErro::gravacao, destino_, errno);

@@ -81,6 +81,7 @@ class Gravacao {
     std::string trava_;
     OpcoesGravacao op_;
     int fd_ = -1;
+    mode_t modo_ = 0;  // the mode the file gets once written
     bool existia_ = false;
     bool confirmada_ = false;
     TravaListada* listada_ = nullptr;

@@ -384,10 +384,13 @@ TEST(Gravacao, DonoEGrupoSemSerRoot) {
          "o arquivo e de outro usuario (uid 1), que e quem pode substitui-lo (ou root)"},
         // A folder the user may write in but not read: the change is made, and said to be.
         {"cega/meu", 65534, 1234, "sem erro"},
+        // A new file (owner 0: none before) under umask 277 is made all the same, read-only.
+        {"cega/nova", 0, 0, "sem erro"},
     };
     std::filesystem::create_directory(pasta / "cega");
     ::chmod((pasta / "cega").c_str(), 0733);
     for (const Caso& c : casos) {
+        if (c.dono == 0) continue;
         grava(pasta / c.nome, "velho");
         ::chmod((pasta / c.nome).c_str(), 0666);
         ASSERT_EQ(::chown((pasta / c.nome).c_str(), c.dono, c.grupo), 0);
@@ -400,6 +403,7 @@ TEST(Gravacao, DonoEGrupoSemSerRoot) {
         if (::setgroups(1, grupos) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
         OpcoesGravacao op;
         op.substitui = true;
+        ::umask(0277);
         for (const Caso& c : casos) {
             const std::string s =
                 descreve_erro(grava_arquivo((pasta / c.nome).string(),
@@ -424,6 +428,8 @@ TEST(Gravacao, DonoEGrupoSemSerRoot) {
     struct stat info {};
     ::stat((pasta / "meu").c_str(), &info);
     EXPECT_EQ(info.st_gid, 1234U);
+    ::stat((pasta / "cega" / "nova").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 07777, 0400U);
     EXPECT_EQ(le(pasta / "grupo"), "velho");
 }
 
