@@ -72,9 +72,14 @@ ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
     // Records come mostly in time order: the bill of the row before is the likely one.
     if (ultima_conta_ < contas.size() && e_esta(contas[ultima_conta_]))
         return contas[ultima_conta_];
-    const auto it = std::ranges::find_if(contas, e_esta);
-    ultima_conta_ = static_cast<std::size_t>(it - contas.begin());
-    if (it == contas.end()) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
+    // Any other found in one step, however many months the records span.
+    const std::uint64_t chave = std::uint64_t{cod} << 32U |
+                                static_cast<std::uint64_t>(static_cast<std::uint16_t>(d.ano))
+                                    << 8U |
+                                static_cast<std::uint8_t>(d.mes);
+    const auto [it, nova] = indice_.try_emplace(chave, contas.size());
+    if (nova) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
+    ultima_conta_ = it->second;
     return contas[ultima_conta_];
 }
 
@@ -139,13 +144,16 @@ namespace {
 
 // Refuses, before any record is read, a rejected rows' file that is one of the files read or
 // standard output, or one that exists without --forcar; locks the file it is to replace.
-Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::optional<Gravacao>& g) {
+Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::unique_ptr<Gravacao>& g) {
     if (a.rejeitadas.empty()) return {};
     if (Erro e = segue_links(a.rejeitadas, d); !e.ok()) return e;
     if (d.descritor == STDOUT_FILENO)
         return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
     if (d.descritor >= 0) return {};
     const Identidade alvo = identidade_de(d.caminho);
+    // Replaced by a rename, the file would take the bills written to it with it.
+    if (a.saida >= 0 && identidade_do_descritor(a.saida).e(alvo))
+        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
     std::vector<std::string> lidos = a.chamadas;
     lidos.insert(lidos.end(), {a.linhas, a.cadastro});
     for (const std::string& lido : lidos)
@@ -155,13 +163,28 @@ Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::optional<Gr
     og.substitui = a.forcar;
     og.protegido = identidade_de(a.cadastro);
     og.programa = "contacel-exportar";
-    return g.emplace(d.caminho, og).trava();
+    g = std::make_unique<Gravacao>(d.caminho, og);
+    return g->trava();
 }
 
 }  // namespace
 
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     Cobradas r;
+    std::vector<Identidade> vistos;
+    for (const std::string& arquivo : a.chamadas) {
+        const Identidade id = identidade_de(arquivo);
+        if (const auto antes =
+                std::ranges::find_if(vistos, [&](const Identidade& v) { return v.e(id); });
+            antes != vistos.end()) {
+            r.erro = {TipoErro::recusado, arquivo, 0, 0,
+                      "e o mesmo arquivo que " +
+                          a.chamadas[static_cast<std::size_t>(antes - vistos.begin())] +
+                          ": as chamadas seriam cobradas duas vezes"};
+            return r;
+        }
+        vistos.push_back(id);
+    }
     if (a.saida >= 0) {
         const Identidade saida = identidade_do_descritor(a.saida);
         std::vector<std::string> lidos = a.chamadas;
@@ -174,7 +197,7 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
             }
     }
     Destino destino;
-    std::optional<Gravacao> gravacao;
+    std::unique_ptr<Gravacao> gravacao;
     if (r.erro = prepara_rejeitadas(a, destino, gravacao); !r.erro.ok()) return r;
     TabelaLinhas linhas;
     if (!a.linhas.empty()) {
@@ -190,7 +213,7 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     r.ultima = cobranca.ultima();
     const auto csv = std::as_bytes(std::span(cobranca.rejeitadas()));
     if (gravacao) {
-        if (r.erro = gravacao->escreve(csv); r.erro.ok()) r.erro = gravacao->confirma();
+        if (r.erro = gravacao->escreve(csv); r.erro.ok()) r.rejeitadas = std::move(gravacao);
     } else if (destino.descritor >= 0) {
         r.erro = escreve_tudo(destino.descritor, csv, a.rejeitadas);
     }

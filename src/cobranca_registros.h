@@ -5,14 +5,17 @@
 // otherwise the customer whose line its caller is.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cobranca.h"
 #include "dialeto_csv.h"
 #include "erro.h"
+#include "gravacao.h"
 #include "linhas.h"
 #include "registros.h"
 
@@ -79,6 +82,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::string rejeitadas_;
     Contas contas_;
     std::size_t ultima_conta_ = 0;
+    std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
     std::optional<TDataHora> ultima_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
@@ -99,10 +103,14 @@ struct Cobradas {
     Contas contas;
     ResumoCobranca resumo;
     std::optional<TDataHora> ultima;  // the latest start billed
+    // The rejected rows' file, written whole but not yet in place: confirmed once the bills are
+    // out, dropped (leaving the old file, or none) when they could not be.
+    std::unique_ptr<Gravacao> rejeitadas;
 };
 
-// Reads the lines file, then bills every records file; with `rejeitadas`, an unreadable row is
-// written there (with every customer-less row) instead of stopping the billing, and that file is
-// written whole or not at all, through the project's write path. The rows of `pedido.linhas`
+// Reads the lines file, then bills every records file (a file named twice is refused: its calls
+// would be billed twice); with `rejeitadas`, an unreadable row is written there (with every
+// customer-less row) instead of stopping the billing, and that file is written whole or not at
+// all, through the project's write path (see Cobradas::rejeitadas). The rows of `pedido.linhas`
 // come from a.linhas.
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido);

@@ -55,7 +55,9 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
     try {
         raiz = toml::parse(texto_toml, arquivo);
     } catch (const toml::parse_error& e) {
-        return falha(arquivo, e.source(), "TOML invalido: " + std::string(e.description()));
+        // The parser's own description is English: the place says enough.
+        return falha(arquivo, e.source(),
+                     fmt::format("TOML invalido na coluna {}", e.source().begin.column));
     }
     for (const auto& [chave, valor] : raiz)
         if ((chave.str() != "emissor" && chave.str() != "pix") || !valor.is_table())

@@ -51,6 +51,9 @@ int status_de_saida(const Erro& e) {
 }
 
 int relata_erro(const char* programa, const Erro& e) {
-    if (!e.ok()) std::fprintf(stderr, "%s: %s\n", programa, descreve_erro(e).c_str());
+    if (e.ok()) return 0;
+    std::fprintf(stderr, "%s: %s\n", programa, descreve_erro(e).c_str());
+    if (e.tipo == TipoErro::uso)
+        std::fprintf(stderr, "Tente '%s --ajuda' para mais informacoes.\n", programa);
     return status_de_saida(e);
 }

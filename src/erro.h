@@ -39,6 +39,6 @@ std::string descreve_erro(const Erro& e);
 // The exit status for `e`: 0 when ok, 2 for a usage error, 1 for every other failure.
 int status_de_saida(const Erro& e);
 
-// Says `e` on standard error as "programa: " and its one line, unless it is ok; returns its exit
-// status.
+// Says `e` on standard error as "programa: " and its one line, unless it is ok, and for a usage
+// error a second line pointing at "programa --ajuda"; returns its exit status.
 int relata_erro(const char* programa, const Erro& e);

@@ -549,7 +549,8 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
 }
 
 Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const std::string& pasta,
-                            bool forcar, const std::string& cadastro) {
+                            bool forcar, const std::string& cadastro,
+                            std::span<const std::string> lidos) {
     // An empty name is the working folder, never the root.
     const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
     if (struct stat info{}; ::stat(pasta.empty() ? "." : pasta.c_str(), &info) != 0)
@@ -575,6 +576,10 @@ Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const
         erro = segue_links(nome, d);
         if (erro.ok() && d.descritor >= 0)
             erro = {TipoErro::recusado, nome, 0, 0, "nao e um arquivo regular"};
+        const Identidade alvo = identidade_de(d.caminho);
+        if (erro.ok() && std::ranges::any_of(
+                             lidos, [&](const std::string& l) { return identidade_de(l).e(alvo); }))
+            erro = {TipoErro::recusado, nome, 0, 0, "e um dos arquivos lidos; nada foi escrito"};
         if (!erro.ok()) break;
         erro = arquivos.emplace_back(d.caminho, og).trava();
         if (erro.arquivo == d.caminho) erro.arquivo = nome;

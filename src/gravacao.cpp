@@ -21,6 +21,8 @@
 struct TravaListada {
     const char* caminho;  // the lock file; its string lives as long as the listing
     TravaListada* proxima;
+    dev_t dispositivo = 0;  // the lock file itself, to know it again by any name
+    ino_t inode = 0;
 };
 
 namespace {
@@ -92,6 +94,13 @@ void lista(TravaListada* t) {
     }
     t->proxima = travas_listadas.load();
     travas_listadas.store(t);
+}
+
+// Is the lock file seen in `info` one this process holds (under this name or another)?
+bool e_nossa(const struct stat& info) {
+    for (const TravaListada* t = travas_listadas.load(); t != nullptr; t = t->proxima)
+        if (t->dispositivo == info.st_dev && t->inode == info.st_ino) return true;
+    return false;
 }
 
 void tira_da_lista(TravaListada* t) {
@@ -287,10 +296,17 @@ Erro Gravacao::trava() {
             fd_ = ::open(trava_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
             e = errno;
             if (fd_ >= 0) {
-                listada_ = new TravaListada{trava_.c_str(), nullptr};
+                struct stat info {};
+                ::fstat(fd_, &info);
+                listada_ = new TravaListada{trava_.c_str(), nullptr, info.st_dev, info.st_ino};
                 lista(listada_);
+                modo_ = info.st_mode & 07777;
             }
         }
+        // The lock is opened again to be written: its owner may write it until then, whatever
+        // the umask says the file's mode is (it gets that mode once written).
+        if (fd_ >= 0 && (modo_ & S_IWUSR) == 0 && ::fchmod(fd_, modo_ | S_IWUSR) != 0)
+            return falha(TipoErro::gravacao, destino_, errno);
         if (fd_ >= 0) break;
         if (e == EINTR) continue;
         // The lock's name is the file's and five bytes more.
@@ -300,6 +316,8 @@ Erro Gravacao::trava() {
         if (e != EEXIST) return falha(TipoErro::gravacao, destino_, e);
         struct stat info {};
         if (::lstat(trava_.c_str(), &info) != 0) continue;  // just removed
+        if (e_nossa(info))
+            return recusa(destino_, "este arquivo ja esta sendo gravado por outro nome (link)");
         const std::time_t anos = std::time(nullptr) - info.st_mtime;
         if (anos >= espera_maxima.count() ||
             std::chrono::steady_clock::now() - inicio >= espera_maxima)
@@ -313,7 +331,7 @@ Erro Gravacao::trava() {
     // replaced.
     const int alvo =
         ::open(destino_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (alvo < 0 && errno == ENOENT) return {};
+    if (alvo < 0 && errno == ENOENT) return solta_descritor();
     if (alvo < 0 && errno == ELOOP)
         return op_.substitui ? recusa(destino_, "e um link simbolico")
                              : Erro{TipoErro::ja_existe, destino_};
@@ -352,23 +370,47 @@ Erro Gravacao::trava() {
                                        "), que e quem pode substitui-lo (ou root)")
                 : recusa(destino_, "o grupo do arquivo (gid " + std::to_string(info.st_gid) +
                                        ") nao e um dos seus; so root pode mante-lo");
-    // The attributes, the ACL among them, and then the mode, which an ACL's mask matches.
+    // The attributes, the ACL among them, and then (once written) the mode, which an ACL's
+    // mask matches.
     if (e.ok()) e = copia_atributos(alvo, fd_, destino_);
-    if (e.ok() && ::fchmod(fd_, info.st_mode & 07777) != 0)
-        e = falha(TipoErro::gravacao, destino_, errno);
+    modo_ = info.st_mode & 07777;
     ::close(alvo);
-    return e;
+    return e.ok() ? solta_descritor() : e;
+}
+
+// A set of files (the bills of a folder) is locked whole before it is written: the lock is
+// opened again to be written, so that no descriptor stays open per file meanwhile.
+Erro Gravacao::solta_descritor() {
+    ::close(fd_);
+    fd_ = -1;
+    return {};
 }
 
 Erro Gravacao::escreve(std::span<const std::byte> bytes) {
+    if (fd_ < 0 && listada_ != nullptr) {
+        fd_ = ::open(trava_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        struct stat info {};
+        if (fd_ < 0 || ::fstat(fd_, &info) != 0) return falha(TipoErro::gravacao, destino_, errno);
+        if (info.st_dev != listada_->dispositivo || info.st_ino != listada_->inode)
+            return recusa(trava_, "a trava foi trocada por outro processo; nada foi escrito");
+    }
     if (Erro e = escreve_tudo(fd_, bytes, destino_); !e.ok()) return e;
-    if (::fsync(fd_) != 0) return falha(TipoErro::gravacao, destino_, errno);
+    if (::fchmod(fd_, modo_) != 0 || ::fsync(fd_) != 0)
+        return falha(TipoErro::gravacao, destino_, errno);
     const int r = ::close(fd_);
     fd_ = -1;
     return r == 0 ? Erro{} : falha(TipoErro::gravacao, destino_, errno);
 }
 
 Erro Gravacao::confirma() {
+    // The folder is opened before the new name is given, so that a failure changes nothing. In
+    // a folder the user may write in but not read (a drop box) it cannot be flushed, and the
+    // change is made all the same.
+    const int pasta = ::open(pasta_de(destino_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (pasta < 0 && errno != EACCES) return falha(TipoErro::gravacao, destino_, errno);
+    const auto fecha_pasta = [pasta] {
+        if (pasta >= 0) ::close(pasta);
+    };
     {
         const SinaisBloqueados bloqueio;
         int e = 0;
@@ -387,6 +429,7 @@ Erro Gravacao::confirma() {
         } else if (::rename(trava_.c_str(), destino_.c_str()) != 0) {
             e = errno;
         }
+        if (e != 0) fecha_pasta();
         if (e == EEXIST) return {TipoErro::ja_existe, destino_};
         if (e != 0) return falha(TipoErro::gravacao, destino_, e);
         tira_da_lista(listada_);
@@ -394,12 +437,10 @@ Erro Gravacao::confirma() {
         listada_ = nullptr;
         confirmada_ = true;
     }
-    // The new name on the disk too.
-    const int pasta = ::open(pasta_de(destino_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (pasta < 0) return falha(TipoErro::gravacao, destino_, errno);
-    // A file system that cannot flush a folder says EINVAL: nothing more to do there.
-    const int r = ::fsync(pasta) == 0 || errno == EINVAL ? 0 : errno;
-    ::close(pasta);
+    // The new name on the disk too. A file system that cannot flush a folder says EINVAL:
+    // nothing more to do there.
+    const int r = pasta < 0 || ::fsync(pasta) == 0 || errno == EINVAL ? 0 : errno;
+    fecha_pasta();
     if (r != 0)
         return {TipoErro::recusado, destino_, 0, r,
                 "a pasta nao pode ser gravada no disco; o arquivo pode nao sobreviver a uma "

@@ -75,10 +75,13 @@ class Gravacao {
     [[nodiscard]] const std::string& destino() const { return destino_; }
 
   private:
+    Erro solta_descritor();
+
     std::string destino_;
     std::string trava_;
     OpcoesGravacao op_;
     int fd_ = -1;
+    mode_t modo_ = 0;  // the mode the file gets once written
     bool existia_ = false;
     bool confirmada_ = false;
     TravaListada* listada_ = nullptr;

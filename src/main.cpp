@@ -7,15 +7,11 @@
 
 #include "cliente.h"
 #include "execucao.h"
+#include "opcoes.h"
 
 namespace {
 
 constexpr const char* programa = "contacel";
-
-// Output that failed at any point, including the final flush, is a failed run.
-bool saida_ok() {
-    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-}
 
 }  // namespace
 
@@ -27,9 +23,6 @@ int main() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     if (const Erro e = executa(arquivo_clientes); !e.ok()) return relata_erro(programa, e);
-    if (!saida_ok()) {
-        std::fprintf(stderr, "%s: erro ao escrever na saida padrao\n", programa);
-        return EXIT_FAILURE;
-    }
-    return EXIT_SUCCESS;
+    // Output that failed at any point, including the final flush, is a failed run.
+    return termina_saida(programa, EXIT_SUCCESS);
 }

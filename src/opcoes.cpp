@@ -83,9 +83,7 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
 }
 
 int erro_de_uso(const char* programa, std::string_view motivo) {
-    std::fprintf(stderr, "%s: %.*s\nTente '%s --ajuda' para mais informacoes.\n", programa,
-                 static_cast<int>(motivo.size()), motivo.data(), programa);
-    return saida_uso;
+    return relata_erro(programa, {.tipo = TipoErro::uso, .detalhe = std::string(motivo)});
 }
 
 std::optional<int> ajuda_ou_versao(const Programa& p, const LinhaDeComando& lc) {

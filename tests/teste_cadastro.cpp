@@ -2,6 +2,7 @@
 // transactions on links and permissions, and exportar's faithful CSV of a hand-made register.
 
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <list>
 
 #include "apoio.h"
 #include "cadastro.h"
@@ -336,6 +338,30 @@ TEST(Gravacao, TravaComoOGitEOQueOArquivoTraz) {
     EXPECT_TRUE(std::filesystem::exists(pasta / "velha.lock"));
     EXPECT_FALSE(std::filesystem::exists(pasta / "velha"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta.caminho()), {}), 6);
+
+    // A set locked whole (a folder of bills) holds no descriptor per file; a file it reaches
+    // twice, through a link, is named at once rather than waited on as another's lock.
+    std::filesystem::create_directory(pasta / "lote");
+    rlimit antes_lim{};
+    ::getrlimit(RLIMIT_NOFILE, &antes_lim);
+    rlimit lim = antes_lim;
+    lim.rlim_cur = 32;
+    ::setrlimit(RLIMIT_NOFILE, &lim);
+    std::list<Gravacao> lote;
+    Erro e;
+    for (int i = 0; i < 40 && e.ok(); ++i)
+        e = lote.emplace_back((pasta / "lote" / std::to_string(i)).string(), substitui).trava();
+    for (auto g = lote.begin(); g != lote.end() && e.ok(); ++g)
+        if (e = g->escreve(bytes("x")); e.ok()) e = g->confirma();
+    ::setrlimit(RLIMIT_NOFILE, &antes_lim);
+    EXPECT_EQ(descreve_erro(e), "sem erro");
+    std::filesystem::create_symlink("0", pasta / "lote" / "ao0");
+    Destino d;
+    segue_links((pasta / "lote" / "ao0").string(), d);
+    Gravacao g0(d.caminho, substitui), g1(d.caminho, substitui);
+    ASSERT_TRUE(g0.trava().ok());
+    EXPECT_EQ(descreve_erro(g1.trava()),
+              d.caminho + ": este arquivo ja esta sendo gravado por outro nome (link)");
 }
 
 // A user who is not root keeps a file's group when it is one of theirs, and is told which of
@@ -356,8 +382,15 @@ TEST(Gravacao, DonoEGrupoSemSerRoot) {
          "o grupo do arquivo (gid 4321) nao e um dos seus; so root pode mante-lo"},
         {"alheio", 1, 1234,
          "o arquivo e de outro usuario (uid 1), que e quem pode substitui-lo (ou root)"},
+        // A folder the user may write in but not read: the change is made, and said to be.
+        {"cega/meu", 65534, 1234, "sem erro"},
+        // A new file (owner 0: none before) under umask 277 is made all the same, read-only.
+        {"cega/nova", 0, 0, "sem erro"},
     };
+    std::filesystem::create_directory(pasta / "cega");
+    ::chmod((pasta / "cega").c_str(), 0733);
     for (const Caso& c : casos) {
+        if (c.dono == 0) continue;
         grava(pasta / c.nome, "velho");
         ::chmod((pasta / c.nome).c_str(), 0666);
         ASSERT_EQ(::chown((pasta / c.nome).c_str(), c.dono, c.grupo), 0);
@@ -370,6 +403,7 @@ TEST(Gravacao, DonoEGrupoSemSerRoot) {
         if (::setgroups(1, grupos) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
         OpcoesGravacao op;
         op.substitui = true;
+        ::umask(0277);
         for (const Caso& c : casos) {
             const std::string s =
                 descreve_erro(grava_arquivo((pasta / c.nome).string(),
@@ -394,6 +428,8 @@ TEST(Gravacao, DonoEGrupoSemSerRoot) {
     struct stat info {};
     ::stat((pasta / "meu").c_str(), &info);
     EXPECT_EQ(info.st_gid, 1234U);
+    ::stat((pasta / "cega" / "nova").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 07777, 0400U);
     EXPECT_EQ(le(pasta / "grupo"), "velho");
 }
 

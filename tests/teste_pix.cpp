@@ -130,7 +130,7 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
         {"[pix]\nchave = \"11111111111\"\nnome = \"N\"\ncidade = \"C\"\n",
          "e.toml:7: chave pix: CPF invalido"},
         {"[pix]\nchave = \"12345678909\"\nnome = \"N\"\n", "e.toml:6: falta [pix] cidade"},
-        {"nome = \"Outro\"\n", "e.toml:6: TOML invalido: "},
+        {"nome = \"Outro\"\n", "e.toml:6: TOML invalido na coluna 8"},
     };
     for (const auto& [mais, erro] : casos) {
         Emissor em;

@@ -42,12 +42,6 @@ int uso_errado(std::string_view motivo) {
     return erro_de_uso(programa, motivo);
 }
 
-// One line on standard error, after the program's name.
-int falha(int status, std::string_view motivo) {
-    std::fprintf(stderr, "%s: %.*s\n", programa, static_cast<int>(motivo.size()), motivo.data());
-    return status;
-}
-
 // The options of faturas, checked before the run: the Pix receiver, and where the document
 // goes. Returns the exit status of a refusal, or 0.
 int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
@@ -57,12 +51,12 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
     for (std::size_t k = 0; k < pix.size(); ++k) {
         if (!lc.tem(pix_chave + k)) continue;
         pix[k] = *lc.valores[pix_chave + k];
-        if (const Erro e = prepara[k](*pix[k]); !e.ok()) return falha(saida_uso, descreve_erro(e));
+        if (const Erro e = prepara[k](*pix[k]); !e.ok()) return uso_errado(descreve_erro(e));
     }
     if (lc.tem(emissor_op)) {
         Emissor em;
         if (const Erro e = le_emissor(std::string(*lc.valores[emissor_op]), em); !e.ok())
-            return falha(EXIT_FAILURE, descreve_erro(e));
+            return relata_erro(programa, e);
         op.pix = em.pix;
         op.emissor = std::move(em);
     }
@@ -75,8 +69,8 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
             if (pix[k]) (k == 0 ? op.pix->chave : k == 1 ? op.pix->nome : op.pix->cidade) = *pix[k];
     }
     if (!lc.tem(pasta) && ::isatty(STDOUT_FILENO) != 0)
-        return falha(saida_uso,
-                     "a saida padrao e um terminal: redirecione para um arquivo ou use --pasta");
+        return uso_errado(
+            "a saida padrao e um terminal: redirecione para um arquivo ou use --pasta");
     return 0;
 }
 
@@ -84,15 +78,18 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
 int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
                     const std::string& clientes) {
     if (lc.tem(pasta)) {
+        std::vector<std::string> lidos(lc.todos[chamadas_op].begin(), lc.todos[chamadas_op].end());
+        for (const auto o : {linhas_op, emissor_op})
+            if (lc.tem(o)) lidos.emplace_back(*lc.valores[o]);
         const Erro f = grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]),
-                                              lc.tem(forcar), clientes);
-        return f.ok() ? EXIT_SUCCESS : falha(status_de_saida(f), descreve_erro(f));
+                                              lc.tem(forcar), clientes, lidos);
+        return relata_erro(programa, f);
     }
     const Erro ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
         return std::fwrite(b.data(), 1, b.size(), stdout) == b.size();
     });
     // A write that failed is told with the other failures of standard output.
-    if (ef.tipo == TipoErro::sistema) return falha(EXIT_FAILURE, descreve_erro(ef));
+    if (ef.tipo == TipoErro::sistema) return relata_erro(programa, ef);
     return EXIT_SUCCESS;
 }
 
@@ -107,7 +104,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
         return relata_erro(programa, e);
     if (oque != "chamadas")
         if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
-    const Cobradas c = cobra_arquivos(
+    Cobradas c = cobra_arquivos(
         {registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")), lc.tem(forcar),
          clientes, lc.tem(pasta) ? -1 : STDOUT_FILENO},
         {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
@@ -122,8 +119,12 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     } else {
         exporta_contas(c.contas, stdout, dialeto);
     }
+    // The rejected rows take their place only once the bills are out.
+    if (const int r = termina_saida(programa, EXIT_SUCCESS); r != EXIT_SUCCESS) return r;
+    if (c.rejeitadas)
+        if (const Erro e = c.rejeitadas->confirma(); !e.ok()) return relata_erro(programa, e);
     std::fprintf(stderr, "%s\n", descreve_resumo(c.resumo).c_str());
-    return termina_saida(programa, EXIT_SUCCESS);
+    return EXIT_SUCCESS;
 }
 
 }  // namespace
@@ -168,7 +169,7 @@ int main(int argc, char** argv) {
     // Standard output is never the register it reads.
     if (!lc.tem(pasta))
         if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, clientes); !r.ok())
-            return falha(status_de_saida(r), descreve_erro(r));
+            return relata_erro(programa, r);
     if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, op, clientes, dialeto);
 
     // The run seeds the generator with its start time, as contacel does.
