@@ -51,5 +51,3 @@ struct fmt::formatter<TCelular> : SemEspecificacao {
                               c.numero);
     }
 };
-template <>
-inline constexpr std::size_t maximo<TCelular> = 4 + tamanho_maximo_campo + 2 * 11;

@@ -40,5 +40,3 @@ struct fmt::formatter<TChamada> : SemEspecificacao {
                               num_seg(c.ini, c.fim));
     }
 };
-template <>
-inline constexpr std::size_t maximo<TChamada> = 3 * 11 + 31 + 12;

@@ -73,5 +73,3 @@ struct fmt::formatter<TCliente> : SemEspecificacao {
                               campo(c.nome), campo(c.endereco));
     }
 };
-template <>
-inline constexpr std::size_t maximo<TCliente> = 11 + 2 + 2 * tamanho_maximo_campo + 2 + 25 + 35;

@@ -35,7 +35,7 @@ void mostre_data(TData a) {
 
 void mostre_data_ext(TData d) {
     const Campo mes = (d.mes >= 0 && d.mes <= 12) ? campo(nm[d.mes]) : Campo{};
-    imprime(FMT_COMPILE("{:02} de {} de {}"), d.dia, mes, d.ano);
+    imprime(FMT_COMPILE("{} de {} de {}"), DoisDigitos{d.dia}, mes, d.ano);
 }
 
 void passa_um_dia_ref(TData* d) {

@@ -69,8 +69,7 @@ template <>
 struct fmt::formatter<TData> : SemEspecificacao {
     template <typename Contexto>
     auto format(TData d, Contexto& ctx) const {
-        return fmt::format_to(ctx.out(), FMT_COMPILE("{:02}/{:02}/{}"), d.dia, d.mes, d.ano);
+        return fmt::format_to(ctx.out(), FMT_COMPILE("{}/{}/{}"), DoisDigitos{d.dia},
+                              DoisDigitos{d.mes}, d.ano);
     }
 };
-template <>
-inline constexpr std::size_t maximo<TData> = 16;

@@ -43,5 +43,3 @@ struct fmt::formatter<TDataHora> : SemEspecificacao {
         return fmt::format_to(ctx.out(), FMT_COMPILE("{} {}"), dh.dat, dh.hor);
     }
 };
-template <>
-inline constexpr std::size_t maximo<TDataHora> = 31;

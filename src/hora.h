@@ -22,8 +22,7 @@ template <>
 struct fmt::formatter<THora> : SemEspecificacao {
     template <typename Contexto>
     auto format(THora h, Contexto& ctx) const {
-        return fmt::format_to(ctx.out(), FMT_COMPILE("{:02}:{:02}:{:02}"), h.hor, h.min, h.seg);
+        return fmt::format_to(ctx.out(), FMT_COMPILE("{}:{}:{}"), DoisDigitos{h.hor},
+                              DoisDigitos{h.min}, DoisDigitos{h.seg});
     }
 };
-template <>
-inline constexpr std::size_t maximo<THora> = 14;

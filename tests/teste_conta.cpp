@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -129,6 +130,14 @@ TEST(Contas, ClienteOuLinhaAusentesAparecemEmBranco) {
     EXPECT_NE(s.find("(00) 9 0000-0000 03/11/2017 09:00:00    40   0.36\n"), std::string::npos);
     const TLisCha vazia{};
     EXPECT_EQ(saida_de([&] { mostre_contas(&c.cli, &c.cel, &vazia); }), "");
+    // A name and an address that fill their fields, with no NUL: printed whole, nothing past.
+    Cadastro cheio;
+    std::memset(cheio.cli.clientes[0].nome, 'N', sizeof cheio.cli.clientes[0].nome);
+    std::memset(cheio.cli.clientes[0].endereco, 'E', sizeof cheio.cli.clientes[0].endereco);
+    EXPECT_NE(contas_de(cheio, {chamada_de(1, 2, dh(3, 11, 2017, 9, 0, 0), 40)})
+                  .find("Cliente:  " + std::string(51, 'N') +
+                        "\nEndere\x87o: " + std::string(51, 'E') + "\n-"),
+              std::string::npos);
 }
 
 // ---- A whole run, seeded ----
@@ -246,15 +255,3 @@ TEST(ExecucaoInteira, MesmaSementeMesmaSaida) {
 }
 
 }  // namespace
-
-TEST(Impressao, SoFormatosQueOBufferComporta) {
-    // Literal bytes plus every width; a fill character, a wider precision or a nested width
-    // cannot be bounded, so imprime refuses to compile with them.
-    const std::pair<std::string_view, std::size_t> casos[] = {
-        {"{} {}  {:4} {:6.2f}\n", 15}, {"{1:>15} de {2}{{}}\n", 22}, {"{:03}  {:<25}", 30},
-        {"{:*>40}\n", nao_entendido},  {"{:.3f}", nao_entendido},    {"{:{}}", nao_entendido},
-        {"{:+d}", nao_entendido},      {"{", nao_entendido},         {"}", nao_entendido},
-    };
-    for (const auto& [formato, acrescimo] : casos)
-        EXPECT_EQ(acrescimo_do_formato(formato), acrescimo) << formato;
-}
