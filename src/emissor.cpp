@@ -44,12 +44,6 @@ std::string texto(const toml::node* n) {
 
 }  // namespace
 
-std::string cnpj_formatado(std::string_view d) {
-    if (d.size() != 14) return std::string(d);
-    return fmt::format("{}.{}.{}/{}-{}", d.substr(0, 2), d.substr(2, 3), d.substr(5, 3),
-                       d.substr(8, 4), d.substr(12, 2));
-}
-
 Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emissor& emissor) {
     toml::table raiz;
     try {

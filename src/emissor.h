@@ -34,5 +34,3 @@ Erro le_emissor(const std::string& arquivo, Emissor& emissor);
 // The same from the text of the file `arquivo`.
 Erro le_emissor_de(std::string_view texto, const std::string& arquivo, Emissor& emissor);
 
-// "11.222.333/0001-81".
-std::string cnpj_formatado(std::string_view digitos);

@@ -9,7 +9,7 @@
 #include <cerrno>
 
 #include "campos_csv.h"
-#include "csv_clientes.h"
+#include "clientes.h"
 
 namespace {
 
@@ -96,7 +96,7 @@ std::optional<std::uint32_t> TabelaLinhas::cliente(std::string_view numero) cons
     return it->second.cod_cli;
 }
 
-Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinhas& tabela) {
+Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela) {
     if (csv.starts_with(bom)) csv.remove_prefix(bom.size());
     CamposCsv c;
     std::string sem_aspas;
@@ -137,9 +137,7 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
         if (numero.empty()) return erro_na_linha(linha, "numero vazio");
         const std::optional<std::uint32_t> cod = le_codigo(c.campos[1]);
         if (!cod) return erro_na_linha(linha, "codigo de cliente invalido");
-        const std::span<const TCliente> lista(clientes.clientes,
-                                              std::min(clientes.ncl, capacidade_lis_cli));
-        if (std::ranges::none_of(lista, [&](const TCliente& cl) { return cl.cod_cli == *cod; }))
+        if (clientes.busca(*cod) == nullptr)
             return erro_na_linha(linha,
                                  "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
         if (const auto antes = tabela.insere(numero, *cod, linha))
@@ -151,7 +149,7 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
     return {};
 }
 
-Erro le_linhas(const std::string& caminho, const TLisCli& clientes, TabelaLinhas& tabela) {
+Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela) {
     std::string bytes;
     if (Erro e = le_arquivo(caminho, bytes); !e.ok()) return e;
     Erro e = decodifica_linhas(bytes, clientes, tabela);

@@ -28,58 +28,8 @@ bool so_digitos(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), digito);
 }
 
-// Check digit of `d` weighed by `pesos`, the last weight applied to the last digit.
-int digito_verificador(std::string_view d, std::span<const int> pesos) {
-    int soma = 0;
-    for (std::size_t i = 0; i < d.size(); ++i)
-        soma += (d[i] - '0') * pesos[pesos.size() - d.size() + i];
-    const int resto = soma % 11;
-    return resto < 2 ? 0 : 11 - resto;
-}
-
 bool repetido(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [&](char c) { return c == s[0]; });
-}
-
-bool digitos_certos(std::string_view s, std::span<const int> pesos) {
-    const std::size_t n = s.size();
-    return digito_verificador(s.substr(0, n - 2), pesos) == s[n - 2] - '0' &&
-           digito_verificador(s.substr(0, n - 1), pesos) == s[n - 1] - '0';
-}
-
-constexpr std::array<int, 10> pesos_cpf{11, 10, 9, 8, 7, 6, 5, 4, 3, 2};
-constexpr std::array<int, 13> pesos_cnpj{6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
-
-constexpr bool letra_ou_digito(char c) {
-    return digito(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// An address as mail systems take it: a local part of at most 64 letters, digits and ._%+-,
-// neither starting nor ending with a dot nor holding two in a row; a domain of two or more
-// labels of letters, digits and hyphens, none starting or ending with a hyphen.
-bool e_email(std::string_view s) {
-    const std::size_t arroba = s.find('@');
-    if (arroba == std::string_view::npos) return false;
-    const std::string_view local = s.substr(0, arroba);
-    std::string_view dominio = s.substr(arroba + 1);
-    if (local.empty() || local.size() > 64 || local.front() == '.' || local.back() == '.' ||
-        local.find("..") != local.npos || !std::all_of(local.begin(), local.end(), [](char c) {
-            return letra_ou_digito(c) ||
-                   std::string_view("._%+-").find(c) != std::string_view::npos;
-        }))
-        return false;
-    std::size_t rotulos = 0;
-    for (;; ++rotulos) {
-        const std::size_t ponto = dominio.find('.');
-        const std::string_view rotulo = dominio.substr(0, ponto);
-        if (rotulo.empty() || rotulo.front() == '-' || rotulo.back() == '-' ||
-            !std::all_of(rotulo.begin(), rotulo.end(),
-                         [](char c) { return letra_ou_digito(c) || c == '-'; }))
-            return false;
-        if (ponto == dominio.npos) break;
-        dominio.remove_prefix(ponto + 1);
-    }
-    return rotulos >= 1;
 }
 
 bool e_uuid(std::string_view s) {
@@ -185,16 +135,6 @@ void campo(std::string& p, std::string_view id, std::string_view valor) {
 }
 
 }  // namespace
-
-bool cpf_valido(std::string_view digitos) {
-    return digitos.size() == 11 && so_digitos(digitos) && !repetido(digitos) &&
-           digitos_certos(digitos, pesos_cpf);
-}
-
-bool cnpj_valido(std::string_view digitos) {
-    return digitos.size() == 14 && so_digitos(digitos) && !repetido(digitos) &&
-           digitos_certos(digitos, pesos_cnpj);
-}
 
 Erro prepara_chave_pix(std::string& chave) {
     const std::size_t ini = chave.find_first_not_of(' ');

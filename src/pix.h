@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "documento.h"
 #include "erro.h"
 
 // Who receives: the key exactly as it goes into the payload (digits only for CPF and CNPJ,
@@ -34,10 +35,6 @@ Erro prepara_cidade_pix(std::string& cidade);
 // The three in turn; the first error.
 Erro prepara_recebedor_pix(RecebedorPix& r);
 
-// Whether 11 or 14 digits are a CPF or a CNPJ: both check digits right, and not one digit
-// repeated (those pass the arithmetic but are void).
-bool cpf_valido(std::string_view digitos);
-bool cnpj_valido(std::string_view digitos);
 
 // The transaction id of a bill: "C", the customer code, "M", year and month ("C1M201711").
 std::string txid_pix(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);

@@ -108,10 +108,10 @@ int importar(const Pedido& p) {
     }
     const std::string csv(p.operandos[0]);
     const std::string destino = p.arquivo(1);
-    TLisCli lc{};
-    if (const Erro e = importa_csv(csv, destino, p.tem(forcar), &lc, cod); !e.ok())
+    Clientes lc;
+    if (const Erro e = importa_csv(destino, csv, p.tem(forcar), lc, cod); !e.ok())
         return resultado(e);
-    std::printf("%u clientes importados de %s para %s\n", lc.ncl, csv.c_str(), destino.c_str());
+    std::printf("%zu clientes importados de %s para %s\n", lc.size(), csv.c_str(), destino.c_str());
     return EXIT_SUCCESS;
 }
 
