@@ -33,7 +33,9 @@ struct Soma final : DestinoRegistros {
 
     Soma(const Clientes* c, const TabelaLinhas* l) : clientes(c), linhas(l) {}
 
-    [[nodiscard]] bool no_cadastro(std::uint32_t cod) const { return clientes->busca(cod) != nullptr; }
+    [[nodiscard]] bool no_cadastro(std::uint32_t cod) const {
+        return clientes->busca(cod) != nullptr;
+    }
     void registro(const RegistroChamada& r) override {
         ++registros;
         if (!r.cobravel) return;

@@ -205,7 +205,8 @@ Erro le_csv_clientes(const std::string& csv, Guarda guarda, Codificacao codifica
         !e.ok())
         return e;
     bytes.resize(lidos);
-    Erro e = decodifica_csv_clientes(std::as_bytes(std::span(bytes)), clientes, guarda, codificacao);
+    Erro e =
+        decodifica_csv_clientes(std::as_bytes(std::span(bytes)), clientes, guarda, codificacao);
     if (!e.ok()) e.arquivo = csv;
     return e;
 }
@@ -266,7 +267,8 @@ Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar
     if (Erro e = le_cadastro(caminho, &lc); !e.ok()) return e;
     avisos = infracoes(caminho, &lc);
     if (sem_conversao(avisos)) return ultimo(avisos);
-    return escreve_csv(csv, codifica_csv_clientes(clientes_do_cadastro(lc), Guarda::cadastro, dialeto),
+    return escreve_csv(csv,
+                       codifica_csv_clientes(clientes_do_cadastro(lc), Guarda::cadastro, dialeto),
                        forcar, caminho);
 }
 

@@ -99,7 +99,7 @@ TData vencimento_da_conta(const ContaMensal& c);
 // were read when they start in the same second.
 struct Contas {
     std::shared_ptr<const Clientes> clientes;  // whose names and addresses the bills show
-    bool exatas = true;                 // centavos, or the run's float
+    bool exatas = true;                        // centavos, or the run's float
     std::vector<ContaMensal> contas;
     std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
     Textos textos;

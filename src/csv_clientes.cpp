@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 8> nomes_campos{"codigo", "nome",  "endereco", "documento",
-                                                      "email",  "cep",   "cidade",   "uf"};
+constexpr std::array<std::string_view, 8> nomes_campos{"codigo", "nome", "endereco", "documento",
+                                                       "email",  "cep",  "cidade",   "uf"};
 // The register's columns; a book's may go on with the rest, in order.
 constexpr std::size_t colunas_do_cadastro = 3;
 
@@ -102,8 +102,9 @@ struct Leitura {
             if (!certo)
                 falha(invalido(sem_cabecalho));
             else if (guarda == Guarda::cadastro && colunas > colunas_do_cadastro)
-                falha(invalido("o cadastro guarda so codigo, nome e endereco; os outros campos "
-                               "vao para um livro (.db)"));
+                falha(
+                    invalido("o cadastro guarda so codigo, nome e endereco; os outros campos "
+                             "vao para um livro (.db)"));
         } else if (campos.size() > colunas) {
             falha(invalido("campos demais " + esperados(separador, colunas)));
         } else if (campos.size() < colunas) {
@@ -114,8 +115,13 @@ struct Leitura {
                 for (std::size_t i = 1; i < campos.size(); ++i)
                     campos[i].erase(0, campos[i].size() - sem_marca_de_formula(campos[i]).size());
             campos.resize(nomes_campos.size());
-            Cliente c{0,         std::move(campos[1]), std::move(campos[2]), std::move(campos[3]),
-                      std::move(campos[4]), std::move(campos[5]), std::move(campos[6]),
+            Cliente c{0,
+                      std::move(campos[1]),
+                      std::move(campos[2]),
+                      std::move(campos[3]),
+                      std::move(campos[4]),
+                      std::move(campos[5]),
+                      std::move(campos[6]),
                       std::move(campos[7])};
             if (Erro e = insere_validado(*lc, guarda, le_codigo(campos[0]), std::move(c)); !e.ok())
                 falha(std::move(e));
@@ -235,14 +241,12 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, Clientes& lc, Guard
 }
 
 std::string codifica_csv_clientes(const Clientes& lc, Guarda guarda, DialetoCsv d) {
-    const std::size_t colunas =
-        guarda == Guarda::livro ? nomes_campos.size() : colunas_do_cadastro;
+    const std::size_t colunas = guarda == Guarda::livro ? nomes_campos.size() : colunas_do_cadastro;
     std::string out = cabecalho_csv(std::span(nomes_campos).first(colunas), d);
     for (const Cliente& cl : lc) {
         out += std::to_string(cl.codigo);
-        const std::array<const std::string*, 7> textos{&cl.nome, &cl.endereco, &cl.documento,
-                                                       &cl.email, &cl.cep,     &cl.cidade,
-                                                       &cl.uf};
+        const std::array<const std::string*, 7> textos{
+            &cl.nome, &cl.endereco, &cl.documento, &cl.email, &cl.cep, &cl.cidade, &cl.uf};
         for (std::size_t i = 1; i < colunas; ++i) {
             out += d.separador;
             acrescenta_campo_csv(out, *textos[i - 1], d);

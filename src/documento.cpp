@@ -68,11 +68,12 @@ Erro prepara_documento(std::string& documento) {
     }
     const bool cnpj = s.size() == 14 && std::ranges::all_of(s, letra_ou_digito);
     const std::string qual = cpf ? "CPF" : cnpj ? "CNPJ" : "";
-    return {.tipo = TipoErro::dados,
-            .detalhe = qual.empty()
-                           ? "documento invalido (um CPF de 11 digitos ou um CNPJ de 14): " + documento
-                           : "documento: " + qual + " " + documento +
-                                 (repetido(s) ? " invalido" : " com digitos verificadores errados")};
+    return {
+        .tipo = TipoErro::dados,
+        .detalhe = qual.empty()
+                       ? "documento invalido (um CPF de 11 digitos ou um CNPJ de 14): " + documento
+                       : "documento: " + qual + " " + documento +
+                             (repetido(s) ? " invalido" : " com digitos verificadores errados")};
 }
 
 std::string cnpj_formatado(std::string_view d) {

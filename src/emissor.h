@@ -33,4 +33,3 @@ struct Emissor {
 Erro le_emissor(const std::string& arquivo, Emissor& emissor);
 // The same from the text of the file `arquivo`.
 Erro le_emissor_de(std::string_view texto, const std::string& arquivo, Emissor& emissor);
-

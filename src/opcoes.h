@@ -52,6 +52,10 @@ int erro_de_uso(const char* programa, std::string_view motivo);
 // one command: the usage or "programa VERSAO" on standard output (for termina_saida to check),
 // and the exit status. Nothing when the line asks for neither.
 std::optional<int> ajuda_ou_versao(const Programa& p, const LinhaDeComando& lc);
+// What every program does first: the system's words (strerror) in the user's language and its
+// character set, numbers in the C locale's form; a write beyond the file-size limit fails and
+// is told rather than kill the program.
+void prepara_programa();
 // The exit status of a program whose output is all written: `status`, unless standard output
 // failed at any point (a full disk, a closed pipe), which is said in one line and is status 1.
 int termina_saida(const char* programa, int status);

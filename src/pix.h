@@ -35,7 +35,6 @@ Erro prepara_cidade_pix(std::string& cidade);
 // The three in turn; the first error.
 Erro prepara_recebedor_pix(RecebedorPix& r);
 
-
 // The transaction id of a bill: "C", the customer code, "M", year and month ("C1M201711").
 std::string txid_pix(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);
 

@@ -42,16 +42,15 @@ Erro texto_do_livro(std::string_view campo, std::string_view t, std::size_t maxi
         }))
         return quebra(c + " com caractere de controle");
     // Characters, not bytes: every byte but a continuation one starts one.
-    const auto n = static_cast<std::size_t>(
-        std::ranges::count_if(t, [](char x) { return (static_cast<unsigned char>(x) & 0xC0U) != 0x80U; }));
+    const auto n = static_cast<std::size_t>(std::ranges::count_if(
+        t, [](char x) { return (static_cast<unsigned char>(x) & 0xC0U) != 0x80U; }));
     if (n > maximo) return quebra(c + " com mais de " + std::to_string(maximo) + " caracteres");
     return {};
 }
 
-constexpr std::array<std::string_view, 27> ufs{"AC", "AL", "AM", "AP", "BA", "CE", "DF",
-                                               "ES", "GO", "MA", "MG", "MS", "MT", "PA",
-                                               "PB", "PE", "PI", "PR", "RJ", "RN", "RO",
-                                               "RR", "RS", "SC", "SE", "SP", "TO"};
+constexpr std::array<std::string_view, 27> ufs{
+    "AC", "AL", "AM", "AP", "BA", "CE", "DF", "ES", "GO", "MA", "MG", "MS", "MT", "PA",
+    "PB", "PE", "PI", "PR", "RJ", "RN", "RO", "RR", "RS", "SC", "SE", "SP", "TO"};
 
 Erro campos_do_livro(Cliente& c) {
     if (Erro e = texto_do_livro("nome", c.nome, 100, true); !e.ok()) return e;
@@ -63,9 +62,8 @@ Erro campos_do_livro(Cliente& c) {
     if (!c.cep.empty()) {
         std::string digitos = c.cep;
         std::erase_if(digitos, [](char x) { return x == '-' || x == '.'; });
-        if (digitos.size() != 8 || !std::ranges::all_of(digitos, [](char x) {
-                return x >= '0' && x <= '9';
-            }))
+        if (digitos.size() != 8 ||
+            !std::ranges::all_of(digitos, [](char x) { return x >= '0' && x <= '9'; }))
             return quebra("cep invalido (8 digitos): " + c.cep);
         c.cep = digitos;
     }

@@ -137,9 +137,10 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
     const Caso casos[] = {
         {bom + pt + "2;\"Ana, \"\"A\"\"\";\"Rua A; 10\"\r\n1;Jos\xC3\xA9;Rua B, 5\r\n", utf8, true,
          2, "Jos\xC3\xA9|Rua B, 5"},
-        {"codigo,nome,endereco\n1,Jos\xC3\xA9,\"Rua B; 5\"", utf8, true, 1,
-         "Jos\xC3\xA9|Rua B; 5"},
-        {cp, cp1252, true, 1, "Jo\xC3\xA3o|Pra\xC3\xA7" "a"},
+        {"codigo,nome,endereco\n1,Jos\xC3\xA9,\"Rua B; 5\"", utf8, true, 1, "Jos\xC3\xA9|Rua B; 5"},
+        {cp, cp1252, true, 1,
+         "Jo\xC3\xA3o|Pra\xC3\xA7"
+         "a"},
         {cp, utf8, false, 2, "use --codificacao windows-1252"},
         {pt + "1;Concei\xE7\xE3o;Rua\n", Codificacao::iso_8859_1, true, 1,
          "Concei\xC3\xA7\xC3\xA3o|Rua"},

@@ -340,7 +340,8 @@ TEST(Faturas, LinhasQueLigaramNasContasDeRegistros) {
         GTEST_SKIP() << f << " nao instalado";
     PastaTemp pasta;
     Contas c;
-    c.clientes = clientes_de({{1, "Cliente 1", "Rua"}, {2, "Cliente 2", "Rua"}, {3, "Cliente 3", "Rua"}});
+    c.clientes =
+        clientes_de({{1, "Cliente 1", "Rua"}, {2, "Cliente 2", "Rua"}, {3, "Cliente 3", "Rua"}});
     const std::pair<std::uint32_t, const char*> chamadas[] = {{1, "(85) 9 8877-4123"},
                                                               {1, "ramal 7"},
                                                               {1, "(85) 9 8877-4123"},
