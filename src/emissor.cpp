@@ -12,10 +12,6 @@
 
 namespace {
 
-Erro falha(const std::string& arquivo, const toml::source_region& onde, std::string detalhe) {
-    return {TipoErro::dados, arquivo, onde.begin.line, 0, std::move(detalhe)};
-}
-
 // The texts of a table by name, each found once: a key outside `nomes`, or a value that is not
 // a text, is the failure.
 template <std::size_t N>
@@ -25,16 +21,18 @@ Erro textos(const toml::table& t, std::string_view tabela,
     for (const auto& [chave, valor] : t) {
         const auto it = std::find(nomes.begin(), nomes.end(), chave.str());
         if (it == nomes.end())
-            return falha(arquivo, chave.source(),
-                         fmt::format("chave desconhecida em [{}]: {}", tabela, chave.str()));
+            return Erro::dados(arquivo, chave.source().begin.line,
+                               fmt::format("chave desconhecida em [{}]: {}", tabela, chave.str()));
         if (!valor.is_string())
-            return falha(arquivo, valor.source(),
-                         fmt::format("[{}] {} deve ser um texto entre aspas", tabela, chave.str()));
+            return Erro::dados(
+                arquivo, valor.source().begin.line,
+                fmt::format("[{}] {} deve ser um texto entre aspas", tabela, chave.str()));
         achados[static_cast<std::size_t>(it - nomes.begin())] = &valor;
     }
     for (std::size_t i = 0; i < N; ++i)
         if (achados[i] == nullptr)
-            return falha(arquivo, t.source(), fmt::format("falta [{}] {}", tabela, nomes[i]));
+            return Erro::dados(arquivo, t.source().begin.line,
+                               fmt::format("falta [{}] {}", tabela, nomes[i]));
     return {};
 }
 
@@ -56,16 +54,17 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
         raiz = toml::parse(texto_toml, arquivo);
     } catch (const toml::parse_error& e) {
         // The parser's own description is English: the place says enough.
-        return falha(arquivo, e.source(),
-                     fmt::format("TOML invalido na coluna {}", e.source().begin.column));
+        return Erro::dados(arquivo, e.source().begin.line,
+                           fmt::format("TOML invalido na coluna {}", e.source().begin.column));
     }
     for (const auto& [chave, valor] : raiz)
         if ((chave.str() != "emissor" && chave.str() != "pix") || !valor.is_table())
-            return falha(arquivo, chave.source(),
-                         fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix]",
-                                     chave.str()));
+            return Erro::dados(
+                arquivo, chave.source().begin.line,
+                fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix]",
+                            chave.str()));
     const toml::table* e = raiz["emissor"].as_table();
-    if (e == nullptr) return {TipoErro::dados, arquivo, 0, 0, "falta a tabela [emissor]"};
+    if (e == nullptr) return Erro::dados(arquivo, 0, "falta a tabela [emissor]");
     constexpr std::array<std::string_view, 4> nomes{"nome", "cnpj", "endereco", "telefone"};
     std::array<const toml::node*, 4> v{};
     if (Erro r = textos<4>(*e, "emissor", nomes, v, arquivo); !r.ok()) return r;
@@ -76,17 +75,18 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
                 const auto u = static_cast<unsigned char>(c);
                 return u < 0x20 || u == 0x7f;
             }))
-            return falha(arquivo, v[i]->source(),
-                         fmt::format("[emissor] {} com caractere de controle", nomes[i]));
+            return Erro::dados(arquivo, v[i]->source().begin.line,
+                               fmt::format("[emissor] {} com caractere de controle", nomes[i]));
         if (t.find_first_not_of(' ') == std::string::npos)
-            return falha(arquivo, v[i]->source(), fmt::format("[emissor] {} vazio", nomes[i]));
+            return Erro::dados(arquivo, v[i]->source().begin.line,
+                               fmt::format("[emissor] {} vazio", nomes[i]));
     }
     std::string cnpj = texto(v[1]);
     std::erase_if(cnpj, [](char c) { return c == '.' || c == '/' || c == '-'; });
     if (!cnpj_valido(cnpj))
-        return falha(arquivo, v[1]->source(),
-                     "[emissor] cnpj: " + texto(v[1]) +
-                         " nao e um CNPJ (14 digitos com os verificadores certos)");
+        return Erro::dados(arquivo, v[1]->source().begin.line,
+                           "[emissor] cnpj: " + texto(v[1]) +
+                               " nao e um CNPJ (14 digitos com os verificadores certos)");
     Emissor lido{texto(v[0]), cnpj, texto(v[2]), texto(v[3]), std::nullopt};
     if (const toml::table* p = raiz["pix"].as_table(); p != nullptr) {
         std::array<const toml::node*, 3> w{};
@@ -96,7 +96,7 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
         const std::array<Erro, 3> r{prepara_chave_pix(pix.chave), prepara_nome_pix(pix.nome),
                                     prepara_cidade_pix(pix.cidade)};
         for (std::size_t k = 0; k < r.size(); ++k)
-            if (!r[k].ok()) return falha(arquivo, w[k]->source(), r[k].detalhe);
+            if (!r[k].ok()) return Erro::dados(arquivo, w[k]->source().begin.line, r[k].detalhe);
         lido.pix = std::move(pix);
     }
     emissor = std::move(lido);

@@ -31,30 +31,24 @@ Erro le_arquivo_regular(const char* caminho, std::span<std::byte> destino, std::
     lidos = 0;
     // Opened without waiting, so that a FIFO or a device is refused rather than waited on.
     const int fd = ::open(caminho, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    // A loop of links, and a socket, which cannot be opened at all, are named as what they are.
-    if (fd < 0 && (errno == ELOOP || errno == ENXIO))
-        return {
-            .tipo = TipoErro::recusado,
-            .arquivo = caminho,
-            .detalhe = errno == ELOOP ? "ciclo de links simbolicos" : "nao e um arquivo regular"};
-    if (fd < 0) return {.tipo = TipoErro::leitura, .arquivo = caminho, .sis = errno};
+    // A socket, which cannot be opened at all, is named as what it is.
+    if (fd < 0 && errno == ENXIO) return Erro::recusado(caminho, "nao e um arquivo regular");
+    if (fd < 0) return Erro::leitura(caminho, errno);
     const auto grande = [&] {
         const std::size_t n = destino.size();
-        return Erro{.tipo = TipoErro::recusado,
-                    .arquivo = caminho,
-                    .detalhe = n % mib == 0
-                                   ? "arquivo com mais de " + std::to_string(n / mib) + " MiB"
-                                   : "arquivo com mais de " + std::to_string(n) + " bytes"};
+        return Erro::recusado(
+            caminho, n % mib == 0 ? "arquivo com mais de " + std::to_string(n / mib) + " MiB"
+                                  : "arquivo com mais de " + std::to_string(n) + " bytes");
     };
     Erro e;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        e = {.tipo = TipoErro::recusado, .arquivo = caminho, .detalhe = "nao e um arquivo regular"};
+        e = Erro::recusado(caminho, "nao e um arquivo regular");
     } else if (excesso == Excesso::recusa &&
                static_cast<std::size_t>(info.st_size) > destino.size()) {
         e = grande();
     } else if (const int falha = le_tudo(fd, destino, lidos); falha != 0) {
-        e = {.tipo = TipoErro::leitura, .arquivo = caminho, .sis = falha};
+        e = Erro::leitura(caminho, falha);
     } else if (excesso == Excesso::recusa && lidos == destino.size()) {
         // One byte more tells a file that grew while it was read.
         std::byte mais[1];

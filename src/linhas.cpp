@@ -44,32 +44,25 @@ std::string_view chave(std::string_view numero, std::array<char, 32>& b) {
     return digitos;
 }
 
-Erro erro_na_linha(std::size_t linha, std::string detalhe) {
-    return Erro{TipoErro::dados, {}, linha, 0, std::move(detalhe)};
-}
-
 // Reads the whole regular file `caminho` into `bytes`.
 Erro le_arquivo(const std::string& caminho, std::string& bytes) {
-    const auto falha = [&](TipoErro t, int sis, std::string detalhe = {}) {
-        return Erro{t, caminho, 0, sis, std::move(detalhe)};
-    };
     // Opened without waiting, so that a FIFO or a device is refused rather than waited on.
     const int fd = ::open(caminho.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return falha(TipoErro::leitura, errno);
+    if (fd < 0) return Erro::leitura(caminho, errno);
     struct stat info {};
     Erro e{};
     if (::fstat(fd, &info) != 0)
-        e = falha(TipoErro::leitura, errno);
+        e = Erro::leitura(caminho, errno);
     else if (!S_ISREG(info.st_mode))
-        e = falha(TipoErro::recusado, 0, "nao e um arquivo comum");
+        e = Erro::recusado(caminho, "nao e um arquivo comum");
     else if (static_cast<std::size_t>(info.st_size) > maximo_arquivo)
-        e = falha(TipoErro::dados, 0, "grande demais para um arquivo de linhas");
+        e = Erro::dados(caminho, 0, "grande demais para um arquivo de linhas");
     bytes.resize(e.ok() ? static_cast<std::size_t>(info.st_size) : 0);
     std::size_t lidos = 0;
     while (e.ok() && lidos < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + lidos, bytes.size() - lidos);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) e = falha(TipoErro::leitura, errno);
+        if (n < 0) e = Erro::leitura(caminho, errno);
         if (n <= 0) break;
         lidos += static_cast<std::size_t>(n);
     }
@@ -117,15 +110,16 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
                     separador = s;
             }
             if (separador == '\0')
-                return erro_na_linha(linha, "falta o cabecalho numero,cliente ou numero;cliente");
+                return Erro::dados({}, linha, "falta o cabecalho numero,cliente ou numero;cliente");
             continue;
         }
         separa_campos(l, separador, 2, c);
         if (!c.valido)
-            return erro_na_linha(linha, "aspas sem fechamento ou texto depois das aspas");
+            return Erro::dados({}, linha, "aspas sem fechamento ou texto depois das aspas");
         if (c.n < 2 || c.mais)
-            return erro_na_linha(linha, std::string(c.mais ? "campos demais" : "campos de menos") +
-                                            " (esperados numero" + separador + "cliente)");
+            return Erro::dados({}, linha,
+                               std::string(c.mais ? "campos demais" : "campos de menos") +
+                                   " (esperados numero" + separador + "cliente)");
         sem_aspas.clear();
         sem_aspas.reserve(l.size());
         std::string_view numero =
@@ -134,20 +128,21 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
         if (separador == ';' && numero.size() >= 2 && numero[0] == '\'' &&
             std::string_view("=+-@").find(numero[1]) != std::string_view::npos)
             numero.remove_prefix(1);
-        if (numero.empty()) return erro_na_linha(linha, "numero vazio");
+        if (numero.empty()) return Erro::dados({}, linha, "numero vazio");
         const std::optional<std::uint32_t> cod = le_codigo(c.campos[1]);
-        if (!cod) return erro_na_linha(linha, "codigo de cliente invalido");
+        if (!cod) return Erro::dados({}, linha, "codigo de cliente invalido");
         const std::span<const TCliente> lista(clientes.clientes,
                                               std::min(clientes.ncl, capacidade_lis_cli));
         if (std::ranges::none_of(lista, [&](const TCliente& cl) { return cl.cod_cli == *cod; }))
-            return erro_na_linha(linha,
-                                 "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
+            return Erro::dados({}, linha,
+                               "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
         if (const auto antes = tabela.insere(numero, *cod, linha))
-            return erro_na_linha(linha, "o numero " + std::string(numero) + " ja esta na linha " +
-                                            std::to_string(*antes));
+            return Erro::dados(
+                {}, linha,
+                "o numero " + std::string(numero) + " ja esta na linha " + std::to_string(*antes));
     }
     if (separador == '\0')
-        return erro_na_linha(1, "falta o cabecalho numero,cliente ou numero;cliente");
+        return Erro::dados({}, 1, "falta o cabecalho numero,cliente ou numero;cliente");
     return {};
 }
 

@@ -117,10 +117,6 @@ std::string telefone_sem_55(std::string_view s) {
     return d;
 }
 
-Erro recusa(std::string detalhe) {
-    return {TipoErro::dados, {}, 0, 0, std::move(detalhe)};
-}
-
 // A CPF or CNPJ that is not one; for 11 digits that read as a mobile phone, how to write that.
 Erro recusa_documento(std::string_view qual, std::string_view digitos) {
     std::string d =
@@ -128,7 +124,7 @@ Erro recusa_documento(std::string_view qual, std::string_view digitos) {
                     repetido(digitos) ? "invalido" : "com digitos verificadores errados");
     if (const std::string t = telefone_sem_55(digitos); !t.empty())
         d += fmt::format(" (um telefone se escreve +55{})", t);
-    return recusa(d);
+    return Erro::dados(d);
 }
 
 // Letters of U+00C0 to U+00FF without their accents; '?' where there is no such letter.
@@ -170,10 +166,10 @@ std::optional<std::string> em_ascii(std::string_view texto) {
 Erro prepara_texto(std::string& s, std::string_view oque, std::string_view vazio,
                    std::size_t maximo) {
     const std::optional<std::string> a = em_ascii(s);
-    if (!a) return recusa(fmt::format("{} com caractere que o Pix nao aceita", oque));
-    if (a->empty()) return recusa(fmt::format("{} {}", oque, vazio));
+    if (!a) return Erro::dados(fmt::format("{} com caractere que o Pix nao aceita", oque));
+    if (a->empty()) return Erro::dados(fmt::format("{} {}", oque, vazio));
     if (a->size() > maximo)
-        return recusa(fmt::format("{} com mais de {} caracteres", oque, maximo));
+        return Erro::dados(fmt::format("{} com mais de {} caracteres", oque, maximo));
     s = *a;
     return {};
 }
@@ -216,8 +212,8 @@ Erro prepara_chave_pix(std::string& chave) {
         if (chave.size() <= maximo_chave && e_email(chave)) return {};
     }
     if (const std::string t = telefone_sem_55(chave); !t.empty())
-        return recusa(fmt::format("chave pix: telefone sem +55; escreva +55{}", t));
-    return recusa(
+        return Erro::dados(fmt::format("chave pix: telefone sem +55; escreva +55{}", t));
+    return Erro::dados(
         "chave pix invalida: use CPF ou CNPJ (so digitos), e-mail, telefone +55 com DDD ou "
         "chave aleatoria");
 }

@@ -102,7 +102,7 @@ std::string_view sem_apostrofo(std::string_view t) {
 bool AnalisadorRegistros::rejeita(std::string_view motivo, std::string_view texto,
                                   DestinoRegistros& destino) {
     if (destino.rejeitado({linha_, motivo, texto})) return true;
-    erro_ = Erro{TipoErro::dados, {}, linha_, 0, std::string(motivo)};
+    erro_ = Erro::dados({}, linha_, std::string(motivo));
     return false;
 }
 
@@ -248,11 +248,7 @@ bool AnalisadorRegistros::consome(std::span<const char> bloco, DestinoRegistros&
 bool AnalisadorRegistros::confere_inicio(DestinoRegistros& destino) {
     conferido_ = true;
     if (inicio_.find('\0', 0) < inicio_conferido) {
-        erro_ = Erro{TipoErro::dados,
-                     {},
-                     0,
-                     0,
-                     "arquivo binario, nao e um arquivo de registros de chamadas"};
+        erro_ = Erro::dados("arquivo binario, nao e um arquivo de registros de chamadas");
         return false;
     }
     std::string inicio = std::move(inicio_);
@@ -301,24 +297,17 @@ ssize_t le_bloco(int fd, char* b, std::size_t n) {
 }  // namespace
 
 Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
-    const auto falha = [&](TipoErro t, int sis, std::string detalhe = {}) {
-        return Erro{t, caminho, 0, sis, std::move(detalhe)};
-    };
     Descritor d(::open(caminho.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (d.fd() < 0) return falha(TipoErro::leitura, errno);
+    if (d.fd() < 0) return Erro::leitura(caminho, errno);
     struct stat info {};
-    if (::fstat(d.fd(), &info) != 0) return falha(TipoErro::leitura, errno);
+    if (::fstat(d.fd(), &info) != 0) return Erro::leitura(caminho, errno);
     if (S_ISDIR(info.st_mode))
-        return falha(TipoErro::recusado, 0, "e uma pasta, nao um arquivo de registros");
+        return Erro::recusado(caminho, "e uma pasta, nao um arquivo de registros");
     if (!S_ISREG(info.st_mode))
-        return falha(TipoErro::recusado, 0, "nao e um arquivo comum (um dispositivo, um FIFO?)");
+        return Erro::recusado(caminho, "nao e um arquivo comum (um dispositivo, um FIFO?)");
 
     AnalisadorRegistros a;
-    const auto parou = [&] {
-        Erro e = a.erro();
-        e.arquivo = caminho;
-        return e;
-    };
+    const auto parou = [&] { return Erro(a.erro()).no_arquivo(caminho); };
     const auto bloco = std::make_unique_for_overwrite<char[]>(tamanho_bloco);
     std::array<unsigned char, 2> magica{};
     const bool gzip = ::pread(d.fd(), magica.data(), magica.size(), 0) == 2 && magica[0] == 0x1F &&
@@ -326,7 +315,7 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
     if (gzip) {
         // Compressed records (rotated logs) are read through zlib, whatever their name.
         gzFile gz = ::gzdopen(d.fd(), "rb");
-        if (gz == nullptr) return falha(TipoErro::sistema, ENOMEM);
+        if (gz == nullptr) return Erro::sistema({}, ENOMEM).no_arquivo(caminho);
         d.solta();
         ::gzbuffer(gz, 128 * 1024);
         int lidos = 0;
@@ -339,14 +328,14 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
         const std::string detalhe = lidos < 0 ? ::gzerror(gz, &z) : "";
         const int fecho = ::gzclose_r(gz);
         if (lidos < 0 || fecho != Z_OK)
-            return falha(TipoErro::leitura, z == Z_ERRNO ? errno : 0,
-                         lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
-                                   : "arquivo compactado incompleto");
+            return Erro::leitura(caminho, z == Z_ERRNO ? errno : 0,
+                                 lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
+                                           : "arquivo compactado incompleto");
     } else {
         ssize_t lidos = 0;
         while ((lidos = le_bloco(d.fd(), bloco.get(), tamanho_bloco)) > 0)
             if (!a.consome({bloco.get(), static_cast<std::size_t>(lidos)}, destino)) return parou();
-        if (lidos < 0) return falha(TipoErro::leitura, errno);
+        if (lidos < 0) return Erro::leitura(caminho, errno);
     }
     if (!a.termina(destino)) return parou();
     return {};
