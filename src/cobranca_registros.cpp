@@ -8,16 +8,14 @@
 
 #include <unistd.h>
 
+#include "caracteres.h"
 #include "csv_clientes.h"
 #include "gravacao.h"
+#include "telefone.h"
 
 std::optional<MesAno> le_mes(std::string_view t) {
-    const auto digitos = [&](std::size_t de, std::size_t n) {
-        return std::all_of(t.begin() + static_cast<std::ptrdiff_t>(de),
-                           t.begin() + static_cast<std::ptrdiff_t>(de + n),
-                           [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (t.size() != 7 || t[4] != '-' || !digitos(0, 4) || !digitos(5, 2)) return std::nullopt;
+    if (t.size() != 7 || t[4] != '-' || !so_digitos(t.substr(0, 4)) || !so_digitos(t.substr(5, 2)))
+        return std::nullopt;
     const int ano = (t[0] - '0') * 1000 + (t[1] - '0') * 100 + (t[2] - '0') * 10 + (t[3] - '0');
     const int mes = (t[5] - '0') * 10 + (t[6] - '0');
     if (ano == 0 || mes < 1 || mes > 12) return std::nullopt;  // no record has year 0

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "caracteres.h"
 #include "codigo850.h"
 #include "opcoes.h"
 #include "regra_cliente.h"
@@ -161,15 +162,18 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
     // A register given where the CSV goes, as when the two names are swapped.
     if (TLisCli cadastro{}; nuls[0] + nuls[1] != 0 && decodifica_lis_cli(csv, &cadastro).ok())
         return falha("e um cadastro, nao um CSV (a ordem e importar CSV [ARQUIVO])", 1);
-    constexpr std::array<std::byte, 3> bom{std::byte{0xEF}, std::byte{0xBB}, std::byte{0xBF}};
-    if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom)) {
+    const auto com_marca = [&] {
+        return sem_marca_utf8({reinterpret_cast<const char*>(csv.data()), csv.size()}).size() !=
+               csv.size();
+    };
+    if (com_marca()) {
         // The mark says UTF-8: read as another encoding, every accent would turn to garbage.
         if (codificacao != Codificacao::utf8)
             return falha("o arquivo comeca com a marca de UTF-8 (BOM), nao esta em " + nome_cod +
                              " (importe-o sem --codificacao)",
                          1);
-        csv = csv.subspan(bom.size());
-        if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom))
+        csv = csv.subspan(marca_utf8.size());
+        if (com_marca())
             return falha("a marca de UTF-8 (BOM) esta repetida no inicio do arquivo", 1);
     }
     // UTF-8 with accents read as a one-byte encoding would come in as garbage that code page

@@ -11,6 +11,8 @@
 
 #include <fmt/format.h>
 
+#include "caracteres.h"
+
 namespace {
 
 using Campos = std::array<int, 6>;  // year, month, day, hour, minute, second
@@ -19,7 +21,7 @@ using Campos = std::array<int, 6>;  // year, month, day, hour, minute, second
 int digitos(std::string_view s, std::size_t inicio, std::size_t n) {
     int v = 0;
     for (std::size_t i = inicio; i < inicio + n; ++i) {
-        if (s[i] < '0' || s[i] > '9') return -1;
+        if (!e_digito(s[i])) return -1;
         v = v * 10 + (s[i] - '0');
     }
     return v;

@@ -10,22 +10,17 @@
 #include <span>
 #include <utility>
 
+#include "caracteres.h"
+#include "telefone.h"
+
 namespace {
 
 // The account field holds the GUI (18 bytes) and the key's own TLV header (4): 99 at most.
 constexpr std::size_t maximo_chave = 99 - 18 - 4;
 
-constexpr bool digito(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // Random keys are written in lower case.
 constexpr bool hexa(char c) {
-    return digito(c) || (c >= 'a' && c <= 'f');
-}
-
-bool so_digitos(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), digito);
+    return e_digito(c) || (c >= 'a' && c <= 'f');
 }
 
 bool repetido(std::string_view s) {
@@ -33,7 +28,7 @@ bool repetido(std::string_view s) {
 }
 
 constexpr bool letra_ou_digito(char c) {
-    return digito(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return e_digito(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // An address as mail systems take it: a local part of at most 64 letters, digits and ._%+-,
@@ -72,31 +67,14 @@ bool e_uuid(std::string_view s) {
     return true;
 }
 
-// Whether two digits are an area code in use.
-bool ddd(std::string_view d) {
-    constexpr std::string_view ddds =
-        "11 12 13 14 15 16 17 18 19 21 22 24 27 28 31 32 33 34 35 37 38 41 42 43 44 45 46 47 48 "
-        "49 51 53 54 55 61 62 63 64 65 66 67 68 69 71 73 74 75 77 79 81 82 83 84 85 86 87 88 89 "
-        "91 92 93 94 95 96 97 98 99";
-    for (std::size_t i = 0; i < ddds.size(); i += 3)
-        if (ddds.substr(i, 2) == d.substr(0, 2)) return true;
-    return false;
-}
-
-// The digits of a Brazilian phone as people write it, "(85) 98877-6655", "85 988776655" or
-// "5585988776655": area code and number without +55; empty when `s` is not one.
+// The area code and number of a Brazilian phone written without "+", as people write it:
+// "(85) 98877-6655", "85 988776655" or "5585988776655"; empty when `s` is not one.
 std::string telefone_sem_55(std::string_view s) {
-    std::string d;
-    for (const char c : s) {
-        if (digito(c))
-            d += c;
-        else if (std::string_view(" ()-").find(c) == std::string_view::npos)
-            return {};
-    }
-    if ((d.size() == 12 || d.size() == 13) && d.starts_with("55")) d.erase(0, 2);
-    if ((d.size() != 10 && d.size() != 11) || !ddd(d)) return {};
-    if (d.size() == 11 && d[2] != '9') return {};
-    return d;
+    const Telefone t(s);
+    if (s.find('+') != std::string_view::npos || t.forma() != FormaNumero::nacional ||
+        (!t.movel() && !t.fixo()))
+        return {};
+    return std::string(t.internacional().substr(2));
 }
 
 void minusculas(std::string& s) {
