@@ -271,7 +271,7 @@ void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::si
     if (op.emissor) {
         // A long name or address is made smaller to stay on the page, beside the page number.
         const Emissor& em = *op.emissor;
-        const std::string nome = fmt::format("{} · CNPJ {}", em.nome, cnpj_formatado(em.cnpj));
+        const std::string nome = fmt::format("{} · CNPJ {}", em.nome, documento_formatado(em.cnpj));
         escreve(margem, 58.0, nome, cabe(nome, pequena_, ate - margem));
         const std::string endereco = fmt::format("{} · Atendimento: {}", em.endereco, em.telefone);
         escreve(margem, 68.0, endereco, cabe(endereco, pequena_, direita - margem));
