@@ -163,7 +163,7 @@ Erro prepara_chave_pix(std::string& chave) {
     if (chave.size() == 11 && so_digitos(chave))
         return cpf_valido(chave) ? Erro{} : recusa_documento("CPF", chave);
     // A CNPJ's letters are upper case, as random keys' are lower case.
-    if (chave.size() == 14 && digito(chave[12]) && digito(chave[13]) &&
+    if (chave.size() == 14 && e_digito(chave[12]) && e_digito(chave[13]) &&
         std::all_of(chave.begin(), chave.end(), letra_ou_digito)) {
         maiusculas(chave);
         return cnpj_valido(chave) ? Erro{} : recusa_documento("CNPJ", chave);
