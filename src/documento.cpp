@@ -6,11 +6,9 @@
 #include <array>
 #include <span>
 
-namespace {
+#include "caracteres.h"
 
-constexpr bool digito(char c) {
-    return c >= '0' && c <= '9';
-}
+namespace {
 
 constexpr bool maiuscula(char c) {
     return c >= 'A' && c <= 'Z';
@@ -27,7 +25,7 @@ int digito_verificador(std::string_view d, std::span<const int> pesos) {
 
 bool digitos_certos(std::string_view s, std::span<const int> pesos) {
     const std::size_t n = s.size();
-    return digito(s[n - 2]) && digito(s[n - 1]) &&
+    return e_digito(s[n - 2]) && e_digito(s[n - 1]) &&
            digito_verificador(s.substr(0, n - 2), pesos) == s[n - 2] - '0' &&
            digito_verificador(s.substr(0, n - 1), pesos) == s[n - 1] - '0';
 }
@@ -42,13 +40,12 @@ constexpr std::array<int, 13> pesos_cnpj{6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
 }  // namespace
 
 bool cpf_valido(std::string_view d) {
-    return d.size() == 11 && std::all_of(d.begin(), d.end(), digito) && !repetido(d) &&
-           digitos_certos(d, pesos_cpf);
+    return d.size() == 11 && so_digitos(d) && !repetido(d) && digitos_certos(d, pesos_cpf);
 }
 
 bool cnpj_valido(std::string_view d) {
     return d.size() == 14 &&
-           std::all_of(d.begin(), d.end(), [](char c) { return digito(c) || maiuscula(c); }) &&
+           std::all_of(d.begin(), d.end(), [](char c) { return e_digito(c) || maiuscula(c); }) &&
            !repetido(d) && digitos_certos(d, pesos_cnpj);
 }
 
