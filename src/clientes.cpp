@@ -82,9 +82,8 @@ Clientes clientes_do_cadastro(const TLisCli& lc) {
 Erro cadastro_dos_clientes(const Clientes& clientes, TLisCli& lc) {
     lc.ncl = 0;
     if (clientes.size() > capacidade_lis_cli)
-        return {.tipo = TipoErro::dados,
-                .detalhe = "clientes demais para o cadastro (" + std::to_string(clientes.size()) +
-                           "; o maximo e 20)"};
+        return Erro::dados("clientes demais para o cadastro (" + std::to_string(clientes.size()) +
+                           "; o maximo e 20)");
     for (const Cliente& c : clientes) {
         TCliente cl{};
         cl.cod_cli = c.codigo;

@@ -20,7 +20,7 @@
 
 struct Emissor {
     std::string nome;
-    std::string cnpj;  // the 14 digits
+    std::string cnpj;  // as kept: the 14 digits, or digits and upper-case letters
     std::string endereco;
     std::string telefone;             // customer service
     std::optional<RecebedorPix> pix;  // made ready by prepara_recebedor_pix
