@@ -15,10 +15,6 @@ namespace {
 // A lines file lists the lines of a few hundred customers; anything much larger is not one.
 constexpr std::size_t maximo_arquivo = 64 * 1024 * 1024;
 
-Erro erro_na_linha(std::size_t linha, std::string detalhe) {
-    return Erro{TipoErro::dados, {}, linha, 0, std::move(detalhe)};
-}
-
 }  // namespace
 
 std::optional<std::size_t> TabelaLinhas::insere(std::string_view numero, std::uint32_t cod_cli,
@@ -58,35 +54,37 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
                     separador = s;
             }
             if (separador == '\0')
-                return erro_na_linha(linha, "falta o cabecalho numero,cliente ou numero;cliente");
+                return Erro::dados({}, linha, "falta o cabecalho numero,cliente ou numero;cliente");
             continue;
         }
         separa_campos(l, separador, 2, c);
         if (!c.valido)
-            return erro_na_linha(linha, "aspas sem fechamento ou texto depois das aspas");
+            return Erro::dados({}, linha, "aspas sem fechamento ou texto depois das aspas");
         if (c.n < 2 || c.mais)
-            return erro_na_linha(linha, std::string(c.mais ? "campos demais" : "campos de menos") +
-                                            " (esperados numero" + separador + "cliente)");
+            return Erro::dados({}, linha,
+                               std::string(c.mais ? "campos demais" : "campos de menos") +
+                                   " (esperados numero" + separador + "cliente)");
         sem_aspas.clear();
         sem_aspas.reserve(l.size());
         std::string_view numero =
             (c.duplas & 1U) != 0 ? desfaz_aspas(c.campos[0], sem_aspas) : c.campos[0];
         // The spreadsheet dialect writes an apostrophe before a "+" that is not a formula.
         if (separador == ';') numero = sem_marca_de_formula(numero);
-        if (numero.empty()) return erro_na_linha(linha, "numero vazio");
+        if (numero.empty()) return Erro::dados({}, linha, "numero vazio");
         const std::optional<std::uint32_t> cod = le_codigo(c.campos[1]);
-        if (!cod) return erro_na_linha(linha, "codigo de cliente invalido");
+        if (!cod) return Erro::dados({}, linha, "codigo de cliente invalido");
         const std::span<const TCliente> lista(clientes.clientes,
                                               std::min(clientes.ncl, capacidade_lis_cli));
         if (std::ranges::none_of(lista, [&](const TCliente& cl) { return cl.cod_cli == *cod; }))
-            return erro_na_linha(linha,
-                                 "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
+            return Erro::dados({}, linha,
+                               "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
         if (const auto antes = tabela.insere(numero, *cod, linha))
-            return erro_na_linha(linha, "o numero " + std::string(numero) + " ja esta na linha " +
-                                            std::to_string(*antes));
+            return Erro::dados(
+                {}, linha,
+                "o numero " + std::string(numero) + " ja esta na linha " + std::to_string(*antes));
     }
     if (separador == '\0')
-        return erro_na_linha(1, "falta o cabecalho numero,cliente ou numero;cliente");
+        return Erro::dados({}, 1, "falta o cabecalho numero,cliente ou numero;cliente");
     return {};
 }
 

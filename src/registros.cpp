@@ -160,7 +160,7 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
 bool AnalisadorRegistros::rejeita(std::string_view motivo, std::string_view texto,
                                   DestinoRegistros& destino) {
     if (destino.rejeitado({linha_, motivo, texto})) return true;
-    erro_ = Erro{TipoErro::dados, {}, linha_, 0, std::string(motivo)};
+    erro_ = Erro::dados({}, linha_, std::string(motivo));
     return false;
 }
 
@@ -317,11 +317,7 @@ bool AnalisadorRegistros::consome(std::span<const char> bloco, DestinoRegistros&
 bool AnalisadorRegistros::confere_inicio(DestinoRegistros& destino) {
     conferido_ = true;
     if (inicio_.find('\0', 0) < inicio_conferido) {
-        erro_ = Erro{TipoErro::dados,
-                     {},
-                     0,
-                     0,
-                     "arquivo binario, nao e um arquivo de registros de chamadas"};
+        erro_ = Erro::dados("arquivo binario, nao e um arquivo de registros de chamadas");
         return false;
     }
     std::string inicio = std::move(inicio_);
@@ -346,18 +342,11 @@ constexpr std::size_t tamanho_bloco = 256 * 1024;
 }  // namespace
 
 Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
-    const auto falha = [&](TipoErro t, int sis, std::string detalhe = {}) {
-        return Erro{t, caminho, 0, sis, std::move(detalhe)};
-    };
     ArquivoAberto d;
     if (Erro e = abre_arquivo_regular(caminho.c_str(), d); !e.ok()) return e;
 
     AnalisadorRegistros a;
-    const auto parou = [&] {
-        Erro e = a.erro();
-        e.arquivo = caminho;
-        return e;
-    };
+    const auto parou = [&] { return Erro(a.erro()).no_arquivo(caminho); };
     const auto bloco = std::make_unique_for_overwrite<char[]>(tamanho_bloco);
     std::array<unsigned char, 2> magica{};
     const bool gzip = ::pread(d.fd(), magica.data(), magica.size(), 0) == 2 && magica[0] == 0x1F &&
@@ -365,7 +354,7 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
     if (gzip) {
         // Compressed records (rotated logs) are read through zlib, whatever their name.
         gzFile gz = ::gzdopen(d.fd(), "rb");
-        if (gz == nullptr) return falha(TipoErro::sistema, ENOMEM);
+        if (gz == nullptr) return Erro::sistema({}, ENOMEM).no_arquivo(caminho);
         d.solta();
         ::gzbuffer(gz, 128 * 1024);
         int lidos = 0;
@@ -378,14 +367,14 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
         const std::string detalhe = lidos < 0 ? ::gzerror(gz, &z) : "";
         const int fecho = ::gzclose_r(gz);
         if (lidos < 0 || fecho != Z_OK)
-            return falha(TipoErro::leitura, z == Z_ERRNO ? errno : 0,
-                         lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
-                                   : "arquivo compactado incompleto");
+            return Erro::leitura(caminho, z == Z_ERRNO ? errno : 0,
+                                 lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
+                                           : "arquivo compactado incompleto");
     } else {
         const std::span<std::byte> b(reinterpret_cast<std::byte*>(bloco.get()), tamanho_bloco);
         for (std::size_t lidos = b.size(); lidos == b.size();) {
             if (const int sis = le_ate_encher(d.fd(), b, lidos); sis != 0)
-                return falha(TipoErro::leitura, sis);
+                return Erro::leitura(caminho, sis);
             if (!a.consome({bloco.get(), lidos}, destino)) return parou();
         }
     }
