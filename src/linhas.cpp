@@ -40,10 +40,11 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
     std::size_t linha = 0;
     while (!csv.empty()) {
         ++linha;
-        const std::size_t nl = csv.find('\n');
-        std::string_view l = csv.substr(0, nl);
-        csv.remove_prefix(nl == std::string_view::npos ? csv.size() : nl + 1);
-        if (l.ends_with('\r')) l.remove_suffix(1);
+        // LF, CRLF and a bare CR each end a line.
+        const std::size_t fim = std::min(csv.find_first_of("\r\n"), csv.size());
+        const std::string_view l = csv.substr(0, fim);
+        csv.remove_prefix(csv.substr(fim).starts_with("\r\n") ? fim + 2
+                                                              : std::min(fim + 1, csv.size()));
         if (l.empty()) continue;
         if (separador == '\0') {
             for (const char s : {',', ';'}) {

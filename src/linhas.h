@@ -2,7 +2,7 @@
 // The lines file: which customer each caller of a PBX is. A CSV with the header
 // "numero,cliente" (or "numero;cliente" with the spreadsheet dialect's mark and line ends):
 // `numero` is the caller as the PBX writes its src, a phone number or an extension name;
-// `cliente` is a customer code of the register.
+// `cliente` is a customer code of the register. LF, CRLF and a bare CR end a line.
 //
 // Lines compare as telefone.h reads numbers: "(85) 9 8877-4123", "85988774123", "085988774123",
 // "+55 85 98877-4123" and "0055 85 98877 4123" are one line; an extension such as 211553 and
