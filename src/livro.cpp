@@ -139,14 +139,14 @@ Erro abre_livro(const std::string& caminho, bool cria, std::unique_ptr<Livro>& l
 }  // namespace
 
 bool e_livro(const std::string& caminho) {
+    if (termina_em_db(caminho)) return true;
     const int fd = ::open(caminho.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT && termina_em_db(caminho);
+    if (fd < 0) return false;
     struct stat info {};
     std::array<char, 16> inicio{};
     ssize_t n = -1;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) n = ::read(fd, inicio.data(), 16);
     ::close(fd);
-    if (n == 0) return termina_em_db(caminho);
     return n == 16 && std::string_view(inicio.data(), 16) == cabecalho_sqlite;
 }
 

@@ -31,7 +31,7 @@ struct sqlite3;
 inline constexpr int versao_do_livro = 1;
 
 // Whether `caminho` names a book: a file that begins with SQLite's header, or a name ending in
-// ".db" where no file is yet (or an empty one).
+// ".db" (a new book, or a file that is refused as not being one).
 bool e_livro(const std::string& caminho);
 
 // A line of the book: as written, its customer and its price plan (empty: the default one).
