@@ -16,7 +16,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "cliente.h"
+#include "clientes.h"
 #include "erro.h"
 
 class TabelaLinhas {
@@ -48,10 +48,10 @@ class TabelaLinhas {
 // Fills `tabela` from the bytes of a lines file. A line listed twice, a customer that is not in
 // `clientes`, a row without two fields or bytes without the header: an Erro of kind dados
 // naming the line (the file is left to the caller).
-Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinhas& tabela);
+Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela);
 // Fills `tabela` from the lines file `caminho`. A line listed twice, a customer that is not in
 // `clientes`, a row without two fields or a file without the header: an Erro of kind dados
 // naming the file and line.
-Erro le_linhas(const std::string& caminho, const TLisCli& clientes, TabelaLinhas& tabela);
+Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela);
 // The customer whose line `src` is; nothing when none.
 std::optional<std::uint32_t> cliente_da_linha(const TabelaLinhas& t, std::string_view src);

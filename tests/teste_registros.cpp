@@ -322,9 +322,8 @@ TEST(Telefone, GrafiasReais) {
 }
 
 TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
-    TLisCli cad{};
-    for (const std::uint32_t cod : {1U, 7U, 12U})
-        insere_cliente(&cad, cliente_de(cod, "Nome", "Rua"));
+    const auto lista = clientes_de({{1, "Nome", "Rua"}, {7, "Nome", "Rua"}, {12, "Nome", "Rua"}});
+    const Clientes& cad = *lista;
     TabelaLinhas t;
     const Erro e = decodifica_linhas(
         "\xEF\xBB\xBFnumero;cliente\r\n"
@@ -360,8 +359,8 @@ TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
 }
 
 TEST(Linhas, ErrosNomeiamALinha) {
-    TLisCli cad{};
-    insere_cliente(&cad, cliente_de(1, "Nome", "Rua"));
+    const auto lista = clientes_de({{1, "Nome", "Rua"}});
+    const Clientes& cad = *lista;
     const std::vector<std::pair<std::string, std::string>> casos{
         {"", "1: falta o cabecalho numero,cliente ou numero;cliente"},
         {"numero,codigo\n1,1\n", "1: falta o cabecalho numero,cliente ou numero;cliente"},
