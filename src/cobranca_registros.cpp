@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "caracteres.h"
-#include "csv_clientes.h"
+#include "clientes.h"
 #include "gravacao.h"
 #include "telefone.h"
 
@@ -33,8 +33,6 @@ std::string descreve_resumo(const ResumoCobranca& r) {
 CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(pedido) {
     contas_.clientes = pedido.clientes;
     contas_.exatas = true;
-    for (std::uint32_t i = 0; i < std::min(pedido.clientes->ncl, capacidade_lis_cli); ++i)
-        codigos_.push_back(pedido.clientes->clientes[i].cod_cli);
     como_.push_back(0);
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
 }
@@ -45,8 +43,7 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 }
 
 std::optional<std::uint32_t> CobrancaRegistros::cliente_de(const RegistroChamada& r) const {
-    if (const auto cod = le_codigo(r.conta);
-        cod && std::ranges::find(codigos_, *cod) != codigos_.end())
+    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr)
         return cod;
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
     return cliente_da_linha(*pedido_.linhas, r.origem);
@@ -145,18 +142,17 @@ namespace {
 Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::unique_ptr<Gravacao>& g) {
     if (a.rejeitadas.empty()) return {};
     if (Erro e = segue_links(a.rejeitadas, d); !e.ok()) return e;
-    if (d.descritor == STDOUT_FILENO)
-        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
+    if (d.descritor == STDOUT_FILENO) return Erro::recusado(a.rejeitadas, "e a saida padrao");
     if (d.descritor >= 0) return {};
     const Identidade alvo = identidade_de(d.caminho);
     // Replaced by a rename, the file would take the bills written to it with it.
     if (a.saida >= 0 && identidade_do_descritor(a.saida).e(alvo))
-        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
+        return Erro::recusado(a.rejeitadas, "e a saida padrao");
     std::vector<std::string> lidos = a.chamadas;
     lidos.insert(lidos.end(), {a.linhas, a.cadastro});
     for (const std::string& lido : lidos)
         if (!lido.empty() && identidade_de(lido).e(alvo))
-            return {TipoErro::recusado, a.rejeitadas, 0, 0, "e um dos arquivos lidos"};
+            return Erro::recusado(a.rejeitadas, "e um dos arquivos lidos");
     OpcoesGravacao og;
     og.substitui = a.forcar;
     og.protegido = identidade_de(a.cadastro);
@@ -175,10 +171,10 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
         if (const auto antes =
                 std::ranges::find_if(vistos, [&](const Identidade& v) { return v.e(id); });
             antes != vistos.end()) {
-            r.erro = {TipoErro::recusado, arquivo, 0, 0,
-                      "e o mesmo arquivo que " +
-                          a.chamadas[static_cast<std::size_t>(antes - vistos.begin())] +
-                          ": as chamadas seriam cobradas duas vezes"};
+            r.erro = Erro::recusado(
+                arquivo, "e o mesmo arquivo que " +
+                             a.chamadas[static_cast<std::size_t>(antes - vistos.begin())] +
+                             ": as chamadas seriam cobradas duas vezes");
             return r;
         }
         vistos.push_back(id);
@@ -189,8 +185,8 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
         lidos.push_back(a.linhas);
         for (const std::string& lido : lidos)
             if (!lido.empty() && identidade_de(lido).e(saida)) {
-                r.erro = {TipoErro::recusado, lido, 0, 0,
-                          "a saida padrao e este arquivo lido; nada foi escrito"};
+                r.erro =
+                    Erro::recusado(lido, "a saida padrao e este arquivo lido; nada foi escrito");
                 return r;
             }
     }

@@ -15,10 +15,6 @@
 
 namespace {
 
-Erro falha(const std::string& arquivo, const toml::source_region& onde, std::string detalhe) {
-    return {TipoErro::dados, arquivo, onde.begin.line, 0, std::move(detalhe)};
-}
-
 // The texts of a table by name, each found once: a key outside `nomes`, or a value that is not
 // a text, is the failure.
 // The first `obrigatorias` of them must be there.
@@ -29,16 +25,18 @@ Erro textos(const toml::table& t, std::string_view tabela,
     for (const auto& [chave, valor] : t) {
         const auto it = std::find(nomes.begin(), nomes.end(), chave.str());
         if (it == nomes.end())
-            return falha(arquivo, chave.source(),
-                         fmt::format("chave desconhecida em [{}]: {}", tabela, chave.str()));
+            return Erro::dados(arquivo, chave.source().begin.line,
+                               fmt::format("chave desconhecida em [{}]: {}", tabela, chave.str()));
         if (!valor.is_string())
-            return falha(arquivo, valor.source(),
-                         fmt::format("[{}] {} deve ser um texto entre aspas", tabela, chave.str()));
+            return Erro::dados(
+                arquivo, valor.source().begin.line,
+                fmt::format("[{}] {} deve ser um texto entre aspas", tabela, chave.str()));
         achados[static_cast<std::size_t>(it - nomes.begin())] = &valor;
     }
     for (std::size_t i = 0; i < obrigatorias; ++i)
         if (achados[i] == nullptr)
-            return falha(arquivo, t.source(), fmt::format("falta [{}] {}", tabela, nomes[i]));
+            return Erro::dados(arquivo, t.source().begin.line,
+                               fmt::format("falta [{}] {}", tabela, nomes[i]));
     return {};
 }
 
@@ -76,10 +74,11 @@ Erro le_tributos(const toml::table& t, const std::string& arquivo, std::vector<T
     for (const auto& [chave, valor] : t) {
         const auto* it = std::find(nomes.begin(), nomes.end(), chave.str());
         if (it == nomes.end())
-            return falha(arquivo, chave.source(),
-                         fmt::format("chave desconhecida em [tributos]: {} (icms, pis, cofins, "
-                                     "fust ou funttel)",
-                                     chave.str()));
+            return Erro::dados(
+                arquivo, chave.source().begin.line,
+                fmt::format("chave desconhecida em [tributos]: {} (icms, pis, cofins, "
+                            "fust ou funttel)",
+                            chave.str()));
         achados[static_cast<std::size_t>(it - nomes.begin())] = &valor;
     }
     std::int64_t soma = 0;
@@ -88,15 +87,17 @@ Erro le_tributos(const toml::table& t, const std::string& arquivo, std::vector<T
         const std::optional<double> v = achados[i]->value<double>();
         const double m = v.value_or(-1.0) * 1e6;
         if (!v || !(m >= 0.0 && m <= 1e6) || std::abs(m - std::round(m)) > 1e-6 * std::max(1.0, m))
-            return falha(arquivo, achados[i]->source(),
-                         fmt::format("[tributos] {} deve ser uma fracao de 0 a 1 com ate 6 casas "
-                                     "(0.18 para 18%)",
-                                     nomes[i]));
+            return Erro::dados(
+                arquivo, achados[i]->source().begin.line,
+                fmt::format("[tributos] {} deve ser uma fracao de 0 a 1 com ate 6 casas "
+                            "(0.18 para 18%)",
+                            nomes[i]));
         lidos.push_back({std::string(impressos[i]), std::llround(m)});
         soma += lidos.back().milionesimos;
     }
     if (soma > 1000000)
-        return falha(arquivo, t.source(), "[tributos] somam mais que o preco inteiro");
+        return Erro::dados(arquivo, t.source().begin.line,
+                           "[tributos] somam mais que o preco inteiro");
     return {};
 }
 
@@ -107,7 +108,7 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
     for (std::size_t inicio = 0, linha = 1; inicio < texto_toml.size(); ++linha) {
         const std::size_t fim = std::min(texto_toml.find('\n', inicio), texto_toml.size());
         if (!e_utf8(texto_toml.substr(inicio, fim - inicio)))
-            return {TipoErro::dados, arquivo, linha, 0, "nao esta em UTF-8"};
+            return Erro::dados(arquivo, linha, "nao esta em UTF-8");
         inicio = fim + 1;
     }
     toml::table raiz;
@@ -115,18 +116,19 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
         raiz = toml::parse(texto_toml, arquivo);
     } catch (const toml::parse_error& e) {
         // The parser's own description is English: the place says enough.
-        return falha(arquivo, e.source(),
-                     fmt::format("TOML invalido na coluna {}", e.source().begin.column));
+        return Erro::dados(arquivo, e.source().begin.line,
+                           fmt::format("TOML invalido na coluna {}", e.source().begin.column));
     }
     for (const auto& [chave, valor] : raiz)
         if ((chave.str() != "emissor" && chave.str() != "pix" && chave.str() != "tributos") ||
             !valor.is_table())
-            return falha(arquivo, chave.source(),
-                         fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix] "
-                                     "e [tributos]",
-                                     chave.str()));
+            return Erro::dados(
+                arquivo, chave.source().begin.line,
+                fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix] "
+                            "e [tributos]",
+                            chave.str()));
     const toml::table* e = raiz["emissor"].as_table();
-    if (e == nullptr) return {TipoErro::dados, arquivo, 0, 0, "falta a tabela [emissor]"};
+    if (e == nullptr) return Erro::dados(arquivo, 0, "falta a tabela [emissor]");
     constexpr std::array<std::string_view, 5> nomes{"nome", "cnpj", "endereco", "telefone",
                                                     "titulo"};
     // As much as the header of a page holds in a few lines; a customer's name and address have
@@ -138,20 +140,21 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
         if (v[i] == nullptr) continue;
         const std::string t = texto(v[i]);
         if (tem_controle(t))
-            return falha(arquivo, v[i]->source(),
-                         fmt::format("[emissor] {} com caractere de controle", nomes[i]));
+            return Erro::dados(arquivo, v[i]->source().begin.line,
+                               fmt::format("[emissor] {} com caractere de controle", nomes[i]));
         if (t.find_first_not_of(' ') == std::string::npos)
-            return falha(arquivo, v[i]->source(), fmt::format("[emissor] {} vazio", nomes[i]));
+            return Erro::dados(arquivo, v[i]->source().begin.line,
+                               fmt::format("[emissor] {} vazio", nomes[i]));
         if (const std::size_t n = caracteres(t); n > maximo[i])
-            return falha(
-                arquivo, v[i]->source(),
+            return Erro::dados(
+                arquivo, v[i]->source().begin.line,
                 fmt::format("[emissor] {} com mais de {} caracteres", nomes[i], maximo[i]));
     }
     const std::optional<std::string> cnpj = documento_lido(texto(v[1]));
     if (!cnpj || cnpj->size() != 14)
-        return falha(arquivo, v[1]->source(),
-                     "[emissor] cnpj: " + texto(v[1]) +
-                         " nao e um CNPJ (14 digitos ou letras com os verificadores certos)");
+        return Erro::dados(arquivo, v[1]->source().begin.line,
+                           "[emissor] cnpj: " + texto(v[1]) +
+                               " nao e um CNPJ (14 digitos ou letras com os verificadores certos)");
     Emissor lido{texto(v[0]), *cnpj, texto(v[2]), texto(v[3]), std::nullopt, texto(v[4]), {}, {}};
     if (const toml::table* t = raiz["tributos"].as_table(); t != nullptr)
         if (Erro r = le_tributos(*t, arquivo, lido.tributos); !r.ok()) return r;
@@ -164,7 +167,7 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
         const std::array<Erro, 3> r{prepara_chave_pix(pix.chave), prepara_nome_pix(pix.nome),
                                     prepara_cidade_pix(pix.cidade)};
         for (std::size_t k = 0; k < r.size(); ++k)
-            if (!r[k].ok()) return falha(arquivo, w[k]->source(), r[k].detalhe);
+            if (!r[k].ok()) return Erro::dados(arquivo, w[k]->source().begin.line, r[k].detalhe);
         lido.pix = std::move(pix);
     }
     emissor = std::move(lido);

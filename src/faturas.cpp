@@ -110,14 +110,13 @@ struct DadosFatura {
     }
 };
 
-// A register text on one line of the page: a control character a hand-made register may hold
+// A customer's text on one line of the page: a control character a hand-made register may hold
 // (a line break, a tab) is shown as a blank rather than moving the text around.
-std::string texto_de(const char (&campo)[sizeof(TCliente::nome)]) {
-    std::string cp850(campo, strnlen(campo, sizeof campo));
+std::string texto_de(std::string t) {
     std::replace_if(
-        cp850.begin(), cp850.end(),
+        t.begin(), t.end(),
         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, ' ');
-    return texto_utf8(cp850);
+    return t;
 }
 
 // "novembro", as the calendar names it; empty outside 1..12.
@@ -246,8 +245,8 @@ class Documento {
         cairo_status_t st = cairo_status(cr_.get());
         if (st == CAIRO_STATUS_SUCCESS) st = cairo_surface_status(superficie_.get());
         if (st == CAIRO_STATUS_SUCCESS && qr_ok_) return {};
-        if (st == CAIRO_STATUS_WRITE_ERROR) return {TipoErro::gravacao, {}, 0, 0, {}};
-        return {TipoErro::sistema, {}, 0, 0, "erro ao compor o PDF"};
+        if (st == CAIRO_STATUS_WRITE_ERROR) return Erro::gravacao();
+        return Erro::sistema("erro ao compor o PDF");
     }
 
   private:
@@ -575,7 +574,7 @@ std::string linhas_da_conta(const Contas& c, std::span<const ChamadaCobrada> cha
 
 // One bill as its pages show it.
 DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const OpcoesFaturas& op) {
-    const TCliente& cli = cliente_da_conta(c.clientes, conta.cod_cli);
+    const Cliente& cli = cliente_da_conta(c.clientes.get(), conta.cod_cli);
     const std::span<const ChamadaCobrada> chamadas = c.chamadas_de(conta);
     DadosFatura f{texto_de(cli.nome),
                   texto_de(cli.endereco),
@@ -649,7 +648,7 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
         doc.fatura(f, op);
         erro = doc.termina();
         if (erro.ok() && !destino(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes), pdf))
-            erro = {TipoErro::gravacao, {}, 0, 0, {}};
+            erro = Erro::gravacao();
     }
     return erro;
 }
@@ -660,7 +659,7 @@ Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const
     // An empty name is the working folder, never the root.
     const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
     if (struct stat info{}; ::stat(pasta.empty() ? "." : pasta.c_str(), &info) != 0)
-        return {TipoErro::gravacao, pasta, 0, errno, {}};
+        return Erro::gravacao(pasta, errno);
     OpcoesGravacao og;
     og.substitui = forcar;
     og.divide = forcar;
@@ -675,17 +674,16 @@ Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const
         const std::string nome = prefixo + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
         // Whatever is in the way, a link that leads nowhere too, is replaced only with --forcar.
         if (struct stat info{}; !forcar && ::lstat(nome.c_str(), &info) == 0) {
-            erro = {TipoErro::ja_existe, nome};
+            erro = Erro::ja_existe(nome);
             break;
         }
         Destino d;
         erro = segue_links(nome, d);
-        if (erro.ok() && d.descritor >= 0)
-            erro = {TipoErro::recusado, nome, 0, 0, "nao e um arquivo regular"};
+        if (erro.ok() && d.descritor >= 0) erro = Erro::recusado(nome, "nao e um arquivo regular");
         const Identidade alvo = identidade_de(d.caminho);
         if (erro.ok() && std::ranges::any_of(
                              lidos, [&](const std::string& l) { return identidade_de(l).e(alvo); }))
-            erro = {TipoErro::recusado, nome, 0, 0, "e um dos arquivos lidos; nada foi escrito"};
+            erro = Erro::recusado(nome, "e um dos arquivos lidos; nada foi escrito");
         if (!erro.ok()) break;
         erro = arquivos.emplace_back(d.caminho, og).trava();
         if (erro.arquivo == d.caminho) erro.arquivo = nome;

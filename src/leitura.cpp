@@ -13,10 +13,9 @@ namespace {
 constexpr std::size_t mib = std::size_t{1} << 20;
 
 Erro grande_demais(const char* caminho, std::size_t n) {
-    return {.tipo = TipoErro::recusado,
-            .arquivo = caminho,
-            .detalhe = n % mib == 0 ? "arquivo com mais de " + std::to_string(n / mib) + " MiB"
-                                    : "arquivo com mais de " + std::to_string(n) + " bytes"};
+    return Erro::recusado(caminho, n % mib == 0
+                                       ? "arquivo com mais de " + std::to_string(n / mib) + " MiB"
+                                       : "arquivo com mais de " + std::to_string(n) + " bytes");
 }
 
 // With `recusa`, whether one byte more is there: a file that grew while it was read.
@@ -40,21 +39,14 @@ int ArquivoAberto::solta() {
 Erro abre_arquivo_regular(const char* caminho, ArquivoAberto& a) {
     // Opened without waiting, so that a FIFO or a device is refused rather than waited on.
     const int fd = ::open(caminho, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    // A loop of links, and a socket, which cannot be opened at all, are named as what they are.
-    if (fd < 0 && (errno == ELOOP || errno == ENXIO))
-        return {
-            .tipo = TipoErro::recusado,
-            .arquivo = caminho,
-            .detalhe = errno == ELOOP ? "ciclo de links simbolicos" : "nao e um arquivo regular"};
-    if (fd < 0) return {.tipo = TipoErro::leitura, .arquivo = caminho, .sis = errno};
+    // A socket, which cannot be opened at all, is named as what it is.
+    if (fd < 0 && errno == ENXIO) return Erro::recusado(caminho, "nao e um arquivo regular");
+    if (fd < 0) return Erro::leitura(caminho, errno);
     ArquivoAberto aberto;
     aberto.fd_ = fd;
     struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return {.tipo = TipoErro::leitura, .arquivo = caminho, .sis = errno};
-    if (!S_ISREG(info.st_mode))
-        return {
-            .tipo = TipoErro::recusado, .arquivo = caminho, .detalhe = "nao e um arquivo regular"};
+    if (::fstat(fd, &info) != 0) return Erro::leitura(caminho, errno);
+    if (!S_ISREG(info.st_mode)) return Erro::recusado(caminho, "nao e um arquivo regular");
     std::swap(a.fd_, aberto.fd_);
     a.tamanho_ = static_cast<std::uint64_t>(info.st_size);
     return {};
@@ -81,7 +73,7 @@ Erro le_arquivo_regular(const char* caminho, std::span<std::byte> destino, std::
         return grande_demais(caminho, destino.size());
     if (const int falha = le_ate_encher(a.fd(), destino, lidos); falha != 0) {
         lidos = 0;
-        return {.tipo = TipoErro::leitura, .arquivo = caminho, .sis = falha};
+        return Erro::leitura(caminho, falha);
     }
     if (excesso == Excesso::recusa && lidos == destino.size())
         if (Erro e = confere_fim(caminho, a.fd(), destino.size()); !e.ok()) {
@@ -100,6 +92,6 @@ Erro le_arquivo_inteiro(const char* caminho, std::string& bytes, std::size_t max
     std::size_t lidos = 0;
     const int falha = le_ate_encher(a.fd(), std::as_writable_bytes(std::span(bytes)), lidos);
     bytes.resize(lidos);
-    if (falha != 0) return {.tipo = TipoErro::leitura, .arquivo = caminho, .sis = falha};
+    if (falha != 0) return Erro::leitura(caminho, falha);
     return {};
 }

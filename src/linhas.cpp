@@ -5,7 +5,7 @@
 
 #include "campos_csv.h"
 #include "caracteres.h"
-#include "csv_clientes.h"
+#include "clientes.h"
 #include "dialeto_csv.h"
 #include "leitura.h"
 #include "telefone.h"
@@ -14,10 +14,6 @@ namespace {
 
 // A lines file lists the lines of a few hundred customers; anything much larger is not one.
 constexpr std::size_t maximo_arquivo = 64 * 1024 * 1024;
-
-Erro erro_na_linha(std::size_t linha, std::string detalhe) {
-    return Erro{TipoErro::dados, {}, linha, 0, std::move(detalhe)};
-}
 
 }  // namespace
 
@@ -36,7 +32,7 @@ std::optional<std::uint32_t> TabelaLinhas::cliente(std::string_view numero) cons
     return it->second.cod_cli;
 }
 
-Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinhas& tabela) {
+Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela) {
     csv = sem_marca_utf8(csv);
     CamposCsv c;
     std::string sem_aspas;
@@ -44,10 +40,11 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
     std::size_t linha = 0;
     while (!csv.empty()) {
         ++linha;
-        const std::size_t nl = csv.find('\n');
-        std::string_view l = csv.substr(0, nl);
-        csv.remove_prefix(nl == std::string_view::npos ? csv.size() : nl + 1);
-        if (l.ends_with('\r')) l.remove_suffix(1);
+        // LF, CRLF and a bare CR each end a line.
+        const std::size_t fim = std::min(csv.find_first_of("\r\n"), csv.size());
+        const std::string_view l = csv.substr(0, fim);
+        csv.remove_prefix(csv.substr(fim).starts_with("\r\n") ? fim + 2
+                                                              : std::min(fim + 1, csv.size()));
         if (l.empty()) continue;
         if (separador == '\0') {
             for (const char s : {',', ';'}) {
@@ -57,39 +54,39 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
                     separador = s;
             }
             if (separador == '\0')
-                return erro_na_linha(linha, "falta o cabecalho numero,cliente ou numero;cliente");
+                return Erro::dados({}, linha, "falta o cabecalho numero,cliente ou numero;cliente");
             continue;
         }
         separa_campos(l, separador, 2, c);
         if (!c.valido)
-            return erro_na_linha(linha, "aspas sem fechamento ou texto depois das aspas");
+            return Erro::dados({}, linha, "aspas sem fechamento ou texto depois das aspas");
         if (c.n < 2 || c.mais)
-            return erro_na_linha(linha, std::string(c.mais ? "campos demais" : "campos de menos") +
-                                            " (esperados numero" + separador + "cliente)");
+            return Erro::dados({}, linha,
+                               std::string(c.mais ? "campos demais" : "campos de menos") +
+                                   " (esperados numero" + separador + "cliente)");
         sem_aspas.clear();
         sem_aspas.reserve(l.size());
         std::string_view numero =
             (c.duplas & 1U) != 0 ? desfaz_aspas(c.campos[0], sem_aspas) : c.campos[0];
         // The spreadsheet dialect writes an apostrophe before a "+" that is not a formula.
         if (separador == ';') numero = sem_marca_de_formula(numero);
-        if (numero.empty()) return erro_na_linha(linha, "numero vazio");
+        if (numero.empty()) return Erro::dados({}, linha, "numero vazio");
         const std::optional<std::uint32_t> cod = le_codigo(c.campos[1]);
-        if (!cod) return erro_na_linha(linha, "codigo de cliente invalido");
-        const std::span<const TCliente> lista(clientes.clientes,
-                                              std::min(clientes.ncl, capacidade_lis_cli));
-        if (std::ranges::none_of(lista, [&](const TCliente& cl) { return cl.cod_cli == *cod; }))
-            return erro_na_linha(linha,
-                                 "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
+        if (!cod) return Erro::dados({}, linha, "codigo de cliente invalido");
+        if (clientes.busca(*cod) == nullptr)
+            return Erro::dados({}, linha,
+                               "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
         if (const auto antes = tabela.insere(numero, *cod, linha))
-            return erro_na_linha(linha, "o numero " + std::string(numero) + " ja esta na linha " +
-                                            std::to_string(*antes));
+            return Erro::dados(
+                {}, linha,
+                "o numero " + std::string(numero) + " ja esta na linha " + std::to_string(*antes));
     }
     if (separador == '\0')
-        return erro_na_linha(1, "falta o cabecalho numero,cliente ou numero;cliente");
+        return Erro::dados({}, 1, "falta o cabecalho numero,cliente ou numero;cliente");
     return {};
 }
 
-Erro le_linhas(const std::string& caminho, const TLisCli& clientes, TabelaLinhas& tabela) {
+Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela) {
     std::string bytes;
     if (Erro e = le_arquivo_inteiro(caminho.c_str(), bytes, maximo_arquivo); !e.ok()) return e;
     Erro e = decodifica_linhas(bytes, clientes, tabela);

@@ -23,40 +23,12 @@ constexpr bool hexa(char c) {
     return e_digito(c) || (c >= 'a' && c <= 'f');
 }
 
-bool repetido(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [&](char c) { return c == s[0]; });
-}
-
 constexpr bool letra_ou_digito(char c) {
     return e_digito(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// An address as mail systems take it: a local part of at most 64 letters, digits and ._%+-,
-// neither starting nor ending with a dot nor holding two in a row; a domain of two or more
-// labels of letters, digits and hyphens, none starting or ending with a hyphen.
-bool e_email(std::string_view s) {
-    const std::size_t arroba = s.find('@');
-    if (arroba == std::string_view::npos) return false;
-    const std::string_view local = s.substr(0, arroba);
-    std::string_view dominio = s.substr(arroba + 1);
-    if (local.empty() || local.size() > 64 || local.front() == '.' || local.back() == '.' ||
-        local.find("..") != local.npos || !std::all_of(local.begin(), local.end(), [](char c) {
-            return letra_ou_digito(c) ||
-                   std::string_view("._%+-").find(c) != std::string_view::npos;
-        }))
-        return false;
-    std::size_t rotulos = 0;
-    for (;; ++rotulos) {
-        const std::size_t ponto = dominio.find('.');
-        const std::string_view rotulo = dominio.substr(0, ponto);
-        if (rotulo.empty() || rotulo.front() == '-' || rotulo.back() == '-' ||
-            !std::all_of(rotulo.begin(), rotulo.end(),
-                         [](char c) { return letra_ou_digito(c) || c == '-'; }))
-            return false;
-        if (ponto == dominio.npos) break;
-        dominio.remove_prefix(ponto + 1);
-    }
-    return rotulos >= 1;
+bool repetido(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [&](char c) { return c == s[0]; });
 }
 
 bool e_uuid(std::string_view s) {
@@ -87,10 +59,6 @@ void maiusculas(std::string& s) {
                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
 }
 
-Erro recusa(std::string detalhe) {
-    return {TipoErro::dados, {}, 0, 0, std::move(detalhe)};
-}
-
 // A CPF or CNPJ that is not one; for 11 digits that read as a mobile phone, how to write that.
 Erro recusa_documento(std::string_view qual, std::string_view digitos) {
     std::string d =
@@ -98,7 +66,7 @@ Erro recusa_documento(std::string_view qual, std::string_view digitos) {
                     repetido(digitos) ? "invalido" : "com digitos verificadores errados");
     if (const std::string t = telefone_sem_55(digitos); !t.empty())
         d += fmt::format(" (um telefone se escreve +55{})", t);
-    return recusa(d);
+    return Erro::dados(d);
 }
 
 // Letters of U+00C0 to U+00FF without their accents; '?' where there is no such letter.
@@ -140,10 +108,10 @@ std::optional<std::string> em_ascii(std::string_view texto) {
 Erro prepara_texto(std::string& s, std::string_view oque, std::string_view vazio,
                    std::size_t maximo) {
     const std::optional<std::string> a = em_ascii(s);
-    if (!a) return recusa(fmt::format("{} com caractere que o Pix nao aceita", oque));
-    if (a->empty()) return recusa(fmt::format("{} {}", oque, vazio));
+    if (!a) return Erro::dados(fmt::format("{} com caractere que o Pix nao aceita", oque));
+    if (a->empty()) return Erro::dados(fmt::format("{} {}", oque, vazio));
     if (a->size() > maximo)
-        return recusa(fmt::format("{} com mais de {} caracteres", oque, maximo));
+        return Erro::dados(fmt::format("{} com mais de {} caracteres", oque, maximo));
     s = *a;
     return {};
 }
@@ -178,8 +146,8 @@ Erro prepara_chave_pix(std::string& chave) {
     if (chave.find('@') != std::string::npos && chave.size() <= maximo_chave && e_email(chave))
         return {};
     if (const std::string t = telefone_sem_55(chave); !t.empty())
-        return recusa(fmt::format("chave pix: telefone sem +55; escreva +55{}", t));
-    return recusa(
+        return Erro::dados(fmt::format("chave pix: telefone sem +55; escreva +55{}", t));
+    return Erro::dados(
         "chave pix invalida: use CPF ou CNPJ (so digitos), e-mail, telefone +55 com DDD ou "
         "chave aleatoria");
 }

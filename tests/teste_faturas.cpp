@@ -356,11 +356,11 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
     if (const std::string f = falta({"pdftotext"}); !f.empty())
         GTEST_SKIP() << f << " nao instalado";
     PastaTemp pasta;
-    TLisCli cli{};
-    for (const std::uint32_t cod : {1U, 2U, 3U, 4U})
-        insere_cliente(&cli, cliente_de(cod, "Cliente " + std::to_string(cod), "Rua"));
     Contas c;
-    c.clientes = &cli;
+    c.clientes = clientes_de({{1, "Cliente 1", "Rua"},
+                              {2, "Cliente 2", "Rua"},
+                              {3, "Cliente 3", "Rua"},
+                              {4, "Cliente 4", "Rua"}});
     const std::tuple<std::uint32_t, const char*, std::uint32_t> chamadas[] = {
         {1, "(85) 9 8877-4123", 61},
         {1, "ramal 7", 241'000},
