@@ -28,6 +28,24 @@ Erro confere_fim(const char* caminho, int fd, std::size_t n) {
 
 }  // namespace
 
+Identidade identidade_de(const std::string& caminho) {
+    struct stat info {};
+    if (::stat(caminho.c_str(), &info) != 0) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
+Identidade identidade_do_nome(const std::string& caminho) {
+    struct stat info {};
+    if (::lstat(caminho.c_str(), &info) != 0) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
+Identidade identidade_do_descritor(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
 ArquivoAberto::~ArquivoAberto() {
     if (fd_ >= 0) ::close(fd_);
 }

@@ -7,7 +7,25 @@
 #include <span>
 #include <string>
 
+#include <sys/types.h>
+
 #include "erro.h"
+
+// A file by device and inode, whatever name or link reaches it: what tells a file read from one
+// about to be written.
+struct Identidade {
+    dev_t dispositivo = 0;
+    ino_t inode = 0;
+    bool existe = false;
+    [[nodiscard]] bool e(const Identidade& o) const {
+        return existe && o.existe && dispositivo == o.dispositivo && inode == o.inode;
+    }
+};
+// Through symbolic links; none when the file cannot be reached.
+Identidade identidade_de(const std::string& caminho);
+// Of the name itself, a symbolic link not followed.
+Identidade identidade_do_nome(const std::string& caminho);
+Identidade identidade_do_descritor(int fd);
 
 // A file opened for reading; closed when this goes, unless let go.
 class ArquivoAberto {
