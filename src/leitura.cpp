@@ -70,6 +70,16 @@ Erro abre_arquivo_regular(const char* caminho, ArquivoAberto& a) {
     return {};
 }
 
+Erro abre_entrada_padrao(ArquivoAberto& a) {
+    const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return Erro::leitura({}, errno);
+    ArquivoAberto aberto;
+    aberto.fd_ = fd;
+    std::swap(a.fd_, aberto.fd_);
+    a.tamanho_ = 0;
+    return {};
+}
+
 int le_ate_encher(int fd, std::span<std::byte> b, std::size_t& lidos) {
     lidos = 0;
     while (lidos < b.size()) {

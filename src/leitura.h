@@ -41,6 +41,7 @@ class ArquivoAberto {
 
   private:
     friend Erro abre_arquivo_regular(const char* caminho, ArquivoAberto& a);
+    friend Erro abre_entrada_padrao(ArquivoAberto& a);
     int fd_ = -1;
     std::uint64_t tamanho_ = 0;
 };
@@ -48,6 +49,9 @@ class ArquivoAberto {
 // Opens the regular file `caminho` for reading. Anything else ("nao e um arquivo regular"), a
 // loop of links, a file that cannot be opened: an Erro naming `caminho`.
 Erro abre_arquivo_regular(const char* caminho, ArquivoAberto& a);
+
+// Standard input, whatever it is (a pipe, a file, a terminal), as a descriptor of its own.
+Erro abre_entrada_padrao(ArquivoAberto& a);
 
 // read(2) into `b` until it is full or the file ends, past interruptions; `lidos` gets the bytes
 // read. 0, or the errno of a failed read.
