@@ -356,7 +356,7 @@ TEST(Faturas, LinhasQueLigaramNasContasDeRegistros) {
     for (const auto& [cod, linha] : chamadas)
         c.chamadas.push_back({dh(3, 1, 2025, 9, 0, 0), dh(3, 1, 2025, 9, 1, 0), cod, 61,
                               c.textos.guarda("11963391451"), 0, c.textos.guarda(linha),
-                              static_cast<std::uint32_t>(c.chamadas.size())});
+                              static_cast<std::uint32_t>(c.chamadas.size()), 60});
     agrupa_em_contas(c);
     grava(pasta / "r.pdf", pdf_de(c, {}));
     const std::string texto = roda("pdftotext -layout " + (pasta / "r.pdf").string() + " -").first;
