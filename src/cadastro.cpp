@@ -22,10 +22,6 @@
 
 namespace {
 
-Erro erro(TipoErro tipo, const std::string& arquivo, int sis = 0, std::string detalhe = {}) {
-    return {.tipo = tipo, .arquivo = arquivo, .sis = sis, .detalhe = std::move(detalhe)};
-}
-
 // A file whose first bytes are all text: a CSV given where the register goes.
 bool parece_texto(std::string_view bytes) {
     const std::string_view inicio = bytes.substr(0, 64);
@@ -62,7 +58,7 @@ Erro pelo_nome(Erro e, const Destino& d, const std::string& nome) {
 // The file `nome` stands for at the end of its links, which must be a file, not a descriptor.
 Erro arquivo_de(const std::string& nome, Destino& d) {
     if (Erro e = segue_links(nome, d); !e.ok()) return e;
-    return d.descritor < 0 ? Erro{} : erro(TipoErro::recusado, nome, 0, nao_regular);
+    return d.descritor < 0 ? Erro{} : Erro::recusado(nome, nao_regular);
 }
 
 // Writes `bytes` as the file `nome` stands for. An existing file is replaced only when
@@ -110,8 +106,7 @@ Erro transacao(const std::string& nome, bool cria, bool divide, F&& muda) {
 }
 
 Erro ausente(std::uint32_t cod) {
-    return {.tipo = TipoErro::ausente,
-            .detalhe = "nao ha cliente com o codigo " + std::to_string(cod)};
+    return Erro::ausente("nao ha cliente com o codigo " + std::to_string(cod));
 }
 
 // Whether the infractions say that no text can be judged.
@@ -157,11 +152,11 @@ Erro verifica_cadastro(const std::string& caminho, TLisCli* lc, std::vector<Erro
         const TCliente& c = lc->clientes[i];
         for (const auto& [campo, texto] : {std::pair{"nome", c.nome}, {"endereco", c.endereco}})
             if (parece_formula({texto, ::strnlen(texto, sizeof c.nome)}))
-                avisos.push_back(erro(TipoErro::dados, caminho, 0,
-                                      "cliente " + std::to_string(i + 1) + " (codigo " +
-                                          std::to_string(c.cod_cli) + "): " + campo +
-                                          " que uma planilha tomaria por formula; exportar "
-                                          "--planilha o marca com um apostrofo"));
+                avisos.push_back(Erro::dados(caminho, 0,
+                                             "cliente " + std::to_string(i + 1) + " (codigo " +
+                                                 std::to_string(c.cod_cli) + "): " + campo +
+                                                 " que uma planilha tomaria por formula; exportar "
+                                                 "--planilha o marca com um apostrofo"));
     }
     Erro e = confere_cadastro(lc);
     if (!e.ok()) e.arquivo = caminho;
@@ -226,8 +221,7 @@ Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar
     const Identidade cadastro = identidade_de(caminho);
     const std::string nome = csv.empty() ? "-" : csv;
     const auto o_proprio = [&] {
-        return erro(TipoErro::recusado, nome, 0,
-                    "e o proprio cadastro; o CSV vai para outro arquivo");
+        return Erro::recusado(nome, "e o proprio cadastro; o CSV vai para outro arquivo");
     };
     Destino d;
     if (Erro e = segue_links(nome, d); !e.ok()) return e;
@@ -239,9 +233,9 @@ Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar
     // is said at once rather than waited on, and a regular file is replaced below.
     const int fd = ::open(d.caminho.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (struct stat info{}; fd < 0 && errno == ENXIO && ::stat(d.caminho.c_str(), &info) == 0)
-        return erro(
-            TipoErro::recusado, nome, 0,
-            S_ISFIFO(info.st_mode) ? "FIFO sem leitor: ninguem esta lendo dele" : nao_regular);
+        return Erro::recusado(nome, S_ISFIFO(info.st_mode)
+                                        ? "FIFO sem leitor: ninguem esta lendo dele"
+                                        : nao_regular);
     if (fd >= 0) {
         const Identidade alvo = identidade_do_descritor(fd);
         struct stat info {};
@@ -252,7 +246,7 @@ Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar
             // Written in place, now waiting as a reader takes it.
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
             e = escreve_tudo(fd, bytes, nome);
-            if (::close(fd) != 0 && e.ok()) e = erro(TipoErro::gravacao, nome, errno);
+            if (::close(fd) != 0 && e.ok()) e = Erro::gravacao(nome, errno);
             return e;
         }
         ::close(fd);

@@ -41,11 +41,6 @@ struct Valor {
 // console's printf rounds it.
 std::string dinheiro(Valor v, char decimal);
 
-// A number as a bill shows it: a Brazilian number of 11 digits as "(11) 9 6339-1451", of 10 as
-// "(85) 3234-5678" (with or without +55, a leading 0, blanks, brackets, dots and hyphens);
-// anything else (an extension, a foreign number) as it is written.
-std::string numero_exibido(std::string_view numero);
-
 // The second a wall-clock date-time names when it is read as UTC: records are billed as written,
 // with no zone.
 std::int64_t segundo_utc(TDataHora d);

@@ -7,16 +7,14 @@
 
 #include <unistd.h>
 
+#include "caracteres.h"
 #include "csv_clientes.h"
 #include "gravacao.h"
+#include "telefone.h"
 
 std::optional<MesAno> le_mes(std::string_view t) {
-    const auto digitos = [&](std::size_t de, std::size_t n) {
-        return std::all_of(t.begin() + static_cast<std::ptrdiff_t>(de),
-                           t.begin() + static_cast<std::ptrdiff_t>(de + n),
-                           [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (t.size() != 7 || t[4] != '-' || !digitos(0, 4) || !digitos(5, 2)) return std::nullopt;
+    if (t.size() != 7 || t[4] != '-' || !so_digitos(t.substr(0, 4)) || !so_digitos(t.substr(5, 2)))
+        return std::nullopt;
     const int ano = (t[0] - '0') * 1000 + (t[1] - '0') * 100 + (t[2] - '0') * 10 + (t[3] - '0');
     const int mes = (t[5] - '0') * 10 + (t[6] - '0');
     if (ano == 0 || mes < 1 || mes > 12) return std::nullopt;  // no record has year 0
@@ -132,18 +130,17 @@ namespace {
 Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::unique_ptr<Gravacao>& g) {
     if (a.rejeitadas.empty()) return {};
     if (Erro e = segue_links(a.rejeitadas, d); !e.ok()) return e;
-    if (d.descritor == STDOUT_FILENO)
-        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
+    if (d.descritor == STDOUT_FILENO) return Erro::recusado(a.rejeitadas, "e a saida padrao");
     if (d.descritor >= 0) return {};
     const Identidade alvo = identidade_de(d.caminho);
     // Replaced by a rename, the file would take the bills written to it with it.
     if (a.saida >= 0 && identidade_do_descritor(a.saida).e(alvo))
-        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
+        return Erro::recusado(a.rejeitadas, "e a saida padrao");
     std::vector<std::string> lidos = a.chamadas;
     lidos.insert(lidos.end(), {a.linhas, a.cadastro});
     for (const std::string& lido : lidos)
         if (!lido.empty() && identidade_de(lido).e(alvo))
-            return {TipoErro::recusado, a.rejeitadas, 0, 0, "e um dos arquivos lidos"};
+            return Erro::recusado(a.rejeitadas, "e um dos arquivos lidos");
     OpcoesGravacao og;
     og.substitui = a.forcar;
     og.protegido = identidade_de(a.cadastro);
@@ -162,10 +159,10 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
         if (const auto antes =
                 std::ranges::find_if(vistos, [&](const Identidade& v) { return v.e(id); });
             antes != vistos.end()) {
-            r.erro = {TipoErro::recusado, arquivo, 0, 0,
-                      "e o mesmo arquivo que " +
-                          a.chamadas[static_cast<std::size_t>(antes - vistos.begin())] +
-                          ": as chamadas seriam cobradas duas vezes"};
+            r.erro = Erro::recusado(
+                arquivo, "e o mesmo arquivo que " +
+                             a.chamadas[static_cast<std::size_t>(antes - vistos.begin())] +
+                             ": as chamadas seriam cobradas duas vezes");
             return r;
         }
         vistos.push_back(id);
@@ -176,8 +173,8 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
         lidos.push_back(a.linhas);
         for (const std::string& lido : lidos)
             if (!lido.empty() && identidade_de(lido).e(saida)) {
-                r.erro = {TipoErro::recusado, lido, 0, 0,
-                          "a saida padrao e este arquivo lido; nada foi escrito"};
+                r.erro =
+                    Erro::recusado(lido, "a saida padrao e este arquivo lido; nada foi escrito");
                 return r;
             }
     }

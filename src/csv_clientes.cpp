@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "caracteres.h"
 #include "codigo850.h"
 #include "opcoes.h"
 #include "regra_cliente.h"
@@ -35,10 +36,6 @@ char separador_do_cabecalho(std::span<const std::byte> csv) {
         texto = true;
     }
     return ',';
-}
-
-Erro invalido(std::string detalhe) {
-    return {.tipo = TipoErro::dados, .detalhe = std::move(detalhe)};
 }
 
 std::string esperados(char separador) {
@@ -68,15 +65,16 @@ struct Leitura {
         if (!erro.ok()) return;
         if (conversor == nullptr) {
             if (!e_utf8(bruto))
-                return falha(
-                    invalido("o arquivo nao esta em UTF-8 (use --codificacao windows-1252 para um "
-                             "arquivo salvo por uma planilha do Windows)"));
+                return falha(Erro::dados(
+                    "o arquivo nao esta em UTF-8 (use --codificacao windows-1252 para um "
+                    "arquivo salvo por uma planilha do Windows)"));
             campos.emplace_back(bruto);
-        } else if (std::string utf8; conversor->converte(bruto, utf8) == 0) {
+        } else if (std::string utf8; conversor->converte(bruto, utf8).ok()) {
             campos.push_back(std::move(utf8));
         } else {
-            falha(invalido("byte sem caractere em " + std::string(nome_codificacao(codificacao)) +
-                           " (o arquivo esta em outra codificacao?)"));
+            falha(Erro::dados("byte sem caractere em " +
+                              std::string(nome_codificacao(codificacao)) +
+                              " (o arquivo esta em outra codificacao?)"));
         }
     }
 
@@ -91,11 +89,11 @@ struct Leitura {
             cabecalho = false;
             const bool certo =
                 campos.size() == nomes_campos.size() && std::ranges::equal(campos, nomes_campos);
-            if (!certo) falha(invalido(sem_cabecalho));
+            if (!certo) falha(Erro::dados(sem_cabecalho));
         } else if (campos.size() > nomes_campos.size()) {
-            falha(invalido("campos demais " + esperados(separador)));
+            falha(Erro::dados("campos demais " + esperados(separador)));
         } else if (campos.size() < nomes_campos.size()) {
-            falha(invalido("campos de menos " + esperados(separador)));
+            falha(Erro::dados("campos de menos " + esperados(separador)));
         } else {
             // A spreadsheet's file: the texts without the mark that kept them from being formulas.
             if (separador == ';')
@@ -140,11 +138,6 @@ void acrescenta_texto_csv(std::string& linha, const char (&texto)[sizeof(TClient
 Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codificacao codificacao) {
     lc->ncl = 0;
     const std::string nome_cod = nome_codificacao(codificacao);
-    const auto falha = [](std::string detalhe, std::size_t linha) {
-        Erro e = invalido(std::move(detalhe));
-        e.linha = linha;
-        return e;
-    };
     // A spreadsheet's "Unicode text": a UTF-16 mark, or a NUL beside nearly every letter.
     const auto inicio = csv.first(std::min<std::size_t>(csv.size(), 64));
     std::array<std::size_t, 2> nuls{};  // at even and at odd places
@@ -154,23 +147,25 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
     if ((csv.size() >= 2 && ((byte_em(0) == 0xFF && byte_em(1) == 0xFE) ||
                              (byte_em(0) == 0xFE && byte_em(1) == 0xFF))) ||
         (inicio.size() >= 4 && std::ranges::max(nuls) * 8 >= inicio.size() * 3))
-        return falha(
-            "o arquivo esta em UTF-16, que nao se le; salve-o da planilha como CSV (UTF-8 "
-            "ou Windows-1252)",
-            1);
+        return Erro::dados({}, 1,
+                           "o arquivo esta em UTF-16, que nao se le; salve-o da planilha como CSV "
+                           "(UTF-8 ou Windows-1252)");
     // A register given where the CSV goes, as when the two names are swapped.
     if (TLisCli cadastro{}; nuls[0] + nuls[1] != 0 && decodifica_lis_cli(csv, &cadastro).ok())
-        return falha("e um cadastro, nao um CSV (a ordem e importar CSV [ARQUIVO])", 1);
-    constexpr std::array<std::byte, 3> bom{std::byte{0xEF}, std::byte{0xBB}, std::byte{0xBF}};
-    if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom)) {
+        return Erro::dados({}, 1, "e um cadastro, nao um CSV (a ordem e importar CSV [ARQUIVO])");
+    const auto com_marca = [&] {
+        return sem_marca_utf8({reinterpret_cast<const char*>(csv.data()), csv.size()}).size() !=
+               csv.size();
+    };
+    if (com_marca()) {
         // The mark says UTF-8: read as another encoding, every accent would turn to garbage.
         if (codificacao != Codificacao::utf8)
-            return falha("o arquivo comeca com a marca de UTF-8 (BOM), nao esta em " + nome_cod +
-                             " (importe-o sem --codificacao)",
-                         1);
-        csv = csv.subspan(bom.size());
-        if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom))
-            return falha("a marca de UTF-8 (BOM) esta repetida no inicio do arquivo", 1);
+            return Erro::dados({}, 1,
+                               "o arquivo comeca com a marca de UTF-8 (BOM), nao esta em " +
+                                   nome_cod + " (importe-o sem --codificacao)");
+        csv = csv.subspan(marca_utf8.size());
+        if (com_marca())
+            return Erro::dados({}, 1, "a marca de UTF-8 (BOM) esta repetida no inicio do arquivo");
     }
     // UTF-8 with accents read as a one-byte encoding would come in as garbage that code page
     // 850 happens to hold: refused at the line of the first accent.
@@ -186,22 +181,20 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
                                               (i + 1 == antes.size() || antes[i + 1] != '\n'))
                              ? 1
                              : 0;
-            return falha(
-                "o arquivo esta em UTF-8, nao em " + nome_cod + " (importe-o sem --codificacao)",
-                linha);
+            return Erro::dados(
+                {}, linha,
+                "o arquivo esta em UTF-8, nao em " + nome_cod + " (importe-o sem --codificacao)");
         }
     }
     std::optional<Conversor> conversor;
     if (codificacao != Codificacao::utf8) {
-        conversor.emplace("UTF-8", nome_iconv(codificacao));
-        if (conversor->erro() != 0)
-            return {.tipo = TipoErro::sistema,
-                    .sis = conversor->erro(),
-                    .detalhe = "conversao de " + nome_cod + " para UTF-8 indisponivel"};
+        conversor.emplace("UTF-8", nome_iconv(codificacao),
+                          "conversao de " + nome_cod + " para UTF-8 indisponivel");
+        if (Erro e = conversor->erro(); !e.ok()) return e;
     }
 
     csv_parser p{};
-    if (csv_init(&p, CSV_STRICT | CSV_STRICT_FINI) != 0) return falha(aspas_sem_fim, 1);
+    if (csv_init(&p, CSV_STRICT | CSV_STRICT_FINI) != 0) return Erro::dados({}, 1, aspas_sem_fim);
     const char separador = separador_do_cabecalho(csv);
     csv_set_space_func(&p, nenhum_espaco);
     csv_set_delim(&p, static_cast<unsigned char>(separador));
@@ -213,16 +206,16 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
         const bool fim = b == std::byte{'\r'} || b == std::byte{'\n'};
         if (l.inicio == 0 && !fim) l.inicio = l.linha;
         if (csv_parse(&p, &b, 1, ao_campo, ao_fim_de_linha, &l) != 1)
-            l.falha(invalido(aspas_sem_fim));
+            l.falha(Erro::dados(aspas_sem_fim));
         if (!l.erro.ok()) break;
         if (b == std::byte{'\r'} || (b == std::byte{'\n'} && !cr)) ++l.linha;
         cr = b == std::byte{'\r'};
     }
     // A quote still open at the end fails on the line its row starts on.
     if (l.erro.ok() && csv_fini(&p, ao_campo, ao_fim_de_linha, &l) != 0)
-        l.falha(invalido(aspas_sem_fim));
+        l.falha(Erro::dados(aspas_sem_fim));
     csv_free(&p);
-    if (l.erro.ok() && l.cabecalho) l.falha(invalido(Leitura::sem_cabecalho));
+    if (l.erro.ok() && l.cabecalho) l.falha(Erro::dados(Leitura::sem_cabecalho));
     if (!l.erro.ok()) lc->ncl = 0;
     return l.erro;
 }

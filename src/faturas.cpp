@@ -196,8 +196,8 @@ class Documento {
         cairo_status_t st = cairo_status(cr_.get());
         if (st == CAIRO_STATUS_SUCCESS) st = cairo_surface_status(superficie_.get());
         if (st == CAIRO_STATUS_SUCCESS && qr_ok_) return {};
-        if (st == CAIRO_STATUS_WRITE_ERROR) return {TipoErro::gravacao, {}, 0, 0, {}};
-        return {TipoErro::sistema, {}, 0, 0, "erro ao compor o PDF"};
+        if (st == CAIRO_STATUS_WRITE_ERROR) return Erro::gravacao();
+        return Erro::sistema("erro ao compor o PDF");
     }
 
   private:
@@ -271,7 +271,7 @@ void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::si
     if (op.emissor) {
         // A long name or address is made smaller to stay on the page, beside the page number.
         const Emissor& em = *op.emissor;
-        const std::string nome = fmt::format("{} · CNPJ {}", em.nome, cnpj_formatado(em.cnpj));
+        const std::string nome = fmt::format("{} · CNPJ {}", em.nome, documento_formatado(em.cnpj));
         escreve(margem, 58.0, nome, cabe(nome, pequena_, ate - margem));
         const std::string endereco = fmt::format("{} · Atendimento: {}", em.endereco, em.telefone);
         escreve(margem, 68.0, endereco, cabe(endereco, pequena_, direita - margem));
@@ -543,7 +543,7 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
         doc.fatura(f, op);
         erro = doc.termina();
         if (erro.ok() && !destino(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes), pdf))
-            erro = {TipoErro::gravacao, {}, 0, 0, {}};
+            erro = Erro::gravacao();
     }
     return erro;
 }
@@ -554,7 +554,7 @@ Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const
     // An empty name is the working folder, never the root.
     const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
     if (struct stat info{}; ::stat(pasta.empty() ? "." : pasta.c_str(), &info) != 0)
-        return {TipoErro::gravacao, pasta, 0, errno, {}};
+        return Erro::gravacao(pasta, errno);
     OpcoesGravacao og;
     og.substitui = forcar;
     og.divide = forcar;
@@ -569,17 +569,16 @@ Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const
         const std::string nome = prefixo + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
         // Whatever is in the way, a link that leads nowhere too, is replaced only with --forcar.
         if (struct stat info{}; !forcar && ::lstat(nome.c_str(), &info) == 0) {
-            erro = {TipoErro::ja_existe, nome};
+            erro = Erro::ja_existe(nome);
             break;
         }
         Destino d;
         erro = segue_links(nome, d);
-        if (erro.ok() && d.descritor >= 0)
-            erro = {TipoErro::recusado, nome, 0, 0, "nao e um arquivo regular"};
+        if (erro.ok() && d.descritor >= 0) erro = Erro::recusado(nome, "nao e um arquivo regular");
         const Identidade alvo = identidade_de(d.caminho);
         if (erro.ok() && std::ranges::any_of(
                              lidos, [&](const std::string& l) { return identidade_de(l).e(alvo); }))
-            erro = {TipoErro::recusado, nome, 0, 0, "e um dos arquivos lidos; nada foi escrito"};
+            erro = Erro::recusado(nome, "e um dos arquivos lidos; nada foi escrito");
         if (!erro.ok()) break;
         erro = arquivos.emplace_back(d.caminho, og).trava();
         if (erro.arquivo == d.caminho) erro.arquivo = nome;

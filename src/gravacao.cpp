@@ -128,16 +128,6 @@ std::string pasta_de(const std::string& arquivo) {
     return barra == 0 ? "/" : arquivo.substr(0, barra);
 }
 
-// A failed system call about `arquivo`; a loop of links is named as such.
-Erro falha(TipoErro tipo, const std::string& arquivo, int sis) {
-    if (sis == ELOOP) return {TipoErro::recusado, arquivo, 0, 0, "ciclo de links simbolicos"};
-    return {tipo, arquivo, 0, sis, {}};
-}
-
-Erro recusa(const std::string& arquivo, std::string detalhe) {
-    return {TipoErro::recusado, arquivo, 0, 0, std::move(detalhe)};
-}
-
 // The descriptor a name is, when it names one of the process's own.
 int descritor_de(const std::string& nome) {
     if (nome == "/dev/stdout") return 1;
@@ -182,14 +172,14 @@ Erro copia_atributos(int de, int para, const std::string& arquivo) {
     for (;;) {
         const ssize_t n = ::flistxattr(de, nullptr, 0);
         if (n < 0 && (errno == ENOTSUP || errno == ENOSYS)) return {};
-        if (n < 0) return falha(TipoErro::gravacao, arquivo, errno);
+        if (n < 0) return Erro::gravacao(arquivo, errno);
         nomes.resize(static_cast<std::size_t>(n));
         const ssize_t m = ::flistxattr(de, nomes.data(), nomes.size());
         if (m >= 0) {
             nomes.resize(static_cast<std::size_t>(m));
             break;
         }
-        if (errno != ERANGE) return falha(TipoErro::gravacao, arquivo, errno);
+        if (errno != ERANGE) return Erro::gravacao(arquivo, errno);
     }
     std::vector<char> valor;
     for (std::size_t i = 0; i < nomes.size(); i += std::strlen(nomes.data() + i) + 1) {
@@ -200,9 +190,10 @@ Erro copia_atributos(int de, int para, const std::string& arquivo) {
             n = ::fgetxattr(de, nome, valor.data(), valor.size());
         }
         if (n < 0 || ::fsetxattr(para, nome, valor.data(), static_cast<std::size_t>(n), 0) != 0)
-            return {TipoErro::recusado, arquivo, 0, errno,
-                    std::string("o atributo estendido ") + nome +
-                        " nao pode ser mantido; o arquivo nao foi substituido"};
+            return Erro::recusado(arquivo,
+                                  std::string("o atributo estendido ") + nome +
+                                      " nao pode ser mantido; o arquivo nao foi substituido",
+                                  errno);
     }
     return {};
 }
@@ -229,14 +220,14 @@ Erro segue_links(const std::string& nome, Destino& destino) {
         }
         const std::pair<dev_t, ino_t> este{info.st_dev, info.st_ino};
         if (std::ranges::find(vistos, este) != vistos.end())
-            return recusa(nome, "ciclo de links simbolicos");
+            return Erro::recusado(nome, "ciclo de links simbolicos");
         // As many links as the system itself follows.
-        if (vistos.size() >= 40) return {TipoErro::recusado, nome, 0, ELOOP, {}};
+        if (vistos.size() >= 40) return Erro::recusado(nome, {}, ELOOP);
         vistos.push_back(este);
         std::string alvo(static_cast<std::size_t>(info.st_size) + 1, '\0');
         const ssize_t n = ::readlink(atual.c_str(), alvo.data(), alvo.size());
         if (n <= 0 || static_cast<std::size_t>(n) >= alvo.size()) {
-            if (n < 0) return falha(TipoErro::leitura, nome, errno);
+            if (n < 0) return Erro::leitura(nome, errno);
             continue;  // changed meanwhile: looked at again
         }
         alvo.resize(static_cast<std::size_t>(n));
@@ -258,7 +249,7 @@ Identidade identidade_do_descritor(int fd) {
 
 Erro saida_nao_e_o_cadastro(int fd, const std::string& cadastro) {
     if (identidade_do_descritor(fd).e(identidade_de(cadastro)))
-        return recusa(cadastro, "a saida padrao e o proprio cadastro; nada foi escrito");
+        return Erro::recusado(cadastro, "a saida padrao e o proprio cadastro; nada foi escrito");
     return {};
 }
 
@@ -266,7 +257,7 @@ Erro escreve_tudo(int fd, std::span<const std::byte> bytes, const std::string& n
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return falha(TipoErro::gravacao, nome, n < 0 ? errno : EIO);
+        if (n <= 0) return Erro::gravacao(nome, n < 0 ? errno : EIO);
         bytes = bytes.subspan(static_cast<std::size_t>(n));
     }
     return {};
@@ -306,24 +297,24 @@ Erro Gravacao::trava() {
         // The lock is opened again to be written: its owner may write it until then, whatever
         // the umask says the file's mode is (it gets that mode once written).
         if (fd_ >= 0 && (modo_ & S_IWUSR) == 0 && ::fchmod(fd_, modo_ | S_IWUSR) != 0)
-            return falha(TipoErro::gravacao, destino_, errno);
+            return Erro::gravacao(destino_, errno);
         if (fd_ >= 0) break;
         if (e == EINTR) continue;
         // The lock's name is the file's and five bytes more.
         if (e == ENAMETOOLONG)
-            return {TipoErro::recusado, destino_, 0, e,
-                    "nome longo demais para ter ao lado a trava .lock"};
-        if (e != EEXIST) return falha(TipoErro::gravacao, destino_, e);
+            return Erro::recusado(destino_, "nome longo demais para ter ao lado a trava .lock", e);
+        if (e != EEXIST) return Erro::gravacao(destino_, e);
         struct stat info {};
         if (::lstat(trava_.c_str(), &info) != 0) continue;  // just removed
         if (e_nossa(info))
-            return recusa(destino_, "este arquivo ja esta sendo gravado por outro nome (link)");
+            return Erro::recusado(destino_,
+                                  "este arquivo ja esta sendo gravado por outro nome (link)");
         const std::time_t anos = std::time(nullptr) - info.st_mtime;
         if (anos >= espera_maxima.count() ||
             std::chrono::steady_clock::now() - inicio >= espera_maxima)
-            return recusa(trava_, "travado ha " + idade(anos) + " por outra gravacao; remova " +
-                                      trava_ + " se nenhum outro " + std::string(op_.programa) +
-                                      " estiver rodando");
+            return Erro::recusado(
+                trava_, "travado ha " + idade(anos) + " por outra gravacao; remova " + trava_ +
+                            " se nenhum outro " + std::string(op_.programa) + " estiver rodando");
         std::this_thread::sleep_for(pausa);
     }
 
@@ -333,27 +324,28 @@ Erro Gravacao::trava() {
         ::open(destino_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (alvo < 0 && errno == ENOENT) return solta_descritor();
     if (alvo < 0 && errno == ELOOP)
-        return op_.substitui ? recusa(destino_, "e um link simbolico")
-                             : Erro{TipoErro::ja_existe, destino_};
-    if (alvo < 0 && errno == ENXIO) return recusa(destino_, "nao e um arquivo regular");
-    if (alvo < 0) return falha(TipoErro::gravacao, destino_, errno);
+        return op_.substitui ? Erro::recusado(destino_, "e um link simbolico")
+                             : Erro::ja_existe(destino_);
+    if (alvo < 0 && errno == ENXIO) return Erro::recusado(destino_, "nao e um arquivo regular");
+    if (alvo < 0) return Erro::gravacao(destino_, errno);
     existia_ = true;
     struct stat info {};
     Erro e;
     if (::fstat(alvo, &info) != 0)
-        e = falha(TipoErro::gravacao, destino_, errno);
+        e = Erro::gravacao(destino_, errno);
     else if (op_.protegido.e({info.st_dev, info.st_ino, true}))
-        e = recusa(destino_, "e o proprio cadastro; nada foi escrito");
+        e = Erro::recusado(destino_, "e o proprio cadastro; nada foi escrito");
     else if (!S_ISREG(info.st_mode))
-        e = recusa(destino_, "nao e um arquivo regular");
+        e = Erro::recusado(destino_, "nao e um arquivo regular");
     else if (!op_.substitui)
-        e = {TipoErro::ja_existe, destino_};
+        e = Erro::ja_existe(destino_);
     else if (info.st_nlink > 1 && !op_.divide)
-        e = recusa(destino_, "o arquivo tem " + std::to_string(info.st_nlink) +
-                                 " nomes (links fisicos); --forcar o separa dos outros, que "
-                                 "ficam com o conteudo antigo");
+        e = Erro::recusado(destino_,
+                           "o arquivo tem " + std::to_string(info.st_nlink) +
+                               " nomes (links fisicos); --forcar o separa dos outros, que "
+                               "ficam com o conteudo antigo");
     else if (!pode_escrever(destino_, info))
-        e = recusa(destino_, "sem permissao de escrita");
+        e = Erro::recusado(destino_, "sem permissao de escrita");
     if (!e.ok()) {
         ::close(alvo);
         return e;
@@ -361,15 +353,16 @@ Erro Gravacao::trava() {
     // Owner and group as they were: a user may keep a group of theirs, only root another's.
     struct stat novo {};
     if (::fstat(fd_, &novo) != 0)
-        e = falha(TipoErro::gravacao, destino_, errno);
+        e = Erro::gravacao(destino_, errno);
     else if ((novo.st_uid != info.st_uid || novo.st_gid != info.st_gid) &&
              ::fchown(fd_, info.st_uid, info.st_gid) != 0)
         e = info.st_uid != ::geteuid()
-                ? recusa(destino_, "o arquivo e de outro usuario (uid " +
-                                       std::to_string(info.st_uid) +
-                                       "), que e quem pode substitui-lo (ou root)")
-                : recusa(destino_, "o grupo do arquivo (gid " + std::to_string(info.st_gid) +
-                                       ") nao e um dos seus; so root pode mante-lo");
+                ? Erro::recusado(destino_, "o arquivo e de outro usuario (uid " +
+                                               std::to_string(info.st_uid) +
+                                               "), que e quem pode substitui-lo (ou root)")
+                : Erro::recusado(destino_, "o grupo do arquivo (gid " +
+                                               std::to_string(info.st_gid) +
+                                               ") nao e um dos seus; so root pode mante-lo");
     // The attributes, the ACL among them, and then (once written) the mode, which an ACL's
     // mask matches.
     if (e.ok()) e = copia_atributos(alvo, fd_, destino_);
@@ -390,16 +383,16 @@ Erro Gravacao::escreve(std::span<const std::byte> bytes) {
     if (fd_ < 0 && listada_ != nullptr) {
         fd_ = ::open(trava_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
         struct stat info {};
-        if (fd_ < 0 || ::fstat(fd_, &info) != 0) return falha(TipoErro::gravacao, destino_, errno);
+        if (fd_ < 0 || ::fstat(fd_, &info) != 0) return Erro::gravacao(destino_, errno);
         if (info.st_dev != listada_->dispositivo || info.st_ino != listada_->inode)
-            return recusa(trava_, "a trava foi trocada por outro processo; nada foi escrito");
+            return Erro::recusado(trava_,
+                                  "a trava foi trocada por outro processo; nada foi escrito");
     }
     if (Erro e = escreve_tudo(fd_, bytes, destino_); !e.ok()) return e;
-    if (::fchmod(fd_, modo_) != 0 || ::fsync(fd_) != 0)
-        return falha(TipoErro::gravacao, destino_, errno);
+    if (::fchmod(fd_, modo_) != 0 || ::fsync(fd_) != 0) return Erro::gravacao(destino_, errno);
     const int r = ::close(fd_);
     fd_ = -1;
-    return r == 0 ? Erro{} : falha(TipoErro::gravacao, destino_, errno);
+    return r == 0 ? Erro{} : Erro::gravacao(destino_, errno);
 }
 
 Erro Gravacao::confirma() {
@@ -407,7 +400,7 @@ Erro Gravacao::confirma() {
     // a folder the user may write in but not read (a drop box) it cannot be flushed, and the
     // change is made all the same.
     const int pasta = ::open(pasta_de(destino_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (pasta < 0 && errno != EACCES) return falha(TipoErro::gravacao, destino_, errno);
+    if (pasta < 0 && errno != EACCES) return Erro::gravacao(destino_, errno);
     const auto fecha_pasta = [pasta] {
         if (pasta >= 0) ::close(pasta);
     };
@@ -430,8 +423,8 @@ Erro Gravacao::confirma() {
             e = errno;
         }
         if (e != 0) fecha_pasta();
-        if (e == EEXIST) return {TipoErro::ja_existe, destino_};
-        if (e != 0) return falha(TipoErro::gravacao, destino_, e);
+        if (e == EEXIST) return Erro::ja_existe(destino_);
+        if (e != 0) return Erro::gravacao(destino_, e);
         tira_da_lista(listada_);
         delete listada_;
         listada_ = nullptr;
@@ -442,9 +435,10 @@ Erro Gravacao::confirma() {
     const int r = pasta < 0 || ::fsync(pasta) == 0 || errno == EINVAL ? 0 : errno;
     fecha_pasta();
     if (r != 0)
-        return {TipoErro::recusado, destino_, 0, r,
-                "a pasta nao pode ser gravada no disco; o arquivo pode nao sobreviver a uma "
-                "queda de energia"};
+        return Erro::recusado(destino_,
+                              "a pasta nao pode ser gravada no disco; o arquivo pode nao "
+                              "sobreviver a uma queda de energia",
+                              r);
     return {};
 }
 

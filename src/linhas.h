@@ -4,11 +4,9 @@
 // `numero` is the caller as the PBX writes its src, a phone number or an extension name;
 // `cliente` is a customer code of the register.
 //
-// Phone numbers compare by their digits, a trunk prefix 0 or a country code 55 before a 10- or
-// 11-digit number left out: "(85) 9 8877-4123", "85988774123", "085988774123" and
-// "+55 85 98877-4123" are one line. Text made only of digits, blanks and "+()-." is a number,
-// so an extension such as 211553 is one too and "21-1553" is the same extension. Any other text
-// is an extension name, compared as written.
+// Lines compare as telefone.h reads numbers: "(85) 9 8877-4123", "85988774123", "085988774123",
+// "+55 85 98877-4123" and "0055 85 98877 4123" are one line; an extension such as 211553 and
+// "21-1553" are one too. Any other text is an extension name, compared as written.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,5 @@
 #include "registros.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -14,6 +12,9 @@
 #include <utility>
 
 #include "campos_csv.h"
+#include "caracteres.h"
+#include "dialeto_csv.h"
+#include "leitura.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ constexpr std::string_view cabecalho_proprio =
     "origem,destino,telefone_destino,inicio,fim,duracao,valor";
 constexpr std::string_view cabecalho_proprio_planilha =
     "origem;destino;telefone_destino;inicio;fim;duracao;valor";
-constexpr std::string_view bom = "\xEF\xBB\xBF";
 
 // A row longer than this is refused (and only this much of it kept): a file without line ends
 // must not fill the memory.
@@ -52,10 +52,6 @@ constexpr std::string_view motivo_longo = "registro longo demais";
 constexpr std::string_view motivo_desconhecido =
     "nao e um registro de chamada (nem do PBX nem de contacel-exportar chamadas)";
 
-bool e_digito(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // "AAAA-MM-DD hh:mm:ss", a real date and time; the reason when it is not.
 std::string_view le_data_hora(std::string_view t, TDataHora& dh) {
     if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' ||
@@ -73,7 +69,7 @@ std::string_view le_data_hora(std::string_view t, TDataHora& dh) {
     const auto m = static_cast<int>(v[10] * 10 + v[11]);
     const auto s = static_cast<int>(v[12] * 10 + v[13]);
     if (ano == 0 || mes == 0 || mes > 12 || dia == 0 || h > 23 || m > 59 || s > 59 ||
-        dia > ndm[static_cast<std::size_t>(mes)] + (mes == 2 ? e_bissexto(ano) : 0))
+        dia > dias_no_mes(mes, ano))
         return motivo_data_impossivel;
     dh.dat = {static_cast<std::int8_t>(dia), static_cast<std::int8_t>(mes),
               static_cast<std::int16_t>(ano)};
@@ -88,21 +84,12 @@ bool le_segundos(std::string_view t, std::uint32_t& s) {
     return ec == std::errc{} && fim == t.data() + t.size();
 }
 
-// A spreadsheet shows a field opened by one of these as a formula: the spreadsheet dialect
-// writes an apostrophe before it, which is not part of the text.
-std::string_view sem_apostrofo(std::string_view t) {
-    if (t.size() >= 2 && t[0] == '\'' &&
-        std::string_view("=+-@\t\r").find(t[1]) != std::string_view::npos)
-        t.remove_prefix(1);
-    return t;
-}
-
 }  // namespace
 
 bool AnalisadorRegistros::rejeita(std::string_view motivo, std::string_view texto,
                                   DestinoRegistros& destino) {
     if (destino.rejeitado({linha_, motivo, texto})) return true;
-    erro_ = Erro{TipoErro::dados, {}, linha_, 0, std::string(motivo)};
+    erro_ = Erro::dados({}, linha_, std::string(motivo));
     return false;
 }
 
@@ -178,7 +165,7 @@ bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegist
     r.texto = linha;
     r.conta = campo(0);
     r.cod_destino = campo(1);
-    r.destino = separador_ == ';' ? sem_apostrofo(campo(2)) : campo(2);
+    r.destino = separador_ == ';' ? sem_marca_de_formula(campo(2)) : campo(2);
     if (const std::string_view m = le_data_hora(campo(3), r.inicio); !m.empty())
         return rejeita(m, linha, destino);
     if (const std::string_view m = le_data_hora(campo(4), r.fim); !m.empty())
@@ -191,7 +178,7 @@ bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegist
 
 bool AnalisadorRegistros::linha(std::string_view linha, bool longa, DestinoRegistros& destino) {
     ++linha_;
-    if (linha_ == 1 && linha.starts_with(bom)) linha.remove_prefix(bom.size());
+    if (linha_ == 1) linha = sem_marca_utf8(linha);
     if (!linha.empty() && linha.back() == '\r') linha.remove_suffix(1);
     if (longa || linha.size() > maximo_linha)
         return rejeita(motivo_longo, linha.substr(0, maximo_linha), destino);
@@ -248,11 +235,7 @@ bool AnalisadorRegistros::consome(std::span<const char> bloco, DestinoRegistros&
 bool AnalisadorRegistros::confere_inicio(DestinoRegistros& destino) {
     conferido_ = true;
     if (inicio_.find('\0', 0) < inicio_conferido) {
-        erro_ = Erro{TipoErro::dados,
-                     {},
-                     0,
-                     0,
-                     "arquivo binario, nao e um arquivo de registros de chamadas"};
+        erro_ = Erro::dados("arquivo binario, nao e um arquivo de registros de chamadas");
         return false;
     }
     std::string inicio = std::move(inicio_);
@@ -274,51 +257,14 @@ namespace {
 
 constexpr std::size_t tamanho_bloco = 256 * 1024;
 
-// The file's descriptor, closed on every way out.
-class Descritor {
-  public:
-    explicit Descritor(int fd) : fd_(fd) {}
-    ~Descritor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descritor(const Descritor&) = delete;
-    Descritor& operator=(const Descritor&) = delete;
-    [[nodiscard]] int fd() const { return fd_; }
-    int solta() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
-
-// read(2) as much as fits, past interruptions; -1 on failure.
-ssize_t le_bloco(int fd, char* b, std::size_t n) {
-    for (;;) {
-        const ssize_t lidos = ::read(fd, b, n);
-        if (lidos >= 0 || errno != EINTR) return lidos;
-    }
-}
-
 }  // namespace
 
 Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
-    const auto falha = [&](TipoErro t, int sis, std::string detalhe = {}) {
-        return Erro{t, caminho, 0, sis, std::move(detalhe)};
-    };
-    Descritor d(::open(caminho.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (d.fd() < 0) return falha(TipoErro::leitura, errno);
-    struct stat info {};
-    if (::fstat(d.fd(), &info) != 0) return falha(TipoErro::leitura, errno);
-    if (S_ISDIR(info.st_mode))
-        return falha(TipoErro::recusado, 0, "e uma pasta, nao um arquivo de registros");
-    if (!S_ISREG(info.st_mode))
-        return falha(TipoErro::recusado, 0, "nao e um arquivo comum (um dispositivo, um FIFO?)");
+    ArquivoAberto d;
+    if (Erro e = abre_arquivo_regular(caminho.c_str(), d); !e.ok()) return e;
 
     AnalisadorRegistros a;
-    const auto parou = [&] {
-        Erro e = a.erro();
-        e.arquivo = caminho;
-        return e;
-    };
+    const auto parou = [&] { return Erro(a.erro()).no_arquivo(caminho); };
     const auto bloco = std::make_unique_for_overwrite<char[]>(tamanho_bloco);
     std::array<unsigned char, 2> magica{};
     const bool gzip = ::pread(d.fd(), magica.data(), magica.size(), 0) == 2 && magica[0] == 0x1F &&
@@ -326,7 +272,7 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
     if (gzip) {
         // Compressed records (rotated logs) are read through zlib, whatever their name.
         gzFile gz = ::gzdopen(d.fd(), "rb");
-        if (gz == nullptr) return falha(TipoErro::sistema, ENOMEM);
+        if (gz == nullptr) return Erro::sistema({}, ENOMEM).no_arquivo(caminho);
         d.solta();
         ::gzbuffer(gz, 128 * 1024);
         int lidos = 0;
@@ -339,14 +285,16 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
         const std::string detalhe = lidos < 0 ? ::gzerror(gz, &z) : "";
         const int fecho = ::gzclose_r(gz);
         if (lidos < 0 || fecho != Z_OK)
-            return falha(TipoErro::leitura, z == Z_ERRNO ? errno : 0,
-                         lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
-                                   : "arquivo compactado incompleto");
+            return Erro::leitura(caminho, z == Z_ERRNO ? errno : 0,
+                                 lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
+                                           : "arquivo compactado incompleto");
     } else {
-        ssize_t lidos = 0;
-        while ((lidos = le_bloco(d.fd(), bloco.get(), tamanho_bloco)) > 0)
-            if (!a.consome({bloco.get(), static_cast<std::size_t>(lidos)}, destino)) return parou();
-        if (lidos < 0) return falha(TipoErro::leitura, errno);
+        const std::span<std::byte> b(reinterpret_cast<std::byte*>(bloco.get()), tamanho_bloco);
+        for (std::size_t lidos = b.size(); lidos == b.size();) {
+            if (const int sis = le_ate_encher(d.fd(), b, lidos); sis != 0)
+                return Erro::leitura(caminho, sis);
+            if (!a.consome({bloco.get(), lidos}, destino)) return parou();
+        }
     }
     if (!a.termina(destino)) return parou();
     return {};

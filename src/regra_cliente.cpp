@@ -9,10 +9,6 @@ namespace {
 
 using Texto = char[sizeof(TCliente::nome)];
 
-Erro quebra(const char* regra) {
-    return {.tipo = TipoErro::dados, .detalhe = regra};
-}
-
 // A stored text obeys the rules when, read as UTF-8, it would be stored again as it is.
 Erro texto_guardado(std::string_view campo, const Texto& guardado) {
     const std::string_view bytes(guardado, ::strnlen(guardado, sizeof guardado));
@@ -21,8 +17,7 @@ Erro texto_guardado(std::string_view campo, const Texto& guardado) {
     Texto de_novo{};
     if (Erro e = texto_850(utf8, de_novo, campo); !e.ok()) return e;
     if (bytes != de_novo)
-        return {.tipo = TipoErro::dados,
-                .detalhe = std::string(campo) + " com caractere fora do codigo 850"};
+        return Erro::dados(std::string(campo) + " com caractere fora do codigo 850");
     return {};
 }
 
@@ -30,13 +25,13 @@ Erro texto_guardado(std::string_view campo, const Texto& guardado) {
 
 Erro insere_validado(TLisCli* lc, std::optional<std::uint32_t> cod, std::string_view nome,
                      std::string_view endereco) {
-    if (!cod || *cod == 0) return quebra("codigo invalido (um numero de 1 a 4294967295)");
-    if (posicao_do_codigo(lc, *cod) >= 0) return quebra("codigo repetido");
+    if (!cod || *cod == 0) return Erro::dados("codigo invalido (um numero de 1 a 4294967295)");
+    if (posicao_do_codigo(lc, *cod) >= 0) return Erro::dados("codigo repetido");
     TCliente cl{};
     cl.cod_cli = *cod;
     if (Erro e = texto_850(nome, cl.nome, "nome"); !e.ok()) return e;
     if (Erro e = texto_850(endereco, cl.endereco, "endereco"); !e.ok()) return e;
-    if (lc->ncl >= capacidade_lis_cli) return quebra("clientes demais (o maximo e 20)");
+    if (lc->ncl >= capacidade_lis_cli) return Erro::dados("clientes demais (o maximo e 20)");
     insere_cliente(lc, cl);
     return {};
 }
@@ -54,8 +49,9 @@ Erro altera_validado(TLisCli* lc, std::uint32_t i, std::optional<std::string_vie
 
 Erro confere_cliente(const TLisCli* lc, std::uint32_t i) {
     const TCliente& cl = lc->clientes[i];
-    if (cl.cod_cli == 0) return quebra("codigo invalido (um numero de 1 a 4294967295)");
-    if (posicao_do_codigo(lc, cl.cod_cli) != static_cast<int>(i)) return quebra("codigo repetido");
+    if (cl.cod_cli == 0) return Erro::dados("codigo invalido (um numero de 1 a 4294967295)");
+    if (posicao_do_codigo(lc, cl.cod_cli) != static_cast<int>(i))
+        return Erro::dados("codigo repetido");
     if (Erro e = texto_guardado("nome", cl.nome); !e.ok()) return e;
     return texto_guardado("endereco", cl.endereco);
 }

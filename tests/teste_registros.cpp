@@ -1,16 +1,18 @@
 // The records reader (both PBX layouts, the own calls CSV, bad rows, any split into blocks,
-// files) and the lines file.
+// files), phone numbers as written and the lines file.
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "apoio.h"
 #include "linhas.h"
 #include "registros.h"
+#include "telefone.h"
 
 namespace {
 
@@ -186,8 +188,8 @@ TEST(Registros, Arquivos) {
          "nao foi possivel ler: arquivo compactado incompleto"},
         {grava("ruim.csv", linha + "\n" + linha + "\nx,y\n" + linha + "\n"), 2,
          ":3: campos de menos"},
-        {pasta.caminho().string(), 0, ": e uma pasta, nao um arquivo de registros"},
-        {"/dev/null", 0, ": nao e um arquivo comum (um dispositivo, um FIFO?)"},
+        {pasta.caminho().string(), 0, ": nao e um arquivo regular"},
+        {"/dev/null", 0, ": nao e um arquivo regular"},
         {(pasta / "nenhum").string(), 0, ": nao foi possivel ler: No such file or directory"},
     };
     for (const Arquivo& arq : arquivos) {
@@ -207,6 +209,63 @@ TEST(Registros, Arquivos) {
             }
         }
     }
+}
+
+// Numbers as PBXs and people write them: what each is, and how a bill shows it.
+TEST(Telefone, GrafiasReais) {
+    struct Grafia {
+        std::string_view escrito;
+        FormaNumero forma;
+        std::string_view chave;
+        std::string_view exibido;  // empty: as written
+    };
+    using enum FormaNumero;
+    const Grafia casos[] = {
+        {"11963391451", nacional, "+5511963391451", "(11) 9 6339-1451"},
+        {"(85) 9 8877-4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"+55 (85) 98877-4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"5585988774123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"085988774123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"0 55 85 98877 4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"0 21 85 98877.4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"0055 85 98877 4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"005585988774123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"00 21 55 85 98877 4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"8532345678", nacional, "+558532345678", "(85) 3234-5678"},
+        {"55988774123", nacional, "+5555988774123", "(55) 9 8877-4123"},  // area code 55
+        {"89025356928", nacional, "+5589025356928", ""},                  // no mobile starts with 0
+        {"8598874123", nacional, "+558598874123", ""},                    // nor a landline with 9
+        {"+14155552671", internacional, "+14155552671", ""},
+        {"00 21 351 21 000 0000", internacional, "+351210000000", ""},
+        {"+55 20 3234-5678", internacional, "+552032345678", ""},  // no area code 20
+        {"98877-4123", local, "988774123", ""},
+        {"3234 5678", local, "32345678", ""},
+        {"0800 123 4567", nao_geografico, "08001234567", ""},
+        {"211553", digitos, "211553", ""},
+        {"21-1553", digitos, "211553", ""},
+        {"190", digitos, "190", ""},
+        {"0800123456", digitos, "0800123456", ""},
+        {"client1", nome, "client1", ""},
+        {"*97", nome, "*97", ""},
+        {"85+988774123", nome, "85+988774123", ""},
+        {"", nome, "", ""},
+    };
+    for (const Grafia& c : casos) {
+        SCOPED_TRACE(c.escrito);
+        const Telefone t(c.escrito);
+        EXPECT_EQ(t.forma(), c.forma);
+        EXPECT_EQ(t.chave(), c.chave);
+        const std::string exibido = t.exibido();
+        EXPECT_EQ(exibido, c.exibido.empty() ? c.escrito : c.exibido);
+        // What a bill shows, typed again, is the same line.
+        EXPECT_EQ(Telefone(exibido).chave(), c.chave);
+    }
+    const Telefone celular("+55 85 98877-4123"), lisboa("+351 21 000 0000");
+    EXPECT_EQ(std::tuple(celular.pais(), celular.ddd(), celular.assinante(), celular.movel()),
+              std::tuple("55", "85", "988774123", true));
+    EXPECT_EQ(std::tuple(lisboa.pais(), lisboa.assinante(), lisboa.internacional()),
+              std::tuple("351", "210000000", "351210000000"));
+    EXPECT_TRUE(Telefone("3234-5678").fixo());
 }
 
 TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
@@ -230,6 +289,8 @@ TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
         {"5585988774123", 1},
         {"(85) 98877-4123", 1},
         {"085988774123", 1},
+        {"0 55 85 98877 4123", 1},
+        {"005585988774123", 1},
         {"988774123", {}},
         {"client1", 7},
         {"Client1", {}},
@@ -253,6 +314,8 @@ TEST(Linhas, ErrosNomeiamALinha) {
         {"numero,codigo\n1,1\n", "1: falta o cabecalho numero,cliente ou numero;cliente"},
         {"numero,cliente\n85988774123,1\n+55 (85) 98877-4123,1\n",
          "3: o numero +55 (85) 98877-4123 ja esta na linha 2"},
+        {"numero,cliente\n0055 85 98877 4123,1\n(85) 9 8877-4123,1\n",
+         "3: o numero (85) 9 8877-4123 ja esta na linha 2"},
         {"numero,cliente\n1001,2\n", "2: o cliente 2 nao esta no cadastro"},
         {"numero,cliente\n1001,x\n", "2: codigo de cliente invalido"},
         {"numero,cliente\n1001\n", "2: campos de menos (esperados numero,cliente)"},
