@@ -6,6 +6,7 @@
 //   contas_registros CADASTRO LINHAS REGISTROS...
 
 #include <cstdio>
+#include <memory>
 
 #include "cobranca_registros.h"
 #include "csv_clientes.h"
@@ -15,17 +16,18 @@ int main(int argc, char** argv) {
         std::fputs("uso: contas_registros CADASTRO LINHAS REGISTROS...\n", stderr);
         return 2;
     }
-    TLisCli clientes{};
-    if (!le_lis_cli_de(argv[1], &clientes).ok()) {
+    TLisCli lis_cli{};
+    if (!le_lis_cli_de(argv[1], &lis_cli).ok()) {
         std::fprintf(stderr, "%s: cadastro ilegivel\n", argv[1]);
         return 1;
     }
+    const auto clientes = std::make_shared<const Clientes>(clientes_do_cadastro(lis_cli));
     TabelaLinhas linhas;
-    if (const Erro e = le_linhas(argv[2], clientes, linhas); !e.ok()) {
+    if (const Erro e = le_linhas(argv[2], *clientes, linhas); !e.ok()) {
         std::fprintf(stderr, "%s\n", descreve_erro(e).c_str());
         return 1;
     }
-    CobrancaRegistros cobranca({&clientes, &linhas, {}, false, false, csv_padrao});
+    CobrancaRegistros cobranca({clientes, &linhas, {}, false, false, csv_padrao});
     for (int i = 3; i < argc; ++i)
         if (const Erro e = cobranca.le(argv[i]); !e.ok()) {
             std::fprintf(stderr, "%s\n", descreve_erro(e).c_str());

@@ -128,7 +128,7 @@ Erro le_cadastro(const std::string& caminho, TLisCli* lc) {
 
 std::vector<Erro> infracoes(const std::string& arquivo, const TLisCli* lc) {
     std::vector<Erro> lista;
-    for (std::uint32_t i = 0; i < std::min(lc->ncl, capacidade_lis_cli); ++i) {
+    for (std::uint32_t i = 0; i < lc->ncl; ++i) {
         Erro e = confere_cliente(lc, i);
         e.arquivo = arquivo;
         // Without a converter no text can be judged: that is the one thing to say.
@@ -148,7 +148,7 @@ Erro verifica_cadastro(const std::string& caminho, TLisCli* lc, std::vector<Erro
     avisos = infracoes(caminho, lc);
     if (sem_conversao(avisos)) return ultimo(avisos);
     // Texts a spreadsheet would run as formulas, were the CSV opened in one.
-    for (std::uint32_t i = 0; i < std::min(lc->ncl, capacidade_lis_cli); ++i) {
+    for (std::uint32_t i = 0; i < lc->ncl; ++i) {
         const TCliente& c = lc->clientes[i];
         for (const auto& [campo, texto] : {std::pair{"nome", c.nome}, {"endereco", c.endereco}})
             if (parece_formula({texto, ::strnlen(texto, sizeof c.nome)}))
@@ -190,9 +190,9 @@ Erro grava_cadastro(const std::string& caminho, const TLisCli* lc, bool forcar) 
     return grava(caminho, bytes_de(lc, buf), forcar);
 }
 
-Erro importa_csv(const std::string& csv, const std::string& caminho, bool forcar, TLisCli* lc,
-                 Codificacao codificacao) {
-    lc->ncl = 0;
+Erro le_csv_clientes(const std::string& csv, Guarda guarda, Codificacao codificacao,
+                     Clientes& clientes) {
+    clientes = {};
     std::string bytes(limite_de_leitura, '\0');
     std::size_t lidos = 0;
     if (Erro e = le_arquivo_regular(csv.c_str(), std::as_writable_bytes(std::span(bytes)), lidos,
@@ -200,25 +200,24 @@ Erro importa_csv(const std::string& csv, const std::string& caminho, bool forcar
         !e.ok())
         return e;
     bytes.resize(lidos);
-    if (Erro e = decodifica_csv_clientes(std::as_bytes(std::span(bytes)), lc, codificacao);
-        !e.ok()) {
-        e.arquivo = csv;
-        return e;
-    }
-    return grava_cadastro(caminho, lc, forcar);
+    Erro e =
+        decodifica_csv_clientes(std::as_bytes(std::span(bytes)), clientes, guarda, codificacao);
+    if (!e.ok()) e.arquivo = csv;
+    return e;
 }
 
-Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar,
-                 std::vector<Erro>& avisos, DialetoCsv dialeto) {
-    avisos.clear();
+Erro importa_csv(const std::string& caminho, const std::string& csv, bool forcar,
+                 Clientes& clientes, Codificacao codificacao) {
+    if (Erro e = le_csv_clientes(csv, Guarda::cadastro, codificacao, clientes); !e.ok()) return e;
     TLisCli lc{};
-    if (Erro e = le_cadastro(caminho, &lc); !e.ok()) return e;
-    avisos = infracoes(caminho, &lc);
-    if (sem_conversao(avisos)) return ultimo(avisos);
-    const std::string texto = codifica_csv_clientes(&lc, dialeto);
-    const auto bytes = std::as_bytes(std::span(texto));
+    if (Erro e = cadastro_dos_clientes(clientes, lc); !e.ok()) return e;
+    return grava_cadastro(caminho, &lc, forcar);
+}
 
-    const Identidade cadastro = identidade_de(caminho);
+Erro escreve_csv(const std::string& csv, std::string_view texto, bool forcar,
+                 const std::string& lido) {
+    const auto bytes = std::as_bytes(std::span(texto));
+    const Identidade cadastro = identidade_de(lido);
     const std::string nome = csv.empty() ? "-" : csv;
     const auto o_proprio = [&] {
         return Erro::recusado(nome, "e o proprio cadastro; o CSV vai para outro arquivo");
@@ -253,6 +252,18 @@ Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar
         if (!e.ok()) return e;
     }
     return grava(nome, bytes, forcar, cadastro);
+}
+
+Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar,
+                 std::vector<Erro>& avisos, DialetoCsv dialeto) {
+    avisos.clear();
+    TLisCli lc{};
+    if (Erro e = le_cadastro(caminho, &lc); !e.ok()) return e;
+    avisos = infracoes(caminho, &lc);
+    if (sem_conversao(avisos)) return ultimo(avisos);
+    return escreve_csv(csv,
+                       codifica_csv_clientes(clientes_do_cadastro(lc), Guarda::cadastro, dialeto),
+                       forcar, caminho);
 }
 
 Erro inclui_cliente(const std::string& caminho, std::uint32_t cod, std::string_view nome,

@@ -56,7 +56,7 @@ TData vencimento_da_conta(const ContaMensal& c) {
 
 Contas contas_da_execucao(const Execucao& e) {
     Contas r;
-    r.clientes = &e.lis_cli;
+    r.clientes = std::make_shared<const Clientes>(clientes_do_cadastro(e.lis_cli));
     r.exatas = false;
     const std::int32_t num_cha = std::clamp(e.li_ch.num_cha, 0, capacidade_lis_cha);
     r.chamadas.reserve(static_cast<std::size_t>(num_cha));

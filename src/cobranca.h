@@ -6,13 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "cliente.h"
+#include "clientes.h"
 #include "datahora.h"
 #include "dinheiro.h"
 #include "tarifas.h"
@@ -104,8 +105,8 @@ TData vencimento_da_conta(const ContaMensal& c);
 // Bills by chave_conta; each bill's calls by start, in the order they were read when they start
 // in the same second.
 struct Contas {
-    const TLisCli* clientes = nullptr;  // whose names and addresses the bills show
-    bool exatas = true;                 // centavos, or the run's float
+    std::shared_ptr<const Clientes> clientes;  // whose names and addresses the bills show
+    bool exatas = true;                        // centavos, or the run's float
     std::vector<ContaMensal> contas;
     std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
     Textos textos;

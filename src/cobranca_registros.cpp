@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "caracteres.h"
-#include "csv_clientes.h"
+#include "clientes.h"
 #include "gravacao.h"
 #include "telefone.h"
 
@@ -32,8 +32,6 @@ std::string descreve_resumo(const ResumoCobranca& r) {
 CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(pedido) {
     contas_.clientes = pedido.clientes;
     contas_.exatas = true;
-    for (std::uint32_t i = 0; i < std::min(pedido.clientes->ncl, capacidade_lis_cli); ++i)
-        codigos_.push_back(pedido.clientes->clientes[i].cod_cli);
     como_.push_back(0);
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
 }
@@ -44,8 +42,7 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 }
 
 std::optional<std::uint32_t> CobrancaRegistros::cliente_de(const RegistroChamada& r) const {
-    if (const auto cod = le_codigo(r.conta);
-        cod && std::ranges::find(codigos_, *cod) != codigos_.end())
+    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr)
         return cod;
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
     return cliente_da_linha(*pedido_.linhas, r.origem);

@@ -29,7 +29,7 @@ std::optional<MesAno> le_mes(std::string_view texto);
 
 // What to bill, and how much of it to keep.
 struct PedidoCobranca {
-    const TLisCli* clientes = nullptr;
+    std::shared_ptr<const Clientes> clientes;
     const TabelaLinhas* linhas = nullptr;  // none: only account codes name customers
     std::optional<MesAno> mes;             // only this month's calls are billed
     bool guarda_chamadas = false;  // the calls themselves (calls' CSV, documents), or totals only
@@ -77,7 +77,6 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::uint32_t exibido(std::string_view numero);
 
     PedidoCobranca pedido_;
-    std::vector<std::uint32_t> codigos_;  // of the register's customers
     ResumoCobranca resumo_;
     std::string arquivo_;
     std::string rejeitadas_;

@@ -9,6 +9,10 @@
 #include "dinheiro.h"
 
 std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, DialetoCsv d) {
+    return cabecalho_csv(std::span(nomes.begin(), nomes.size()), d);
+}
+
+std::string cabecalho_csv(std::span<const std::string_view> nomes, DialetoCsv d) {
     std::string s(d.bom ? marca_utf8 : "");
     bool primeiro = true;
     for (const std::string_view n : nomes) {

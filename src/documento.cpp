@@ -34,6 +34,10 @@ bool repetido(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [&](char c) { return c == s[0]; });
 }
 
+constexpr bool letra_ou_digito(char c) {
+    return e_digito(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 constexpr std::array<int, 10> pesos_cpf{11, 10, 9, 8, 7, 6, 5, 4, 3, 2};
 constexpr std::array<int, 13> pesos_cnpj{6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
 
@@ -67,4 +71,29 @@ std::string documento_formatado(std::string_view d) {
         return fmt::format("{}.{}.{}/{}-{}", d.substr(0, 2), d.substr(2, 3), d.substr(5, 3),
                            d.substr(8, 4), d.substr(12, 2));
     return std::string(d);
+}
+
+bool e_email(std::string_view s) {
+    const std::size_t arroba = s.find('@');
+    if (arroba == std::string_view::npos) return false;
+    const std::string_view local = s.substr(0, arroba);
+    std::string_view dominio = s.substr(arroba + 1);
+    if (local.empty() || local.size() > 64 || local.front() == '.' || local.back() == '.' ||
+        local.find("..") != local.npos || !std::all_of(local.begin(), local.end(), [](char c) {
+            return letra_ou_digito(c) ||
+                   std::string_view("._%+-").find(c) != std::string_view::npos;
+        }))
+        return false;
+    std::size_t rotulos = 0;
+    for (;; ++rotulos) {
+        const std::size_t ponto = dominio.find('.');
+        const std::string_view rotulo = dominio.substr(0, ponto);
+        if (rotulo.empty() || rotulo.front() == '-' || rotulo.back() == '-' ||
+            !std::all_of(rotulo.begin(), rotulo.end(),
+                         [](char c) { return letra_ou_digito(c) || c == '-'; }))
+            return false;
+        if (ponto == dominio.npos) break;
+        dominio.remove_prefix(ponto + 1);
+    }
+    return rotulos >= 1;
 }

@@ -19,3 +19,8 @@ std::optional<std::string> documento_lido(std::string_view texto);
 
 // As it is shown: "529.982.247-25", "11.222.333/0001-81"; anything else as it is.
 std::string documento_formatado(std::string_view documento);
+
+// An e-mail address as mail systems take it: a local part of at most 64 letters, digits and
+// ._%+-, neither starting nor ending with a dot nor holding two in a row; a domain of two or
+// more labels of letters, digits and hyphens, none starting or ending with a hyphen.
+bool e_email(std::string_view s);

@@ -93,14 +93,13 @@ struct DadosFatura {
     std::string payload;  // the Pix code; empty: none
 };
 
-// A register text on one line of the page: a control character a hand-made register may hold
+// A customer's text on one line of the page: a control character a hand-made register may hold
 // (a line break, a tab) is shown as a blank rather than moving the text around.
-std::string texto_de(const char (&campo)[sizeof(TCliente::nome)]) {
-    std::string cp850(campo, strnlen(campo, sizeof campo));
+std::string texto_de(std::string t) {
     std::replace_if(
-        cp850.begin(), cp850.end(),
+        t.begin(), t.end(),
         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, ' ');
-    return texto_utf8(cp850);
+    return t;
 }
 
 // "novembro", as the calendar names it; empty outside 1..12.
@@ -476,7 +475,7 @@ std::string linhas_da_conta(const Contas& c, std::span<const ChamadaCobrada> cha
 
 // One bill as its pages show it.
 DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const OpcoesFaturas& op) {
-    const TCliente& cli = cliente_da_conta(c.clientes, conta.cod_cli);
+    const Cliente& cli = cliente_da_conta(c.clientes.get(), conta.cod_cli);
     const std::span<const ChamadaCobrada> chamadas = c.chamadas_de(conta);
     DadosFatura f{texto_de(cli.nome),
                   texto_de(cli.endereco),

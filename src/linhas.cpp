@@ -5,7 +5,7 @@
 
 #include "campos_csv.h"
 #include "caracteres.h"
-#include "csv_clientes.h"
+#include "clientes.h"
 #include "dialeto_csv.h"
 #include "leitura.h"
 #include "telefone.h"
@@ -32,7 +32,7 @@ std::optional<std::uint32_t> TabelaLinhas::cliente(std::string_view numero) cons
     return it->second.cod_cli;
 }
 
-Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinhas& tabela) {
+Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela) {
     csv = sem_marca_utf8(csv);
     CamposCsv c;
     std::string sem_aspas;
@@ -40,10 +40,11 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
     std::size_t linha = 0;
     while (!csv.empty()) {
         ++linha;
-        const std::size_t nl = csv.find('\n');
-        std::string_view l = csv.substr(0, nl);
-        csv.remove_prefix(nl == std::string_view::npos ? csv.size() : nl + 1);
-        if (l.ends_with('\r')) l.remove_suffix(1);
+        // LF, CRLF and a bare CR each end a line.
+        const std::size_t fim = std::min(csv.find_first_of("\r\n"), csv.size());
+        const std::string_view l = csv.substr(0, fim);
+        csv.remove_prefix(csv.substr(fim).starts_with("\r\n") ? fim + 2
+                                                              : std::min(fim + 1, csv.size()));
         if (l.empty()) continue;
         if (separador == '\0') {
             for (const char s : {',', ';'}) {
@@ -72,9 +73,7 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
         if (numero.empty()) return Erro::dados({}, linha, "numero vazio");
         const std::optional<std::uint32_t> cod = le_codigo(c.campos[1]);
         if (!cod) return Erro::dados({}, linha, "codigo de cliente invalido");
-        const std::span<const TCliente> lista(clientes.clientes,
-                                              std::min(clientes.ncl, capacidade_lis_cli));
-        if (std::ranges::none_of(lista, [&](const TCliente& cl) { return cl.cod_cli == *cod; }))
+        if (clientes.busca(*cod) == nullptr)
             return Erro::dados({}, linha,
                                "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
         if (const auto antes = tabela.insere(numero, *cod, linha))
@@ -87,7 +86,7 @@ Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinh
     return {};
 }
 
-Erro le_linhas(const std::string& caminho, const TLisCli& clientes, TabelaLinhas& tabela) {
+Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela) {
     std::string bytes;
     if (Erro e = le_arquivo_inteiro(caminho.c_str(), bytes, maximo_arquivo); !e.ok()) return e;
     Erro e = decodifica_linhas(bytes, clientes, tabela);

@@ -2,6 +2,8 @@
 
 #include <getopt.h>
 
+#include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -95,6 +97,12 @@ std::optional<int> ajuda_ou_versao(const Programa& p, const LinhaDeComando& lc) 
         lc.tem(ajuda) ? std::string(p.uso) : std::string(p.nome) + " " + versao_contacel + "\n";
     std::fwrite(texto.data(), 1, texto.size(), stdout);
     return EXIT_SUCCESS;
+}
+
+void prepara_programa() {
+    std::setlocale(LC_MESSAGES, "");
+    std::setlocale(LC_CTYPE, "");
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 int termina_saida(const char* programa, int status) {

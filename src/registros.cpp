@@ -13,6 +13,8 @@
 
 #include "campos_csv.h"
 #include "caracteres.h"
+#include "cobranca.h"
+#include "codigo850.h"
 #include "dialeto_csv.h"
 #include "leitura.h"
 
@@ -32,10 +34,11 @@ constexpr std::size_t inicio_conferido = 4096;
 // The fields of each layout, from 0, and how many the layout has.
 struct Layout {
     std::size_t campos;
-    std::size_t conta, origem, destino, inicio, atendimento, fim, segundos, disposicao, flags;
+    std::size_t conta, origem, destino, inicio, atendimento, fim, duracao, segundos, disposicao,
+        flags;
 };
-constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 13, 14, 15};
-constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 12, 13, 14};
+constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 12, 13, 14, 15};
+constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 11, 12, 13, 14};
 // The own CSV: origem, destino, telefone_destino, inicio, fim, duracao, valor.
 constexpr std::size_t campos_proprio = 7;
 
@@ -48,6 +51,13 @@ constexpr std::string_view motivo_aspas = "aspas sem fechamento ou texto depois 
 constexpr std::string_view motivo_data = "data e hora fora do formato AAAA-MM-DD hh:mm:ss";
 constexpr std::string_view motivo_data_impossivel = "data impossivel";
 constexpr std::string_view motivo_segundos = "segundos que nao sao um inteiro nao negativo";
+constexpr std::string_view motivo_segundos_grandes = "segundos grandes demais";
+constexpr std::string_view motivo_ano = "ano depois de 9998";
+constexpr std::string_view motivo_disposicao = "disposicao desconhecida";
+constexpr std::string_view motivo_nulo = "byte nulo";
+constexpr std::string_view motivo_utf8 = "texto que nao e UTF-8";
+constexpr std::string_view motivo_incoerentes = "segundos incoerentes";
+constexpr std::string_view motivo_fora_de_ordem = "datas fora de ordem";
 constexpr std::string_view motivo_longo = "registro longo demais";
 constexpr std::string_view motivo_desconhecido =
     "nao e um registro de chamada (nem do PBX nem de contacel-exportar chamadas)";
@@ -71,6 +81,8 @@ std::string_view le_data_hora(std::string_view t, TDataHora& dh) {
     if (ano == 0 || mes == 0 || mes > 12 || dia == 0 || h > 23 || m > 59 || s > 59 ||
         dia > dias_no_mes(mes, ano))
         return motivo_data_impossivel;
+    // A bill is due on the 10th of the next month, which must have a year of four digits too.
+    if (ano > 9998) return motivo_ano;
     dh.dat = {static_cast<std::int8_t>(dia), static_cast<std::int8_t>(mes),
               static_cast<std::int16_t>(ano)};
     dh.hor = {static_cast<std::int8_t>(h), static_cast<std::int8_t>(m),
@@ -78,13 +90,72 @@ std::string_view le_data_hora(std::string_view t, TDataHora& dh) {
     return {};
 }
 
-bool le_segundos(std::string_view t, std::uint32_t& s) {
-    if (t.empty() || !e_digito(t.front())) return false;
+// A count of seconds; the reason when it is not one.
+std::string_view le_segundos(std::string_view t, std::uint32_t& s) {
+    if (t.empty() || !e_digito(t.front())) return motivo_segundos;
     const auto [fim, ec] = std::from_chars(t.data(), t.data() + t.size(), s);
-    return ec == std::errc{} && fim == t.data() + t.size();
+    if (fim != t.data() + t.size()) return motivo_segundos;
+    return ec == std::errc{} ? std::string_view{} : motivo_segundos_grandes;
+}
+
+// Whether `t` is `palavra` as PBXs and people write it: blanks around it and the case of its
+// letters do not count.
+bool e_palavra(std::string_view t, std::string_view palavra) {
+    const std::size_t ini = t.find_first_not_of(" \t");
+    t = ini == std::string_view::npos ? std::string_view{}
+                                      : t.substr(ini, t.find_last_not_of(" \t") + 1 - ini);
+    return std::ranges::equal(t, palavra, [](char a, char b) {
+        return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+    });
+}
+
+// The disposition's place in `disposicoes`; disposicoes.size() for none.
+std::size_t disposicao(std::string_view t) {
+    return static_cast<std::size_t>(
+        std::ranges::find_if(disposicoes, [&](std::string_view d) { return e_palavra(t, d); }) -
+        disposicoes.begin());
 }
 
 }  // namespace
+
+std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& c,
+                                RegistroChamada& r) {
+    if (c.texto.find('\0') != std::string_view::npos) return motivo_nulo;
+    r.formato = formato;
+    r.texto = c.texto;
+    r.conta = c.conta;
+    r.origem = c.origem;
+    r.destino = c.destino;
+    r.cod_destino = c.cod_destino;
+    // The answer, or the start when there is none; the end, or the start when there is none.
+    TDataHora partida{};
+    if (const std::string_view m = le_data_hora(c.inicio, partida); !m.empty()) return m;
+    r.inicio = r.fim = partida;
+    if (!c.atendimento.empty())
+        if (const std::string_view m = le_data_hora(c.atendimento, r.inicio); !m.empty()) return m;
+    if (!c.fim.empty())
+        if (const std::string_view m = le_data_hora(c.fim, r.fim); !m.empty()) return m;
+    if (const std::string_view m = le_segundos(c.segundos, r.segundos); !m.empty()) return m;
+    std::uint32_t duracao = r.segundos;
+    if (!c.duracao.empty())
+        if (const std::string_view m = le_segundos(c.duracao, duracao); !m.empty()) return m;
+    const std::size_t d = disposicao(c.disposicao);
+    if (formato != FormatoRegistros::proprio && d == disposicoes.size()) return motivo_disposicao;
+    // Texts that are copied into the calls' CSV and the documents.
+    for (const std::string_view t : {c.origem, c.destino, c.cod_destino})
+        if (!e_utf8(t)) return motivo_utf8;
+    // A row that cannot be true is not billed: answered before it started, ended before it was
+    // answered, or billed for more than it lasted (a second of rounding allowed).
+    const std::int64_t inicio = segundo_utc(partida), atendimento = segundo_utc(r.inicio),
+                       fim = segundo_utc(r.fim);
+    if (atendimento < inicio || (!c.fim.empty() && fim < atendimento)) return motivo_fora_de_ordem;
+    if (r.segundos > duracao || (!c.fim.empty() && r.segundos > fim - atendimento + 1))
+        return motivo_incoerentes;
+    r.cobravel =
+        formato == FormatoRegistros::proprio ||
+        (r.segundos > 0 && d == 0 && !e_palavra(c.flags, "OMIT") && !e_palavra(c.flags, "1"));
+    return {};
+}
 
 bool AnalisadorRegistros::rejeita(std::string_view motivo, std::string_view texto,
                                   DestinoRegistros& destino) {
@@ -108,7 +179,7 @@ bool AnalisadorRegistros::detecta(std::string_view linha, DestinoRegistros& dest
     }
     separa_campos(linha, ',', layout_custom.campos, campos_);
     const auto disposicao_em = [&](std::size_t i) {
-        return campos_.n > i && std::ranges::find(disposicoes, campo(i)) != disposicoes.end();
+        return campos_.n > i && disposicao(campo(i)) < disposicoes.size();
     };
     if (campos_.valido && campos_.n >= layout_csv.campos && disposicao_em(layout_csv.disposicao))
         formato_ = FormatoRegistros::pbx_csv;
@@ -127,29 +198,19 @@ bool AnalisadorRegistros::registro_pbx(std::string_view linha, DestinoRegistros&
     if (campos_.n < l.campos) return rejeita(motivo_campos_de_menos, linha, destino);
     sem_aspas_.clear();
     sem_aspas_.reserve(linha.size());
-    RegistroChamada r{};
-    r.linha = linha_;
-    r.formato = *formato_;
-    r.texto = linha;
-    r.conta = campo(l.conta);
-    r.origem = campo(l.origem);
-    r.destino = campo(l.destino);
-    TDataHora partida{};
-    if (const std::string_view m = le_data_hora(campo(l.inicio), partida); !m.empty())
-        return rejeita(m, linha, destino);
-    r.inicio = partida;
-    if (const std::string_view atendimento = campo(l.atendimento); !atendimento.empty())
-        if (const std::string_view m = le_data_hora(atendimento, r.inicio); !m.empty())
-            return rejeita(m, linha, destino);
-    r.fim = partida;
-    if (const std::string_view fim = campo(l.fim); !fim.empty())
-        if (const std::string_view m = le_data_hora(fim, r.fim); !m.empty())
-            return rejeita(m, linha, destino);
-    if (!le_segundos(campo(l.segundos), r.segundos))
-        return rejeita(motivo_segundos, linha, destino);
-    r.cobravel = r.segundos > 0 && campo(l.disposicao) == "ANSWERED" && campo(l.flags) != "OMIT";
-    destino.registro(r);
-    return true;
+    const CamposRegistro c{linha,
+                           campo(l.conta),
+                           campo(l.origem),
+                           campo(l.destino),
+                           {},
+                           campo(l.inicio),
+                           campo(l.atendimento),
+                           campo(l.fim),
+                           campo(l.duracao),
+                           campo(l.segundos),
+                           campo(l.disposicao),
+                           campo(l.flags)};
+    return entrega(c, destino);
 }
 
 bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegistros& destino) {
@@ -159,19 +220,18 @@ bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegist
     if (campos_.mais) return rejeita(motivo_campos_demais, linha, destino);
     sem_aspas_.clear();
     sem_aspas_.reserve(linha.size());
+    const CamposRegistro c{
+        linha,    campo(0), {}, separador_ == ';' ? sem_marca_de_formula(campo(2)) : campo(2),
+        campo(1), campo(3), {}, campo(4),
+        {},       campo(5), {}, {}};
+    return entrega(c, destino);
+}
+
+bool AnalisadorRegistros::entrega(const CamposRegistro& c, DestinoRegistros& destino) {
     RegistroChamada r{};
+    if (const std::string_view m = julga_registro(*formato_, c, r); !m.empty())
+        return rejeita(m, c.texto, destino);
     r.linha = linha_;
-    r.formato = FormatoRegistros::proprio;
-    r.texto = linha;
-    r.conta = campo(0);
-    r.cod_destino = campo(1);
-    r.destino = separador_ == ';' ? sem_marca_de_formula(campo(2)) : campo(2);
-    if (const std::string_view m = le_data_hora(campo(3), r.inicio); !m.empty())
-        return rejeita(m, linha, destino);
-    if (const std::string_view m = le_data_hora(campo(4), r.fim); !m.empty())
-        return rejeita(m, linha, destino);
-    if (!le_segundos(campo(5), r.segundos)) return rejeita(motivo_segundos, linha, destino);
-    r.cobravel = true;
     destino.registro(r);
     return true;
 }
@@ -179,7 +239,6 @@ bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegist
 bool AnalisadorRegistros::linha(std::string_view linha, bool longa, DestinoRegistros& destino) {
     ++linha_;
     if (linha_ == 1) linha = sem_marca_utf8(linha);
-    if (!linha.empty() && linha.back() == '\r') linha.remove_suffix(1);
     if (longa || linha.size() > maximo_linha)
         return rejeita(motivo_longo, linha.substr(0, maximo_linha), destino);
     if (linha.empty()) return true;
@@ -188,13 +247,32 @@ bool AnalisadorRegistros::linha(std::string_view linha, bool longa, DestinoRegis
     return registro_pbx(linha, destino);
 }
 
+std::size_t AnalisadorRegistros::depois_do_fim(std::string_view bytes, std::size_t fim) {
+    if (bytes[fim] == '\n') return fim + 1;
+    // A CR ends the row, and an LF right after it belongs to the same line end, also when it
+    // comes in the next block.
+    if (fim + 1 == bytes.size()) cr_ = true;
+    return fim + 1 < bytes.size() && bytes[fim + 1] == '\n' ? fim + 2 : fim + 1;
+}
+
 bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegistros& destino,
                                            std::size_t& usados) {
     usados = 0;
-    while (const void* nl = std::memchr(bytes.data() + usados, '\n', bytes.size() - usados)) {
-        const auto fim = static_cast<std::size_t>(static_cast<const char*>(nl) - bytes.data());
+    // The next LF and the next CR, each looked for again only once passed: a file with only one
+    // of them is not scanned for the other row after row.
+    const auto proximo = [&](char c) {
+        const void* p = std::memchr(bytes.data() + usados, c, bytes.size() - usados);
+        return p == nullptr ? bytes.size()
+                            : static_cast<std::size_t>(static_cast<const char*>(p) - bytes.data());
+    };
+    std::size_t lf = proximo('\n'), cr = proximo('\r');
+    while (usados < bytes.size()) {
+        if (lf < usados) lf = proximo('\n');
+        if (cr < usados) cr = proximo('\r');
+        const std::size_t fim = std::min(lf, cr);
+        if (fim == bytes.size()) break;
         const bool ok = linha(bytes.substr(usados, fim - usados), false, destino);
-        usados = fim + 1;
+        usados = depois_do_fim(bytes, fim);
         if (!ok) return false;
     }
     return true;
@@ -215,12 +293,16 @@ bool AnalisadorRegistros::consome(std::span<const char> bloco, DestinoRegistros&
         if (inicio_.size() < inicio_conferido) return true;
         return confere_inicio(destino);
     }
+    if (cr_ && !b.empty()) {
+        cr_ = false;
+        if (b.front() == '\n') b.remove_prefix(1);
+    }
     if (!pendente_.empty() || longa_) {
         // The row begun in an earlier block ends at the first line end of this one.
-        const std::size_t nl = b.find('\n');
-        guarda(b.substr(0, nl));
-        if (nl == std::string_view::npos) return true;
-        b.remove_prefix(nl + 1);
+        const std::size_t fim = b.find_first_of("\r\n");
+        guarda(b.substr(0, fim));
+        if (fim == std::string_view::npos) return true;
+        b.remove_prefix(depois_do_fim(b, fim));
         const bool ok = linha(pendente_, longa_, destino);
         pendente_.clear();
         longa_ = false;

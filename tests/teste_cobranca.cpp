@@ -48,10 +48,8 @@ ChamadaCobrada cobrada(Contas& c, std::uint32_t cod, TDataHora ini, std::uint32_
 
 // December 2023 and December 2024 are two bills; calls by start, one second's in the order read.
 TEST(Cobranca, UmaContaPorClienteAnoEMes) {
-    TLisCli cli{};
-    insere_cliente(&cli, cliente_de(7, "Sete", "Rua 7"));
     Contas c;
-    c.clientes = &cli;
+    c.clientes = clientes_de({{7, "Sete", "Rua 7"}});
     for (const auto& [cod, ini, seg, numero] :
          std::initializer_list<std::tuple<std::uint32_t, TDataHora, std::uint32_t, const char*>>{
              {7, dh(5, 12, 2024, 10, 0, 0), 36, "a"},
@@ -126,9 +124,7 @@ RegistroChamada registro(std::string_view conta, std::string_view origem, TDataH
 // Every row in the first place that applies, counted once; the customer-less and the rejected
 // written down; bills by customer, year and month, with or without their calls.
 TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
-    TLisCli cli{};
-    insere_cliente(&cli, cliente_de(7, "Sete", "Rua 7"));
-    insere_cliente(&cli, cliente_de(3, "Tres", "Rua 3"));
+    const auto cli = clientes_de({{7, "Sete", "Rua 7"}, {3, "Tres", "Rua 3"}});
     struct Caso {
         std::optional<MesAno> mes;
         bool guarda;
@@ -152,7 +148,7 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
          "7 2024-12 2 72 0.72|"},
     };
     for (const Caso& c : casos) {
-        CobrancaRegistros cob({&cli, nullptr, c.mes, c.guarda, true, csv_padrao});
+        CobrancaRegistros cob({cli, nullptr, c.mes, c.guarda, true, csv_padrao});
         cob.registro(registro("7", "", dh(5, 12, 2024, 9, 0, 0), 36));
         cob.registro(registro("", "ramal1", dh(5, 12, 2024, 9, 0, 0), 36));
         cob.registro(registro("99", "", dh(5, 12, 2024, 9, 0, 0), 36));
@@ -171,7 +167,7 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
         EXPECT_EQ(s, c.contas);
         EXPECT_EQ(contas.chamadas.size(), c.guarda ? cob.resumo().cobrados : 0U);
     }
-    CobrancaRegistros cob({&cli, nullptr, {}, false, true, csv_planilha});
+    CobrancaRegistros cob({cli, nullptr, {}, false, true, csv_planilha});
     cob.le("r.csv");  // the file the rows are of
     cob.registro(registro("", "ramal1", dh(5, 12, 2024, 9, 0, 0), 36));
     EXPECT_TRUE(cob.rejeitado({9, "data impossivel", "x;30/02"}));
@@ -181,7 +177,7 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
               "r.csv;4;sem cliente;\"a,\"\"b\"\",c\"\r\n"
               "r.csv;9;data impossivel;\"x;30/02\"\r\n");
     // Without --rejeitadas, an unreadable row stops the reading.
-    CobrancaRegistros para({&cli, nullptr, {}, false, false, csv_padrao});
+    CobrancaRegistros para({cli, nullptr, {}, false, false, csv_padrao});
     EXPECT_FALSE(para.rejeitado({1, "data impossivel", ""}));
 }
 
@@ -189,9 +185,7 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
 // register customer's, else the customer of the line `src`; billed only when ANSWERED, with
 // billsec above 0 and amaflags other than OMIT.
 TEST(CobrancaRegistros, AtribuicaoECobranca) {
-    TLisCli cli{};
-    insere_cliente(&cli, cliente_de(7, "Sete", "Rua 7"));
-    insere_cliente(&cli, cliente_de(3, "Tres", "Rua 3"));
+    const auto cli = clientes_de({{7, "Sete", "Rua 7"}, {3, "Tres", "Rua 3"}});
     TabelaLinhas linhas;
     linhas.insere("(85) 9 8877-4123", 3);
     linhas.insere("211553", 7);
@@ -220,7 +214,7 @@ TEST(CobrancaRegistros, AtribuicaoECobranca) {
             "{},{},8532345678,ctx,,,,,,2024-03-05 10:00:00,2024-03-05 10:00:07,2024-03-05 "
             "10:01:07,67,{},{},{}\n",
             c.conta, c.src, c.billsec, c.disposicao, c.flags);
-        CobrancaRegistros cob({&cli, &linhas, {}, false, true, csv_padrao});
+        CobrancaRegistros cob({cli, &linhas, {}, false, true, csv_padrao});
         AnalisadorRegistros a;
         ASSERT_TRUE(a.consome(linha, cob) && a.termina(cob)) << linha;
         const Contas contas = cob.termina();
@@ -262,7 +256,7 @@ TEST(CobrancaRegistros, CsvDeChamadasDeUmaExecucaoDeVolta) {
             const std::string chamadas = em_csv(execucao, true, d);
             grava(pasta / "x.csv", chamadas);
             for (const bool guarda : {true, false}) {
-                CobrancaRegistros cob({&e->lis_cli, nullptr, {}, guarda, false, d});
+                CobrancaRegistros cob({execucao.clientes, nullptr, {}, guarda, false, d});
                 ASSERT_TRUE(cob.le((pasta / "x.csv").string()).ok());
                 const Contas lidas = cob.termina();
                 if (guarda) {

@@ -58,6 +58,11 @@ std::string pbx(std::string_view inicio, std::string_view atendimento, std::stri
         inicio, atendimento, fim, billsec, disposicao, flags);
 }
 
+// `linha` with its first `de` made `para`.
+std::string com(std::string linha, std::string_view de, std::string_view para) {
+    return linha.replace(linha.find(de), de.size(), para);
+}
+
 struct Caso {
     const char* nome;
     std::string bytes;
@@ -111,10 +116,44 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
           "5 rejeitado: segundos que nao sao um inteiro nao negativo [253]",
           "6 rejeitado: segundos que nao sao um inteiro nao negativo [254]",
           "7 rejeitado: segundos que nao sao um inteiro nao negativo [251]",
-          "8 rejeitado: segundos que nao sao um inteiro nao negativo [262]",
-          "9 rejeitado: campos de menos [5]",
+          "8 rejeitado: segundos grandes demais [262]", "9 rejeitado: campos de menos [5]",
           "10 rejeitado: aspas sem fechamento ou texto depois das aspas [4]",
           "11 rejeitado: aspas sem fechamento ou texto depois das aspas [6]"}},
+        {"fins de linha CR, CRLF e LF misturados",
+         pbx(a, b, c, "60") + "\r" + pbx(a, b, c, "60") + "\r\n\r" + pbx(a, b, c, "60") + "\n" +
+             pbx(a, b, c, "60") + "\r",
+         {"1 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "2 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "4 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "5 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]"}},
+        {"disposicoes e flags pelo sentido",
+         pbx(a, b, c, "60", "answered") + "\n" + pbx(a, b, c, "60", "ANSWERED ", " omit") + "\n" +
+             pbx(a, b, c, "60", "ANSWERED", "1") + "\n" + pbx(a, b, c, "60", "ANSWERED", "3") +
+             "\n" + pbx(a, b, c, "60", "ATENDIDA") + "\n" + pbx(a, b, c, "0", "no answer", "2") +
+             "\n",
+         {"1 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "2 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s [246]",
+          "3 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s [241]",
+          "4 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [241]",
+          "5 rejeitado: disposicao desconhecida [253]",
+          "6 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 0s [241]"}},
+        {"linhas que nao podem ser verdade, bytes que nao se copiam",
+         std::string(4096, '\n') + pbx(a, b, c, "61") + "\n" + pbx(a, b, c, "62") + "\n" +
+             pbx(a, "2024-03-05 10:00:05", "2024-03-05 10:01:05", "4000000000") + "\n" +
+             pbx(a, b, "2024-03-05 10:02:00", "68") + "\n" + pbx(b, a, c, "1") + "\n" +
+             pbx(a, c, b, "0") + "\n" + com(pbx(a, b, c, "60"), "Ramal", std::string(1, '\0')) +
+             "\n" + com(pbx(a, b, c, "60"), "\"1001\"", "\"Jo\xE3o\"") + "\n" +
+             com(pbx(a, b, c, "60"), "\"85988774123\"", "\"8598877\xC0\"") + "\n" +
+             pbx("9999-12-31 10:00:00", "", "", "0") + "\n" + pbx(a, "", "", "0") + "\n",
+         {"4097 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 61s cobravel "
+          "[253]",
+          "4098 rejeitado: segundos incoerentes [253]",
+          "4099 rejeitado: segundos incoerentes [261]",
+          "4100 rejeitado: segundos incoerentes [253]", "4101 rejeitado: datas fora de ordem [252]",
+          "4102 rejeitado: datas fora de ordem [252]", "4103 rejeitado: byte nulo [249]",
+          "4104 rejeitado: texto que nao e UTF-8 [253]",
+          "4105 rejeitado: texto que nao e UTF-8 [250]", "4106 rejeitado: ano depois de 9998 [214]",
+          "4107 csv 2|1001|85988774123| 2024-03-05 10:00:00 2024-03-05 10:00:00 0s [214]"}},
         {"a primeira linha desconhecida nao decide o formato",
          "codigo,nome,endereco\n" + pbx(a, b, c, "60") + "\n",
          {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "
@@ -269,9 +308,8 @@ TEST(Telefone, GrafiasReais) {
 }
 
 TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
-    TLisCli cad{};
-    for (const std::uint32_t cod : {1U, 7U, 12U})
-        insere_cliente(&cad, cliente_de(cod, "Nome", "Rua"));
+    const auto lista = clientes_de({{1, "Nome", "Rua"}, {7, "Nome", "Rua"}, {12, "Nome", "Rua"}});
+    const Clientes& cad = *lista;
     TabelaLinhas t;
     const Erro e = decodifica_linhas(
         "\xEF\xBB\xBFnumero;cliente\r\n"
@@ -307,8 +345,8 @@ TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
 }
 
 TEST(Linhas, ErrosNomeiamALinha) {
-    TLisCli cad{};
-    insere_cliente(&cad, cliente_de(1, "Nome", "Rua"));
+    const auto lista = clientes_de({{1, "Nome", "Rua"}});
+    const Clientes& cad = *lista;
     const std::vector<std::pair<std::string, std::string>> casos{
         {"", "1: falta o cabecalho numero,cliente ou numero;cliente"},
         {"numero,codigo\n1,1\n", "1: falta o cabecalho numero,cliente ou numero;cliente"},
@@ -316,6 +354,7 @@ TEST(Linhas, ErrosNomeiamALinha) {
          "3: o numero +55 (85) 98877-4123 ja esta na linha 2"},
         {"numero,cliente\n0055 85 98877 4123,1\n(85) 9 8877-4123,1\n",
          "3: o numero (85) 9 8877-4123 ja esta na linha 2"},
+        {"numero,cliente\r1001,1\r\r1001,1\r", "4: o numero 1001 ja esta na linha 2"},
         {"numero,cliente\n1001,2\n", "2: o cliente 2 nao esta no cadastro"},
         {"numero,cliente\n1001,x\n", "2: codigo de cliente invalido"},
         {"numero,cliente\n1001\n", "2: campos de menos (esperados numero,cliente)"},

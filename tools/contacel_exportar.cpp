@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,13 +100,15 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     TLisCli lis_cli;
     if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
         return relata_erro(programa, e);
-    if (oque != "chamadas")
-        if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
-    Cobradas c = cobra_arquivos(
-        {registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")), lc.tem(forcar),
-         clientes, lc.tem(pasta) ? -1 : STDOUT_FILENO},
-        {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
-         oque != "contas", false, dialeto});
+    auto lista = std::make_shared<Clientes>();
+    // The calls' CSV shows no name: it is written even where no name could be converted.
+    if (const Erro e = clientes_do_cadastro(lis_cli, *lista); !e.ok() && oque != "chamadas")
+        return relata_erro(programa, e);
+    Cobradas c =
+        cobra_arquivos({registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")),
+                        lc.tem(forcar), clientes, lc.tem(pasta) ? -1 : STDOUT_FILENO},
+                       {lista, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
+                        oque != "contas", false, dialeto});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
     // The documents are dated by their last call: the same records give the same bytes.
     if (c.ultima) op.instante = segundo_utc(*c.ultima);
@@ -130,12 +130,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The system's words (strerror) in the user's language and its character set; numbers keep
-    // the C locale's form.
-    std::setlocale(LC_MESSAGES, "");
-    std::setlocale(LC_CTYPE, "");
-    // Beyond the file-size limit a write fails and is told, rather than kill the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    prepara_programa();
     const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
     if (!lc.erro.ok()) return uso_errado(lc.erro.detalhe);
     if (const auto status = ajuda_ou_versao({programa, uso, exportavel}, lc))
