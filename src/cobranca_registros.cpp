@@ -5,11 +5,9 @@
 
 #include <algorithm>
 
-#include <unistd.h>
-
 #include "caracteres.h"
 #include "clientes.h"
-#include "gravacao.h"
+#include "leitura.h"
 #include "telefone.h"
 
 std::optional<MesAno> le_mes(std::string_view t) {
@@ -120,39 +118,13 @@ Contas CobrancaRegistros::termina() {
     return std::move(contas_);
 }
 
-namespace {
-
-// Refuses, before any record is read, a rejected rows' file that is one of the files read or
-// standard output, or one that exists without --forcar; locks the file it is to replace.
-Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::unique_ptr<Gravacao>& g) {
-    if (a.rejeitadas.empty()) return {};
-    if (Erro e = segue_links(a.rejeitadas, d); !e.ok()) return e;
-    if (d.descritor == STDOUT_FILENO) return Erro::recusado(a.rejeitadas, "e a saida padrao");
-    if (d.descritor >= 0) return {};
-    const Identidade alvo = identidade_de(d.caminho);
-    // Replaced by a rename, the file would take the bills written to it with it.
-    if (a.saida >= 0 && identidade_do_descritor(a.saida).e(alvo))
-        return Erro::recusado(a.rejeitadas, "e a saida padrao");
-    std::vector<std::string> lidos = a.chamadas;
-    lidos.insert(lidos.end(), {a.linhas, a.cadastro});
-    for (const std::string& lido : lidos)
-        if (!lido.empty() && identidade_de(lido).e(alvo))
-            return Erro::recusado(a.rejeitadas, "e um dos arquivos lidos");
-    OpcoesGravacao og;
-    og.substitui = a.forcar;
-    og.protegido = identidade_de(a.cadastro);
-    og.programa = "contacel-exportar";
-    g = std::make_unique<Gravacao>(d.caminho, og);
-    return g->trava();
-}
-
-}  // namespace
-
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     Cobradas r;
     std::vector<Identidade> vistos;
     for (const std::string& arquivo : a.chamadas) {
-        const Identidade id = identidade_de(arquivo);
+        // "-", standard input, is the file it is opened on.
+        const Identidade id =
+            arquivo == "-" ? identidade_do_descritor(STDIN_FILENO) : identidade_de(arquivo);
         if (const auto antes =
                 std::ranges::find_if(vistos, [&](const Identidade& v) { return v.e(id); });
             antes != vistos.end()) {
@@ -164,37 +136,17 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
         }
         vistos.push_back(id);
     }
-    if (a.saida >= 0) {
-        const Identidade saida = identidade_do_descritor(a.saida);
-        std::vector<std::string> lidos = a.chamadas;
-        lidos.push_back(a.linhas);
-        for (const std::string& lido : lidos)
-            if (!lido.empty() && identidade_de(lido).e(saida)) {
-                r.erro =
-                    Erro::recusado(lido, "a saida padrao e este arquivo lido; nada foi escrito");
-                return r;
-            }
-    }
-    Destino destino;
-    std::unique_ptr<Gravacao> gravacao;
-    if (r.erro = prepara_rejeitadas(a, destino, gravacao); !r.erro.ok()) return r;
     TabelaLinhas linhas;
     if (!a.linhas.empty()) {
         if (r.erro = le_linhas(a.linhas, *pedido.clientes, linhas); !r.erro.ok()) return r;
         pedido.linhas = &linhas;
     }
-    pedido.aceita_rejeitados = !a.rejeitadas.empty();
     CobrancaRegistros cobranca(pedido);
     for (const std::string& arquivo : a.chamadas)
         if (r.erro = cobranca.le(arquivo); !r.erro.ok()) return r;
     r.contas = cobranca.termina();
     r.resumo = cobranca.resumo();
     r.ultima = cobranca.ultima();
-    const auto csv = std::as_bytes(std::span(cobranca.rejeitadas()));
-    if (gravacao) {
-        if (r.erro = gravacao->escreve(csv); r.erro.ok()) r.rejeitadas = std::move(gravacao);
-    } else if (destino.descritor >= 0) {
-        r.erro = escreve_tudo(destino.descritor, csv, a.rejeitadas);
-    }
+    r.rejeitadas = cobranca.rejeitadas();
     return r;
 }

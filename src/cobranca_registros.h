@@ -5,7 +5,6 @@
 // otherwise the customer whose line its caller is.
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +14,6 @@
 #include "cobranca.h"
 #include "dialeto_csv.h"
 #include "erro.h"
-#include "gravacao.h"
 #include "linhas.h"
 #include "registros.h"
 
@@ -92,10 +90,6 @@ class CobrancaRegistros final : public DestinoRegistros {
 struct ArquivosRegistros {
     std::vector<std::string> chamadas;  // records files, in order
     std::string linhas;                 // the lines file; empty: none
-    std::string rejeitadas;             // where rejected and customer-less rows go; empty: nowhere
-    bool forcar = false;                // an existing `rejeitadas` is replaced
-    std::string cadastro;               // the register read: never written over
-    int saida = -1;  // the descriptor the bills go to, never a file read; -1: none
 };
 
 struct Cobradas {
@@ -103,14 +97,10 @@ struct Cobradas {
     Contas contas;
     ResumoCobranca resumo;
     std::optional<TDataHora> ultima;  // the latest start billed
-    // The rejected rows' file, written whole but not yet in place: confirmed once the bills are
-    // out, dropped (leaving the old file, or none) when they could not be.
-    std::unique_ptr<Gravacao> rejeitadas;
+    std::string rejeitadas;           // CobrancaRegistros::rejeitadas()
 };
 
 // Reads the lines file, then bills every records file (a file named twice is refused: its calls
-// would be billed twice); with `rejeitadas`, an unreadable row is written there (with every
-// customer-less row) instead of stopping the billing, and that file is written whole or not at
-// all, through the project's write path (see Cobradas::rejeitadas). The rows of `pedido.linhas`
-// come from a.linhas.
+// would be billed twice). With pedido.aceita_rejeitados an unreadable row goes to the rejected
+// rows' CSV instead of stopping the billing. The rows of `pedido.linhas` come from a.linhas.
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido);

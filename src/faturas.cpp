@@ -11,21 +11,14 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <list>
 #include <memory>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include "codigo850.h"
 #include "conta.h"
 #include "data.h"
 #include "datahora.h"
 #include "dinheiro.h"
-#include "gravacao.h"
 
 namespace {
 
@@ -545,58 +538,4 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
             erro = Erro::gravacao();
     }
     return erro;
-}
-
-Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const std::string& pasta,
-                            bool forcar, const std::string& cadastro,
-                            std::span<const std::string> lidos) {
-    // An empty name is the working folder, never the root.
-    const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
-    if (struct stat info{}; ::stat(pasta.empty() ? "." : pasta.c_str(), &info) != 0)
-        return Erro::gravacao(pasta, errno);
-    OpcoesGravacao og;
-    og.substitui = forcar;
-    og.divide = forcar;
-    og.protegido = identidade_de(cadastro);
-    og.programa = "contacel-exportar";
-    // Every bill's file is locked and looked at before the first is written; each is written
-    // beside its name, and all take their names only when all are written.
-    std::list<Gravacao> arquivos;
-    Erro erro;
-    for (const ContaMensal& c : contas.contas) {
-        if (!erro.ok()) break;
-        const std::string nome = prefixo + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
-        // Whatever is in the way, a link that leads nowhere too, is replaced only with --forcar.
-        if (struct stat info{}; !forcar && ::lstat(nome.c_str(), &info) == 0) {
-            erro = Erro::ja_existe(nome);
-            break;
-        }
-        Destino d;
-        erro = segue_links(nome, d);
-        if (erro.ok() && d.descritor >= 0) erro = Erro::recusado(nome, "nao e um arquivo regular");
-        const Identidade alvo = identidade_de(d.caminho);
-        if (erro.ok() && std::ranges::any_of(
-                             lidos, [&](const std::string& l) { return identidade_de(l).e(alvo); }))
-            erro = Erro::recusado(nome, "e um dos arquivos lidos; nada foi escrito");
-        if (!erro.ok()) break;
-        erro = arquivos.emplace_back(d.caminho, og).trava();
-        if (erro.arquivo == d.caminho) erro.arquivo = nome;
-    }
-    if (!erro.ok()) return erro;
-    auto proximo = arquivos.begin();
-    const Erro doc =
-        escreve_cada_fatura(contas, op, [&](const std::string&, std::span<const std::byte> pdf) {
-            erro = (proximo++)->escreve(pdf);
-            return erro.ok();
-        });
-    if (!erro.ok()) return erro;
-    if (!doc.ok()) return doc;
-    for (auto g = arquivos.begin(); g != arquivos.end(); ++g) {
-        if (erro = g->confirma(); erro.ok()) continue;
-        // What this run made goes again; what it replaced cannot come back.
-        for (auto feito = arquivos.begin(); feito != g; ++feito)
-            feito->desfaz_criacao();
-        return erro;
-    }
-    return {};
 }

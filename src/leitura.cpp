@@ -28,6 +28,24 @@ Erro confere_fim(const char* caminho, int fd, std::size_t n) {
 
 }  // namespace
 
+Identidade identidade_de(const std::string& caminho) {
+    struct stat info {};
+    if (::stat(caminho.c_str(), &info) != 0) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
+Identidade identidade_do_nome(const std::string& caminho) {
+    struct stat info {};
+    if (::lstat(caminho.c_str(), &info) != 0) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
+Identidade identidade_do_descritor(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
 ArquivoAberto::~ArquivoAberto() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -49,6 +67,16 @@ Erro abre_arquivo_regular(const char* caminho, ArquivoAberto& a) {
     if (!S_ISREG(info.st_mode)) return Erro::recusado(caminho, "nao e um arquivo regular");
     std::swap(a.fd_, aberto.fd_);
     a.tamanho_ = static_cast<std::uint64_t>(info.st_size);
+    return {};
+}
+
+Erro abre_entrada_padrao(ArquivoAberto& a) {
+    const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return Erro::leitura({}, errno);
+    ArquivoAberto aberto;
+    aberto.fd_ = fd;
+    std::swap(a.fd_, aberto.fd_);
+    a.tamanho_ = 0;
     return {};
 }
 

@@ -7,7 +7,25 @@
 #include <span>
 #include <string>
 
+#include <sys/types.h>
+
 #include "erro.h"
+
+// A file by device and inode, whatever name or link reaches it: what tells a file read from one
+// about to be written.
+struct Identidade {
+    dev_t dispositivo = 0;
+    ino_t inode = 0;
+    bool existe = false;
+    [[nodiscard]] bool e(const Identidade& o) const {
+        return existe && o.existe && dispositivo == o.dispositivo && inode == o.inode;
+    }
+};
+// Through symbolic links; none when the file cannot be reached.
+Identidade identidade_de(const std::string& caminho);
+// Of the name itself, a symbolic link not followed.
+Identidade identidade_do_nome(const std::string& caminho);
+Identidade identidade_do_descritor(int fd);
 
 // A file opened for reading; closed when this goes, unless let go.
 class ArquivoAberto {
@@ -23,6 +41,7 @@ class ArquivoAberto {
 
   private:
     friend Erro abre_arquivo_regular(const char* caminho, ArquivoAberto& a);
+    friend Erro abre_entrada_padrao(ArquivoAberto& a);
     int fd_ = -1;
     std::uint64_t tamanho_ = 0;
 };
@@ -30,6 +49,9 @@ class ArquivoAberto {
 // Opens the regular file `caminho` for reading. Anything else ("nao e um arquivo regular"), a
 // loop of links, a file that cannot be opened: an Erro naming `caminho`.
 Erro abre_arquivo_regular(const char* caminho, ArquivoAberto& a);
+
+// Standard input, whatever it is (a pipe, a file, a terminal), as a descriptor of its own.
+Erro abre_entrada_padrao(ArquivoAberto& a);
 
 // read(2) into `b` until it is full or the file ends, past interruptions; `lidos` gets the bytes
 // read. 0, or the errno of a failed read.

@@ -342,15 +342,22 @@ constexpr std::size_t tamanho_bloco = 256 * 1024;
 }  // namespace
 
 Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
+    const bool entrada = caminho == "-";
     ArquivoAberto d;
-    if (Erro e = abre_arquivo_regular(caminho.c_str(), d); !e.ok()) return e;
+    if (entrada) {
+        if (Erro e = abre_entrada_padrao(d); !e.ok()) return std::move(e).no_arquivo(caminho);
+    } else if (Erro e = abre_arquivo_regular(caminho.c_str(), d); !e.ok()) {
+        return e;
+    }
 
     AnalisadorRegistros a;
     const auto parou = [&] { return Erro(a.erro()).no_arquivo(caminho); };
     const auto bloco = std::make_unique_for_overwrite<char[]>(tamanho_bloco);
     std::array<unsigned char, 2> magica{};
-    const bool gzip = ::pread(d.fd(), magica.data(), magica.size(), 0) == 2 && magica[0] == 0x1F &&
-                      magica[1] == 0x8B;
+    // Standard input, often a pipe, cannot be looked at before it is read: it goes through zlib,
+    // which hands bytes that are not compressed over as they are.
+    const bool gzip = entrada || (::pread(d.fd(), magica.data(), magica.size(), 0) == 2 &&
+                                  magica[0] == 0x1F && magica[1] == 0x8B);
     if (gzip) {
         // Compressed records (rotated logs) are read through zlib, whatever their name.
         gzFile gz = ::gzdopen(d.fd(), "rb");

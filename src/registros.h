@@ -125,8 +125,8 @@ class AnalisadorRegistros {
     Erro erro_{};
 };
 
-// Reads the file `caminho` (a regular file; gzip-compressed through zlib) in blocks with
-// read(2), never mapping it, and hands every row over. An Erro for a file that cannot be read,
-// a folder, a device or a binary file; a stop asked by `rejeitado` is an Erro of kind dados
-// naming the file and the line.
+// Reads the file `caminho` (a regular file, or "-" for standard input; gzip-compressed ones
+// through zlib) in blocks with read(2), never mapping it, and hands every row over. An Erro for
+// a file that cannot be read, a folder, a device or a binary file; a stop asked by `rejeitado` is
+// an Erro of kind dados naming the file and the line.
 Erro le_registros(const std::string& caminho, DestinoRegistros& destino);

@@ -1,6 +1,7 @@
 // The records reader (both PBX layouts, the own calls CSV, bad rows, any split into blocks,
 // files), phone numbers as written and the lines file.
 
+#include <fcntl.h>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -247,6 +248,19 @@ TEST(Registros, Arquivos) {
                 EXPECT_EQ(c.linhas.size(), arq.linhas + 1);
             }
         }
+    }
+    // "-" is standard input, compressed or not.
+    for (const std::string& arquivo : {gz, (pasta / "texto.csv").string()}) {
+        const int salvo = ::dup(STDIN_FILENO);
+        const int fd = ::open(arquivo.c_str(), O_RDONLY | O_CLOEXEC);
+        ::dup2(fd, STDIN_FILENO);
+        ::close(fd);
+        Coleta c;
+        const Erro e = le_registros("-", c);
+        ::dup2(salvo, STDIN_FILENO);
+        ::close(salvo);
+        EXPECT_TRUE(e.ok()) << descreve_erro(e);
+        EXPECT_EQ(c.linhas.size(), 3000U) << arquivo;
     }
 }
 
