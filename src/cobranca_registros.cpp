@@ -27,6 +27,20 @@ std::string descreve_resumo(const ResumoCobranca& r) {
         r.rejeitados);
 }
 
+std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo) {
+    std::string s;
+    const auto& lista = r.sem_cliente_por_chamador;
+    for (std::size_t i = 0; i < std::min(maximo, lista.size()); ++i) {
+        const SemCliente& c = lista[i];
+        s += fmt::format("sem cliente: {}, {} chamada{}, {:02}:{:02}:{:02}\n",
+                         c.chamador.empty() ? "(sem origem)" : c.chamador, c.chamadas,
+                         c.chamadas == 1 ? "" : "s", c.segundos / 3600, c.segundos / 60 % 60,
+                         c.segundos % 60);
+    }
+    if (lista.size() > maximo) s += fmt::format("sem cliente: e mais {}\n", lista.size() - maximo);
+    return s;
+}
+
 CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(pedido) {
     contas_.clientes = pedido.clientes;
     contas_.exatas = true;
@@ -85,6 +99,13 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
     if (!cod) {
         ++resumo_.sem_cliente;
         if (pedido_.aceita_rejeitados) anota(r.linha, "sem cliente", r.texto);
+        const std::string_view chamador = r.origem.empty() ? r.conta : r.origem;
+        auto& lista = resumo_.sem_cliente_por_chamador;
+        const auto [it, novo] =
+            sem_cliente_.try_emplace(std::string(Telefone(chamador).chave()), lista.size());
+        if (novo) lista.push_back({std::string(chamador), 0, 0});
+        ++lista[it->second].chamadas;
+        lista[it->second].segundos += r.segundos;
         return;
     }
     if (pedido_.mes &&
@@ -115,6 +136,11 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
 Contas CobrancaRegistros::termina() {
     agrupa_em_contas(contas_);
     resumo_.contas = contas_.contas.size();
+    std::ranges::sort(resumo_.sem_cliente_por_chamador,
+                      [](const SemCliente& a, const SemCliente& b) {
+                          return std::tuple(b.chamadas, b.segundos, a.chamador) <
+                                 std::tuple(a.chamadas, a.segundos, b.chamador);
+                      });
     return std::move(contas_);
 }
 

@@ -37,6 +37,13 @@ struct PedidoCobranca {
     const Tarifa* tarifa = &tarifa_da_execucao;  // the price list the calls are rated by
 };
 
+// The billable calls of one caller that is no customer's line.
+struct SemCliente {
+    std::string chamador;  // as its first call writes it (src, or the account code)
+    std::uint64_t chamadas = 0;
+    std::uint64_t segundos = 0;
+};
+
 // How many rows went where.
 struct ResumoCobranca {
     std::uint64_t registros = 0;
@@ -46,10 +53,15 @@ struct ResumoCobranca {
     std::uint64_t nao_cobraveis = 0;
     std::uint64_t sem_cliente = 0;
     std::uint64_t rejeitados = 0;
+    std::vector<SemCliente> sem_cliente_por_chamador;  // most calls first, once billing ends
 };
 // "N registros: C cobrados em K contas, O de outros meses, X nao cobraveis, S sem cliente, R
 // rejeitados".
 std::string descreve_resumo(const ResumoCobranca& r);
+// What an operator adds to the lines file: a line per customer-less caller, at most `maximo`,
+// then how many more: "sem cliente: 85999990000, 12 chamadas, 00:41:20\n", "sem cliente: e mais
+// 3\n". Empty when every billable call had its customer.
+std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo = 10);
 
 // Bills the records of one file after another.
 class CobrancaRegistros final : public DestinoRegistros {
@@ -81,6 +93,8 @@ class CobrancaRegistros final : public DestinoRegistros {
     Contas contas_;
     std::size_t ultima_conta_ = 0;
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
+    // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
+    std::unordered_map<std::string, std::size_t> sem_cliente_;
     std::optional<TDataHora> ultima_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos

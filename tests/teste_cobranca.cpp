@@ -134,16 +134,16 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
     const Caso casos[] = {
         {{},
          false,
-         "9 registros: 5 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 2 sem cliente, "
+         "10 registros: 5 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
          "1 rejeitados",
          "3 2023-12 1 600 6.00|7 2023-12 1 42 0.42|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
         {{},
          true,
-         "9 registros: 5 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 2 sem cliente, "
+         "10 registros: 5 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
          "1 rejeitados",
          "3 2023-12 1 600 6.00|7 2023-12 1 42 0.42|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
         {MesAno{2024, 12}, true,
-         "9 registros: 2 cobrados em 1 contas, 3 de outros meses, 1 nao cobraveis, 2 sem cliente, "
+         "10 registros: 2 cobrados em 1 contas, 3 de outros meses, 1 nao cobraveis, 3 sem cliente, "
          "1 rejeitados",
          "7 2024-12 2 72 0.72|"},
     };
@@ -152,6 +152,7 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
         cob.registro(registro("7", "", dh(5, 12, 2024, 9, 0, 0), 36));
         cob.registro(registro("", "ramal1", dh(5, 12, 2024, 9, 0, 0), 36));
         cob.registro(registro("99", "", dh(5, 12, 2024, 9, 0, 0), 36));
+        cob.registro(registro("", "ramal1", dh(5, 11, 2024, 9, 0, 0), 40));
         cob.registro(registro("7", "", dh(5, 12, 2024, 9, 0, 0), 36, false));
         EXPECT_TRUE(cob.rejeitado({9, "data impossivel", "x,30/02"}));
         cob.registro(registro("3", "", dh(31, 12, 2023, 23, 59, 59), 600));
@@ -160,6 +161,8 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
         cob.registro(registro("7", "", dh(1, 12, 2023, 9, 0, 0), 42));  // a year before
         const Contas contas = cob.termina();
         EXPECT_EQ(descreve_resumo(cob.resumo()), c.resumo);
+        EXPECT_EQ(descreve_sem_cliente(cob.resumo(), 1),
+                  "sem cliente: ramal1, 2 chamadas, 00:01:16\nsem cliente: e mais 1\n");
         std::string s;
         for (const ContaMensal& k : contas.contas)
             s += fmt::format("{} {}-{:02} {} {} {}|", k.cod_cli, k.ano, k.mes, k.chamadas,

@@ -128,7 +128,8 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     // The rejected rows take their place only once the bills are out.
     if (const int r = termina_saida(programa, EXIT_SUCCESS); r != EXIT_SUCCESS) return r;
     if (const Erro e = rejeitadas.confirma(); !e.ok()) return relata_erro(programa, e);
-    std::fprintf(stderr, "%s\n", descreve_resumo(c.resumo).c_str());
+    std::fprintf(stderr, "%s\n%s", descreve_resumo(c.resumo).c_str(),
+                 descreve_sem_cliente(c.resumo).c_str());
     return EXIT_SUCCESS;
 }
 
