@@ -7,8 +7,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
-#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -34,6 +35,14 @@ struct Layout {
     std::size_t campos;
     std::size_t conta, origem, destino, inicio, atendimento, fim, segundos, disposicao, flags;
 };
+// The fields of a layout that are looked at: the only ones the block scanner hands over.
+constexpr std::uint32_t lidos(const Layout& l) {
+    std::uint32_t u = 0;
+    for (const std::size_t i : {l.conta, l.origem, l.destino, l.inicio, l.atendimento, l.fim,
+                                l.segundos, l.disposicao, l.flags})
+        u |= std::uint32_t{1} << i;
+    return u;
+}
 constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 13, 14, 15};
 constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 12, 13, 14};
 // The own CSV: origem, destino, telefone_destino, inicio, fim, duracao, valor.
@@ -56,36 +65,72 @@ bool e_digito(char c) {
     return c >= '0' && c <= '9';
 }
 
-// "AAAA-MM-DD hh:mm:ss", a real date and time; the reason when it is not.
-std::string_view le_data_hora(std::string_view t, TDataHora& dh) {
-    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' ||
-        t[16] != ':')
+// Eight bytes of `t` from `i`, the first in the lowest byte.
+std::uint64_t oito(std::string_view t, std::size_t i) {
+    std::uint64_t x = 0;
+    std::memcpy(&x, t.data() + i, sizeof x);
+    if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+    return x;
+}
+
+// Whether the bytes of `x` under `digitos` (0xFF each) are ASCII digits: their high half 3,
+// and still 3 with 6 added. A byte's carry reaches the next only from a byte that is no digit.
+bool sao_digitos(std::uint64_t x, std::uint64_t digitos) {
+    const std::uint64_t altos = digitos & 0xF0F0F0F0F0F0F0F0;
+    const std::uint64_t tres = digitos & 0x3030303030303030;
+    return (x & altos) == tres && ((x + (digitos & 0x0606060606060606)) & altos) == tres;
+}
+
+// "AAAA-MM-DD hh:mm:ss", a real date and time; the reason when it is not. Read eight bytes at
+// a time: "AAAA-MM-", "DD hh:mm" and "hh:mm:ss"; a date the same as the one before is not
+// looked at again.
+std::string_view le_data_hora(std::string_view t, TDataHora& dh, DataLida& antes) {
+    if (t.size() != 19) return motivo_data;
+    const std::uint64_t a = oito(t, 0), b = oito(t, 8), c = oito(t, 11);
+    constexpr std::uint64_t sep_a = 0xFF0000FF00000000, sep_c = 0x0000FF0000FF0000;
+    constexpr std::uint64_t dia = 0xFFFF;  // of b
+    const bool mesma = a == antes.a && (b & dia) == antes.dia;
+    if ((b & 0xFF0000) != 0x200000 || (c & sep_c) != 0x00003A00003A0000 ||
+        !sao_digitos(c, ~sep_c) ||
+        (!mesma &&
+         ((a & sep_a) != 0x2D00002D00000000 || !sao_digitos(a, ~sep_a) || !sao_digitos(b, dia))))
         return motivo_data;
-    // Each digit's value; any other byte gives more than 9.
-    const auto d = [&](std::size_t i) { return static_cast<unsigned>(t[i]) - '0'; };
-    const std::array<unsigned, 14> v{d(0), d(1),  d(2),  d(3),  d(5),  d(6),  d(8),
-                                     d(9), d(11), d(12), d(14), d(15), d(17), d(18)};
-    if (std::ranges::any_of(v, [](unsigned x) { return x > 9; })) return motivo_data;
-    const auto ano = static_cast<int>(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3]);
-    const auto mes = static_cast<int>(v[4] * 10 + v[5]);
-    const auto dia = static_cast<int>(v[6] * 10 + v[7]);
-    const auto h = static_cast<int>(v[8] * 10 + v[9]);
-    const auto m = static_cast<int>(v[10] * 10 + v[11]);
-    const auto s = static_cast<int>(v[12] * 10 + v[13]);
-    if (ano == 0 || mes == 0 || mes > 12 || dia == 0 || h > 23 || m > 59 || s > 59 ||
-        dia > ndm[static_cast<std::size_t>(mes)] + (mes == 2 ? e_bissexto(ano) : 0))
-        return motivo_data_impossivel;
-    dh.dat = {static_cast<std::int8_t>(dia), static_cast<std::int8_t>(mes),
-              static_cast<std::int16_t>(ano)};
+    const auto digito = [](std::uint64_t x, unsigned i) {
+        return static_cast<int>((x >> (8 * i)) & 0xFF) - '0';
+    };
+    if (!mesma) {
+        const int ano = digito(a, 0) * 1000 + digito(a, 1) * 100 + digito(a, 2) * 10 + digito(a, 3);
+        const int mes = digito(a, 5) * 10 + digito(a, 6);
+        const int d = digito(b, 0) * 10 + digito(b, 1);
+        if (ano == 0 || mes == 0 || mes > 12 || d == 0 ||
+            d > ndm[static_cast<std::size_t>(mes)] + (mes == 2 ? e_bissexto(ano) : 0))
+            return motivo_data_impossivel;
+        antes = {a,
+                 b & dia,
+                 {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
+                  static_cast<std::int16_t>(ano)}};
+    }
+    const int h = digito(c, 0) * 10 + digito(c, 1);
+    const int m = digito(c, 3) * 10 + digito(c, 4);
+    const int s = digito(c, 6) * 10 + digito(c, 7);
+    if (h > 23 || m > 59 || s > 59) return motivo_data_impossivel;
+    dh.dat = antes.dat;
     dh.hor = {static_cast<std::int8_t>(h), static_cast<std::int8_t>(m),
               static_cast<std::int8_t>(s)};
     return {};
 }
 
+// Digits only, of a number that fits in 32 bits (leading zeros as many as written).
 bool le_segundos(std::string_view t, std::uint32_t& s) {
-    if (t.empty() || !e_digito(t.front())) return false;
-    const auto [fim, ec] = std::from_chars(t.data(), t.data() + t.size(), s);
-    return ec == std::errc{} && fim == t.data() + t.size();
+    if (t.empty()) return false;
+    std::uint64_t v = 0;
+    for (const char c : t) {
+        if (!e_digito(c)) return false;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        if (v > UINT32_MAX) return false;
+    }
+    s = static_cast<std::uint32_t>(v);
+    return true;
 }
 
 // A spreadsheet shows a field opened by one of these as a formula: the spreadsheet dialect
@@ -133,9 +178,23 @@ bool AnalisadorRegistros::detecta(std::string_view linha, DestinoRegistros& dest
     return registro_pbx(linha, destino);
 }
 
+std::uint32_t AnalisadorRegistros::campos_lidos() const {
+    if (formato_ == FormatoRegistros::proprio) return (std::uint32_t{1} << campos_proprio) - 1;
+    return lidos(formato_ == FormatoRegistros::pbx_csv ? layout_csv : layout_custom);
+}
+
+std::size_t AnalisadorRegistros::campos_do_formato() const {
+    if (formato_ == FormatoRegistros::proprio) return campos_proprio;
+    return formato_ == FormatoRegistros::pbx_csv ? layout_csv.campos : layout_custom.campos;
+}
+
 bool AnalisadorRegistros::registro_pbx(std::string_view linha, DestinoRegistros& destino) {
+    separa_campos(linha, ',', campos_do_formato(), campos_);
+    return avalia_pbx(linha, destino);
+}
+
+bool AnalisadorRegistros::avalia_pbx(std::string_view linha, DestinoRegistros& destino) {
     const Layout& l = formato_ == FormatoRegistros::pbx_csv ? layout_csv : layout_custom;
-    separa_campos(linha, ',', l.campos, campos_);
     if (!campos_.valido) return rejeita(motivo_aspas, linha, destino);
     if (campos_.n < l.campos) return rejeita(motivo_campos_de_menos, linha, destino);
     sem_aspas_.clear();
@@ -148,15 +207,15 @@ bool AnalisadorRegistros::registro_pbx(std::string_view linha, DestinoRegistros&
     r.origem = campo(l.origem);
     r.destino = campo(l.destino);
     TDataHora partida{};
-    if (const std::string_view m = le_data_hora(campo(l.inicio), partida); !m.empty())
+    if (const std::string_view m = le_data_hora(campo(l.inicio), partida, data_lida_); !m.empty())
         return rejeita(m, linha, destino);
     r.inicio = partida;
     if (const std::string_view atendimento = campo(l.atendimento); !atendimento.empty())
-        if (const std::string_view m = le_data_hora(atendimento, r.inicio); !m.empty())
+        if (const std::string_view m = le_data_hora(atendimento, r.inicio, data_lida_); !m.empty())
             return rejeita(m, linha, destino);
     r.fim = partida;
     if (const std::string_view fim = campo(l.fim); !fim.empty())
-        if (const std::string_view m = le_data_hora(fim, r.fim); !m.empty())
+        if (const std::string_view m = le_data_hora(fim, r.fim, data_lida_); !m.empty())
             return rejeita(m, linha, destino);
     if (!le_segundos(campo(l.segundos), r.segundos))
         return rejeita(motivo_segundos, linha, destino);
@@ -167,6 +226,10 @@ bool AnalisadorRegistros::registro_pbx(std::string_view linha, DestinoRegistros&
 
 bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegistros& destino) {
     separa_campos(linha, separador_, campos_proprio, campos_);
+    return avalia_proprio(linha, destino);
+}
+
+bool AnalisadorRegistros::avalia_proprio(std::string_view linha, DestinoRegistros& destino) {
     if (!campos_.valido) return rejeita(motivo_aspas, linha, destino);
     if (campos_.n < campos_proprio) return rejeita(motivo_campos_de_menos, linha, destino);
     if (campos_.mais) return rejeita(motivo_campos_demais, linha, destino);
@@ -179,9 +242,9 @@ bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegist
     r.conta = campo(0);
     r.cod_destino = campo(1);
     r.destino = separador_ == ';' ? sem_apostrofo(campo(2)) : campo(2);
-    if (const std::string_view m = le_data_hora(campo(3), r.inicio); !m.empty())
+    if (const std::string_view m = le_data_hora(campo(3), r.inicio, data_lida_); !m.empty())
         return rejeita(m, linha, destino);
-    if (const std::string_view m = le_data_hora(campo(4), r.fim); !m.empty())
+    if (const std::string_view m = le_data_hora(campo(4), r.fim, data_lida_); !m.empty())
         return rejeita(m, linha, destino);
     if (!le_segundos(campo(5), r.segundos)) return rejeita(motivo_segundos, linha, destino);
     r.cobravel = true;
@@ -204,10 +267,34 @@ bool AnalisadorRegistros::linha(std::string_view linha, bool longa, DestinoRegis
 bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegistros& destino,
                                            std::size_t& usados) {
     usados = 0;
-    while (const void* nl = std::memchr(bytes.data() + usados, '\n', bytes.size() - usados)) {
+    // Row by row until the first row has told the kind of file,
+    while (!formato_) {
+        const void* nl = std::memchr(bytes.data() + usados, '\n', bytes.size() - usados);
+        if (nl == nullptr) return true;
         const auto fim = static_cast<std::size_t>(static_cast<const char*>(nl) - bytes.data());
         const bool ok = linha(bytes.substr(usados, fim - usados), false, destino);
         usados = fim + 1;
+        if (!ok) return false;
+    }
+    // then the rest of the block's whole rows in one pass, each row that is not plain (and each
+    // one too long) as any row.
+    const std::size_t fim = bytes.rfind('\n');
+    if (fim == std::string_view::npos || fim < usados) return true;
+    varredor_.prepara(bytes.substr(usados, fim + 1 - usados),
+                      *formato_ == FormatoRegistros::proprio ? separador_ : ',',
+                      campos_do_formato(), campos_lidos());
+    std::string_view l;
+    bool simples = false;
+    while (varredor_.proxima(l, campos_, simples)) {
+        usados = static_cast<std::size_t>(l.data() - bytes.data()) + l.size() + 1;
+        bool ok = false;
+        if (!simples || l.size() > maximo_linha) {
+            ok = linha(l, false, destino);
+        } else {
+            ++linha_;
+            ok = *formato_ == FormatoRegistros::proprio ? avalia_proprio(l, destino)
+                                                        : avalia_pbx(l, destino);
+        }
         if (!ok) return false;
     }
     return true;

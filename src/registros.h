@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "blocos_csv.h"
 #include "campos_csv.h"
 #include "datahora.h"
 #include "erro.h"
@@ -48,6 +49,13 @@ struct RegistroRejeitado {
     std::size_t linha;
     std::string_view motivo;
     std::string_view texto;
+};
+
+// A date "AAAA-MM-DD" as read, its first eight bytes and its last two, and what it is.
+struct DataLida {
+    std::uint64_t a = ~std::uint64_t{0};
+    std::uint64_t dia = 0;
+    TData dat{};
 };
 
 // What the reader hands rows to; `rejeitado` returns false to stop reading.
@@ -83,6 +91,11 @@ class AnalisadorRegistros {
     bool detecta(std::string_view linha, DestinoRegistros& destino);
     bool registro_pbx(std::string_view linha, DestinoRegistros& destino);
     bool registro_proprio(std::string_view linha, DestinoRegistros& destino);
+    // The verdict on a row already split into campos_.
+    bool avalia_pbx(std::string_view linha, DestinoRegistros& destino);
+    bool avalia_proprio(std::string_view linha, DestinoRegistros& destino);
+    [[nodiscard]] std::size_t campos_do_formato() const;
+    [[nodiscard]] std::uint32_t campos_lidos() const;
     bool rejeita(std::string_view motivo, std::string_view texto, DestinoRegistros& destino);
     std::string_view campo(std::size_t i);
 
@@ -95,6 +108,9 @@ class AnalisadorRegistros {
     bool longa_ = false;       // that row is longer than a row may be: only its start is kept
     CamposCsv campos_{};       // of the row being read
     std::string sem_aspas_{};  // its used fields that had doubled quotes, undone
+    VarredorBloco varredor_{};
+    DataLida data_lida_{};  // the last date read  // a block's whole rows, once the kind of file is
+                            // known
     Erro erro_{};
 };
 
