@@ -26,16 +26,15 @@ struct Totais {
 };
 
 struct Soma final : DestinoRegistros {
-    const TLisCli* clientes;
+    const Clientes* clientes;
     const TabelaLinhas* linhas;
     std::map<std::tuple<std::uint32_t, int, int>, Totais> contas{};
     std::size_t registros = 0;
 
-    Soma(const TLisCli* c, const TabelaLinhas* l) : clientes(c), linhas(l) {}
+    Soma(const Clientes* c, const TabelaLinhas* l) : clientes(c), linhas(l) {}
 
     [[nodiscard]] bool no_cadastro(std::uint32_t cod) const {
-        return std::any_of(clientes->clientes, clientes->clientes + clientes->ncl,
-                           [&](const TCliente& c) { return c.cod_cli == cod; });
+        return clientes->busca(cod) != nullptr;
     }
     void registro(const RegistroChamada& r) override {
         ++registros;
@@ -62,11 +61,12 @@ int main(int argc, char** argv) {
         std::fputs("uso: contas_registros CADASTRO LINHAS REGISTROS...\n", stderr);
         return 2;
     }
-    TLisCli clientes{};
-    if (!le_lis_cli_de(argv[1], &clientes).ok()) {
+    TLisCli lis_cli{};
+    if (!le_lis_cli_de(argv[1], &lis_cli).ok()) {
         std::fprintf(stderr, "%s: cadastro ilegivel\n", argv[1]);
         return 1;
     }
+    const Clientes clientes = clientes_do_cadastro(lis_cli);
     TabelaLinhas linhas;
     if (const Erro e = le_linhas(argv[2], clientes, linhas); !e.ok()) {
         std::fprintf(stderr, "%s\n", descreve_erro(e).c_str());

@@ -59,11 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
         }
     }
     const std::size_t n_limpo = codifica_lis_cli(&lc, escrito);
-    const std::string csv = codifica_csv_clientes(&lc);
-    TLisCli do_csv;
+    const std::string csv = codifica_csv_clientes(clientes_do_cadastro(lc));
+    Clientes do_csv;
+    TLisCli cadastro;
     std::array<std::byte, tamanho_maximo_arq> de_novo{};
-    if (!decodifica_csv_clientes(std::as_bytes(std::span(csv)), &do_csv).ok() ||
-        codifica_lis_cli(&do_csv, de_novo) != n_limpo || de_novo != escrito)
+    if (!decodifica_csv_clientes(std::as_bytes(std::span(csv)), do_csv).ok() ||
+        !cadastro_dos_clientes(do_csv, cadastro).ok() ||
+        codifica_lis_cli(&cadastro, de_novo) != n_limpo || de_novo != escrito)
         __builtin_trap();
     std::fflush(stdout);
     return 0;

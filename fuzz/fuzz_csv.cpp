@@ -15,41 +15,41 @@
 
 namespace {
 
-bool mesmo_cadastro(const TLisCli& a, const TLisCli& b) {
-    std::array<std::byte, tamanho_maximo_arq> x{};
-    std::array<std::byte, tamanho_maximo_arq> y{};
-    return codifica_lis_cli(&a, x) == codifica_lis_cli(&b, y) && x == y;
+bool mesmo_cadastro(const Clientes& a, const Clientes& b) {
+    return codifica_csv_clientes(a) == codifica_csv_clientes(b);
 }
 
-void confere_falha(const Erro& e, const TLisCli& lc) {
-    if (lc.ncl != 0 || (e.linha == 0 && e.tipo != TipoErro::sistema)) __builtin_trap();
+void confere_falha(const Erro& e, const Clientes& lc) {
+    if (!lc.empty() || (e.linha == 0 && e.tipo != TipoErro::sistema)) __builtin_trap();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
     const std::span<const std::byte> bytes = std::as_bytes(std::span(dados, tamanho));
-    TLisCli lc;
-    const Erro st = decodifica_csv_clientes(bytes, &lc);
+    Clientes lc;
+    const Erro st = decodifica_csv_clientes(bytes, lc);
     if (!st.ok()) confere_falha(st, lc);
     for (const DialetoCsv d : {csv_padrao, csv_planilha}) {
         if (!st.ok()) break;
-        const std::string csv = codifica_csv_clientes(&lc, d);
-        TLisCli volta;
-        if (!decodifica_csv_clientes(std::as_bytes(std::span(csv)), &volta).ok() ||
+        const std::string csv = codifica_csv_clientes(lc, Guarda::cadastro, d);
+        Clientes volta;
+        if (!decodifica_csv_clientes(std::as_bytes(std::span(csv)), volta).ok() ||
             !mesmo_cadastro(lc, volta))
             __builtin_trap();
     }
     const bool ascii = std::ranges::all_of(bytes, [](std::byte b) { return b < std::byte{0x80}; });
     for (const Codificacao c : {Codificacao::windows_1252, Codificacao::iso_8859_1}) {
-        TLisCli outra;
-        const Erro so = decodifica_csv_clientes(bytes, &outra, c);
+        Clientes outra;
+        const Erro so = decodifica_csv_clientes(bytes, outra, Guarda::cadastro, c);
         if (!so.ok()) confere_falha(so, outra);
         if (ascii && (so.tipo != st.tipo || so.detalhe != st.detalhe || so.linha != st.linha ||
                       !mesmo_cadastro(lc, outra)))
             __builtin_trap();
     }
-    for (std::uint32_t i = 0; i < lc.ncl; ++i)
-        if (!confere_cliente(&lc, i).ok()) __builtin_trap();
+    TLisCli cadastro;
+    if (!cadastro_dos_clientes(lc, cadastro).ok()) __builtin_trap();
+    for (std::uint32_t i = 0; i < cadastro.ncl; ++i)
+        if (!confere_cliente(&cadastro, i).ok()) __builtin_trap();
     return 0;
 }

@@ -1,8 +1,8 @@
 // Arbitrary bytes as a records file: the parser reads only inside them, hands over rows whose
-// dates are real and whose lines only grow, and gives the same rows however the bytes are split
-// into blocks (the first byte chooses a block size). The block scanner, which reads whole rows
-// only, splits every row it calls plain as separa_campos does, and calls plain every row without
-// quotes, CR or NUL.
+// dates are real, whose bytes hold no NUL nor line end and whose lines only grow, and gives the
+// same rows however the bytes are split into blocks (the first byte chooses a block size). The
+// block scanner, which reads whole rows only, splits every row it calls plain as separa_campos
+// does, and calls plain every row without quotes, CR or NUL.
 
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +32,7 @@ struct Resumo final : DestinoRegistros {
     void registro(const RegistroChamada& r) override {
         confere_linha(r.linha);
         if (!data_real(r.inicio) || !data_real(r.fim) || r.texto.empty() ||
+            r.texto.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos ||
             (r.cobravel && r.formato != FormatoRegistros::proprio && r.segundos == 0))
             __builtin_trap();
         for (const std::string_view v : {r.conta, r.origem, r.destino, r.cod_destino, r.texto}) {

@@ -22,10 +22,6 @@
 
 namespace {
 
-Erro erro(TipoErro tipo, const std::string& arquivo, int sis = 0, std::string detalhe = {}) {
-    return {.tipo = tipo, .arquivo = arquivo, .sis = sis, .detalhe = std::move(detalhe)};
-}
-
 // A file whose first bytes are all text: a CSV given where the register goes.
 bool parece_texto(std::string_view bytes) {
     const std::string_view inicio = bytes.substr(0, 64);
@@ -62,7 +58,7 @@ Erro pelo_nome(Erro e, const Destino& d, const std::string& nome) {
 // The file `nome` stands for at the end of its links, which must be a file, not a descriptor.
 Erro arquivo_de(const std::string& nome, Destino& d) {
     if (Erro e = segue_links(nome, d); !e.ok()) return e;
-    return d.descritor < 0 ? Erro{} : erro(TipoErro::recusado, nome, 0, nao_regular);
+    return d.descritor < 0 ? Erro{} : Erro::recusado(nome, nao_regular);
 }
 
 // Writes `bytes` as the file `nome` stands for. An existing file is replaced only when
@@ -110,8 +106,7 @@ Erro transacao(const std::string& nome, bool cria, bool divide, F&& muda) {
 }
 
 Erro ausente(std::uint32_t cod) {
-    return {.tipo = TipoErro::ausente,
-            .detalhe = "nao ha cliente com o codigo " + std::to_string(cod)};
+    return Erro::ausente("nao ha cliente com o codigo " + std::to_string(cod));
 }
 
 // Whether the infractions say that no text can be judged.
@@ -133,7 +128,7 @@ Erro le_cadastro(const std::string& caminho, TLisCli* lc) {
 
 std::vector<Erro> infracoes(const std::string& arquivo, const TLisCli* lc) {
     std::vector<Erro> lista;
-    for (std::uint32_t i = 0; i < std::min(lc->ncl, capacidade_lis_cli); ++i) {
+    for (std::uint32_t i = 0; i < lc->ncl; ++i) {
         Erro e = confere_cliente(lc, i);
         e.arquivo = arquivo;
         // Without a converter no text can be judged: that is the one thing to say.
@@ -153,15 +148,15 @@ Erro verifica_cadastro(const std::string& caminho, TLisCli* lc, std::vector<Erro
     avisos = infracoes(caminho, lc);
     if (sem_conversao(avisos)) return ultimo(avisos);
     // Texts a spreadsheet would run as formulas, were the CSV opened in one.
-    for (std::uint32_t i = 0; i < std::min(lc->ncl, capacidade_lis_cli); ++i) {
+    for (std::uint32_t i = 0; i < lc->ncl; ++i) {
         const TCliente& c = lc->clientes[i];
         for (const auto& [campo, texto] : {std::pair{"nome", c.nome}, {"endereco", c.endereco}})
             if (parece_formula({texto, ::strnlen(texto, sizeof c.nome)}))
-                avisos.push_back(erro(TipoErro::dados, caminho, 0,
-                                      "cliente " + std::to_string(i + 1) + " (codigo " +
-                                          std::to_string(c.cod_cli) + "): " + campo +
-                                          " que uma planilha tomaria por formula; exportar "
-                                          "--planilha o marca com um apostrofo"));
+                avisos.push_back(Erro::dados(caminho, 0,
+                                             "cliente " + std::to_string(i + 1) + " (codigo " +
+                                                 std::to_string(c.cod_cli) + "): " + campo +
+                                                 " que uma planilha tomaria por formula; exportar "
+                                                 "--planilha o marca com um apostrofo"));
     }
     Erro e = confere_cadastro(lc);
     if (!e.ok()) e.arquivo = caminho;
@@ -195,9 +190,9 @@ Erro grava_cadastro(const std::string& caminho, const TLisCli* lc, bool forcar) 
     return grava(caminho, bytes_de(lc, buf), forcar);
 }
 
-Erro importa_csv(const std::string& csv, const std::string& caminho, bool forcar, TLisCli* lc,
-                 Codificacao codificacao) {
-    lc->ncl = 0;
+Erro le_csv_clientes(const std::string& csv, Guarda guarda, Codificacao codificacao,
+                     Clientes& clientes) {
+    clientes = {};
     std::string bytes(limite_de_leitura, '\0');
     std::size_t lidos = 0;
     if (Erro e = le_arquivo_regular(csv.c_str(), std::as_writable_bytes(std::span(bytes)), lidos,
@@ -205,29 +200,27 @@ Erro importa_csv(const std::string& csv, const std::string& caminho, bool forcar
         !e.ok())
         return e;
     bytes.resize(lidos);
-    if (Erro e = decodifica_csv_clientes(std::as_bytes(std::span(bytes)), lc, codificacao);
-        !e.ok()) {
-        e.arquivo = csv;
-        return e;
-    }
-    return grava_cadastro(caminho, lc, forcar);
+    Erro e =
+        decodifica_csv_clientes(std::as_bytes(std::span(bytes)), clientes, guarda, codificacao);
+    if (!e.ok()) e.arquivo = csv;
+    return e;
 }
 
-Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar,
-                 std::vector<Erro>& avisos, DialetoCsv dialeto) {
-    avisos.clear();
+Erro importa_csv(const std::string& caminho, const std::string& csv, bool forcar,
+                 Clientes& clientes, Codificacao codificacao) {
+    if (Erro e = le_csv_clientes(csv, Guarda::cadastro, codificacao, clientes); !e.ok()) return e;
     TLisCli lc{};
-    if (Erro e = le_cadastro(caminho, &lc); !e.ok()) return e;
-    avisos = infracoes(caminho, &lc);
-    if (sem_conversao(avisos)) return ultimo(avisos);
-    const std::string texto = codifica_csv_clientes(&lc, dialeto);
-    const auto bytes = std::as_bytes(std::span(texto));
+    if (Erro e = cadastro_dos_clientes(clientes, lc); !e.ok()) return e;
+    return grava_cadastro(caminho, &lc, forcar);
+}
 
-    const Identidade cadastro = identidade_de(caminho);
+Erro escreve_csv(const std::string& csv, std::string_view texto, bool forcar,
+                 const std::string& lido) {
+    const auto bytes = std::as_bytes(std::span(texto));
+    const Identidade cadastro = identidade_de(lido);
     const std::string nome = csv.empty() ? "-" : csv;
     const auto o_proprio = [&] {
-        return erro(TipoErro::recusado, nome, 0,
-                    "e o proprio cadastro; o CSV vai para outro arquivo");
+        return Erro::recusado(nome, "e o proprio cadastro; o CSV vai para outro arquivo");
     };
     Destino d;
     if (Erro e = segue_links(nome, d); !e.ok()) return e;
@@ -239,9 +232,9 @@ Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar
     // is said at once rather than waited on, and a regular file is replaced below.
     const int fd = ::open(d.caminho.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (struct stat info{}; fd < 0 && errno == ENXIO && ::stat(d.caminho.c_str(), &info) == 0)
-        return erro(
-            TipoErro::recusado, nome, 0,
-            S_ISFIFO(info.st_mode) ? "FIFO sem leitor: ninguem esta lendo dele" : nao_regular);
+        return Erro::recusado(nome, S_ISFIFO(info.st_mode)
+                                        ? "FIFO sem leitor: ninguem esta lendo dele"
+                                        : nao_regular);
     if (fd >= 0) {
         const Identidade alvo = identidade_do_descritor(fd);
         struct stat info {};
@@ -252,13 +245,25 @@ Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar
             // Written in place, now waiting as a reader takes it.
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
             e = escreve_tudo(fd, bytes, nome);
-            if (::close(fd) != 0 && e.ok()) e = erro(TipoErro::gravacao, nome, errno);
+            if (::close(fd) != 0 && e.ok()) e = Erro::gravacao(nome, errno);
             return e;
         }
         ::close(fd);
         if (!e.ok()) return e;
     }
     return grava(nome, bytes, forcar, cadastro);
+}
+
+Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar,
+                 std::vector<Erro>& avisos, DialetoCsv dialeto) {
+    avisos.clear();
+    TLisCli lc{};
+    if (Erro e = le_cadastro(caminho, &lc); !e.ok()) return e;
+    avisos = infracoes(caminho, &lc);
+    if (sem_conversao(avisos)) return ultimo(avisos);
+    return escreve_csv(csv,
+                       codifica_csv_clientes(clientes_do_cadastro(lc), Guarda::cadastro, dialeto),
+                       forcar, caminho);
 }
 
 Erro inclui_cliente(const std::string& caminho, std::uint32_t cod, std::string_view nome,

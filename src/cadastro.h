@@ -31,16 +31,22 @@ Erro lista_cadastro(const std::string& caminho, bool utf8, std::string& saida);
 
 // Writes `lc` as the register `caminho`; an existing one is replaced only when `forcar`.
 Erro grava_cadastro(const std::string& caminho, const TLisCli* lc, bool forcar);
-// Reads the CSV `csv`, in either dialect and in `codificacao`, and writes it as the register
-// `caminho`; `lc` gets the customers.
-Erro importa_csv(const std::string& csv, const std::string& caminho, bool forcar, TLisCli* lc,
-                 Codificacao codificacao = Codificacao::utf8);
-// Writes the register `caminho` as CSV to `csv`: empty or "-" is standard output, and so is any
-// name for a descriptor of the process (/dev/stdout, links to /proc/self/fd/N), written through
-// that descriptor; an existing file that is not regular is written in place; an existing
-// regular file is replaced only when `forcar`. `avisos` gets the infractions of the register.
+// The customers of the CSV file `csv`, in either dialect and in `codificacao`, under the rules
+// of `guarda`; the errors name the file and line.
+Erro le_csv_clientes(const std::string& csv, Guarda guarda, Codificacao codificacao,
+                     Clientes& clientes);
+// Reads the CSV `csv` and writes it as the register `caminho`; `clientes` gets the customers.
+Erro importa_csv(const std::string& caminho, const std::string& csv, bool forcar,
+                 Clientes& clientes, Codificacao codificacao = Codificacao::utf8);
+// Writes the register `caminho` as CSV to `csv`; `avisos` gets the infractions of the register.
 Erro exporta_csv(const std::string& caminho, const std::string& csv, bool forcar,
                  std::vector<Erro>& avisos, DialetoCsv dialeto = csv_padrao);
+// Writes `texto` as the CSV `csv`: empty or "-" is standard output, and so is any name for a
+// descriptor of the process (/dev/stdout, links to /proc/self/fd/N), written through that
+// descriptor; an existing file that is not regular is written in place; an existing regular
+// file is replaced only when `forcar`; the file `lido`, which the CSV comes from, never.
+Erro escreve_csv(const std::string& csv, std::string_view texto, bool forcar,
+                 const std::string& lido);
 
 // The changes, each one transaction. inclui_cliente creates a register that does not exist. A
 // register with more names (hard links) is changed only when `divide`: this name gets the new

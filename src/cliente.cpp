@@ -62,25 +62,21 @@ bool le_texto(std::span<const std::byte> origem, char (&destino)[51]) {
     return std::memchr(destino, '\0', sizeof destino) != nullptr;
 }
 
-Erro dados(std::string detalhe) {
-    return {.tipo = TipoErro::dados, .detalhe = std::move(detalhe)};
-}
-
 }  // namespace
 
 Erro decodifica_lis_cli(std::span<const std::byte> arq, TLisCli* lc) {
     lc->ncl = 0;
     if (arq.empty()) return {};
     if (arq.size() < tamanho_contagem)
-        return dados("arquivo com menos de 4 bytes: contagem de clientes incompleta");
+        return Erro::dados("arquivo com menos de 4 bytes: contagem de clientes incompleta");
 
     const std::uint32_t n = le_u32(arq);
     if (n > capacidade_lis_cli)
-        return dados(
+        return Erro::dados(
             fmt::format("o arquivo declara {} clientes; o maximo e {}", n, capacidade_lis_cli));
     const std::size_t completos = (arq.size() - tamanho_contagem) / tamanho_registro;
     if (completos < n)
-        return dados(fmt::format(
+        return Erro::dados(fmt::format(
             "o arquivo declara {} clientes, mas traz so {} registros completos", n, completos));
 
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -88,9 +84,10 @@ Erro decodifica_lis_cli(std::span<const std::byte> arq, TLisCli* lc) {
         TCliente& cl = lc->clientes[i];
         cl.cod_cli = le_u32(reg);
         if (!le_texto(reg.subspan(pos_nome), cl.nome))
-            return dados(fmt::format("o nome do cliente {} do arquivo nao termina com NUL", i + 1));
+            return Erro::dados(
+                fmt::format("o nome do cliente {} do arquivo nao termina com NUL", i + 1));
         if (!le_texto(reg.subspan(pos_endereco), cl.endereco))
-            return dados(
+            return Erro::dados(
                 fmt::format("o endereco do cliente {} do arquivo nao termina com NUL", i + 1));
     }
     lc->ncl = n;
@@ -118,9 +115,9 @@ Erro le_lis_cli_de(const char* caminho, TLisCli* lc) {
     std::size_t lidos = 0;
     Erro e = le_arquivo_regular(caminho, buf, lidos, Excesso::ignora);
     if (e.tipo == TipoErro::leitura && e.sis == ENOENT)
-        e = {.tipo = TipoErro::ausente, .detalhe = "arquivo nao encontrado"};
+        e = Erro::ausente("arquivo nao encontrado");
     else if (e.tipo == TipoErro::leitura && e.sis == EACCES)
-        e = {.tipo = TipoErro::recusado, .detalhe = "sem permissao de leitura"};
+        e = Erro::recusado({}, "sem permissao de leitura");
     else if (e.ok())
         e = decodifica_lis_cli(std::span(buf).first(lidos), lc);
     if (!e.ok()) e.arquivo = caminho;
@@ -134,13 +131,13 @@ void le_lis_cli(TLisCli* lc) {
 Erro confere_cadastro(const TLisCli* lc) {
     constexpr std::uint32_t minimo = 5;
     if (lc->ncl < minimo)
-        return dados(
+        return Erro::dados(
             fmt::format("o cadastro tem {} clientes; a execucao precisa de pelo menos 5", lc->ncl));
     std::array<bool, minimo + 1> visto{};
     for (std::uint32_t i = 0; i < minimo; ++i) {
         const std::uint32_t cod = lc->clientes[i].cod_cli;
         if (cod < 1 || cod > minimo || visto[cod])
-            return dados("os cinco primeiros clientes devem ter os codigos 1 a 5");
+            return Erro::dados("os cinco primeiros clientes devem ter os codigos 1 a 5");
         visto[cod] = true;
     }
     return {};

@@ -46,27 +46,6 @@ std::string dinheiro(Valor v, char decimal) {
     return fmt::format(FMT_COMPILE("{}{}{:02}"), v.centavos / 100, decimal, v.centavos % 100);
 }
 
-std::string numero_exibido(std::string_view numero) {
-    std::string d;
-    for (const char c : numero) {
-        if (c >= '0' && c <= '9')
-            d += c;
-        else if (c != ' ' && c != '(' && c != ')' && c != '-' && c != '.' &&
-                 !(c == '+' && d.empty()))
-            return std::string(numero);
-    }
-    if (numero.starts_with('+') && !d.starts_with("55")) return std::string(numero);
-    if (d.starts_with('0')) d.erase(0, 1);
-    if ((d.size() == 12 || d.size() == 13) && d.starts_with("55")) d.erase(0, 2);
-    // An area code never has a 0.
-    if (d.size() < 10 || d.size() > 11 || d[0] == '0' || d[1] == '0') return std::string(numero);
-    const std::string_view n(d);
-    if (n.size() == 11)
-        return fmt::format(FMT_COMPILE("({}) {} {}-{}"), n.substr(0, 2), n.substr(2, 1),
-                           n.substr(3, 4), n.substr(7));
-    return fmt::format(FMT_COMPILE("({}) {}-{}"), n.substr(0, 2), n.substr(2, 4), n.substr(6));
-}
-
 std::int64_t segundo_utc(TDataHora d) {
     // Days since 1970-01-01 of the proleptic Gregorian calendar, years counted from March.
     const std::int64_t a = d.dat.ano - (d.dat.mes <= 2 ? 1 : 0);
@@ -95,7 +74,7 @@ TData vencimento_da_conta(const ContaMensal& c) {
 
 Contas contas_da_execucao(const Execucao& e) {
     Contas r;
-    r.clientes = &e.lis_cli;
+    r.clientes = std::make_shared<const Clientes>(clientes_do_cadastro(e.lis_cli));
     r.exatas = false;
     const std::int32_t num_cha = std::clamp(e.li_ch.num_cha, 0, capacidade_lis_cha);
     r.chamadas.reserve(static_cast<std::size_t>(num_cha));

@@ -6,13 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "cliente.h"
+#include "clientes.h"
 #include "datahora.h"
 #include "dinheiro.h"
 
@@ -43,11 +44,6 @@ Valor valor_chamada(std::int64_t ns, bool exato);
 // Two decimals and `decimal` between reais and centavos: "63.84", "63,84"; a float as the
 // console's printf rounds it.
 std::string dinheiro(Valor v, char decimal);
-
-// A number as a bill shows it: a Brazilian number of 11 digits as "(11) 9 6339-1451", of 10 as
-// "(85) 3234-5678" (with or without +55, a leading 0, blanks, brackets, dots and hyphens);
-// anything else (an extension, a foreign number) as it is written.
-std::string numero_exibido(std::string_view numero);
 
 // The second a wall-clock date-time names when it is read as UTC: records are billed as written,
 // with no zone.
@@ -97,8 +93,8 @@ TData vencimento_da_conta(const ContaMensal& c);
 // Bills by customer code, then year and month; each bill's calls by start, in the order they
 // were read when they start in the same second.
 struct Contas {
-    const TLisCli* clientes = nullptr;  // whose names and addresses the bills show
-    bool exatas = true;                 // centavos, or the run's float
+    std::shared_ptr<const Clientes> clientes;  // whose names and addresses the bills show
+    bool exatas = true;                        // centavos, or the run's float
     std::vector<ContaMensal> contas;
     std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
     Textos textos;

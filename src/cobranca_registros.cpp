@@ -6,18 +6,14 @@
 #include <algorithm>
 #include <tuple>
 
-#include <unistd.h>
-
-#include "csv_clientes.h"
-#include "gravacao.h"
+#include "caracteres.h"
+#include "clientes.h"
+#include "leitura.h"
+#include "telefone.h"
 
 std::optional<MesAno> le_mes(std::string_view t) {
-    const auto digitos = [&](std::size_t de, std::size_t n) {
-        return std::all_of(t.begin() + static_cast<std::ptrdiff_t>(de),
-                           t.begin() + static_cast<std::ptrdiff_t>(de + n),
-                           [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (t.size() != 7 || t[4] != '-' || !digitos(0, 4) || !digitos(5, 2)) return std::nullopt;
+    if (t.size() != 7 || t[4] != '-' || !so_digitos(t.substr(0, 4)) || !so_digitos(t.substr(5, 2)))
+        return std::nullopt;
     const int ano = (t[0] - '0') * 1000 + (t[1] - '0') * 100 + (t[2] - '0') * 10 + (t[3] - '0');
     const int mes = (t[5] - '0') * 10 + (t[6] - '0');
     if (ano == 0 || mes < 1 || mes > 12) return std::nullopt;  // no record has year 0
@@ -32,11 +28,23 @@ std::string descreve_resumo(const ResumoCobranca& r) {
         r.rejeitados);
 }
 
+std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo) {
+    std::string s;
+    const auto& lista = r.sem_cliente_por_chamador;
+    for (std::size_t i = 0; i < std::min(maximo, lista.size()); ++i) {
+        const SemCliente& c = lista[i];
+        s += fmt::format("sem cliente: {}, {} chamada{}, {:02}:{:02}:{:02}\n",
+                         c.chamador.empty() ? "(sem origem)" : c.chamador, c.chamadas,
+                         c.chamadas == 1 ? "" : "s", c.segundos / 3600, c.segundos / 60 % 60,
+                         c.segundos % 60);
+    }
+    if (lista.size() > maximo) s += fmt::format("sem cliente: e mais {}\n", lista.size() - maximo);
+    return s;
+}
+
 CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(pedido) {
     contas_.clientes = pedido.clientes;
     contas_.exatas = true;
-    for (std::uint32_t i = 0; i < std::min(pedido.clientes->ncl, capacidade_lis_cli); ++i)
-        codigos_.push_back(pedido.clientes->clientes[i].cod_cli);
     como_.push_back(0);
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
 }
@@ -47,8 +55,7 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 }
 
 std::optional<std::uint32_t> CobrancaRegistros::cliente_de(const RegistroChamada& r) const {
-    if (const auto cod = le_codigo(r.conta);
-        cod && std::ranges::find(codigos_, *cod) != codigos_.end())
+    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr)
         return cod;
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
     return cliente_da_linha(*pedido_.linhas, r.origem);
@@ -99,6 +106,13 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
     if (!cod) {
         ++resumo_.sem_cliente;
         if (pedido_.aceita_rejeitados) anota(r.linha, "sem cliente", r.texto);
+        const std::string_view chamador = r.origem.empty() ? r.conta : r.origem;
+        auto& lista = resumo_.sem_cliente_por_chamador;
+        const auto [it, novo] =
+            sem_cliente_.try_emplace(std::string(Telefone(chamador).chave()), lista.size());
+        if (novo) lista.push_back({std::string(chamador), 0, 0});
+        ++lista[it->second].chamadas;
+        lista[it->second].segundos += r.segundos;
         return;
     }
     if (pedido_.mes &&
@@ -137,85 +151,43 @@ Contas CobrancaRegistros::termina() {
         });
     }
     resumo_.contas = contas_.contas.size();
+    std::ranges::sort(resumo_.sem_cliente_por_chamador,
+                      [](const SemCliente& a, const SemCliente& b) {
+                          return std::tuple(b.chamadas, b.segundos, a.chamador) <
+                                 std::tuple(a.chamadas, a.segundos, b.chamador);
+                      });
     return std::move(contas_);
 }
-
-namespace {
-
-// Refuses, before any record is read, a rejected rows' file that is one of the files read or
-// standard output, or one that exists without --forcar; locks the file it is to replace.
-Erro prepara_rejeitadas(const ArquivosRegistros& a, Destino& d, std::unique_ptr<Gravacao>& g) {
-    if (a.rejeitadas.empty()) return {};
-    if (Erro e = segue_links(a.rejeitadas, d); !e.ok()) return e;
-    if (d.descritor == STDOUT_FILENO)
-        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
-    if (d.descritor >= 0) return {};
-    const Identidade alvo = identidade_de(d.caminho);
-    // Replaced by a rename, the file would take the bills written to it with it.
-    if (a.saida >= 0 && identidade_do_descritor(a.saida).e(alvo))
-        return {TipoErro::recusado, a.rejeitadas, 0, 0, "e a saida padrao"};
-    std::vector<std::string> lidos = a.chamadas;
-    lidos.insert(lidos.end(), {a.linhas, a.cadastro});
-    for (const std::string& lido : lidos)
-        if (!lido.empty() && identidade_de(lido).e(alvo))
-            return {TipoErro::recusado, a.rejeitadas, 0, 0, "e um dos arquivos lidos"};
-    OpcoesGravacao og;
-    og.substitui = a.forcar;
-    og.protegido = identidade_de(a.cadastro);
-    og.programa = "contacel-exportar";
-    g = std::make_unique<Gravacao>(d.caminho, og);
-    return g->trava();
-}
-
-}  // namespace
 
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     Cobradas r;
     std::vector<Identidade> vistos;
     for (const std::string& arquivo : a.chamadas) {
-        const Identidade id = identidade_de(arquivo);
+        // "-", standard input, is the file it is opened on.
+        const Identidade id =
+            arquivo == "-" ? identidade_do_descritor(STDIN_FILENO) : identidade_de(arquivo);
         if (const auto antes =
                 std::ranges::find_if(vistos, [&](const Identidade& v) { return v.e(id); });
             antes != vistos.end()) {
-            r.erro = {TipoErro::recusado, arquivo, 0, 0,
-                      "e o mesmo arquivo que " +
-                          a.chamadas[static_cast<std::size_t>(antes - vistos.begin())] +
-                          ": as chamadas seriam cobradas duas vezes"};
+            r.erro = Erro::recusado(
+                arquivo, "e o mesmo arquivo que " +
+                             a.chamadas[static_cast<std::size_t>(antes - vistos.begin())] +
+                             ": as chamadas seriam cobradas duas vezes");
             return r;
         }
         vistos.push_back(id);
     }
-    if (a.saida >= 0) {
-        const Identidade saida = identidade_do_descritor(a.saida);
-        std::vector<std::string> lidos = a.chamadas;
-        lidos.push_back(a.linhas);
-        for (const std::string& lido : lidos)
-            if (!lido.empty() && identidade_de(lido).e(saida)) {
-                r.erro = {TipoErro::recusado, lido, 0, 0,
-                          "a saida padrao e este arquivo lido; nada foi escrito"};
-                return r;
-            }
-    }
-    Destino destino;
-    std::unique_ptr<Gravacao> gravacao;
-    if (r.erro = prepara_rejeitadas(a, destino, gravacao); !r.erro.ok()) return r;
     TabelaLinhas linhas;
     if (!a.linhas.empty()) {
         if (r.erro = le_linhas(a.linhas, *pedido.clientes, linhas); !r.erro.ok()) return r;
         pedido.linhas = &linhas;
     }
-    pedido.aceita_rejeitados = !a.rejeitadas.empty();
     CobrancaRegistros cobranca(pedido);
     for (const std::string& arquivo : a.chamadas)
         if (r.erro = cobranca.le(arquivo); !r.erro.ok()) return r;
     r.contas = cobranca.termina();
     r.resumo = cobranca.resumo();
     r.ultima = cobranca.ultima();
-    const auto csv = std::as_bytes(std::span(cobranca.rejeitadas()));
-    if (gravacao) {
-        if (r.erro = gravacao->escreve(csv); r.erro.ok()) r.rejeitadas = std::move(gravacao);
-    } else if (destino.descritor >= 0) {
-        r.erro = escreve_tudo(destino.descritor, csv, a.rejeitadas);
-    }
+    r.rejeitadas = cobranca.rejeitadas();
     return r;
 }

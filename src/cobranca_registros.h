@@ -5,7 +5,6 @@
 // otherwise the customer whose line its caller is.
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +14,6 @@
 #include "cobranca.h"
 #include "dialeto_csv.h"
 #include "erro.h"
-#include "gravacao.h"
 #include "linhas.h"
 #include "registros.h"
 
@@ -29,13 +27,20 @@ std::optional<MesAno> le_mes(std::string_view texto);
 
 // What to bill, and how much of it to keep.
 struct PedidoCobranca {
-    const TLisCli* clientes = nullptr;
+    std::shared_ptr<const Clientes> clientes;
     const TabelaLinhas* linhas = nullptr;  // none: only account codes name customers
     std::optional<MesAno> mes;             // only this month's calls are billed
     bool guarda_chamadas = false;  // the calls themselves (calls' CSV, documents), or totals only
     // Unreadable rows are written down and the rest billed, rather than stopping the reading.
     bool aceita_rejeitados = false;
     DialetoCsv dialeto = csv_padrao;  // of the rejected rows' CSV
+};
+
+// The billable calls of one caller that is no customer's line.
+struct SemCliente {
+    std::string chamador;  // as its first call writes it (src, or the account code)
+    std::uint64_t chamadas = 0;
+    std::uint64_t segundos = 0;
 };
 
 // How many rows went where.
@@ -47,10 +52,15 @@ struct ResumoCobranca {
     std::uint64_t nao_cobraveis = 0;
     std::uint64_t sem_cliente = 0;
     std::uint64_t rejeitados = 0;
+    std::vector<SemCliente> sem_cliente_por_chamador;  // most calls first, once billing ends
 };
 // "N registros: C cobrados em K contas, O de outros meses, X nao cobraveis, S sem cliente, R
 // rejeitados".
 std::string descreve_resumo(const ResumoCobranca& r);
+// What an operator adds to the lines file: a line per customer-less caller, at most `maximo`,
+// then how many more: "sem cliente: 85999990000, 12 chamadas, 00:41:20\n", "sem cliente: e mais
+// 3\n". Empty when every billable call had its customer.
+std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo = 10);
 
 // Bills the records of one file after another.
 class CobrancaRegistros final : public DestinoRegistros {
@@ -76,13 +86,14 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::uint32_t exibido(std::string_view numero);
 
     PedidoCobranca pedido_;
-    std::vector<std::uint32_t> codigos_;  // of the register's customers
     ResumoCobranca resumo_;
     std::string arquivo_;
     std::string rejeitadas_;
     Contas contas_;
     std::size_t ultima_conta_ = 0;
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
+    // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
+    std::unordered_map<std::string, std::size_t> sem_cliente_;
     std::optional<TDataHora> ultima_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
@@ -92,10 +103,6 @@ class CobrancaRegistros final : public DestinoRegistros {
 struct ArquivosRegistros {
     std::vector<std::string> chamadas;  // records files, in order
     std::string linhas;                 // the lines file; empty: none
-    std::string rejeitadas;             // where rejected and customer-less rows go; empty: nowhere
-    bool forcar = false;                // an existing `rejeitadas` is replaced
-    std::string cadastro;               // the register read: never written over
-    int saida = -1;  // the descriptor the bills go to, never a file read; -1: none
 };
 
 struct Cobradas {
@@ -103,14 +110,10 @@ struct Cobradas {
     Contas contas;
     ResumoCobranca resumo;
     std::optional<TDataHora> ultima;  // the latest start billed
-    // The rejected rows' file, written whole but not yet in place: confirmed once the bills are
-    // out, dropped (leaving the old file, or none) when they could not be.
-    std::unique_ptr<Gravacao> rejeitadas;
+    std::string rejeitadas;           // CobrancaRegistros::rejeitadas()
 };
 
 // Reads the lines file, then bills every records file (a file named twice is refused: its calls
-// would be billed twice); with `rejeitadas`, an unreadable row is written there (with every
-// customer-less row) instead of stopping the billing, and that file is written whole or not at
-// all, through the project's write path (see Cobradas::rejeitadas). The rows of `pedido.linhas`
-// come from a.linhas.
+// would be billed twice). With pedido.aceita_rejeitados an unreadable row goes to the rejected
+// rows' CSV instead of stopping the billing. The rows of `pedido.linhas` come from a.linhas.
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido);

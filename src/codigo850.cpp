@@ -3,30 +3,32 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 constexpr const char* nome_850 = "IBM850";
 
-Erro conversao_indisponivel(int sis) {
-    return {.tipo = TipoErro::sistema,
-            .sis = sis,
-            .detalhe = "conversao entre UTF-8 e " + std::string(nome_850) + " indisponivel"};
-}
+constexpr const char* indisponivel = "conversao entre UTF-8 e IBM850 indisponivel";
 
 }  // namespace
 
-Conversor::Conversor(const char* para, const char* de) : cd_(::iconv_open(para, de)) {
+Conversor::Conversor(const char* para, const char* de, std::string sem_conversao)
+    : cd_(::iconv_open(para, de)), indisponivel_(std::move(sem_conversao)) {
     if (cd_ == reinterpret_cast<iconv_t>(-1)) erro_ = errno;
+}
+
+Erro Conversor::erro() const {
+    return erro_ == 0 ? Erro{} : Erro::sistema(indisponivel_, erro_);
 }
 
 Conversor::~Conversor() {
     if (erro_ == 0) ::iconv_close(cd_);
 }
 
-int Conversor::converte(std::string_view entrada, std::string& saida) const {
+Erro Conversor::converte(std::string_view entrada, std::string& saida) const {
     saida.clear();
-    if (erro_ != 0) return erro_;
+    if (erro_ != 0) return erro();
     // Back to the initial state, whatever an earlier text left.
     ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     saida.assign(entrada.size() * 4 + 4, '\0');
@@ -38,8 +40,10 @@ int Conversor::converte(std::string_view entrada, std::string& saida) const {
     const bool ok = ::iconv(cd_, &in, &n_in, &out, &n_out) != static_cast<std::size_t>(-1);
     const int e = ok ? 0 : errno;
     saida.resize(saida.size() - n_out);
-    if (e == 0 && n_in != 0) return EINVAL;
-    return e;
+    const int falha = e == 0 && n_in != 0 ? EINVAL : e;
+    if (falha == EILSEQ || falha == EINVAL)
+        return Erro::dados("sequencia sem caractere correspondente");
+    return falha == 0 ? Erro{} : Erro::sistema(indisponivel_, falha);
 }
 
 bool e_utf8(std::string_view texto) {
@@ -76,7 +80,7 @@ bool e_utf8(std::string_view texto) {
 Erro texto_850(std::string_view utf8, std::span<char> destino, std::string_view campo) {
     std::ranges::fill(destino, '\0');
     const auto invalido = [&](std::string_view motivo) {
-        return Erro{.tipo = TipoErro::dados, .detalhe = std::string(campo) + std::string(motivo)};
+        return Erro::dados(std::string(campo) + std::string(motivo));
     };
     if (utf8.empty()) return invalido(" vazio");
     // Valid UTF-8 first, so that a bad sequence is not taken for a missing character.
@@ -87,12 +91,11 @@ Erro texto_850(std::string_view utf8, std::span<char> destino, std::string_view 
     });
     if (controle) return invalido(" com caractere de controle");
     std::string convertido;
-    const Conversor para_850(nome_850, "UTF-8");
-    if (para_850.erro() != 0) return conversao_indisponivel(para_850.erro());
-    if (const int e = para_850.converte(utf8, convertido); e == EILSEQ || e == EINVAL)
+    const Conversor para_850(nome_850, "UTF-8", indisponivel);
+    if (Erro e = para_850.converte(utf8, convertido); e.tipo == TipoErro::dados)
         return invalido(" com caractere fora do codigo 850");
-    else if (e != 0)
-        return conversao_indisponivel(e);
+    else if (!e.ok())
+        return e;
     // What the converter dropped or approximated does not come back.
     std::string volta;
     if (Erro e = em_utf8(convertido, volta); !e.ok()) return e;
@@ -105,8 +108,9 @@ Erro texto_850(std::string_view utf8, std::span<char> destino, std::string_view 
 }
 
 Erro em_utf8(std::string_view cp850, std::string& saida) {
-    const Conversor para_utf8("UTF-8", nome_850);
-    if (const int e = para_utf8.converte(cp850, saida); e != 0) return conversao_indisponivel(e);
+    const Conversor para_utf8("UTF-8", nome_850, indisponivel);
+    if (Erro e = para_utf8.converte(cp850, saida); !e.ok())
+        return Erro::sistema(indisponivel, e.sis);
     return {};
 }
 

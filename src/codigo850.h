@@ -10,23 +10,26 @@
 
 #include "erro.h"
 
-// One iconv conversion, opened once for many texts.
+// One iconv conversion, opened once for many texts. `indisponivel` says, as a TipoErro::sistema
+// detail, that the conversion cannot be made at all.
 class Conversor {
   public:
-    Conversor(const char* para, const char* de);
+    Conversor(const char* para, const char* de, std::string indisponivel);
     ~Conversor();
     Conversor(const Conversor&) = delete;
     Conversor& operator=(const Conversor&) = delete;
 
-    // errno of an iconv_open that failed, or 0.
-    [[nodiscard]] int erro() const { return erro_; }
-    // Converts the whole of `entrada` into `saida`: 0, or the errno of the failure (EILSEQ or
-    // EINVAL: a sequence the source encoding or the target one has no character for).
-    int converte(std::string_view entrada, std::string& saida) const;
+    // Whether iconv_open failed (TipoErro::sistema, with its errno).
+    [[nodiscard]] Erro erro() const;
+    // Converts the whole of `entrada` into `saida`. Fails with TipoErro::dados for a sequence
+    // the source encoding or the target one has no character for (the errno, EILSEQ or EINVAL,
+    // in `sis`; the caller says which text), TipoErro::sistema when the converter cannot work.
+    Erro converte(std::string_view entrada, std::string& saida) const;
 
   private:
     iconv_t cd_;
     int erro_ = 0;
+    std::string indisponivel_;
 };
 
 // Whether `texto` is well-formed UTF-8: no overlong form, no surrogate, nothing past U+10FFFF.

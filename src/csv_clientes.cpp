@@ -10,13 +10,16 @@
 #include <utility>
 #include <vector>
 
+#include "caracteres.h"
 #include "codigo850.h"
-#include "opcoes.h"
-#include "regra_cliente.h"
+#include "inteiro.h"
 
 namespace {
 
-constexpr std::array<const char*, 3> nomes_campos{"codigo", "nome", "endereco"};
+constexpr std::array<std::string_view, 8> nomes_campos{"codigo", "nome", "endereco", "documento",
+                                                       "email",  "cep",  "cidade",   "uf"};
+// The register's columns; a book's may go on with the rest, in order.
+constexpr std::size_t colunas_do_cadastro = 3;
 
 // The separator of the header row: the first comma or semicolon outside quotes on its line.
 char separador_do_cabecalho(std::span<const std::byte> csv) {
@@ -37,17 +40,17 @@ char separador_do_cabecalho(std::span<const std::byte> csv) {
     return ',';
 }
 
-Erro invalido(std::string detalhe) {
-    return {.tipo = TipoErro::dados, .detalhe = std::move(detalhe)};
-}
-
-std::string esperados(char separador) {
-    return std::string("(esperados codigo") + separador + "nome" + separador + "endereco)";
+std::string esperados(char separador, std::size_t colunas) {
+    std::string s = "(esperados ";
+    for (std::size_t i = 0; i < colunas; ++i)
+        s += (i == 0 ? "" : std::string(1, separador)) + std::string(nomes_campos[i]);
+    return s + ")";
 }
 
 // What the parser's callbacks build, row by row.
 struct Leitura {
-    TLisCli* lc;
+    Clientes* lc;
+    Guarda guarda;
     const Conversor* conversor;  // none for a UTF-8 file
     Codificacao codificacao;
     char separador;
@@ -55,6 +58,7 @@ struct Leitura {
     std::size_t linha = 1;   // the line of the byte being fed
     std::size_t inicio = 0;  // the line the current row starts on, once it has a byte
     bool cabecalho = true;   // the next row is the header
+    std::size_t colunas = colunas_do_cadastro;
     std::vector<std::string> campos{};
 
     // The error of the row being read, on the line it starts on.
@@ -68,15 +72,16 @@ struct Leitura {
         if (!erro.ok()) return;
         if (conversor == nullptr) {
             if (!e_utf8(bruto))
-                return falha(
-                    invalido("o arquivo nao esta em UTF-8 (use --codificacao windows-1252 para um "
-                             "arquivo salvo por uma planilha do Windows)"));
+                return falha(Erro::dados(
+                    "o arquivo nao esta em UTF-8 (use --codificacao windows-1252 para um "
+                    "arquivo salvo por uma planilha do Windows)"));
             campos.emplace_back(bruto);
-        } else if (std::string utf8; conversor->converte(bruto, utf8) == 0) {
+        } else if (std::string utf8; conversor->converte(bruto, utf8).ok()) {
             campos.push_back(std::move(utf8));
         } else {
-            falha(invalido("byte sem caractere em " + std::string(nome_codificacao(codificacao)) +
-                           " (o arquivo esta em outra codificacao?)"));
+            falha(Erro::dados("byte sem caractere em " +
+                              std::string(nome_codificacao(codificacao)) +
+                              " (o arquivo esta em outra codificacao?)"));
         }
     }
 
@@ -89,19 +94,34 @@ struct Leitura {
     void linha_lida() {
         if (cabecalho) {
             cabecalho = false;
-            const bool certo =
-                campos.size() == nomes_campos.size() && std::ranges::equal(campos, nomes_campos);
-            if (!certo) falha(invalido(sem_cabecalho));
-        } else if (campos.size() > nomes_campos.size()) {
-            falha(invalido("campos demais " + esperados(separador)));
-        } else if (campos.size() < nomes_campos.size()) {
-            falha(invalido("campos de menos " + esperados(separador)));
+            colunas = campos.size();
+            const bool certo = colunas >= colunas_do_cadastro && colunas <= nomes_campos.size() &&
+                               std::ranges::equal(campos, std::span(nomes_campos).first(colunas));
+            if (!certo)
+                falha(Erro::dados(sem_cabecalho));
+            else if (guarda == Guarda::cadastro && colunas > colunas_do_cadastro)
+                falha(
+                    Erro::dados("o cadastro guarda so codigo, nome e endereco; os outros campos "
+                                "vao para um livro (.db)"));
+        } else if (campos.size() > colunas) {
+            falha(Erro::dados("campos demais " + esperados(separador, colunas)));
+        } else if (campos.size() < colunas) {
+            falha(Erro::dados("campos de menos " + esperados(separador, colunas)));
         } else {
             // A spreadsheet's file: the texts without the mark that kept them from being formulas.
             if (separador == ';')
                 for (std::size_t i = 1; i < campos.size(); ++i)
                     campos[i].erase(0, campos[i].size() - sem_marca_de_formula(campos[i]).size());
-            if (Erro e = insere_validado(lc, le_codigo(campos[0]), campos[1], campos[2]); !e.ok())
+            campos.resize(nomes_campos.size());
+            Cliente c{0,
+                      std::move(campos[1]),
+                      std::move(campos[2]),
+                      std::move(campos[3]),
+                      std::move(campos[4]),
+                      std::move(campos[5]),
+                      std::move(campos[6]),
+                      std::move(campos[7])};
+            if (Erro e = insere_validado(*lc, guarda, le_codigo(campos[0]), std::move(c)); !e.ok())
                 falha(std::move(e));
         }
     }
@@ -127,24 +147,10 @@ int nenhum_espaco(unsigned char) {
 
 }  // namespace
 
-std::optional<std::uint32_t> le_codigo(std::string_view texto) {
-    const auto cod = numero<std::uint32_t>(texto);
-    return cod == 0U ? std::nullopt : cod;
-}
-
-void acrescenta_texto_csv(std::string& linha, const char (&texto)[sizeof(TCliente::nome)],
-                          DialetoCsv d) {
-    acrescenta_campo_csv(linha, texto_utf8({texto, ::strnlen(texto, sizeof texto)}), d);
-}
-
-Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codificacao codificacao) {
-    lc->ncl = 0;
+Erro decodifica_csv_clientes(std::span<const std::byte> csv, Clientes& lc, Guarda guarda,
+                             Codificacao codificacao) {
+    lc = {};
     const std::string nome_cod = nome_codificacao(codificacao);
-    const auto falha = [](std::string detalhe, std::size_t linha) {
-        Erro e = invalido(std::move(detalhe));
-        e.linha = linha;
-        return e;
-    };
     // A spreadsheet's "Unicode text": a UTF-16 mark, or a NUL beside nearly every letter.
     const auto inicio = csv.first(std::min<std::size_t>(csv.size(), 64));
     std::array<std::size_t, 2> nuls{};  // at even and at odd places
@@ -154,23 +160,25 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
     if ((csv.size() >= 2 && ((byte_em(0) == 0xFF && byte_em(1) == 0xFE) ||
                              (byte_em(0) == 0xFE && byte_em(1) == 0xFF))) ||
         (inicio.size() >= 4 && std::ranges::max(nuls) * 8 >= inicio.size() * 3))
-        return falha(
-            "o arquivo esta em UTF-16, que nao se le; salve-o da planilha como CSV (UTF-8 "
-            "ou Windows-1252)",
-            1);
+        return Erro::dados({}, 1,
+                           "o arquivo esta em UTF-16, que nao se le; salve-o da planilha como CSV "
+                           "(UTF-8 ou Windows-1252)");
     // A register given where the CSV goes, as when the two names are swapped.
     if (TLisCli cadastro{}; nuls[0] + nuls[1] != 0 && decodifica_lis_cli(csv, &cadastro).ok())
-        return falha("e um cadastro, nao um CSV (a ordem e importar CSV [ARQUIVO])", 1);
-    constexpr std::array<std::byte, 3> bom{std::byte{0xEF}, std::byte{0xBB}, std::byte{0xBF}};
-    if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom)) {
+        return Erro::dados({}, 1, "e um cadastro, nao um CSV (a ordem e importar CSV [ARQUIVO])");
+    const auto com_marca = [&] {
+        return sem_marca_utf8({reinterpret_cast<const char*>(csv.data()), csv.size()}).size() !=
+               csv.size();
+    };
+    if (com_marca()) {
         // The mark says UTF-8: read as another encoding, every accent would turn to garbage.
         if (codificacao != Codificacao::utf8)
-            return falha("o arquivo comeca com a marca de UTF-8 (BOM), nao esta em " + nome_cod +
-                             " (importe-o sem --codificacao)",
-                         1);
-        csv = csv.subspan(bom.size());
-        if (csv.size() >= bom.size() && std::ranges::equal(csv.first(bom.size()), bom))
-            return falha("a marca de UTF-8 (BOM) esta repetida no inicio do arquivo", 1);
+            return Erro::dados({}, 1,
+                               "o arquivo comeca com a marca de UTF-8 (BOM), nao esta em " +
+                                   nome_cod + " (importe-o sem --codificacao)");
+        csv = csv.subspan(marca_utf8.size());
+        if (com_marca())
+            return Erro::dados({}, 1, "a marca de UTF-8 (BOM) esta repetida no inicio do arquivo");
     }
     // UTF-8 with accents read as a one-byte encoding would come in as garbage that code page
     // 850 happens to hold: refused at the line of the first accent.
@@ -186,26 +194,24 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
                                               (i + 1 == antes.size() || antes[i + 1] != '\n'))
                              ? 1
                              : 0;
-            return falha(
-                "o arquivo esta em UTF-8, nao em " + nome_cod + " (importe-o sem --codificacao)",
-                linha);
+            return Erro::dados(
+                {}, linha,
+                "o arquivo esta em UTF-8, nao em " + nome_cod + " (importe-o sem --codificacao)");
         }
     }
     std::optional<Conversor> conversor;
     if (codificacao != Codificacao::utf8) {
-        conversor.emplace("UTF-8", nome_iconv(codificacao));
-        if (conversor->erro() != 0)
-            return {.tipo = TipoErro::sistema,
-                    .sis = conversor->erro(),
-                    .detalhe = "conversao de " + nome_cod + " para UTF-8 indisponivel"};
+        conversor.emplace("UTF-8", nome_iconv(codificacao),
+                          "conversao de " + nome_cod + " para UTF-8 indisponivel");
+        if (Erro e = conversor->erro(); !e.ok()) return e;
     }
 
     csv_parser p{};
-    if (csv_init(&p, CSV_STRICT | CSV_STRICT_FINI) != 0) return falha(aspas_sem_fim, 1);
+    if (csv_init(&p, CSV_STRICT | CSV_STRICT_FINI) != 0) return Erro::dados({}, 1, aspas_sem_fim);
     const char separador = separador_do_cabecalho(csv);
     csv_set_space_func(&p, nenhum_espaco);
     csv_set_delim(&p, static_cast<unsigned char>(separador));
-    Leitura l{lc, conversor ? &*conversor : nullptr, codificacao, separador};
+    Leitura l{&lc, guarda, conversor ? &*conversor : nullptr, codificacao, separador};
     // Fed one byte at a time, so that every row is known by the line it starts on. CR, LF and
     // CRLF each end a line.
     bool cr = false;
@@ -213,30 +219,31 @@ Erro decodifica_csv_clientes(std::span<const std::byte> csv, TLisCli* lc, Codifi
         const bool fim = b == std::byte{'\r'} || b == std::byte{'\n'};
         if (l.inicio == 0 && !fim) l.inicio = l.linha;
         if (csv_parse(&p, &b, 1, ao_campo, ao_fim_de_linha, &l) != 1)
-            l.falha(invalido(aspas_sem_fim));
+            l.falha(Erro::dados(aspas_sem_fim));
         if (!l.erro.ok()) break;
         if (b == std::byte{'\r'} || (b == std::byte{'\n'} && !cr)) ++l.linha;
         cr = b == std::byte{'\r'};
     }
     // A quote still open at the end fails on the line its row starts on.
     if (l.erro.ok() && csv_fini(&p, ao_campo, ao_fim_de_linha, &l) != 0)
-        l.falha(invalido(aspas_sem_fim));
+        l.falha(Erro::dados(aspas_sem_fim));
     csv_free(&p);
-    if (l.erro.ok() && l.cabecalho) l.falha(invalido(Leitura::sem_cabecalho));
-    if (!l.erro.ok()) lc->ncl = 0;
+    if (l.erro.ok() && l.cabecalho) l.falha(Erro::dados(Leitura::sem_cabecalho));
+    if (!l.erro.ok()) lc = {};
     return l.erro;
 }
 
-std::string codifica_csv_clientes(const TLisCli* lc, DialetoCsv d) {
-    std::string out = cabecalho_csv({nomes_campos[0], nomes_campos[1], nomes_campos[2]}, d);
-    const std::uint32_t n = std::min(lc->ncl, capacidade_lis_cli);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const TCliente& cl = lc->clientes[i];
-        out += std::to_string(cl.cod_cli);
-        out += d.separador;
-        acrescenta_texto_csv(out, cl.nome, d);
-        out += d.separador;
-        acrescenta_texto_csv(out, cl.endereco, d);
+std::string codifica_csv_clientes(const Clientes& lc, Guarda guarda, DialetoCsv d) {
+    const std::size_t colunas = guarda == Guarda::livro ? nomes_campos.size() : colunas_do_cadastro;
+    std::string out = cabecalho_csv(std::span(nomes_campos).first(colunas), d);
+    for (const Cliente& cl : lc) {
+        out += std::to_string(cl.codigo);
+        const std::array<const std::string*, 7> textos{
+            &cl.nome, &cl.endereco, &cl.documento, &cl.email, &cl.cep, &cl.cidade, &cl.uf};
+        for (std::size_t i = 1; i < colunas; ++i) {
+            out += d.separador;
+            acrescenta_campo_csv(out, *textos[i - 1], d);
+        }
         out += d.fim_de_linha;
     }
     return out;

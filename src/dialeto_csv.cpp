@@ -5,10 +5,15 @@
 #include <algorithm>
 #include <array>
 
+#include "caracteres.h"
 #include "dinheiro.h"
 
 std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, DialetoCsv d) {
-    std::string s = d.bom ? "\xEF\xBB\xBF" : "";
+    return cabecalho_csv(std::span(nomes.begin(), nomes.size()), d);
+}
+
+std::string cabecalho_csv(std::span<const std::string_view> nomes, DialetoCsv d) {
+    std::string s(d.bom ? marca_utf8 : "");
     bool primeiro = true;
     for (const std::string_view n : nomes) {
         if (!primeiro) s += d.separador;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,7 @@ std::string_view sem_marca_de_formula(std::string_view campo);
 // The start of a file: the byte-order mark when the dialect has one, then the header row of
 // `nomes`, separated and ended as the dialect does.
 std::string cabecalho_csv(std::initializer_list<std::string_view> nomes, DialetoCsv d);
+std::string cabecalho_csv(std::span<const std::string_view> nomes, DialetoCsv d);
 // Appends one field, enclosed in quotes with quotes doubled only when it holds the dialect's
 // separator, a quote or a line break; in the spreadsheet dialect a text that looks like a formula
 // is marked as text with a leading apostrophe, as spreadsheets mark it.

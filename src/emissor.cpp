@@ -8,13 +8,11 @@
 #include <array>
 #include <span>
 
+#include "codigo850.h"
+#include "documento.h"
 #include "leitura.h"
 
 namespace {
-
-Erro falha(const std::string& arquivo, const toml::source_region& onde, std::string detalhe) {
-    return {TipoErro::dados, arquivo, onde.begin.line, 0, std::move(detalhe)};
-}
 
 // The texts of a table by name, each found once: a key outside `nomes`, or a value that is not
 // a text, is the failure.
@@ -25,17 +23,40 @@ Erro textos(const toml::table& t, std::string_view tabela,
     for (const auto& [chave, valor] : t) {
         const auto it = std::find(nomes.begin(), nomes.end(), chave.str());
         if (it == nomes.end())
-            return falha(arquivo, chave.source(),
-                         fmt::format("chave desconhecida em [{}]: {}", tabela, chave.str()));
+            return Erro::dados(arquivo, chave.source().begin.line,
+                               fmt::format("chave desconhecida em [{}]: {}", tabela, chave.str()));
         if (!valor.is_string())
-            return falha(arquivo, valor.source(),
-                         fmt::format("[{}] {} deve ser um texto entre aspas", tabela, chave.str()));
+            return Erro::dados(
+                arquivo, valor.source().begin.line,
+                fmt::format("[{}] {} deve ser um texto entre aspas", tabela, chave.str()));
         achados[static_cast<std::size_t>(it - nomes.begin())] = &valor;
     }
     for (std::size_t i = 0; i < N; ++i)
         if (achados[i] == nullptr)
-            return falha(arquivo, t.source(), fmt::format("falta [{}] {}", tabela, nomes[i]));
+            return Erro::dados(arquivo, t.source().begin.line,
+                               fmt::format("falta [{}] {}", tabela, nomes[i]));
     return {};
+}
+
+// Whether `t` holds a character that would move the page's text around or hide in it: the C0
+// and C1 controls, DEL, and the line and paragraph separators.
+bool tem_controle(std::string_view t) {
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const auto u = static_cast<unsigned char>(t[i]);
+        const auto seguinte = [&](std::size_t k) {
+            return i + k < t.size() ? static_cast<unsigned char>(t[i + k]) : 0U;
+        };
+        if (u < 0x20 || u == 0x7f || (u == 0xC2 && seguinte(1) >= 0x80 && seguinte(1) <= 0x9F) ||
+            (u == 0xE2 && seguinte(1) == 0x80 && (seguinte(2) == 0xA8 || seguinte(2) == 0xA9)))
+            return true;
+    }
+    return false;
+}
+
+// Characters of UTF-8 text.
+std::size_t caracteres(std::string_view t) {
+    return static_cast<std::size_t>(
+        std::count_if(t.begin(), t.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
 std::string texto(const toml::node* n) {
@@ -44,50 +65,55 @@ std::string texto(const toml::node* n) {
 
 }  // namespace
 
-std::string cnpj_formatado(std::string_view d) {
-    if (d.size() != 14) return std::string(d);
-    return fmt::format("{}.{}.{}/{}-{}", d.substr(0, 2), d.substr(2, 3), d.substr(5, 3),
-                       d.substr(8, 4), d.substr(12, 2));
-}
-
 Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emissor& emissor) {
+    // Where the text stops being UTF-8 the parser can only say which column it gave up at.
+    for (std::size_t inicio = 0, linha = 1; inicio < texto_toml.size(); ++linha) {
+        const std::size_t fim = std::min(texto_toml.find('\n', inicio), texto_toml.size());
+        if (!e_utf8(texto_toml.substr(inicio, fim - inicio)))
+            return Erro::dados(arquivo, linha, "nao esta em UTF-8");
+        inicio = fim + 1;
+    }
     toml::table raiz;
     try {
         raiz = toml::parse(texto_toml, arquivo);
     } catch (const toml::parse_error& e) {
         // The parser's own description is English: the place says enough.
-        return falha(arquivo, e.source(),
-                     fmt::format("TOML invalido na coluna {}", e.source().begin.column));
+        return Erro::dados(arquivo, e.source().begin.line,
+                           fmt::format("TOML invalido na coluna {}", e.source().begin.column));
     }
     for (const auto& [chave, valor] : raiz)
         if ((chave.str() != "emissor" && chave.str() != "pix") || !valor.is_table())
-            return falha(arquivo, chave.source(),
-                         fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix]",
-                                     chave.str()));
+            return Erro::dados(
+                arquivo, chave.source().begin.line,
+                fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix]",
+                            chave.str()));
     const toml::table* e = raiz["emissor"].as_table();
-    if (e == nullptr) return {TipoErro::dados, arquivo, 0, 0, "falta a tabela [emissor]"};
+    if (e == nullptr) return Erro::dados(arquivo, 0, "falta a tabela [emissor]");
     constexpr std::array<std::string_view, 4> nomes{"nome", "cnpj", "endereco", "telefone"};
+    // As much as the header of a page holds in two lines or so; a customer's name and address
+    // have the same room.
+    constexpr std::array<std::size_t, 4> maximo{100, 0, 200, 40};
     std::array<const toml::node*, 4> v{};
     if (Erro r = textos<4>(*e, "emissor", nomes, v, arquivo); !r.ok()) return r;
     for (const std::size_t i : {0U, 2U, 3U}) {
         const std::string t = texto(v[i]);
-        // Each is one line of the page: a NUL would cut it short, a line break break it.
-        if (std::any_of(t.begin(), t.end(), [](char c) {
-                const auto u = static_cast<unsigned char>(c);
-                return u < 0x20 || u == 0x7f;
-            }))
-            return falha(arquivo, v[i]->source(),
-                         fmt::format("[emissor] {} com caractere de controle", nomes[i]));
+        if (tem_controle(t))
+            return Erro::dados(arquivo, v[i]->source().begin.line,
+                               fmt::format("[emissor] {} com caractere de controle", nomes[i]));
         if (t.find_first_not_of(' ') == std::string::npos)
-            return falha(arquivo, v[i]->source(), fmt::format("[emissor] {} vazio", nomes[i]));
+            return Erro::dados(arquivo, v[i]->source().begin.line,
+                               fmt::format("[emissor] {} vazio", nomes[i]));
+        if (const std::size_t n = caracteres(t); n > maximo[i])
+            return Erro::dados(
+                arquivo, v[i]->source().begin.line,
+                fmt::format("[emissor] {} com mais de {} caracteres", nomes[i], maximo[i]));
     }
-    std::string cnpj = texto(v[1]);
-    std::erase_if(cnpj, [](char c) { return c == '.' || c == '/' || c == '-'; });
-    if (!cnpj_valido(cnpj))
-        return falha(arquivo, v[1]->source(),
-                     "[emissor] cnpj: " + texto(v[1]) +
-                         " nao e um CNPJ (14 digitos com os verificadores certos)");
-    Emissor lido{texto(v[0]), cnpj, texto(v[2]), texto(v[3]), std::nullopt};
+    const std::optional<std::string> cnpj = documento_lido(texto(v[1]));
+    if (!cnpj || cnpj->size() != 14)
+        return Erro::dados(arquivo, v[1]->source().begin.line,
+                           "[emissor] cnpj: " + texto(v[1]) +
+                               " nao e um CNPJ (14 digitos ou letras com os verificadores certos)");
+    Emissor lido{texto(v[0]), *cnpj, texto(v[2]), texto(v[3]), std::nullopt};
     if (const toml::table* p = raiz["pix"].as_table(); p != nullptr) {
         std::array<const toml::node*, 3> w{};
         if (Erro r = textos<3>(*p, "pix", {"chave", "nome", "cidade"}, w, arquivo); !r.ok())
@@ -96,7 +122,7 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
         const std::array<Erro, 3> r{prepara_chave_pix(pix.chave), prepara_nome_pix(pix.nome),
                                     prepara_cidade_pix(pix.cidade)};
         for (std::size_t k = 0; k < r.size(); ++k)
-            if (!r[k].ok()) return falha(arquivo, w[k]->source(), r[k].detalhe);
+            if (!r[k].ok()) return Erro::dados(arquivo, w[k]->source().begin.line, r[k].detalhe);
         lido.pix = std::move(pix);
     }
     emissor = std::move(lido);

@@ -20,7 +20,7 @@
 
 struct Emissor {
     std::string nome;
-    std::string cnpj;  // the 14 digits
+    std::string cnpj;  // as kept: the 14 digits, or digits and upper-case letters
     std::string endereco;
     std::string telefone;             // customer service
     std::optional<RecebedorPix> pix;  // made ready by prepara_recebedor_pix
@@ -33,6 +33,3 @@ struct Emissor {
 Erro le_emissor(const std::string& arquivo, Emissor& emissor);
 // The same from the text of the file `arquivo`.
 Erro le_emissor_de(std::string_view texto, const std::string& arquivo, Emissor& emissor);
-
-// "11.222.333/0001-81".
-std::string cnpj_formatado(std::string_view digitos);

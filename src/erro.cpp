@@ -1,10 +1,14 @@
 #include "erro.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace {
+
+constexpr const char* ciclo = "ciclo de links simbolicos";
 
 // The words a kind says by itself, before the detail; empty where the detail says it all.
 std::string_view texto_do_tipo(TipoErro t) {
@@ -27,6 +31,44 @@ void junta(std::string& s, std::string_view parte) {
 }
 
 }  // namespace
+
+Erro Erro::uso(std::string detalhe) {
+    return {.tipo = TipoErro::uso, .detalhe = std::move(detalhe)};
+}
+
+Erro Erro::dados(std::string detalhe) {
+    return {.tipo = TipoErro::dados, .detalhe = std::move(detalhe)};
+}
+
+Erro Erro::dados(std::string arquivo, std::size_t linha, std::string detalhe) {
+    return {TipoErro::dados, std::move(arquivo), linha, 0, std::move(detalhe)};
+}
+
+Erro Erro::leitura(std::string arquivo, int sis, std::string detalhe) {
+    if (sis == ELOOP) return recusado(std::move(arquivo), ciclo);
+    return {TipoErro::leitura, std::move(arquivo), 0, sis, std::move(detalhe)};
+}
+
+Erro Erro::gravacao(std::string arquivo, int sis) {
+    if (sis == ELOOP) return recusado(std::move(arquivo), ciclo);
+    return {.tipo = TipoErro::gravacao, .arquivo = std::move(arquivo), .sis = sis};
+}
+
+Erro Erro::ja_existe(std::string arquivo) {
+    return {.tipo = TipoErro::ja_existe, .arquivo = std::move(arquivo)};
+}
+
+Erro Erro::ausente(std::string detalhe) {
+    return {.tipo = TipoErro::ausente, .detalhe = std::move(detalhe)};
+}
+
+Erro Erro::recusado(std::string arquivo, std::string detalhe, int sis) {
+    return {TipoErro::recusado, std::move(arquivo), 0, sis, std::move(detalhe)};
+}
+
+Erro Erro::sistema(std::string detalhe, int sis) {
+    return {.tipo = TipoErro::sistema, .sis = sis, .detalhe = std::move(detalhe)};
+}
 
 std::string descreve_erro(const Erro& e) {
     std::string s;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 enum class TipoErro : std::uint8_t {
     nenhum,     // all went well
@@ -20,7 +21,8 @@ enum class TipoErro : std::uint8_t {
     sistema,    // the system cannot do it (no converter, no memory, a library failing)
 };
 
-// Built with designated initializers: Erro{.tipo = TipoErro::dados, .detalhe = "..."}.
+// Built by kind, as Erro::dados(arquivo, linha, "...") or Erro::gravacao(arquivo, errno); `Erro{}`
+// is ok. A file or line learnt later is filled in on the value.
 struct Erro {
     TipoErro tipo = TipoErro::nenhum;
     std::string arquivo{};  // the file it is about; empty: none
@@ -28,6 +30,22 @@ struct Erro {
     int sis = 0;            // errno of the failing call; 0: none
     std::string detalhe{};  // what is wrong, in the program's words
     [[nodiscard]] bool ok() const { return tipo == TipoErro::nenhum; }
+
+    static Erro uso(std::string detalhe);
+    static Erro dados(std::string detalhe);
+    static Erro dados(std::string arquivo, std::size_t linha, std::string detalhe);
+    // Reading or writing `arquivo` failed with errno `sis`; a loop of links is said as such.
+    static Erro leitura(std::string arquivo, int sis, std::string detalhe = {});
+    static Erro gravacao(std::string arquivo = {}, int sis = 0);
+    static Erro ja_existe(std::string arquivo);
+    static Erro ausente(std::string detalhe);
+    static Erro recusado(std::string arquivo, std::string detalhe, int sis = 0);
+    static Erro sistema(std::string detalhe, int sis = 0);
+    // The same failure, said of the file `nome`.
+    [[nodiscard]] Erro no_arquivo(std::string nome) && {
+        arquivo = std::move(nome);
+        return std::move(*this);
+    }
 };
 
 // "ARQUIVO[:LINHA]: what happened[: detail][: the system's words for SIS]", where only reading,

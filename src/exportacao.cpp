@@ -7,7 +7,7 @@
 
 #include "codigo850.h"
 #include "conta.h"
-#include "csv_clientes.h"
+#include "dialeto_csv.h"
 #include "impressao.h"
 
 namespace {
@@ -65,12 +65,12 @@ void exporta_contas(const Contas& c, std::FILE* saida, DialetoCsv d) {
                                   "duracao_total", "valor_total", "vencimento"},
                                  d));
     for (const ContaMensal& conta : c.contas) {
-        const TCliente& cli = cliente_da_conta(c.clientes, conta.cod_cli);
+        const Cliente& cli = cliente_da_conta(c.clientes.get(), conta.cod_cli);
         std::string linha = std::to_string(conta.cod_cli);
         linha += d.separador;
-        acrescenta_texto_csv(linha, cli.nome, d);
+        acrescenta_campo_csv(linha, cli.nome, d);
         linha += d.separador;
-        acrescenta_texto_csv(linha, cli.endereco, d);
+        acrescenta_campo_csv(linha, cli.endereco, d);
         linha += fmt::format(FMT_COMPILE("{0}{1}{0}{2}{0}{3}{0}{4}{0}"), d.separador, conta.mes,
                              conta.ano, conta.chamadas, conta.tempo_total);
         linha += dinheiro(conta.valor_total, d.decimal);

@@ -11,21 +11,14 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <list>
 #include <memory>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include "codigo850.h"
 #include "conta.h"
 #include "data.h"
 #include "datahora.h"
 #include "dinheiro.h"
-#include "gravacao.h"
 
 namespace {
 
@@ -93,14 +86,13 @@ struct DadosFatura {
     std::string payload;  // the Pix code; empty: none
 };
 
-// A register text on one line of the page: a control character a hand-made register may hold
+// A customer's text on one line of the page: a control character a hand-made register may hold
 // (a line break, a tab) is shown as a blank rather than moving the text around.
-std::string texto_de(const char (&campo)[sizeof(TCliente::nome)]) {
-    std::string cp850(campo, strnlen(campo, sizeof campo));
+std::string texto_de(std::string t) {
     std::replace_if(
-        cp850.begin(), cp850.end(),
+        t.begin(), t.end(),
         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, ' ');
-    return texto_utf8(cp850);
+    return t;
 }
 
 // "novembro", as the calendar names it; empty outside 1..12.
@@ -196,8 +188,8 @@ class Documento {
         cairo_status_t st = cairo_status(cr_.get());
         if (st == CAIRO_STATUS_SUCCESS) st = cairo_surface_status(superficie_.get());
         if (st == CAIRO_STATUS_SUCCESS && qr_ok_) return {};
-        if (st == CAIRO_STATUS_WRITE_ERROR) return {TipoErro::gravacao, {}, 0, 0, {}};
-        return {TipoErro::sistema, {}, 0, 0, "erro ao compor o PDF"};
+        if (st == CAIRO_STATUS_WRITE_ERROR) return Erro::gravacao();
+        return Erro::sistema("erro ao compor o PDF");
     }
 
   private:
@@ -271,7 +263,7 @@ void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::si
     if (op.emissor) {
         // A long name or address is made smaller to stay on the page, beside the page number.
         const Emissor& em = *op.emissor;
-        const std::string nome = fmt::format("{} · CNPJ {}", em.nome, cnpj_formatado(em.cnpj));
+        const std::string nome = fmt::format("{} · CNPJ {}", em.nome, documento_formatado(em.cnpj));
         escreve(margem, 58.0, nome, cabe(nome, pequena_, ate - margem));
         const std::string endereco = fmt::format("{} · Atendimento: {}", em.endereco, em.telefone);
         escreve(margem, 68.0, endereco, cabe(endereco, pequena_, direita - margem));
@@ -476,7 +468,7 @@ std::string linhas_da_conta(const Contas& c, std::span<const ChamadaCobrada> cha
 
 // One bill as its pages show it.
 DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const OpcoesFaturas& op) {
-    const TCliente& cli = cliente_da_conta(c.clientes, conta.cod_cli);
+    const Cliente& cli = cliente_da_conta(c.clientes.get(), conta.cod_cli);
     const std::span<const ChamadaCobrada> chamadas = c.chamadas_de(conta);
     DadosFatura f{texto_de(cli.nome),
                   texto_de(cli.endereco),
@@ -543,62 +535,7 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
         doc.fatura(f, op);
         erro = doc.termina();
         if (erro.ok() && !destino(nome_arquivo_fatura(conta.cod_cli, conta.ano, conta.mes), pdf))
-            erro = {TipoErro::gravacao, {}, 0, 0, {}};
+            erro = Erro::gravacao();
     }
     return erro;
-}
-
-Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const std::string& pasta,
-                            bool forcar, const std::string& cadastro,
-                            std::span<const std::string> lidos) {
-    // An empty name is the working folder, never the root.
-    const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
-    if (struct stat info{}; ::stat(pasta.empty() ? "." : pasta.c_str(), &info) != 0)
-        return {TipoErro::gravacao, pasta, 0, errno, {}};
-    OpcoesGravacao og;
-    og.substitui = forcar;
-    og.divide = forcar;
-    og.protegido = identidade_de(cadastro);
-    og.programa = "contacel-exportar";
-    // Every bill's file is locked and looked at before the first is written; each is written
-    // beside its name, and all take their names only when all are written.
-    std::list<Gravacao> arquivos;
-    Erro erro;
-    for (const ContaMensal& c : contas.contas) {
-        if (!erro.ok()) break;
-        const std::string nome = prefixo + nome_arquivo_fatura(c.cod_cli, c.ano, c.mes);
-        // Whatever is in the way, a link that leads nowhere too, is replaced only with --forcar.
-        if (struct stat info{}; !forcar && ::lstat(nome.c_str(), &info) == 0) {
-            erro = {TipoErro::ja_existe, nome};
-            break;
-        }
-        Destino d;
-        erro = segue_links(nome, d);
-        if (erro.ok() && d.descritor >= 0)
-            erro = {TipoErro::recusado, nome, 0, 0, "nao e um arquivo regular"};
-        const Identidade alvo = identidade_de(d.caminho);
-        if (erro.ok() && std::ranges::any_of(
-                             lidos, [&](const std::string& l) { return identidade_de(l).e(alvo); }))
-            erro = {TipoErro::recusado, nome, 0, 0, "e um dos arquivos lidos; nada foi escrito"};
-        if (!erro.ok()) break;
-        erro = arquivos.emplace_back(d.caminho, og).trava();
-        if (erro.arquivo == d.caminho) erro.arquivo = nome;
-    }
-    if (!erro.ok()) return erro;
-    auto proximo = arquivos.begin();
-    const Erro doc =
-        escreve_cada_fatura(contas, op, [&](const std::string&, std::span<const std::byte> pdf) {
-            erro = (proximo++)->escreve(pdf);
-            return erro.ok();
-        });
-    if (!erro.ok()) return erro;
-    if (!doc.ok()) return doc;
-    for (auto g = arquivos.begin(); g != arquivos.end(); ++g) {
-        if (erro = g->confirma(); erro.ok()) continue;
-        // What this run made goes again; what it replaced cannot come back.
-        for (auto feito = arquivos.begin(); feito != g; ++feito)
-            feito->desfaz_criacao();
-        return erro;
-    }
-    return {};
 }

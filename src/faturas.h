@@ -44,12 +44,3 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
 std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);
 // The payload printed and encoded on a bill: its amount to pay and its transaction id.
 std::string payload_da_conta(const RecebedorPix& r, const ContaMensal& conta);
-
-// Each bill as pasta/CODIGO-AAAA-MM.pdf, all or none: every name is looked at (a link that leads
-// nowhere counts as a file) and locked before the first bill is written, each is written beside
-// its name, and all take their names only when all are written. Without `forcar` no file is
-// written when any of them exists; with it they are replaced, but never the register `cadastro`
-// nor any of the other files the run reads, `lidos`.
-Erro grava_faturas_na_pasta(const Contas& c, const OpcoesFaturas& op, const std::string& pasta,
-                            bool forcar, const std::string& cadastro,
-                            std::span<const std::string> lidos = {});

@@ -7,135 +7,21 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <thread>
 #include <utility>
 #include <vector>
 
-struct TravaListada {
-    const char* caminho;  // the lock file; its string lives as long as the listing
-    TravaListada* proxima;
-    dev_t dispositivo = 0;  // the lock file itself, to know it again by any name
-    ino_t inode = 0;
-};
-
 namespace {
-
-// The lock files held, for the signal handler, which can reach nothing but static storage: the
-// head of the list, and the dispositions the handler gives back. Changed only with every
-// signal blocked.
-std::atomic<TravaListada*> travas_listadas{nullptr};
-int travas_contadas = 0;
-std::array<struct sigaction, NSIG> disposicoes_anteriores{};
-std::array<bool, NSIG> sinal_mudado{};
-
-// Every signal whose default ends the process and that can be caught; SIGXFSZ is ignored
-// instead, so that a write beyond the size limit fails with EFBIG.
-constexpr std::array sinais_fixos{SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
-                                  SIGFPE,    SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
-                                  SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
-
-template <typename F>
-void para_cada_sinal(F&& f) {
-    for (const int s : sinais_fixos)
-        f(s);
-    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
-        f(s);
-}
-
-extern "C" void remove_travas_e_termina(int sinal) {
-    const int salvo = errno;
-    for (const TravaListada* t = travas_listadas.load(); t != nullptr; t = t->proxima)
-        ::unlink(t->caminho);
-    // The death the caller would have seen: the disposition before ours, the same signal.
-    ::sigaction(sinal, &disposicoes_anteriores[static_cast<std::size_t>(sinal)], nullptr);
-    ::raise(sinal);
-    errno = salvo;
-}
-
-// Every signal blocked for the life of the object.
-class SinaisBloqueados {
-  public:
-    SinaisBloqueados() {
-        sigset_t todos;
-        sigfillset(&todos);
-        ::sigprocmask(SIG_BLOCK, &todos, &antes_);
-    }
-    ~SinaisBloqueados() { ::sigprocmask(SIG_SETMASK, &antes_, nullptr); }
-    SinaisBloqueados(const SinaisBloqueados&) = delete;
-    SinaisBloqueados& operator=(const SinaisBloqueados&) = delete;
-
-  private:
-    sigset_t antes_{};
-};
-
-// With signals blocked: the first lock installs the handler (where the parent did not ignore
-// the signal), the last gives every disposition back.
-void lista(TravaListada* t) {
-    if (travas_contadas++ == 0) {
-        struct sigaction sa {};
-        sa.sa_handler = remove_travas_e_termina;
-        sigfillset(&sa.sa_mask);
-        para_cada_sinal([&](int s) {
-            const auto i = static_cast<std::size_t>(s);
-            ::sigaction(s, nullptr, &disposicoes_anteriores[i]);
-            sinal_mudado[i] = disposicoes_anteriores[i].sa_handler != SIG_IGN;
-            if (sinal_mudado[i]) ::sigaction(s, &sa, nullptr);
-        });
-        struct sigaction ignora {};
-        ignora.sa_handler = SIG_IGN;
-        ::sigaction(SIGXFSZ, &ignora, &disposicoes_anteriores[SIGXFSZ]);
-    }
-    t->proxima = travas_listadas.load();
-    travas_listadas.store(t);
-}
-
-// Is the lock file seen in `info` one this process holds (under this name or another)?
-bool e_nossa(const struct stat& info) {
-    for (const TravaListada* t = travas_listadas.load(); t != nullptr; t = t->proxima)
-        if (t->dispositivo == info.st_dev && t->inode == info.st_ino) return true;
-    return false;
-}
-
-void tira_da_lista(TravaListada* t) {
-    TravaListada* anterior = nullptr;
-    for (TravaListada* p = travas_listadas.load(); p != nullptr; anterior = p, p = p->proxima) {
-        if (p != t) continue;
-        if (anterior == nullptr)
-            travas_listadas.store(p->proxima);
-        else
-            anterior->proxima = p->proxima;
-        break;
-    }
-    if (--travas_contadas == 0) {
-        para_cada_sinal([](int s) {
-            const auto i = static_cast<std::size_t>(s);
-            if (sinal_mudado[i]) ::sigaction(s, &disposicoes_anteriores[i], nullptr);
-        });
-        ::sigaction(SIGXFSZ, &disposicoes_anteriores[SIGXFSZ], nullptr);
-    }
-}
 
 std::string pasta_de(const std::string& arquivo) {
     const std::size_t barra = arquivo.rfind('/');
     if (barra == std::string::npos) return ".";
     return barra == 0 ? "/" : arquivo.substr(0, barra);
-}
-
-// A failed system call about `arquivo`; a loop of links is named as such.
-Erro falha(TipoErro tipo, const std::string& arquivo, int sis) {
-    if (sis == ELOOP) return {TipoErro::recusado, arquivo, 0, 0, "ciclo de links simbolicos"};
-    return {tipo, arquivo, 0, sis, {}};
-}
-
-Erro recusa(const std::string& arquivo, std::string detalhe) {
-    return {TipoErro::recusado, arquivo, 0, 0, std::move(detalhe)};
 }
 
 // The descriptor a name is, when it names one of the process's own.
@@ -182,14 +68,14 @@ Erro copia_atributos(int de, int para, const std::string& arquivo) {
     for (;;) {
         const ssize_t n = ::flistxattr(de, nullptr, 0);
         if (n < 0 && (errno == ENOTSUP || errno == ENOSYS)) return {};
-        if (n < 0) return falha(TipoErro::gravacao, arquivo, errno);
+        if (n < 0) return Erro::gravacao(arquivo, errno);
         nomes.resize(static_cast<std::size_t>(n));
         const ssize_t m = ::flistxattr(de, nomes.data(), nomes.size());
         if (m >= 0) {
             nomes.resize(static_cast<std::size_t>(m));
             break;
         }
-        if (errno != ERANGE) return falha(TipoErro::gravacao, arquivo, errno);
+        if (errno != ERANGE) return Erro::gravacao(arquivo, errno);
     }
     std::vector<char> valor;
     for (std::size_t i = 0; i < nomes.size(); i += std::strlen(nomes.data() + i) + 1) {
@@ -200,11 +86,78 @@ Erro copia_atributos(int de, int para, const std::string& arquivo) {
             n = ::fgetxattr(de, nome, valor.data(), valor.size());
         }
         if (n < 0 || ::fsetxattr(para, nome, valor.data(), static_cast<std::size_t>(n), 0) != 0)
-            return {TipoErro::recusado, arquivo, 0, errno,
-                    std::string("o atributo estendido ") + nome +
-                        " nao pode ser mantido; o arquivo nao foi substituido"};
+            return Erro::recusado(arquivo,
+                                  std::string("o atributo estendido ") + nome +
+                                      " nao pode ser mantido; o arquivo nao foi substituido",
+                                  errno);
     }
     return {};
+}
+
+// The folder of a file, opened before names change in it and flushed after. In a folder the
+// user may write in but not read (a drop box) it cannot be, and the change is made all the same.
+class PastaAberta {
+  public:
+    PastaAberta() = default;
+    ~PastaAberta() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    PastaAberta(const PastaAberta&) = delete;
+    PastaAberta& operator=(const PastaAberta&) = delete;
+
+    Erro abre(const std::string& arquivo) {
+        arquivo_ = arquivo;
+        fd_ = ::open(pasta_de(arquivo).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return fd_ < 0 && errno != EACCES ? Erro::gravacao(arquivo, errno) : Erro{};
+    }
+    // The new names on the disk too. A file system that cannot flush a folder says EINVAL:
+    // nothing more to do there.
+    Erro sincroniza() {
+        const int r = fd_ < 0 || ::fsync(fd_) == 0 || errno == EINVAL ? 0 : errno;
+        if (r == 0) return {};
+        return Erro::recusado(arquivo_,
+                              "a pasta nao pode ser gravada no disco; o arquivo pode nao "
+                              "sobreviver a uma queda de energia",
+                              r);
+    }
+
+  private:
+    std::string arquivo_;
+    int fd_ = -1;
+};
+
+// "1.200": a count with its thousands marked as Portuguese marks them.
+std::string milhares(std::size_t n) {
+    std::string s = std::to_string(n);
+    for (std::size_t i = s.size(); i > 3; i -= 3)
+        s.insert(i - 3, 1, '.');
+    return s;
+}
+
+// Locks of another process in the way of a set. More than one is said once for the whole set,
+// after waiting a moment, as trava() does, for those recent enough to be a running writer's;
+// one is left to trava() to say.
+Erro confere_travas_deixadas(std::span<const std::string> caminhos) {
+    const auto inicio = std::chrono::steady_clock::now();
+    for (;;) {
+        std::size_t n = 0;
+        bool recente = false;
+        std::string primeira;
+        for (const std::string& c : caminhos) {
+            const std::string trava = c + ".lock";
+            struct stat info {};
+            if (::lstat(trava.c_str(), &info) != 0 || Temporario::deste_processo(info)) continue;
+            if (n++ == 0) primeira = trava;
+            recente = recente || std::time(nullptr) - info.st_mtime < espera_maxima.count();
+        }
+        if (n <= 1) return {};
+        if (!recente || std::chrono::steady_clock::now() - inicio >= espera_maxima) {
+            const std::string pasta = pasta_de(primeira);
+            return Erro::recusado({}, milhares(n) + " travas de uma gravacao interrompida em " +
+                                          pasta + "; remova " + pasta + "/*.lock");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 }  // namespace
@@ -229,14 +182,14 @@ Erro segue_links(const std::string& nome, Destino& destino) {
         }
         const std::pair<dev_t, ino_t> este{info.st_dev, info.st_ino};
         if (std::ranges::find(vistos, este) != vistos.end())
-            return recusa(nome, "ciclo de links simbolicos");
+            return Erro::recusado(nome, "ciclo de links simbolicos");
         // As many links as the system itself follows.
-        if (vistos.size() >= 40) return {TipoErro::recusado, nome, 0, ELOOP, {}};
+        if (vistos.size() >= 40) return Erro::recusado(nome, {}, ELOOP);
         vistos.push_back(este);
         std::string alvo(static_cast<std::size_t>(info.st_size) + 1, '\0');
         const ssize_t n = ::readlink(atual.c_str(), alvo.data(), alvo.size());
         if (n <= 0 || static_cast<std::size_t>(n) >= alvo.size()) {
-            if (n < 0) return falha(TipoErro::leitura, nome, errno);
+            if (n < 0) return Erro::leitura(nome, errno);
             continue;  // changed meanwhile: looked at again
         }
         alvo.resize(static_cast<std::size_t>(n));
@@ -244,21 +197,9 @@ Erro segue_links(const std::string& nome, Destino& destino) {
     }
 }
 
-Identidade identidade_de(const std::string& caminho) {
-    struct stat info {};
-    if (::stat(caminho.c_str(), &info) != 0) return {};
-    return {info.st_dev, info.st_ino, true};
-}
-
-Identidade identidade_do_descritor(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return {};
-    return {info.st_dev, info.st_ino, true};
-}
-
 Erro saida_nao_e_o_cadastro(int fd, const std::string& cadastro) {
     if (identidade_do_descritor(fd).e(identidade_de(cadastro)))
-        return recusa(cadastro, "a saida padrao e o proprio cadastro; nada foi escrito");
+        return Erro::recusado(cadastro, "a saida padrao e o proprio cadastro; nada foi escrito");
     return {};
 }
 
@@ -266,186 +207,133 @@ Erro escreve_tudo(int fd, std::span<const std::byte> bytes, const std::string& n
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return falha(TipoErro::gravacao, nome, n < 0 ? errno : EIO);
+        if (n <= 0) return Erro::gravacao(nome, n < 0 ? errno : EIO);
         bytes = bytes.subspan(static_cast<std::size_t>(n));
     }
     return {};
 }
 
 Gravacao::Gravacao(std::string destino, const OpcoesGravacao& op)
-    : destino_(std::move(destino)), trava_(destino_ + ".lock"), op_(op) {}
-
-Gravacao::~Gravacao() {
-    if (fd_ >= 0) ::close(fd_);
-    if (listada_ == nullptr) return;
-    const SinaisBloqueados bloqueio;
-    ::unlink(trava_.c_str());
-    tira_da_lista(listada_);
-    delete listada_;
-}
+    : destino_(std::move(destino)), nome_trava_(destino_ + ".lock"), op_(op) {}
 
 Erro Gravacao::trava() {
     const auto inicio = std::chrono::steady_clock::now();
     for (auto pausa = std::chrono::milliseconds(1);;
          pausa = std::min(pausa * 2, decltype(pausa)(100))) {
-        int e = 0;
-        {
-            // Made and listed at once: no signal finds it unlisted. A new file's mode is what
-            // the umask allows.
-            const SinaisBloqueados bloqueio;
-            fd_ = ::open(trava_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-            e = errno;
-            if (fd_ >= 0) {
-                struct stat info {};
-                ::fstat(fd_, &info);
-                listada_ = new TravaListada{trava_.c_str(), nullptr, info.st_dev, info.st_ino};
-                lista(listada_);
-                modo_ = info.st_mode & 07777;
-            }
-        }
-        // The lock is opened again to be written: its owner may write it until then, whatever
-        // the umask says the file's mode is (it gets that mode once written).
-        if (fd_ >= 0 && (modo_ & S_IWUSR) == 0 && ::fchmod(fd_, modo_ | S_IWUSR) != 0)
-            return falha(TipoErro::gravacao, destino_, errno);
-        if (fd_ >= 0) break;
+        const int e = trava_.cria(nome_trava_);
+        if (e == 0) break;
         if (e == EINTR) continue;
         // The lock's name is the file's and five bytes more.
         if (e == ENAMETOOLONG)
-            return {TipoErro::recusado, destino_, 0, e,
-                    "nome longo demais para ter ao lado a trava .lock"};
-        if (e != EEXIST) return falha(TipoErro::gravacao, destino_, e);
+            return Erro::recusado(destino_, "nome longo demais para ter ao lado a trava .lock", e);
+        if (e != EEXIST) return Erro::gravacao(destino_, e);
         struct stat info {};
-        if (::lstat(trava_.c_str(), &info) != 0) continue;  // just removed
-        if (e_nossa(info))
-            return recusa(destino_, "este arquivo ja esta sendo gravado por outro nome (link)");
+        if (::lstat(nome_trava_.c_str(), &info) != 0) continue;  // just removed
+        if (Temporario::deste_processo(info))
+            return Erro::recusado(destino_,
+                                  "este arquivo ja esta sendo gravado por outro nome (link)");
         const std::time_t anos = std::time(nullptr) - info.st_mtime;
         if (anos >= espera_maxima.count() ||
             std::chrono::steady_clock::now() - inicio >= espera_maxima)
-            return recusa(trava_, "travado ha " + idade(anos) + " por outra gravacao; remova " +
-                                      trava_ + " se nenhum outro " + std::string(op_.programa) +
-                                      " estiver rodando");
+            return Erro::recusado(nome_trava_, "travado ha " + idade(anos) +
+                                                   " por outra gravacao; remova " + nome_trava_ +
+                                                   " se nenhum outro " + std::string(op_.programa) +
+                                                   " estiver rodando");
         std::this_thread::sleep_for(pausa);
     }
+    // The lock is opened again to be written: its owner may write it until then, whatever the
+    // umask says the file's mode is (it gets that mode once written).
+    modo_ = trava_.info().st_mode & 07777;
+    if ((modo_ & S_IWUSR) == 0 && ::fchmod(trava_.fd(), modo_ | S_IWUSR) != 0)
+        return Erro::gravacao(destino_, errno);
 
     // The file to replace, opened first and then looked at, so that what is checked is what is
     // replaced.
     const int alvo =
         ::open(destino_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (alvo < 0 && errno == ENOENT) return solta_descritor();
-    if (alvo < 0 && errno == ELOOP)
-        return op_.substitui ? recusa(destino_, "e um link simbolico")
-                             : Erro{TipoErro::ja_existe, destino_};
-    if (alvo < 0 && errno == ENXIO) return recusa(destino_, "nao e um arquivo regular");
-    if (alvo < 0) return falha(TipoErro::gravacao, destino_, errno);
+    const auto solta = [&] {
+        // A set of files (the bills of a folder) is locked whole before it is written: no
+        // descriptor stays open per file meanwhile.
+        const int r = trava_.fecha();
+        return r == 0 ? Erro{} : Erro::gravacao(destino_, r);
+    };
+    if (alvo < 0 && errno == ENOENT) return solta();
+    if (alvo < 0 && errno == ELOOP) {
+        if (!op_.substitui) return Erro::ja_existe(destino_);
+        if (!op_.troca_link) return Erro::recusado(destino_, "e um link simbolico");
+        existia_ = true;
+        return solta();
+    }
+    if (alvo < 0 && errno == ENXIO) return Erro::recusado(destino_, "nao e um arquivo regular");
+    if (alvo < 0) return Erro::gravacao(destino_, errno);
     existia_ = true;
     struct stat info {};
     Erro e;
     if (::fstat(alvo, &info) != 0)
-        e = falha(TipoErro::gravacao, destino_, errno);
+        e = Erro::gravacao(destino_, errno);
     else if (op_.protegido.e({info.st_dev, info.st_ino, true}))
-        e = recusa(destino_, "e o proprio cadastro; nada foi escrito");
+        e = Erro::recusado(destino_, "e o proprio cadastro; nada foi escrito");
     else if (!S_ISREG(info.st_mode))
-        e = recusa(destino_, "nao e um arquivo regular");
+        e = Erro::recusado(destino_, "nao e um arquivo regular");
     else if (!op_.substitui)
-        e = {TipoErro::ja_existe, destino_};
+        e = Erro::ja_existe(destino_);
     else if (info.st_nlink > 1 && !op_.divide)
-        e = recusa(destino_, "o arquivo tem " + std::to_string(info.st_nlink) +
-                                 " nomes (links fisicos); --forcar o separa dos outros, que "
-                                 "ficam com o conteudo antigo");
+        e = Erro::recusado(destino_,
+                           "o arquivo tem " + std::to_string(info.st_nlink) +
+                               " nomes (links fisicos); --forcar o separa dos outros, que "
+                               "ficam com o conteudo antigo");
     else if (!pode_escrever(destino_, info))
-        e = recusa(destino_, "sem permissao de escrita");
+        e = Erro::recusado(destino_, "sem permissao de escrita");
     if (!e.ok()) {
         ::close(alvo);
         return e;
     }
     // Owner and group as they were: a user may keep a group of theirs, only root another's.
-    struct stat novo {};
-    if (::fstat(fd_, &novo) != 0)
-        e = falha(TipoErro::gravacao, destino_, errno);
-    else if ((novo.st_uid != info.st_uid || novo.st_gid != info.st_gid) &&
-             ::fchown(fd_, info.st_uid, info.st_gid) != 0)
+    const struct stat& novo = trava_.info();
+    if ((novo.st_uid != info.st_uid || novo.st_gid != info.st_gid) &&
+        ::fchown(trava_.fd(), info.st_uid, info.st_gid) != 0)
         e = info.st_uid != ::geteuid()
-                ? recusa(destino_, "o arquivo e de outro usuario (uid " +
-                                       std::to_string(info.st_uid) +
-                                       "), que e quem pode substitui-lo (ou root)")
-                : recusa(destino_, "o grupo do arquivo (gid " + std::to_string(info.st_gid) +
-                                       ") nao e um dos seus; so root pode mante-lo");
+                ? Erro::recusado(destino_, "o arquivo e de outro usuario (uid " +
+                                               std::to_string(info.st_uid) +
+                                               "), que e quem pode substitui-lo (ou root)")
+                : Erro::recusado(destino_, "o grupo do arquivo (gid " +
+                                               std::to_string(info.st_gid) +
+                                               ") nao e um dos seus; so root pode mante-lo");
     // The attributes, the ACL among them, and then (once written) the mode, which an ACL's
     // mask matches.
-    if (e.ok()) e = copia_atributos(alvo, fd_, destino_);
+    if (e.ok()) e = copia_atributos(alvo, trava_.fd(), destino_);
     modo_ = info.st_mode & 07777;
     ::close(alvo);
-    return e.ok() ? solta_descritor() : e;
-}
-
-// A set of files (the bills of a folder) is locked whole before it is written: the lock is
-// opened again to be written, so that no descriptor stays open per file meanwhile.
-Erro Gravacao::solta_descritor() {
-    ::close(fd_);
-    fd_ = -1;
-    return {};
+    return e.ok() ? solta() : e;
 }
 
 Erro Gravacao::escreve(std::span<const std::byte> bytes) {
-    if (fd_ < 0 && listada_ != nullptr) {
-        fd_ = ::open(trava_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-        struct stat info {};
-        if (fd_ < 0 || ::fstat(fd_, &info) != 0) return falha(TipoErro::gravacao, destino_, errno);
-        if (info.st_dev != listada_->dispositivo || info.st_ino != listada_->inode)
-            return recusa(trava_, "a trava foi trocada por outro processo; nada foi escrito");
-    }
-    if (Erro e = escreve_tudo(fd_, bytes, destino_); !e.ok()) return e;
-    if (::fchmod(fd_, modo_) != 0 || ::fsync(fd_) != 0)
-        return falha(TipoErro::gravacao, destino_, errno);
-    const int r = ::close(fd_);
-    fd_ = -1;
-    return r == 0 ? Erro{} : falha(TipoErro::gravacao, destino_, errno);
+    if (const int r = trava_.reabre(); r == ESTALE)
+        return Erro::recusado(nome_trava_,
+                              "a trava foi trocada por outro processo; nada foi escrito");
+    else if (r != 0)
+        return Erro::gravacao(destino_, r);
+    if (Erro e = escreve_tudo(trava_.fd(), bytes, destino_); !e.ok()) return e;
+    if (::fchmod(trava_.fd(), modo_) != 0 || ::fsync(trava_.fd()) != 0)
+        return Erro::gravacao(destino_, errno);
+    const int r = trava_.fecha();
+    return r == 0 ? Erro{} : Erro::gravacao(destino_, r);
+}
+
+Erro Gravacao::da_nome() {
+    const int e = trava_.da_nome(destino_, op_.substitui);
+    if (e == EEXIST) return Erro::ja_existe(destino_);
+    if (e != 0) return Erro::gravacao(destino_, e);
+    confirmada_ = true;
+    return {};
 }
 
 Erro Gravacao::confirma() {
-    // The folder is opened before the new name is given, so that a failure changes nothing. In
-    // a folder the user may write in but not read (a drop box) it cannot be flushed, and the
-    // change is made all the same.
-    const int pasta = ::open(pasta_de(destino_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (pasta < 0 && errno != EACCES) return falha(TipoErro::gravacao, destino_, errno);
-    const auto fecha_pasta = [pasta] {
-        if (pasta >= 0) ::close(pasta);
-    };
-    {
-        const SinaisBloqueados bloqueio;
-        int e = 0;
-        if (!op_.substitui) {
-            // link() refuses an existing name atomically. A file system without hard links
-            // (FAT on a memory stick) gets a rename of a name seen to be free, under the lock.
-            if (::link(trava_.c_str(), destino_.c_str()) == 0) {
-                ::unlink(trava_.c_str());
-            } else if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) {
-                e = errno;
-            } else if (struct stat ja{}; ::lstat(destino_.c_str(), &ja) == 0) {
-                e = EEXIST;
-            } else if (::rename(trava_.c_str(), destino_.c_str()) != 0) {
-                e = errno;
-            }
-        } else if (::rename(trava_.c_str(), destino_.c_str()) != 0) {
-            e = errno;
-        }
-        if (e != 0) fecha_pasta();
-        if (e == EEXIST) return {TipoErro::ja_existe, destino_};
-        if (e != 0) return falha(TipoErro::gravacao, destino_, e);
-        tira_da_lista(listada_);
-        delete listada_;
-        listada_ = nullptr;
-        confirmada_ = true;
-    }
-    // The new name on the disk too. A file system that cannot flush a folder says EINVAL:
-    // nothing more to do there.
-    const int r = pasta < 0 || ::fsync(pasta) == 0 || errno == EINVAL ? 0 : errno;
-    fecha_pasta();
-    if (r != 0)
-        return {TipoErro::recusado, destino_, 0, r,
-                "a pasta nao pode ser gravada no disco; o arquivo pode nao sobreviver a uma "
-                "queda de energia"};
-    return {};
+    // The folder is opened before the new name is given, so that a failure changes nothing.
+    PastaAberta pasta;
+    if (Erro e = pasta.abre(destino_); !e.ok()) return e;
+    if (Erro e = da_nome(); !e.ok()) return e;
+    return pasta.sincroniza();
 }
 
 void Gravacao::desfaz_criacao() {
@@ -459,4 +347,39 @@ Erro grava_arquivo(const std::string& destino, std::span<const std::byte> bytes,
     if (e.ok()) e = g.escreve(bytes);
     if (e.ok()) e = g.confirma();
     return e;
+}
+
+Erro GravacaoEmLote::trava(std::span<const std::string> caminhos) {
+    if (Erro e = confere_travas_deixadas(caminhos); !e.ok()) return e;
+    for (const std::string& c : caminhos)
+        if (Erro e = arquivos_.emplace_back(c, op_).trava(); !e.ok()) return e;
+    proximo_ = arquivos_.begin();
+    return {};
+}
+
+Erro GravacaoEmLote::escreve(std::span<const std::byte> bytes) {
+    return (proximo_++)->escreve(bytes);
+}
+
+Erro GravacaoEmLote::confirma() {
+    std::list<PastaAberta> pastas;
+    std::vector<std::string> abertas;
+    for (const Gravacao& g : arquivos_) {
+        std::string p = pasta_de(g.destino());
+        if (std::ranges::find(abertas, p) != abertas.end()) continue;
+        abertas.push_back(std::move(p));
+        if (Erro e = pastas.emplace_back().abre(g.destino()); !e.ok()) return e;
+    }
+    const SinaisRetidos retidos;
+    for (auto g = arquivos_.begin(); g != arquivos_.end(); ++g) {
+        if (Erro e = g->da_nome(); !e.ok()) {
+            // What this set made goes again; what it replaced cannot come back.
+            for (auto feito = arquivos_.begin(); feito != g; ++feito)
+                feito->desfaz_criacao();
+            return e;
+        }
+    }
+    for (PastaAberta& p : pastas)
+        if (Erro e = p.sincroniza(); !e.ok()) return e;
+    return {};
 }

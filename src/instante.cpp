@@ -11,6 +11,8 @@
 
 #include <fmt/format.h>
 
+#include "caracteres.h"
+
 namespace {
 
 using Campos = std::array<int, 6>;  // year, month, day, hour, minute, second
@@ -19,7 +21,7 @@ using Campos = std::array<int, 6>;  // year, month, day, hour, minute, second
 int digitos(std::string_view s, std::size_t inicio, std::size_t n) {
     int v = 0;
     for (std::size_t i = inicio; i < inicio + n; ++i) {
-        if (s[i] < '0' || s[i] > '9') return -1;
+        if (!e_digito(s[i])) return -1;
         v = v * 10 + (s[i] - '0');
     }
     return v;
@@ -61,17 +63,14 @@ Erro le_instante(std::string_view texto, std::time_t& segundo) {
         return s;
     };
     const std::string dado = ascii(texto);
-    const auto erro = [](std::string detalhe) {
-        return Erro{.tipo = TipoErro::uso, .detalhe = std::move(detalhe)};
-    };
-    const Erro formato = erro(fmt::format(
+    const Erro formato = Erro::uso(fmt::format(
         "instante \"{}\" invalido: use \"AAAA-MM-DD hh:mm:ss\", com ou sem deslocamento (Z, "
         "+hh:mm, -hh:mm, +hhmm, -hhmm)",
         dado));
-    const Erro inexistente =
-        erro(fmt::format("instante \"{}\" invalido: data, hora ou deslocamento inexistente", dado));
+    const Erro inexistente = Erro::uso(
+        fmt::format("instante \"{}\" invalido: data, hora ou deslocamento inexistente", dado));
     const Erro fora_do_time =
-        erro(fmt::format("instante \"{}\" fora do alcance do relogio do sistema", dado));
+        Erro::uso(fmt::format("instante \"{}\" fora do alcance do relogio do sistema", dado));
 
     constexpr std::string_view modelo = "0000-00-00 00:00:00";
     if (texto.size() < modelo.size()) return formato;
@@ -140,12 +139,12 @@ Erro le_instante(std::string_view texto, std::time_t& segundo) {
     const std::string fusos = fmt::format("{} ({})", antes.abreviacao, de);
     const std::string fusos2 = fmt::format("{} ({})", depois.abreviacao, para);
     if (n == 0)
-        return erro(fmt::format(
+        return Erro::uso(fmt::format(
             "instante \"{0}\" nao existe no fuso {1}: o relogio pulou de {2} para {3}; acrescente "
             "o deslocamento (ex.: \"{0}{4}\") ou use --semente",
             dado, zona, fusos, fusos2, de));
     if (achados[0] > achados[1]) std::swap(achados[0], achados[1]);
-    return erro(fmt::format(
+    return Erro::uso(fmt::format(
         "instante \"{0}\" ocorre duas vezes no fuso {1}, em {2} e em {3}: segundos {4} e {5}; "
         "acrescente o deslocamento (\"{0}{6}\" ou \"{0}{7}\") ou use --semente",
         dado, zona, fusos, fusos2, achados[0], achados[1], de, para));

@@ -2,13 +2,11 @@
 // The lines file: which customer each caller of a PBX is. A CSV with the header
 // "numero,cliente" (or "numero;cliente" with the spreadsheet dialect's mark and line ends):
 // `numero` is the caller as the PBX writes its src, a phone number or an extension name;
-// `cliente` is a customer code of the register.
+// `cliente` is a customer code of the register. LF, CRLF and a bare CR end a line.
 //
-// Phone numbers compare by their digits, a trunk prefix 0 or a country code 55 before a 10- or
-// 11-digit number left out: "(85) 9 8877-4123", "85988774123", "085988774123" and
-// "+55 85 98877-4123" are one line. Text made only of digits, blanks and "+()-." is a number,
-// so an extension such as 211553 is one too and "21-1553" is the same extension. Any other text
-// is an extension name, compared as written.
+// Lines compare as telefone.h reads numbers: "(85) 9 8877-4123", "85988774123", "085988774123",
+// "+55 85 98877-4123" and "0055 85 98877 4123" are one line; an extension such as 211553 and
+// "21-1553" are one too. Any other text is an extension name, compared as written.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +16,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "cliente.h"
+#include "clientes.h"
 #include "erro.h"
 
 class TabelaLinhas {
@@ -50,10 +48,10 @@ class TabelaLinhas {
 // Fills `tabela` from the bytes of a lines file. A line listed twice, a customer that is not in
 // `clientes`, a row without two fields or bytes without the header: an Erro of kind dados
 // naming the line (the file is left to the caller).
-Erro decodifica_linhas(std::string_view csv, const TLisCli& clientes, TabelaLinhas& tabela);
+Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela);
 // Fills `tabela` from the lines file `caminho`. A line listed twice, a customer that is not in
 // `clientes`, a row without two fields or a file without the header: an Erro of kind dados
 // naming the file and line.
-Erro le_linhas(const std::string& caminho, const TLisCli& clientes, TabelaLinhas& tabela);
+Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela);
 // The customer whose line `src` is; nothing when none.
 std::optional<std::uint32_t> cliente_da_linha(const TabelaLinhas& t, std::string_view src);

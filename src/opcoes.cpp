@@ -2,6 +2,8 @@
 
 #include <getopt.h>
 
+#include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -13,10 +15,6 @@ namespace {
 // getopt_long's value for option i of the table: its letter, or a number no letter has.
 int valor_de(const Opcao& o, std::size_t i) {
     return o.curta != 0 ? static_cast<unsigned char>(o.curta) : 256 + static_cast<int>(i);
-}
-
-Erro uso(std::string motivo) {
-    return {.tipo = TipoErro::uso, .detalhe = std::move(motivo)};
 }
 
 }  // namespace
@@ -61,17 +59,17 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
             // The word built whole: GCC 12 takes "-" + std::string for an overlapping copy.
             const std::string palavra =
                 letra ? std::string{'-', static_cast<char>(optopt)} : std::string(argv[optind - 1]);
-            lc.erro = uso("opcao invalida: " + palavra);
+            lc.erro = Erro::uso("opcao invalida: " + palavra);
             return lc;
         }
         const std::size_t i = indice(c == ':' ? optopt : c);
         const std::string nome = "--" + std::string(opcoes[i].nome);
         if (c == ':') {
-            lc.erro = uso("falta o valor de " + nome);
+            lc.erro = Erro::uso("falta o valor de " + nome);
             return lc;
         }
         if (lc.valores[i] && !opcoes[i].repete) {
-            lc.erro = uso("opcao repetida: " + nome);
+            lc.erro = Erro::uso("opcao repetida: " + nome);
             return lc;
         }
         lc.valores[i] = optarg != nullptr ? std::string_view(optarg) : std::string_view();
@@ -83,7 +81,7 @@ LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao>
 }
 
 int erro_de_uso(const char* programa, std::string_view motivo) {
-    return relata_erro(programa, {.tipo = TipoErro::uso, .detalhe = std::string(motivo)});
+    return relata_erro(programa, Erro::uso(std::string(motivo)));
 }
 
 std::optional<int> ajuda_ou_versao(const Programa& p, const LinhaDeComando& lc) {
@@ -99,6 +97,12 @@ std::optional<int> ajuda_ou_versao(const Programa& p, const LinhaDeComando& lc) 
         lc.tem(ajuda) ? std::string(p.uso) : std::string(p.nome) + " " + versao_contacel + "\n";
     std::fwrite(texto.data(), 1, texto.size(), stdout);
     return EXIT_SUCCESS;
+}
+
+void prepara_programa() {
+    std::setlocale(LC_MESSAGES, "");
+    std::setlocale(LC_CTYPE, "");
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 int termina_saida(const char* programa, int status) {

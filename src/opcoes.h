@@ -3,7 +3,6 @@
 // before or after the operands, "--opcao valor" and "--opcao=valor", unique abbreviations of
 // long names, "--" ending the options. A repeated option is an error, as is an unknown one.
 
-#include <charconv>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "erro.h"
+#include "inteiro.h"
 
 inline constexpr int saida_uso = 2;
 
@@ -37,15 +37,6 @@ struct LinhaDeComando {
 // Reads argv[1] to argv[argc - 1]; argv[0] only names the command.
 LinhaDeComando le_linha_de_comando(int argc, char** argv, std::span<const Opcao> opcoes);
 
-// `s` as a whole number of type T, nothing before or after it.
-template <typename T>
-std::optional<T> numero(std::string_view s) {
-    T v{};
-    const auto [fim, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc{} || fim != s.data() + s.size()) return std::nullopt;
-    return v;
-}
-
 // A program as --ajuda and --versao show it: its name, its usage, and which first operands are
 // its commands ("importar --ajuda" is help too).
 struct Programa {
@@ -61,6 +52,10 @@ int erro_de_uso(const char* programa, std::string_view motivo);
 // one command: the usage or "programa VERSAO" on standard output (for termina_saida to check),
 // and the exit status. Nothing when the line asks for neither.
 std::optional<int> ajuda_ou_versao(const Programa& p, const LinhaDeComando& lc);
+// What every program does first: the system's words (strerror) in the user's language and its
+// character set, numbers in the C locale's form; a write beyond the file-size limit fails and
+// is told rather than kill the program.
+void prepara_programa();
 // The exit status of a program whose output is all written: `status`, unless standard output
 // failed at any point (a full disk, a closed pipe), which is said in one line and is status 1.
 int termina_saida(const char* programa, int status);

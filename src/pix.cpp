@@ -10,76 +10,25 @@
 #include <span>
 #include <utility>
 
+#include "caracteres.h"
+#include "telefone.h"
+
 namespace {
 
 // The account field holds the GUI (18 bytes) and the key's own TLV header (4): 99 at most.
 constexpr std::size_t maximo_chave = 99 - 18 - 4;
 
-constexpr bool digito(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // Random keys are written in lower case.
 constexpr bool hexa(char c) {
-    return digito(c) || (c >= 'a' && c <= 'f');
+    return e_digito(c) || (c >= 'a' && c <= 'f');
 }
 
-bool so_digitos(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), digito);
-}
-
-// Check digit of `d` weighed by `pesos`, the last weight applied to the last digit.
-int digito_verificador(std::string_view d, std::span<const int> pesos) {
-    int soma = 0;
-    for (std::size_t i = 0; i < d.size(); ++i)
-        soma += (d[i] - '0') * pesos[pesos.size() - d.size() + i];
-    const int resto = soma % 11;
-    return resto < 2 ? 0 : 11 - resto;
+constexpr bool letra_ou_digito(char c) {
+    return e_digito(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 bool repetido(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [&](char c) { return c == s[0]; });
-}
-
-bool digitos_certos(std::string_view s, std::span<const int> pesos) {
-    const std::size_t n = s.size();
-    return digito_verificador(s.substr(0, n - 2), pesos) == s[n - 2] - '0' &&
-           digito_verificador(s.substr(0, n - 1), pesos) == s[n - 1] - '0';
-}
-
-constexpr std::array<int, 10> pesos_cpf{11, 10, 9, 8, 7, 6, 5, 4, 3, 2};
-constexpr std::array<int, 13> pesos_cnpj{6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
-
-constexpr bool letra_ou_digito(char c) {
-    return digito(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// An address as mail systems take it: a local part of at most 64 letters, digits and ._%+-,
-// neither starting nor ending with a dot nor holding two in a row; a domain of two or more
-// labels of letters, digits and hyphens, none starting or ending with a hyphen.
-bool e_email(std::string_view s) {
-    const std::size_t arroba = s.find('@');
-    if (arroba == std::string_view::npos) return false;
-    const std::string_view local = s.substr(0, arroba);
-    std::string_view dominio = s.substr(arroba + 1);
-    if (local.empty() || local.size() > 64 || local.front() == '.' || local.back() == '.' ||
-        local.find("..") != local.npos || !std::all_of(local.begin(), local.end(), [](char c) {
-            return letra_ou_digito(c) ||
-                   std::string_view("._%+-").find(c) != std::string_view::npos;
-        }))
-        return false;
-    std::size_t rotulos = 0;
-    for (;; ++rotulos) {
-        const std::size_t ponto = dominio.find('.');
-        const std::string_view rotulo = dominio.substr(0, ponto);
-        if (rotulo.empty() || rotulo.front() == '-' || rotulo.back() == '-' ||
-            !std::all_of(rotulo.begin(), rotulo.end(),
-                         [](char c) { return letra_ou_digito(c) || c == '-'; }))
-            return false;
-        if (ponto == dominio.npos) break;
-        dominio.remove_prefix(ponto + 1);
-    }
-    return rotulos >= 1;
 }
 
 bool e_uuid(std::string_view s) {
@@ -90,35 +39,24 @@ bool e_uuid(std::string_view s) {
     return true;
 }
 
-// Whether two digits are an area code in use.
-bool ddd(std::string_view d) {
-    constexpr std::string_view ddds =
-        "11 12 13 14 15 16 17 18 19 21 22 24 27 28 31 32 33 34 35 37 38 41 42 43 44 45 46 47 48 "
-        "49 51 53 54 55 61 62 63 64 65 66 67 68 69 71 73 74 75 77 79 81 82 83 84 85 86 87 88 89 "
-        "91 92 93 94 95 96 97 98 99";
-    for (std::size_t i = 0; i < ddds.size(); i += 3)
-        if (ddds.substr(i, 2) == d.substr(0, 2)) return true;
-    return false;
-}
-
-// The digits of a Brazilian phone as people write it, "(85) 98877-6655", "85 988776655" or
-// "5585988776655": area code and number without +55; empty when `s` is not one.
+// The area code and number of a Brazilian phone written without "+", as people write it:
+// "(85) 98877-6655", "85 988776655" or "5585988776655"; empty when `s` is not one.
 std::string telefone_sem_55(std::string_view s) {
-    std::string d;
-    for (const char c : s) {
-        if (digito(c))
-            d += c;
-        else if (std::string_view(" ()-").find(c) == std::string_view::npos)
-            return {};
-    }
-    if ((d.size() == 12 || d.size() == 13) && d.starts_with("55")) d.erase(0, 2);
-    if ((d.size() != 10 && d.size() != 11) || !ddd(d)) return {};
-    if (d.size() == 11 && d[2] != '9') return {};
-    return d;
+    const Telefone t(s);
+    if (s.find('+') != std::string_view::npos || t.forma() != FormaNumero::nacional ||
+        (!t.movel() && !t.fixo()))
+        return {};
+    return std::string(t.internacional().substr(2));
 }
 
-Erro recusa(std::string detalhe) {
-    return {TipoErro::dados, {}, 0, 0, std::move(detalhe)};
+void minusculas(std::string& s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+}
+
+void maiusculas(std::string& s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
 }
 
 // A CPF or CNPJ that is not one; for 11 digits that read as a mobile phone, how to write that.
@@ -128,7 +66,7 @@ Erro recusa_documento(std::string_view qual, std::string_view digitos) {
                     repetido(digitos) ? "invalido" : "com digitos verificadores errados");
     if (const std::string t = telefone_sem_55(digitos); !t.empty())
         d += fmt::format(" (um telefone se escreve +55{})", t);
-    return recusa(d);
+    return Erro::dados(d);
 }
 
 // Letters of U+00C0 to U+00FF without their accents; '?' where there is no such letter.
@@ -170,10 +108,10 @@ std::optional<std::string> em_ascii(std::string_view texto) {
 Erro prepara_texto(std::string& s, std::string_view oque, std::string_view vazio,
                    std::size_t maximo) {
     const std::optional<std::string> a = em_ascii(s);
-    if (!a) return recusa(fmt::format("{} com caractere que o Pix nao aceita", oque));
-    if (a->empty()) return recusa(fmt::format("{} {}", oque, vazio));
+    if (!a) return Erro::dados(fmt::format("{} com caractere que o Pix nao aceita", oque));
+    if (a->empty()) return Erro::dados(fmt::format("{} {}", oque, vazio));
     if (a->size() > maximo)
-        return recusa(fmt::format("{} com mais de {} caracteres", oque, maximo));
+        return Erro::dados(fmt::format("{} com mais de {} caracteres", oque, maximo));
     s = *a;
     return {};
 }
@@ -186,38 +124,30 @@ void campo(std::string& p, std::string_view id, std::string_view valor) {
 
 }  // namespace
 
-bool cpf_valido(std::string_view digitos) {
-    return digitos.size() == 11 && so_digitos(digitos) && !repetido(digitos) &&
-           digitos_certos(digitos, pesos_cpf);
-}
-
-bool cnpj_valido(std::string_view digitos) {
-    return digitos.size() == 14 && so_digitos(digitos) && !repetido(digitos) &&
-           digitos_certos(digitos, pesos_cnpj);
-}
-
 Erro prepara_chave_pix(std::string& chave) {
     const std::size_t ini = chave.find_first_not_of(' ');
     chave =
         ini == std::string::npos ? "" : chave.substr(ini, chave.find_last_not_of(' ') + 1 - ini);
     if (chave.size() == 11 && so_digitos(chave))
         return cpf_valido(chave) ? Erro{} : recusa_documento("CPF", chave);
-    if (chave.size() == 14 && so_digitos(chave))
+    // A CNPJ's letters are upper case, as random keys' are lower case.
+    if (chave.size() == 14 && e_digito(chave[12]) && e_digito(chave[13]) &&
+        std::all_of(chave.begin(), chave.end(), letra_ou_digito)) {
+        maiusculas(chave);
         return cnpj_valido(chave) ? Erro{} : recusa_documento("CNPJ", chave);
+    }
     // +55, an area code of two digits from 1 to 9, then the number.
     if (chave.starts_with("+55") && (chave.size() == 13 || chave.size() == 14) &&
         so_digitos(chave.substr(3)) && chave[3] != '0' && chave[4] != '0')
         return {};
+    // The directory keeps e-mail and random keys in lower case.
+    if (chave.find('@') != std::string::npos || chave.size() == 36) minusculas(chave);
     if (e_uuid(chave)) return {};
-    if (chave.find('@') != std::string::npos) {
-        // The directory keeps e-mail keys in lower case.
-        std::transform(chave.begin(), chave.end(), chave.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-        if (chave.size() <= maximo_chave && e_email(chave)) return {};
-    }
+    if (chave.find('@') != std::string::npos && chave.size() <= maximo_chave && e_email(chave))
+        return {};
     if (const std::string t = telefone_sem_55(chave); !t.empty())
-        return recusa(fmt::format("chave pix: telefone sem +55; escreva +55{}", t));
-    return recusa(
+        return Erro::dados(fmt::format("chave pix: telefone sem +55; escreva +55{}", t));
+    return Erro::dados(
         "chave pix invalida: use CPF ou CNPJ (so digitos), e-mail, telefone +55 com DDD ou "
         "chave aleatoria");
 }

@@ -7,11 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "documento.h"
 #include "erro.h"
 
-// Who receives: the key exactly as it goes into the payload (digits only for CPF and CNPJ,
-// "+55" and the digits for a phone, an e-mail in lower case), the name and the city in the
-// payload's plain ASCII.
+// Who receives: the key exactly as it goes into the payload (digits only for CPF and CNPJ, a
+// CNPJ's letters in upper case, "+55" and the digits for a phone, an e-mail or a random key in
+// lower case), the name and the city in the payload's plain ASCII.
 struct RecebedorPix {
     std::string chave;
     std::string nome;
@@ -23,9 +24,10 @@ inline constexpr std::size_t maximo_nome_pix = 25;
 inline constexpr std::size_t maximo_cidade_pix = 15;
 
 // Each makes its text ready for the payload in place, or says why it cannot go into one
-// (TipoErro::dados, the reason in `detalhe`). The key: blanks around it dropped, an e-mail in
-// lower case; it must be a CPF or CNPJ (digits only, check digits right), an e-mail, "+55" with
-// a phone's area code and number, or a random key. The name and the city: blanks around them
+// (TipoErro::dados, the reason in `detalhe`). The key: blanks around it dropped, an e-mail or a
+// random key in lower case, a CNPJ in upper case; it must be a CPF or CNPJ (no dots, slash or
+// hyphen; check digits right), an e-mail, "+55" with a phone's area code and number, or a random
+// key. The name and the city: blanks around them
 // dropped and runs of blanks made one, accented letters written without their accents ("São
 // Paulo" as "Sao Paulo"); then at most 25 and 15 characters.
 Erro prepara_chave_pix(std::string& chave);
@@ -33,11 +35,6 @@ Erro prepara_nome_pix(std::string& nome);
 Erro prepara_cidade_pix(std::string& cidade);
 // The three in turn; the first error.
 Erro prepara_recebedor_pix(RecebedorPix& r);
-
-// Whether 11 or 14 digits are a CPF or a CNPJ: both check digits right, and not one digit
-// repeated (those pass the arithmetic but are void).
-bool cpf_valido(std::string_view digitos);
-bool cnpj_valido(std::string_view digitos);
 
 // The transaction id of a bill: "C", the customer code, "M", year and month ("C1M201711").
 std::string txid_pix(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);

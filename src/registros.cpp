@@ -1,7 +1,5 @@
 #include "registros.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -15,6 +13,11 @@
 #include <utility>
 
 #include "campos_csv.h"
+#include "caracteres.h"
+#include "cobranca.h"
+#include "codigo850.h"
+#include "dialeto_csv.h"
+#include "leitura.h"
 
 namespace {
 
@@ -22,7 +25,6 @@ constexpr std::string_view cabecalho_proprio =
     "origem,destino,telefone_destino,inicio,fim,duracao,valor";
 constexpr std::string_view cabecalho_proprio_planilha =
     "origem;destino;telefone_destino;inicio;fim;duracao;valor";
-constexpr std::string_view bom = "\xEF\xBB\xBF";
 
 // A row longer than this is refused (and only this much of it kept): a file without line ends
 // must not fill the memory.
@@ -33,18 +35,19 @@ constexpr std::size_t inicio_conferido = 4096;
 // The fields of each layout, from 0, and how many the layout has.
 struct Layout {
     std::size_t campos;
-    std::size_t conta, origem, destino, inicio, atendimento, fim, segundos, disposicao, flags;
+    std::size_t conta, origem, destino, inicio, atendimento, fim, duracao, segundos, disposicao,
+        flags;
 };
 // The fields of a layout that are looked at: the only ones the block scanner hands over.
 constexpr std::uint32_t lidos(const Layout& l) {
     std::uint32_t u = 0;
     for (const std::size_t i : {l.conta, l.origem, l.destino, l.inicio, l.atendimento, l.fim,
-                                l.segundos, l.disposicao, l.flags})
+                                l.duracao, l.segundos, l.disposicao, l.flags})
         u |= std::uint32_t{1} << i;
     return u;
 }
-constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 13, 14, 15};
-constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 12, 13, 14};
+constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 12, 13, 14, 15};
+constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 11, 12, 13, 14};
 // The own CSV: origem, destino, telefone_destino, inicio, fim, duracao, valor.
 constexpr std::size_t campos_proprio = 7;
 
@@ -57,13 +60,16 @@ constexpr std::string_view motivo_aspas = "aspas sem fechamento ou texto depois 
 constexpr std::string_view motivo_data = "data e hora fora do formato AAAA-MM-DD hh:mm:ss";
 constexpr std::string_view motivo_data_impossivel = "data impossivel";
 constexpr std::string_view motivo_segundos = "segundos que nao sao um inteiro nao negativo";
+constexpr std::string_view motivo_segundos_grandes = "segundos grandes demais";
+constexpr std::string_view motivo_ano = "ano depois de 9998";
+constexpr std::string_view motivo_disposicao = "disposicao desconhecida";
+constexpr std::string_view motivo_nulo = "byte nulo";
+constexpr std::string_view motivo_utf8 = "texto que nao e UTF-8";
+constexpr std::string_view motivo_incoerentes = "segundos incoerentes";
+constexpr std::string_view motivo_fora_de_ordem = "datas fora de ordem";
 constexpr std::string_view motivo_longo = "registro longo demais";
 constexpr std::string_view motivo_desconhecido =
     "nao e um registro de chamada (nem do PBX nem de contacel-exportar chamadas)";
-
-bool e_digito(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Eight bytes of `t` from `i`, the first in the lowest byte.
 std::uint64_t oito(std::string_view t, std::size_t i) {
@@ -98,56 +104,109 @@ std::string_view le_data_hora(std::string_view t, TDataHora& dh, DataLida& antes
     const auto digito = [](std::uint64_t x, unsigned i) {
         return static_cast<int>((x >> (8 * i)) & 0xFF) - '0';
     };
+    DataLida nova = antes;
     if (!mesma) {
         const int ano = digito(a, 0) * 1000 + digito(a, 1) * 100 + digito(a, 2) * 10 + digito(a, 3);
         const int mes = digito(a, 5) * 10 + digito(a, 6);
         const int d = digito(b, 0) * 10 + digito(b, 1);
-        if (ano == 0 || mes == 0 || mes > 12 || d == 0 ||
-            d > ndm[static_cast<std::size_t>(mes)] + (mes == 2 ? e_bissexto(ano) : 0))
+        if (ano == 0 || mes == 0 || mes > 12 || d == 0 || d > dias_no_mes(mes, ano))
             return motivo_data_impossivel;
-        antes = {a,
-                 b & dia,
-                 {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
-                  static_cast<std::int16_t>(ano)}};
+        nova = {a,
+                b & dia,
+                {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
+                 static_cast<std::int16_t>(ano)}};
     }
     const int h = digito(c, 0) * 10 + digito(c, 1);
     const int m = digito(c, 3) * 10 + digito(c, 4);
     const int s = digito(c, 6) * 10 + digito(c, 7);
     if (h > 23 || m > 59 || s > 59) return motivo_data_impossivel;
-    dh.dat = antes.dat;
+    // A bill is due on the 10th of the next month, which must have a year of four digits too.
+    if (nova.dat.ano > 9998) return motivo_ano;
+    antes = nova;
+    dh.dat = nova.dat;
     dh.hor = {static_cast<std::int8_t>(h), static_cast<std::int8_t>(m),
               static_cast<std::int8_t>(s)};
     return {};
 }
 
-// Digits only, of a number that fits in 32 bits (leading zeros as many as written).
-bool le_segundos(std::string_view t, std::uint32_t& s) {
-    if (t.empty()) return false;
+// A count of seconds; the reason when it is not one.
+std::string_view le_segundos(std::string_view t, std::uint32_t& s) {
+    if (t.empty()) return motivo_segundos;
     std::uint64_t v = 0;
     for (const char c : t) {
-        if (!e_digito(c)) return false;
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-        if (v > UINT32_MAX) return false;
+        if (!e_digito(c)) return motivo_segundos;
+        v = std::min<std::uint64_t>(v * 10 + static_cast<std::uint64_t>(c - '0'), UINT64_C(1)
+                                                                                      << 32);
     }
+    if (v > UINT32_MAX) return motivo_segundos_grandes;
     s = static_cast<std::uint32_t>(v);
-    return true;
+    return {};
 }
 
-// A spreadsheet shows a field opened by one of these as a formula: the spreadsheet dialect
-// writes an apostrophe before it, which is not part of the text.
-std::string_view sem_apostrofo(std::string_view t) {
-    if (t.size() >= 2 && t[0] == '\'' &&
-        std::string_view("=+-@\t\r").find(t[1]) != std::string_view::npos)
-        t.remove_prefix(1);
-    return t;
+// Whether `t` is `palavra` as PBXs and people write it: blanks around it and the case of its
+// letters do not count.
+bool e_palavra(std::string_view t, std::string_view palavra) {
+    const std::size_t ini = t.find_first_not_of(" \t");
+    t = ini == std::string_view::npos ? std::string_view{}
+                                      : t.substr(ini, t.find_last_not_of(" \t") + 1 - ini);
+    return std::ranges::equal(t, palavra, [](char a, char b) {
+        return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+    });
+}
+
+// The disposition's place in `disposicoes`; disposicoes.size() for none.
+std::size_t disposicao(std::string_view t) {
+    return static_cast<std::size_t>(
+        std::ranges::find_if(disposicoes, [&](std::string_view d) { return e_palavra(t, d); }) -
+        disposicoes.begin());
 }
 
 }  // namespace
 
+std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& c,
+                                RegistroChamada& r, DataLida& data) {
+    if (c.texto.find('\0') != std::string_view::npos) return motivo_nulo;
+    r.formato = formato;
+    r.texto = c.texto;
+    r.conta = c.conta;
+    r.origem = c.origem;
+    r.destino = c.destino;
+    r.cod_destino = c.cod_destino;
+    // The answer, or the start when there is none; the end, or the start when there is none.
+    TDataHora partida{};
+    if (const std::string_view m = le_data_hora(c.inicio, partida, data); !m.empty()) return m;
+    r.inicio = r.fim = partida;
+    if (!c.atendimento.empty())
+        if (const std::string_view m = le_data_hora(c.atendimento, r.inicio, data); !m.empty())
+            return m;
+    if (!c.fim.empty())
+        if (const std::string_view m = le_data_hora(c.fim, r.fim, data); !m.empty()) return m;
+    if (const std::string_view m = le_segundos(c.segundos, r.segundos); !m.empty()) return m;
+    std::uint32_t duracao = r.segundos;
+    if (!c.duracao.empty())
+        if (const std::string_view m = le_segundos(c.duracao, duracao); !m.empty()) return m;
+    const std::size_t d = disposicao(c.disposicao);
+    if (formato != FormatoRegistros::proprio && d == disposicoes.size()) return motivo_disposicao;
+    // Texts that are copied into the calls' CSV and the documents.
+    for (const std::string_view t : {c.origem, c.destino, c.cod_destino})
+        if (!e_utf8(t)) return motivo_utf8;
+    // A row that cannot be true is not billed: answered before it started, ended before it was
+    // answered, or billed for more than it lasted (a second of rounding allowed).
+    const std::int64_t inicio = segundo_utc(partida), atendimento = segundo_utc(r.inicio),
+                       fim = segundo_utc(r.fim);
+    if (atendimento < inicio || (!c.fim.empty() && fim < atendimento)) return motivo_fora_de_ordem;
+    if (r.segundos > duracao || (!c.fim.empty() && r.segundos > fim - atendimento + 1))
+        return motivo_incoerentes;
+    r.cobravel =
+        formato == FormatoRegistros::proprio ||
+        (r.segundos > 0 && d == 0 && !e_palavra(c.flags, "OMIT") && !e_palavra(c.flags, "1"));
+    return {};
+}
+
 bool AnalisadorRegistros::rejeita(std::string_view motivo, std::string_view texto,
                                   DestinoRegistros& destino) {
     if (destino.rejeitado({linha_, motivo, texto})) return true;
-    erro_ = Erro{TipoErro::dados, {}, linha_, 0, std::string(motivo)};
+    erro_ = Erro::dados({}, linha_, std::string(motivo));
     return false;
 }
 
@@ -166,7 +225,7 @@ bool AnalisadorRegistros::detecta(std::string_view linha, DestinoRegistros& dest
     }
     separa_campos(linha, ',', layout_custom.campos, campos_);
     const auto disposicao_em = [&](std::size_t i) {
-        return campos_.n > i && std::ranges::find(disposicoes, campo(i)) != disposicoes.end();
+        return campos_.n > i && disposicao(campo(i)) < disposicoes.size();
     };
     if (campos_.valido && campos_.n >= layout_csv.campos && disposicao_em(layout_csv.disposicao))
         formato_ = FormatoRegistros::pbx_csv;
@@ -199,29 +258,19 @@ bool AnalisadorRegistros::avalia_pbx(std::string_view linha, DestinoRegistros& d
     if (campos_.n < l.campos) return rejeita(motivo_campos_de_menos, linha, destino);
     sem_aspas_.clear();
     sem_aspas_.reserve(linha.size());
-    RegistroChamada r{};
-    r.linha = linha_;
-    r.formato = *formato_;
-    r.texto = linha;
-    r.conta = campo(l.conta);
-    r.origem = campo(l.origem);
-    r.destino = campo(l.destino);
-    TDataHora partida{};
-    if (const std::string_view m = le_data_hora(campo(l.inicio), partida, data_lida_); !m.empty())
-        return rejeita(m, linha, destino);
-    r.inicio = partida;
-    if (const std::string_view atendimento = campo(l.atendimento); !atendimento.empty())
-        if (const std::string_view m = le_data_hora(atendimento, r.inicio, data_lida_); !m.empty())
-            return rejeita(m, linha, destino);
-    r.fim = partida;
-    if (const std::string_view fim = campo(l.fim); !fim.empty())
-        if (const std::string_view m = le_data_hora(fim, r.fim, data_lida_); !m.empty())
-            return rejeita(m, linha, destino);
-    if (!le_segundos(campo(l.segundos), r.segundos))
-        return rejeita(motivo_segundos, linha, destino);
-    r.cobravel = r.segundos > 0 && campo(l.disposicao) == "ANSWERED" && campo(l.flags) != "OMIT";
-    destino.registro(r);
-    return true;
+    const CamposRegistro c{linha,
+                           campo(l.conta),
+                           campo(l.origem),
+                           campo(l.destino),
+                           {},
+                           campo(l.inicio),
+                           campo(l.atendimento),
+                           campo(l.fim),
+                           campo(l.duracao),
+                           campo(l.segundos),
+                           campo(l.disposicao),
+                           campo(l.flags)};
+    return entrega(c, destino);
 }
 
 bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegistros& destino) {
@@ -235,27 +284,25 @@ bool AnalisadorRegistros::avalia_proprio(std::string_view linha, DestinoRegistro
     if (campos_.mais) return rejeita(motivo_campos_demais, linha, destino);
     sem_aspas_.clear();
     sem_aspas_.reserve(linha.size());
+    const CamposRegistro c{
+        linha,    campo(0), {}, separador_ == ';' ? sem_marca_de_formula(campo(2)) : campo(2),
+        campo(1), campo(3), {}, campo(4),
+        {},       campo(5), {}, {}};
+    return entrega(c, destino);
+}
+
+bool AnalisadorRegistros::entrega(const CamposRegistro& c, DestinoRegistros& destino) {
     RegistroChamada r{};
+    if (const std::string_view m = julga_registro(*formato_, c, r, data_lida_); !m.empty())
+        return rejeita(m, c.texto, destino);
     r.linha = linha_;
-    r.formato = FormatoRegistros::proprio;
-    r.texto = linha;
-    r.conta = campo(0);
-    r.cod_destino = campo(1);
-    r.destino = separador_ == ';' ? sem_apostrofo(campo(2)) : campo(2);
-    if (const std::string_view m = le_data_hora(campo(3), r.inicio, data_lida_); !m.empty())
-        return rejeita(m, linha, destino);
-    if (const std::string_view m = le_data_hora(campo(4), r.fim, data_lida_); !m.empty())
-        return rejeita(m, linha, destino);
-    if (!le_segundos(campo(5), r.segundos)) return rejeita(motivo_segundos, linha, destino);
-    r.cobravel = true;
     destino.registro(r);
     return true;
 }
 
 bool AnalisadorRegistros::linha(std::string_view linha, bool longa, DestinoRegistros& destino) {
     ++linha_;
-    if (linha_ == 1 && linha.starts_with(bom)) linha.remove_prefix(bom.size());
-    if (!linha.empty() && linha.back() == '\r') linha.remove_suffix(1);
+    if (linha_ == 1) linha = sem_marca_utf8(linha);
     if (longa || linha.size() > maximo_linha)
         return rejeita(motivo_longo, linha.substr(0, maximo_linha), destino);
     if (linha.empty()) return true;
@@ -264,40 +311,68 @@ bool AnalisadorRegistros::linha(std::string_view linha, bool longa, DestinoRegis
     return registro_pbx(linha, destino);
 }
 
-bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegistros& destino,
-                                           std::size_t& usados) {
+std::size_t AnalisadorRegistros::depois_do_fim(std::string_view bytes, std::size_t fim) {
+    if (bytes[fim] == '\n') return fim + 1;
+    // A CR ends the row, and an LF right after it belongs to the same line end, also when it
+    // comes in the next block.
+    if (fim + 1 == bytes.size()) cr_ = true;
+    return fim + 1 < bytes.size() && bytes[fim + 1] == '\n' ? fim + 2 : fim + 1;
+}
+
+bool AnalisadorRegistros::uma_a_uma(std::string_view bytes, DestinoRegistros& destino,
+                                    std::size_t& usados, bool ate_o_formato) {
     usados = 0;
-    // Row by row until the first row has told the kind of file,
-    while (!formato_) {
-        const void* nl = std::memchr(bytes.data() + usados, '\n', bytes.size() - usados);
-        if (nl == nullptr) return true;
-        const auto fim = static_cast<std::size_t>(static_cast<const char*>(nl) - bytes.data());
+    // The next LF and the next CR, each looked for again only once passed: a file with only one
+    // of them is not scanned for the other row after row.
+    const auto proximo = [&](char c) {
+        const void* p = std::memchr(bytes.data() + usados, c, bytes.size() - usados);
+        return p == nullptr ? bytes.size()
+                            : static_cast<std::size_t>(static_cast<const char*>(p) - bytes.data());
+    };
+    std::size_t lf = proximo('\n'), cr = proximo('\r');
+    while (usados < bytes.size() && !(ate_o_formato && formato_)) {
+        if (lf < usados) lf = proximo('\n');
+        if (cr < usados) cr = proximo('\r');
+        const std::size_t fim = std::min(lf, cr);
+        if (fim == bytes.size()) break;
         const bool ok = linha(bytes.substr(usados, fim - usados), false, destino);
-        usados = fim + 1;
-        if (!ok) return false;
-    }
-    // then the rest of the block's whole rows in one pass, each row that is not plain (and each
-    // one too long) as any row.
-    const std::size_t fim = bytes.rfind('\n');
-    if (fim == std::string_view::npos || fim < usados) return true;
-    varredor_.prepara(bytes.substr(usados, fim + 1 - usados),
-                      *formato_ == FormatoRegistros::proprio ? separador_ : ',',
-                      campos_do_formato(), campos_lidos());
-    std::string_view l;
-    bool simples = false;
-    while (varredor_.proxima(l, campos_, simples)) {
-        usados = static_cast<std::size_t>(l.data() - bytes.data()) + l.size() + 1;
-        bool ok = false;
-        if (!simples || l.size() > maximo_linha) {
-            ok = linha(l, false, destino);
-        } else {
-            ++linha_;
-            ok = *formato_ == FormatoRegistros::proprio ? avalia_proprio(l, destino)
-                                                        : avalia_pbx(l, destino);
-        }
+        usados = depois_do_fim(bytes, fim);
         if (!ok) return false;
     }
     return true;
+}
+
+bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegistros& destino,
+                                           std::size_t& usados) {
+    // Row by row until the first row has told the kind of file,
+    if (!uma_a_uma(bytes, destino, usados, true)) return false;
+    // then the rows up to the block's last LF in one pass, each one that is not plain (with a
+    // CR, which may end rows inside it, or a NUL) or too long row by row,
+    if (const std::size_t lf = bytes.rfind('\n'); lf != std::string_view::npos && lf >= usados) {
+        const std::string_view inteiras = bytes.substr(usados, lf + 1 - usados);
+        varredor_.prepara(inteiras, *formato_ == FormatoRegistros::proprio ? separador_ : ',',
+                          campos_do_formato(), campos_lidos());
+        std::string_view l;
+        bool simples = false;
+        while (varredor_.proxima(l, campos_, simples)) {
+            bool ok = false;
+            if (simples && l.size() <= maximo_linha) {
+                ++linha_;
+                ok = *formato_ == FormatoRegistros::proprio ? avalia_proprio(l, destino)
+                                                            : avalia_pbx(l, destino);
+            } else {
+                std::size_t n = 0;
+                ok = uma_a_uma({l.data(), l.size() + 1}, destino, n, false);
+            }
+            if (!ok) return false;
+        }
+        usados = lf + 1;
+    }
+    // and the rows after it, which a CR may end.
+    std::size_t resto = 0;
+    const bool ok = uma_a_uma(bytes.substr(usados), destino, resto, false);
+    usados += resto;
+    return ok;
 }
 
 void AnalisadorRegistros::guarda(std::string_view resto) {
@@ -315,12 +390,16 @@ bool AnalisadorRegistros::consome(std::span<const char> bloco, DestinoRegistros&
         if (inicio_.size() < inicio_conferido) return true;
         return confere_inicio(destino);
     }
+    if (cr_ && !b.empty()) {
+        cr_ = false;
+        if (b.front() == '\n') b.remove_prefix(1);
+    }
     if (!pendente_.empty() || longa_) {
         // The row begun in an earlier block ends at the first line end of this one.
-        const std::size_t nl = b.find('\n');
-        guarda(b.substr(0, nl));
-        if (nl == std::string_view::npos) return true;
-        b.remove_prefix(nl + 1);
+        const std::size_t fim = b.find_first_of("\r\n");
+        guarda(b.substr(0, fim));
+        if (fim == std::string_view::npos) return true;
+        b.remove_prefix(depois_do_fim(b, fim));
         const bool ok = linha(pendente_, longa_, destino);
         pendente_.clear();
         longa_ = false;
@@ -335,11 +414,7 @@ bool AnalisadorRegistros::consome(std::span<const char> bloco, DestinoRegistros&
 bool AnalisadorRegistros::confere_inicio(DestinoRegistros& destino) {
     conferido_ = true;
     if (inicio_.find('\0', 0) < inicio_conferido) {
-        erro_ = Erro{TipoErro::dados,
-                     {},
-                     0,
-                     0,
-                     "arquivo binario, nao e um arquivo de registros de chamadas"};
+        erro_ = Erro::dados("arquivo binario, nao e um arquivo de registros de chamadas");
         return false;
     }
     std::string inicio = std::move(inicio_);
@@ -361,59 +436,29 @@ namespace {
 
 constexpr std::size_t tamanho_bloco = 256 * 1024;
 
-// The file's descriptor, closed on every way out.
-class Descritor {
-  public:
-    explicit Descritor(int fd) : fd_(fd) {}
-    ~Descritor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descritor(const Descritor&) = delete;
-    Descritor& operator=(const Descritor&) = delete;
-    [[nodiscard]] int fd() const { return fd_; }
-    int solta() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
-
-// read(2) as much as fits, past interruptions; -1 on failure.
-ssize_t le_bloco(int fd, char* b, std::size_t n) {
-    for (;;) {
-        const ssize_t lidos = ::read(fd, b, n);
-        if (lidos >= 0 || errno != EINTR) return lidos;
-    }
-}
-
 }  // namespace
 
 Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
-    const auto falha = [&](TipoErro t, int sis, std::string detalhe = {}) {
-        return Erro{t, caminho, 0, sis, std::move(detalhe)};
-    };
-    Descritor d(::open(caminho.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (d.fd() < 0) return falha(TipoErro::leitura, errno);
-    struct stat info {};
-    if (::fstat(d.fd(), &info) != 0) return falha(TipoErro::leitura, errno);
-    if (S_ISDIR(info.st_mode))
-        return falha(TipoErro::recusado, 0, "e uma pasta, nao um arquivo de registros");
-    if (!S_ISREG(info.st_mode))
-        return falha(TipoErro::recusado, 0, "nao e um arquivo comum (um dispositivo, um FIFO?)");
+    const bool entrada = caminho == "-";
+    ArquivoAberto d;
+    if (entrada) {
+        if (Erro e = abre_entrada_padrao(d); !e.ok()) return std::move(e).no_arquivo(caminho);
+    } else if (Erro e = abre_arquivo_regular(caminho.c_str(), d); !e.ok()) {
+        return e;
+    }
 
     AnalisadorRegistros a;
-    const auto parou = [&] {
-        Erro e = a.erro();
-        e.arquivo = caminho;
-        return e;
-    };
+    const auto parou = [&] { return Erro(a.erro()).no_arquivo(caminho); };
     const auto bloco = std::make_unique_for_overwrite<char[]>(tamanho_bloco);
     std::array<unsigned char, 2> magica{};
-    const bool gzip = ::pread(d.fd(), magica.data(), magica.size(), 0) == 2 && magica[0] == 0x1F &&
-                      magica[1] == 0x8B;
+    // Standard input, often a pipe, cannot be looked at before it is read: it goes through zlib,
+    // which hands bytes that are not compressed over as they are.
+    const bool gzip = entrada || (::pread(d.fd(), magica.data(), magica.size(), 0) == 2 &&
+                                  magica[0] == 0x1F && magica[1] == 0x8B);
     if (gzip) {
         // Compressed records (rotated logs) are read through zlib, whatever their name.
         gzFile gz = ::gzdopen(d.fd(), "rb");
-        if (gz == nullptr) return falha(TipoErro::sistema, ENOMEM);
+        if (gz == nullptr) return Erro::sistema({}, ENOMEM).no_arquivo(caminho);
         d.solta();
         ::gzbuffer(gz, 128 * 1024);
         int lidos = 0;
@@ -426,14 +471,16 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
         const std::string detalhe = lidos < 0 ? ::gzerror(gz, &z) : "";
         const int fecho = ::gzclose_r(gz);
         if (lidos < 0 || fecho != Z_OK)
-            return falha(TipoErro::leitura, z == Z_ERRNO ? errno : 0,
-                         lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
-                                   : "arquivo compactado incompleto");
+            return Erro::leitura(caminho, z == Z_ERRNO ? errno : 0,
+                                 lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
+                                           : "arquivo compactado incompleto");
     } else {
-        ssize_t lidos = 0;
-        while ((lidos = le_bloco(d.fd(), bloco.get(), tamanho_bloco)) > 0)
-            if (!a.consome({bloco.get(), static_cast<std::size_t>(lidos)}, destino)) return parou();
-        if (lidos < 0) return falha(TipoErro::leitura, errno);
+        const std::span<std::byte> b(reinterpret_cast<std::byte*>(bloco.get()), tamanho_bloco);
+        for (std::size_t lidos = b.size(); lidos == b.size();) {
+            if (const int sis = le_ate_encher(d.fd(), b, lidos); sis != 0)
+                return Erro::leitura(caminho, sis);
+            if (!a.consome({bloco.get(), lidos}, destino)) return parou();
+        }
     }
     if (!a.termina(destino)) return parou();
     return {};

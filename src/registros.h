@@ -11,8 +11,9 @@
 // - the same in the "custom" layout (clid, src, dst, dcontext, channel, dstchannel, lastapp,
 //   lastdata, start, answer, end, duration, billsec, disposition, amaflags, accountcode,
 //   uniqueid, userfield, sequence: 19 fields, the disposition in the 14th).
-// A line end (LF or CRLF) always ends a row; fields may be quoted with quotes doubled inside.
-// Only the fields the billing uses are looked at; the others may hold any bytes.
+// A line end (LF, CRLF or a bare CR) always ends a row; fields may be quoted with quotes doubled
+// inside. Only the fields the billing uses are looked at, and a row must not hold a NUL byte;
+// the other fields may hold any other bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -40,22 +41,46 @@ struct RegistroChamada {
     TDataHora inicio;              // answer (start when answer is empty); own CSV: inicio
     TDataHora fim;                 // PBX end (the start when empty); own CSV: fim
     std::uint32_t segundos;        // billsec; own CSV: duracao
-    bool cobravel;           // ANSWERED, billsec > 0, amaflags not OMIT (own CSV rows: always)
+    // ANSWERED, billsec > 0, amaflags not OMIT (own CSV rows: always). Dispositions and flags are
+    // read whatever their case and the blanks around them; the flag OMIT may be written 1.
+    bool cobravel;
     std::string_view texto;  // the row's bytes as read, without its line end
 };
+
+// The fields of one row that the billing reads, split and with their quotes undone, and the
+// row itself; a field the row's kind does not have is empty.
+struct CamposRegistro {
+    std::string_view texto;  // the row, without its line end
+    std::string_view conta, origem, destino, cod_destino;
+    std::string_view inicio, atendimento, fim;  // "AAAA-MM-DD hh:mm:ss"; the last two optional
+    std::string_view duracao;                   // PBX duration, optional
+    std::string_view segundos;                  // billsec; own CSV: duracao
+    std::string_view disposicao, flags;         // PBX rows only
+};
+
+// The verdict on one row of kind `formato`, the same whichever way the row was found: the reason
+// it is unreadable (a fixed phrase), or empty and `r` filled but for its line. Unreadable: a NUL
+// byte, a date that is not one or of a year past 9998, seconds that are not a count, a PBX
+// disposition that is none of ANSWERED, NO ANSWER, BUSY, FAILED, CONGESTION, a src, dst or
+// called customer that is not UTF-8, and a row that cannot be true ("datas fora de ordem": an
+// answer before the start, an end before the answer; "segundos incoerentes": billsec above the
+// duration, or above the end minus the answer by more than a second).
+// A date "AAAA-MM-DD" as read, its first eight bytes and its last two, and what it is: rows
+// mostly repeat the date before.
+struct DataLida {
+    std::uint64_t a = ~std::uint64_t{0};
+    std::uint64_t dia = 0;
+    TData dat{};
+};
+// `data` is the last date read, for the next verdict.
+std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& c,
+                                RegistroChamada& r, DataLida& data);
 
 // An unreadable row: where, why (a fixed phrase such as "data impossivel"), and its bytes.
 struct RegistroRejeitado {
     std::size_t linha;
     std::string_view motivo;
     std::string_view texto;
-};
-
-// A date "AAAA-MM-DD" as read, its first eight bytes and its last two, and what it is.
-struct DataLida {
-    std::uint64_t a = ~std::uint64_t{0};
-    std::uint64_t dia = 0;
-    TData dat{};
 };
 
 // What the reader hands rows to; `rejeitado` returns false to stop reading.
@@ -86,7 +111,12 @@ class AnalisadorRegistros {
   private:
     bool confere_inicio(DestinoRegistros& destino);
     void guarda(std::string_view resto);
+    std::size_t depois_do_fim(std::string_view bytes, std::size_t fim);
     bool linhas_completas(std::string_view bytes, DestinoRegistros& destino, std::size_t& usados);
+    // The whole rows of `bytes` read one by one (only until the kind of file is known, with
+    // `ate_o_formato`); `usados` says how far.
+    bool uma_a_uma(std::string_view bytes, DestinoRegistros& destino, std::size_t& usados,
+                   bool ate_o_formato);
     bool linha(std::string_view linha, bool longa, DestinoRegistros& destino);
     bool detecta(std::string_view linha, DestinoRegistros& destino);
     bool registro_pbx(std::string_view linha, DestinoRegistros& destino);
@@ -96,26 +126,27 @@ class AnalisadorRegistros {
     bool avalia_proprio(std::string_view linha, DestinoRegistros& destino);
     [[nodiscard]] std::size_t campos_do_formato() const;
     [[nodiscard]] std::uint32_t campos_lidos() const;
+    bool entrega(const CamposRegistro& c, DestinoRegistros& destino);
     bool rejeita(std::string_view motivo, std::string_view texto, DestinoRegistros& destino);
     std::string_view campo(std::size_t i);
 
     std::optional<FormatoRegistros> formato_{};
-    char separador_ = ',';     // of the own CSV
-    std::size_t linha_ = 0;    // lines read
-    bool conferido_ = false;   // the first bytes were looked at for a binary file
-    std::string inicio_{};     // the first bytes, until then
-    std::string pendente_{};   // a row begun in an earlier block
-    bool longa_ = false;       // that row is longer than a row may be: only its start is kept
-    CamposCsv campos_{};       // of the row being read
-    std::string sem_aspas_{};  // its used fields that had doubled quotes, undone
-    VarredorBloco varredor_{};
-    DataLida data_lida_{};  // the last date read  // a block's whole rows, once the kind of file is
-                            // known
+    char separador_ = ',';      // of the own CSV
+    std::size_t linha_ = 0;     // lines read
+    bool cr_ = false;           // the last block ended with a CR: an LF after it ends nothing
+    bool conferido_ = false;    // the first bytes were looked at for a binary file
+    std::string inicio_{};      // the first bytes, until then
+    std::string pendente_{};    // a row begun in an earlier block
+    bool longa_ = false;        // that row is longer than a row may be: only its start is kept
+    CamposCsv campos_{};        // of the row being read
+    std::string sem_aspas_{};   // its used fields that had doubled quotes, undone
+    VarredorBloco varredor_{};  // a block's whole rows, once the kind of file is known
+    DataLida data_lida_{};
     Erro erro_{};
 };
 
-// Reads the file `caminho` (a regular file; gzip-compressed through zlib) in blocks with
-// read(2), never mapping it, and hands every row over. An Erro for a file that cannot be read,
-// a folder, a device or a binary file; a stop asked by `rejeitado` is an Erro of kind dados
-// naming the file and the line.
+// Reads the file `caminho` (a regular file, or "-" for standard input; gzip-compressed ones
+// through zlib) in blocks with read(2), never mapping it, and hands every row over. An Erro for
+// a file that cannot be read, a folder, a device or a binary file; a stop asked by `rejeitado` is
+// an Erro of kind dados naming the file and the line.
 Erro le_registros(const std::string& caminho, DestinoRegistros& destino);

@@ -12,12 +12,15 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "chamada.h"
 #include "cliente.h"
+#include "clientes.h"
 #include "datahora.h"
 
 inline TDataHora dh(int dia, int mes, int ano, int h, int m, int s) {
@@ -29,6 +32,14 @@ inline TDataHora dh(int dia, int mes, int ano, int h, int m, int s) {
 
 inline TData dt(int dia, int mes, int ano) {
     return dh(dia, mes, ano, 0, 0, 0).dat;
+}
+
+// A list of customers for the billing, as the tools load one.
+inline std::shared_ptr<const Clientes> clientes_de(std::initializer_list<Cliente> lista) {
+    auto c = std::make_shared<Clientes>();
+    for (const Cliente& cl : lista)
+        c->insere(cl);
+    return c;
 }
 
 inline TCliente cliente_de(std::uint32_t cod, std::string_view nome, std::string_view endereco) {

@@ -240,8 +240,8 @@ TEST(Cadastro, ExportarEFielEVoltaIgual) {
     ASSERT_TRUE(exporta_csv(arq, csv, true, avisos).ok());
     EXPECT_TRUE(avisos.empty());
     const std::string volta = (pasta / "volta.arq").string();
-    TLisCli lido{};
-    ASSERT_TRUE(importa_csv(csv, volta, false, &lido).ok());
+    Clientes lido;
+    ASSERT_TRUE(importa_csv(volta, csv, false, lido).ok());
     EXPECT_EQ(le(volta), le(arq));
 
     // verificar warns of a text a spreadsheet would run.

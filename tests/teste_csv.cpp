@@ -13,8 +13,9 @@
 
 namespace {
 
-Erro carrega(const std::string& csv, TLisCli* lc, Codificacao c = Codificacao::utf8) {
-    return decodifica_csv_clientes(std::as_bytes(std::span(csv)), lc, c);
+Erro carrega(const std::string& csv, Clientes& lc, Codificacao c = Codificacao::utf8,
+             Guarda g = Guarda::cadastro) {
+    return decodifica_csv_clientes(std::as_bytes(std::span(csv)), lc, g, c);
 }
 
 const std::string cab = "codigo,nome,endereco\n";
@@ -60,12 +61,12 @@ TEST(CadastroCsv, EntradasRuinsComLinhaECampo) {
         {cab + "1,a\xFF\xFE,b\n", 2, sem_utf8},
     };
     for (const Caso& c : casos) {
-        TLisCli lc{};
-        lc.ncl = 3;
-        const Erro e = carrega(c.csv, &lc);
+        Clientes lc;
+        lc.insere({.codigo = 1});
+        const Erro e = carrega(c.csv, lc);
         EXPECT_TRUE(e.detalhe.starts_with(c.diz)) << c.csv << "\n" << e.detalhe;
         EXPECT_EQ(e.linha, c.linha) << c.csv;
-        EXPECT_EQ(lc.ncl, 0U) << c.csv;
+        EXPECT_EQ(lc.size(), 0U) << c.csv;
     }
 }
 
@@ -80,16 +81,16 @@ TEST(CadastroCsv, OQueAsPlanilhasEscrevem) {
         "\r\n"
         "2," +
         cedilhas + ",\"Av. B, 10\"";
-    TLisCli lc{};
-    ASSERT_TRUE(carrega(csv, &lc).ok());
-    ASSERT_EQ(lc.ncl, 2U);
-    EXPECT_EQ(lc.clientes[0].cod_cli, 4294967295U);
-    EXPECT_STREQ(lc.clientes[0].nome, "Souza, Ana \"Aninha\"");
-    EXPECT_STREQ(lc.clientes[0].endereco, "  Rua A  ");
-    EXPECT_EQ(std::string(lc.clientes[1].nome), std::string(50, '\x87'));
-    EXPECT_STREQ(lc.clientes[1].endereco, "Av. B, 10");
+    Clientes lc;
+    ASSERT_TRUE(carrega(csv, lc).ok());
+    ASSERT_EQ(lc.size(), 2U);
+    EXPECT_EQ(lc[0].codigo, 4294967295U);
+    EXPECT_EQ(lc[0].nome, "Souza, Ana \"Aninha\"");
+    EXPECT_EQ(lc[0].endereco, "  Rua A  ");
+    EXPECT_EQ(lc[1].nome, cedilhas);
+    EXPECT_EQ(lc[1].endereco, "Av. B, 10");
     // Texts a spreadsheet would run as formulas.
-    insere_cliente(&lc, cliente_de(3, "=cmd|' /C calc'!A0", "'+1"));
+    lc.insere({.codigo = 3, .nome = "=cmd|' /C calc'!A0", .endereco = "'+1"});
 
     // Written back: quotes only where the dialect needs them, its line ends, UTF-8; both load
     // back as the same register.
@@ -99,24 +100,21 @@ TEST(CadastroCsv, OQueAsPlanilhasEscrevem) {
         "4294967295;\"Souza, Ana \"\"Aninha\"\"\";  Rua A  \r\n"
         "2;" +
         cedilhas + ";Av. B, 10\r\n3;'=cmd|' /C calc'!A0;''+1\r\n";
-    EXPECT_EQ(codifica_csv_clientes(&lc),
+    EXPECT_EQ(codifica_csv_clientes(lc),
               "codigo,nome,endereco\n"
               "4294967295,\"Souza, Ana \"\"Aninha\"\"\",  Rua A  \n"
               "2," +
                   cedilhas + ",\"Av. B, 10\"\n3,=cmd|' /C calc'!A0,'+1\n");
-    EXPECT_EQ(codifica_csv_clientes(&lc, csv_planilha), planilha);
+    EXPECT_EQ(codifica_csv_clientes(lc, Guarda::cadastro, csv_planilha), planilha);
     for (const DialetoCsv d : {csv_padrao, csv_planilha}) {
-        TLisCli volta{};
-        ASSERT_TRUE(carrega(codifica_csv_clientes(&lc, d), &volta).ok());
-        std::array<std::byte, tamanho_maximo_arq> a{};
-        std::array<std::byte, tamanho_maximo_arq> b{};
-        EXPECT_EQ(codifica_lis_cli(&lc, a), codifica_lis_cli(&volta, b));
-        EXPECT_EQ(a, b);
+        Clientes volta;
+        ASSERT_TRUE(carrega(codifica_csv_clientes(lc, Guarda::cadastro, d), volta).ok());
+        EXPECT_EQ(codifica_csv_clientes(volta), codifica_csv_clientes(lc));
     }
 
     // Only a header: an empty register.
-    EXPECT_TRUE(carrega("codigo,nome,endereco", &lc).ok());
-    EXPECT_EQ(lc.ncl, 0U);
+    EXPECT_TRUE(carrega("codigo,nome,endereco", lc).ok());
+    EXPECT_EQ(lc.size(), 0U);
 }
 
 // Files as spreadsheets and public data sets write them: the header row tells the dialect, the
@@ -130,7 +128,7 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
         Codificacao cod;
         bool aceito;
         std::size_t linha;     // of the error; or the customers loaded
-        std::string_view diz;  // in the message; or the last customer's name and address (850)
+        std::string_view diz;  // in the message; or the last customer's name and address
     };
     const std::string pt = "codigo;nome;endereco\r\n";
     const std::string cp =
@@ -138,13 +136,14 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
         "a\"\r\n";
     const Caso casos[] = {
         {bom + pt + "2;\"Ana, \"\"A\"\"\";\"Rua A; 10\"\r\n1;Jos\xC3\xA9;Rua B, 5\r\n", utf8, true,
-         2, "Jos\x82|Rua B, 5"},
-        {"codigo,nome,endereco\n1,Jos\xC3\xA9,\"Rua B; 5\"", utf8, true, 1, "Jos\x82|Rua B; 5"},
+         2, "Jos\xC3\xA9|Rua B, 5"},
+        {"codigo,nome,endereco\n1,Jos\xC3\xA9,\"Rua B; 5\"", utf8, true, 1, "Jos\xC3\xA9|Rua B; 5"},
         {cp, cp1252, true, 1,
-         "Jo\xC6o|Pra\x87"
+         "Jo\xC3\xA3o|Pra\xC3\xA7"
          "a"},
         {cp, utf8, false, 2, "use --codificacao windows-1252"},
-        {pt + "1;Concei\xE7\xE3o;Rua\n", Codificacao::iso_8859_1, true, 1, "Concei\x87\xC6o|Rua"},
+        {pt + "1;Concei\xE7\xE3o;Rua\n", Codificacao::iso_8859_1, true, 1,
+         "Concei\xC3\xA7\xC3\xA3o|Rua"},
         {pt + "1;a;b\r\n2;\"x\r\ny\x81\";c\r\n", cp1252, false, 3,
          "byte sem caractere em windows-1252"},
         {bom + cp, cp1252, false, 1, "sem --codificacao"},
@@ -165,13 +164,13 @@ TEST(CadastroCsv, ArquivosDePlanilhas) {
         {cab + "1,a,b\n2,\"x\ny\"z,c\n", utf8, false, 3, ""},
     };
     for (const Caso& c : casos) {
-        TLisCli lc{};
-        const Erro e = carrega(c.csv, &lc, c.cod);
+        Clientes lc;
+        const Erro e = carrega(c.csv, lc, c.cod);
         EXPECT_EQ(e.ok(), c.aceito) << c.csv;
         if (e.ok()) {
-            ASSERT_EQ(lc.ncl, c.linha) << c.csv;
-            const TCliente& u = lc.clientes[lc.ncl - 1];
-            EXPECT_EQ(std::string(u.nome) + "|" + u.endereco, c.diz) << c.csv;
+            ASSERT_EQ(lc.size(), c.linha) << c.csv;
+            const Cliente& u = lc[lc.size() - 1];
+            EXPECT_EQ(u.nome + "|" + u.endereco, c.diz) << c.csv;
         } else {
             EXPECT_EQ(e.linha, c.linha) << c.csv;
             EXPECT_NE(e.detalhe.find(c.diz), std::string::npos) << e.detalhe;

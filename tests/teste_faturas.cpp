@@ -339,11 +339,9 @@ TEST(Faturas, LinhasQueLigaramNasContasDeRegistros) {
     if (const std::string f = falta({"pdftotext"}); !f.empty())
         GTEST_SKIP() << f << " nao instalado";
     PastaTemp pasta;
-    TLisCli cli{};
-    for (const std::uint32_t cod : {1U, 2U, 3U})
-        insere_cliente(&cli, cliente_de(cod, "Cliente " + std::to_string(cod), "Rua"));
     Contas c;
-    c.clientes = &cli;
+    c.clientes =
+        clientes_de({{1, "Cliente 1", "Rua"}, {2, "Cliente 2", "Rua"}, {3, "Cliente 3", "Rua"}});
     const std::pair<std::uint32_t, const char*> chamadas[] = {{1, "(85) 9 8877-4123"},
                                                               {1, "ramal 7"},
                                                               {1, "(85) 9 8877-4123"},

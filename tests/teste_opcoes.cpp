@@ -88,24 +88,16 @@ TEST(Erro, UmaLinhaEUmStatus) {
     };
     const Caso casos[] = {
         {{}, "sem erro", 0},
-        {{.tipo = TipoErro::uso, .detalhe = "falta o CSV"}, "falta o CSV", 2},
-        {{.tipo = TipoErro::dados, .arquivo = "a.csv", .linha = 3, .detalhe = "codigo repetido"},
-         "a.csv:3: codigo repetido",
+        {Erro::uso("falta o CSV"), "falta o CSV", 2},
+        {Erro::dados("a.csv", 3, "codigo repetido"), "a.csv:3: codigo repetido", 1},
+        {Erro::ja_existe("c.arq"), "c.arq: o arquivo ja existe (use --forcar para substitui-lo)",
          1},
-        {{.tipo = TipoErro::ja_existe, .arquivo = "c.arq"},
-         "c.arq: o arquivo ja existe (use --forcar para substitui-lo)",
-         1},
-        {{.tipo = TipoErro::gravacao, .arquivo = "c.arq", .sis = ENOSPC},
-         "c.arq: erro ao gravar: No space left on device",
-         1},
-        {{.tipo = TipoErro::leitura, .arquivo = "x", .sis = ENOENT, .detalhe = "pasta"},
-         "x: nao foi possivel ler: pasta: No such file or directory",
-         1},
-        {{.tipo = TipoErro::ausente,
-          .arquivo = "m.arq",
-          .detalhe = "nao ha cliente com o codigo 9"},
-         "m.arq: nao ha cliente com o codigo 9",
-         1},
+        {Erro::gravacao("c.arq", ENOSPC), "c.arq: erro ao gravar: No space left on device", 1},
+        {Erro::leitura("x", ENOENT, "pasta"),
+         "x: nao foi possivel ler: pasta: No such file or directory", 1},
+        {Erro::gravacao("y", ELOOP), "y: ciclo de links simbolicos", 1},
+        {Erro::ausente("nao ha cliente com o codigo 9").no_arquivo("m.arq"),
+         "m.arq: nao ha cliente com o codigo 9", 1},
     };
     for (const Caso& c : casos) {
         EXPECT_EQ(descreve_erro(c.erro), c.linha);

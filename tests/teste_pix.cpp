@@ -30,10 +30,10 @@ TEST(Pix, CargasPublicadas) {
     EXPECT_EQ(txid_pix(4294967295U, 2018, 1), "C4294967295M201801");
 }
 
-// Each row: what is typed, what goes into the payload ("=": the same), or a piece of the reason
-// it is refused.
+// Each row: what is typed, what goes into the payload ("=": the same) or is kept of a customer's
+// document, or a piece of the reason it is refused.
 TEST(Pix, ChavesNomesECidadesAceitasERecusadas) {
-    enum Campo { chave, nome, cidade };
+    enum Campo { chave, nome, cidade, documento };
     struct Caso {
         Campo campo;
         std::string texto;
@@ -76,7 +76,19 @@ TEST(Pix, ChavesNomesECidadesAceitasERecusadas) {
         {chave, "+55 85988776655", "", "chave pix invalida"},
         {chave, "123e4567-e89b-12d3-a456-426614174000", "="},
         {chave, "123e4567e89b12d3a456426614174000", "", "chave pix invalida"},
-        {chave, "123E4567-E89B-12D3-A456-426614174000", "", "chave pix invalida"},
+        {chave, "123E4567-E89B-12D3-A456-426614174000", "123e4567-e89b-12d3-a456-426614174000"},
+        {chave, "12ABC34501DE35", "="},
+        {chave, "12abc34501de35", "12ABC34501DE35"},
+        {chave, "12ABC34501DE36", "", "CNPJ com digitos verificadores errados"},
+        {chave, "12.ABC.345/01DE-35", "", "chave pix invalida"},
+        {documento, " 12.abc.345/01DE-35 ", "12ABC34501DE35"},
+        {documento, "529.982.247-25", "52998224725"},
+        {documento, "11.222.333/0001-81", "11222333000181"},
+        {documento, "12ABC34501DE53", "", "-"},
+        {documento, "12ABC34501DEA5", "", "-"},
+        {documento, "AAAAAAAAAAAAAA", "", "-"},
+        {documento, "12ÁBC34501DE35", "", "-"},
+        {documento, "1234567890", "", "-"},
         {chave, "123e4567-e89b-12d3-a456-42661417400g", "", "chave pix invalida"},
         {chave, "", "", "chave pix invalida"},
         {nome, "Contacel Telefonia", "="},
@@ -100,6 +112,11 @@ TEST(Pix, ChavesNomesECidadesAceitasERecusadas) {
         {cidade, "", "", "cidade do recebedor pix vazia"},
     };
     for (const Caso& c : casos) {
+        if (c.campo == documento) {
+            EXPECT_EQ(documento_lido(c.texto).value_or("-"), c.erro.empty() ? c.fica : "-")
+                << c.texto;
+            continue;
+        }
         RecebedorPix r{"52998224725", "Nome", "Cidade"};
         std::string& campo = c.campo == chave ? r.chave : c.campo == nome ? r.nome : r.cidade;
         campo = c.texto;
@@ -131,18 +148,19 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
          "e.toml:7: chave pix: CPF invalido"},
         {"[pix]\nchave = \"12345678909\"\nnome = \"N\"\n", "e.toml:6: falta [pix] cidade"},
         {"nome = \"Outro\"\n", "e.toml:6: TOML invalido na coluna 8"},
+        {"# Jos\xe9\n", "e.toml:6: nao esta em UTF-8"},
     };
     for (const auto& [mais, erro] : casos) {
         Emissor em;
         const Erro e = le_emissor_de(emissor + mais, "e.toml", em);
         EXPECT_TRUE(descreve_erro(e).starts_with(erro)) << descreve_erro(e);
         if (!erro.empty()) continue;
-        EXPECT_EQ(cnpj_formatado(em.cnpj), "11.222.333/0001-81");
+        EXPECT_EQ(documento_formatado(em.cnpj), "11.222.333/0001-81");
         if (em.pix) {
             EXPECT_EQ(em.pix->chave + " " + em.pix->cidade, "contas@example.org Sao Paulo");
         }
     }
-    const std::pair<std::string_view, std::string_view> so_emissor[] = {
+    const std::pair<std::string, std::string_view> so_emissor[] = {
         {"", "e.toml: falta a tabela [emissor]"},
         {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000180\"\nendereco = \"R\"\ntelefone = \"1\"\n",
          "e.toml:3: [emissor] cnpj: 11222333000180 nao e um CNPJ"},
@@ -153,11 +171,25 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
          "e.toml:2: [emissor] nome com caractere de controle"},
         {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000181\"\nendereco = \" \"\ntelefone = \"1\"\n",
          "e.toml:4: [emissor] endereco vazio"},
+        {"[emissor]\nnome = \"A\u2028B\"\ncnpj = \"11222333000181\"\nendereco = \"R\"\ntelefone = "
+         "\"1\"\n",
+         "e.toml:2: [emissor] nome com caractere de controle"},
+        {"[emissor]\nnome = \"A\"\ncnpj = \"11222333000181\"\nendereco = \"R\u0085\"\ntelefone = "
+         "\"1\"\n",
+         "e.toml:4: [emissor] endereco com caractere de controle"},
+        {"[emissor]\nnome = \"" + std::string(101, 'W') +
+             "\"\ncnpj = \"11222333000181\"\nendereco = \"R\"\ntelefone = \"1\"\n",
+         "e.toml:2: [emissor] nome com mais de 100 caracteres"},
+        {"[emissor]\nnome = \"" + std::string(99, 'W') +
+             "ã\"\ncnpj = \"12.ABC.345/01DE-35\"\nendereco = \"R\"\ntelefone = \"1\"\n",
+         ""},
+        {"[emissor]\nnome = \"Jos\xe9\"\n", "e.toml:2: nao esta em UTF-8"},
     };
     for (const auto& [texto, erro] : so_emissor) {
         Emissor em;
-        const std::string d = descreve_erro(le_emissor_de(texto, "e.toml", em));
-        EXPECT_TRUE(d.starts_with(erro)) << d;
+        const Erro e = le_emissor_de(texto, "e.toml", em);
+        const std::string d = descreve_erro(e);
+        EXPECT_TRUE(erro.empty() ? e.ok() : d.starts_with(erro)) << d;
     }
     // A device is refused, not read for ever.
     Emissor em;

@@ -1,16 +1,19 @@
 // The records reader (both PBX layouts, the own calls CSV, bad rows, any split into blocks,
-// files) and the lines file.
+// files), phone numbers as written and the lines file.
 
+#include <fcntl.h>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "apoio.h"
 #include "linhas.h"
 #include "registros.h"
+#include "telefone.h"
 
 namespace {
 
@@ -54,6 +57,11 @@ std::string pbx(std::string_view inicio, std::string_view atendimento, std::stri
         R"("SIP/tronco-0002","Dial","SIP/tronco/85988774123,60,tT","{}","{}","{}",67,{},"{}","{}",)"
         R"("1709643600.1","")",
         inicio, atendimento, fim, billsec, disposicao, flags);
+}
+
+// `linha` with its first `de` made `para`.
+std::string com(std::string linha, std::string_view de, std::string_view para) {
+    return linha.replace(linha.find(de), de.size(), para);
 }
 
 struct Caso {
@@ -109,10 +117,44 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
           "5 rejeitado: segundos que nao sao um inteiro nao negativo [253]",
           "6 rejeitado: segundos que nao sao um inteiro nao negativo [254]",
           "7 rejeitado: segundos que nao sao um inteiro nao negativo [251]",
-          "8 rejeitado: segundos que nao sao um inteiro nao negativo [262]",
-          "9 rejeitado: campos de menos [5]",
+          "8 rejeitado: segundos grandes demais [262]", "9 rejeitado: campos de menos [5]",
           "10 rejeitado: aspas sem fechamento ou texto depois das aspas [4]",
           "11 rejeitado: aspas sem fechamento ou texto depois das aspas [6]"}},
+        {"fins de linha CR, CRLF e LF misturados",
+         pbx(a, b, c, "60") + "\r" + pbx(a, b, c, "60") + "\r\n\r" + pbx(a, b, c, "60") + "\n" +
+             pbx(a, b, c, "60") + "\r",
+         {"1 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "2 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "4 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "5 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]"}},
+        {"disposicoes e flags pelo sentido",
+         pbx(a, b, c, "60", "answered") + "\n" + pbx(a, b, c, "60", "ANSWERED ", " omit") + "\n" +
+             pbx(a, b, c, "60", "ANSWERED", "1") + "\n" + pbx(a, b, c, "60", "ANSWERED", "3") +
+             "\n" + pbx(a, b, c, "60", "ATENDIDA") + "\n" + pbx(a, b, c, "0", "no answer", "2") +
+             "\n",
+         {"1 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
+          "2 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s [246]",
+          "3 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s [241]",
+          "4 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [241]",
+          "5 rejeitado: disposicao desconhecida [253]",
+          "6 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 0s [241]"}},
+        {"linhas que nao podem ser verdade, bytes que nao se copiam",
+         std::string(4096, '\n') + pbx(a, b, c, "61") + "\n" + pbx(a, b, c, "62") + "\n" +
+             pbx(a, "2024-03-05 10:00:05", "2024-03-05 10:01:05", "4000000000") + "\n" +
+             pbx(a, b, "2024-03-05 10:02:00", "68") + "\n" + pbx(b, a, c, "1") + "\n" +
+             pbx(a, c, b, "0") + "\n" + com(pbx(a, b, c, "60"), "Ramal", std::string(1, '\0')) +
+             "\n" + com(pbx(a, b, c, "60"), "\"1001\"", "\"Jo\xE3o\"") + "\n" +
+             com(pbx(a, b, c, "60"), "\"85988774123\"", "\"8598877\xC0\"") + "\n" +
+             pbx("9999-12-31 10:00:00", "", "", "0") + "\n" + pbx(a, "", "", "0") + "\n",
+         {"4097 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 61s cobravel "
+          "[253]",
+          "4098 rejeitado: segundos incoerentes [253]",
+          "4099 rejeitado: segundos incoerentes [261]",
+          "4100 rejeitado: segundos incoerentes [253]", "4101 rejeitado: datas fora de ordem [252]",
+          "4102 rejeitado: datas fora de ordem [252]", "4103 rejeitado: byte nulo [249]",
+          "4104 rejeitado: texto que nao e UTF-8 [253]",
+          "4105 rejeitado: texto que nao e UTF-8 [250]", "4106 rejeitado: ano depois de 9998 [214]",
+          "4107 csv 2|1001|85988774123| 2024-03-05 10:00:00 2024-03-05 10:00:00 0s [214]"}},
         {"a primeira linha desconhecida nao decide o formato",
          "codigo,nome,endereco\n" + pbx(a, b, c, "60") + "\n",
          {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "
@@ -186,8 +228,8 @@ TEST(Registros, Arquivos) {
          "nao foi possivel ler: arquivo compactado incompleto"},
         {grava("ruim.csv", linha + "\n" + linha + "\nx,y\n" + linha + "\n"), 2,
          ":3: campos de menos"},
-        {pasta.caminho().string(), 0, ": e uma pasta, nao um arquivo de registros"},
-        {"/dev/null", 0, ": nao e um arquivo comum (um dispositivo, um FIFO?)"},
+        {pasta.caminho().string(), 0, ": nao e um arquivo regular"},
+        {"/dev/null", 0, ": nao e um arquivo regular"},
         {(pasta / "nenhum").string(), 0, ": nao foi possivel ler: No such file or directory"},
     };
     for (const Arquivo& arq : arquivos) {
@@ -207,12 +249,81 @@ TEST(Registros, Arquivos) {
             }
         }
     }
+    // "-" is standard input, compressed or not.
+    for (const std::string& arquivo : {gz, (pasta / "texto.csv").string()}) {
+        const int salvo = ::dup(STDIN_FILENO);
+        const int fd = ::open(arquivo.c_str(), O_RDONLY | O_CLOEXEC);
+        ::dup2(fd, STDIN_FILENO);
+        ::close(fd);
+        Coleta c;
+        const Erro e = le_registros("-", c);
+        ::dup2(salvo, STDIN_FILENO);
+        ::close(salvo);
+        EXPECT_TRUE(e.ok()) << descreve_erro(e);
+        EXPECT_EQ(c.linhas.size(), 3000U) << arquivo;
+    }
+}
+
+// Numbers as PBXs and people write them: what each is, and how a bill shows it.
+TEST(Telefone, GrafiasReais) {
+    struct Grafia {
+        std::string_view escrito;
+        FormaNumero forma;
+        std::string_view chave;
+        std::string_view exibido;  // empty: as written
+    };
+    using enum FormaNumero;
+    const Grafia casos[] = {
+        {"11963391451", nacional, "+5511963391451", "(11) 9 6339-1451"},
+        {"(85) 9 8877-4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"+55 (85) 98877-4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"5585988774123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"085988774123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"0 55 85 98877 4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"0 21 85 98877.4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"0055 85 98877 4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"005585988774123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"00 21 55 85 98877 4123", nacional, "+5585988774123", "(85) 9 8877-4123"},
+        {"8532345678", nacional, "+558532345678", "(85) 3234-5678"},
+        {"55988774123", nacional, "+5555988774123", "(55) 9 8877-4123"},  // area code 55
+        {"89025356928", nacional, "+5589025356928", ""},                  // no mobile starts with 0
+        {"8598874123", nacional, "+558598874123", ""},                    // nor a landline with 9
+        {"+14155552671", internacional, "+14155552671", ""},
+        {"00 21 351 21 000 0000", internacional, "+351210000000", ""},
+        {"+55 20 3234-5678", internacional, "+552032345678", ""},  // no area code 20
+        {"98877-4123", local, "988774123", ""},
+        {"3234 5678", local, "32345678", ""},
+        {"0800 123 4567", nao_geografico, "08001234567", ""},
+        {"211553", digitos, "211553", ""},
+        {"21-1553", digitos, "211553", ""},
+        {"190", digitos, "190", ""},
+        {"0800123456", digitos, "0800123456", ""},
+        {"client1", nome, "client1", ""},
+        {"*97", nome, "*97", ""},
+        {"85+988774123", nome, "85+988774123", ""},
+        {"", nome, "", ""},
+    };
+    for (const Grafia& c : casos) {
+        SCOPED_TRACE(c.escrito);
+        const Telefone t(c.escrito);
+        EXPECT_EQ(t.forma(), c.forma);
+        EXPECT_EQ(t.chave(), c.chave);
+        const std::string exibido = t.exibido();
+        EXPECT_EQ(exibido, c.exibido.empty() ? c.escrito : c.exibido);
+        // What a bill shows, typed again, is the same line.
+        EXPECT_EQ(Telefone(exibido).chave(), c.chave);
+    }
+    const Telefone celular("+55 85 98877-4123"), lisboa("+351 21 000 0000");
+    EXPECT_EQ(std::tuple(celular.pais(), celular.ddd(), celular.assinante(), celular.movel()),
+              std::tuple("55", "85", "988774123", true));
+    EXPECT_EQ(std::tuple(lisboa.pais(), lisboa.assinante(), lisboa.internacional()),
+              std::tuple("351", "210000000", "351210000000"));
+    EXPECT_TRUE(Telefone("3234-5678").fixo());
 }
 
 TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
-    TLisCli cad{};
-    for (const std::uint32_t cod : {1U, 7U, 12U})
-        insere_cliente(&cad, cliente_de(cod, "Nome", "Rua"));
+    const auto lista = clientes_de({{1, "Nome", "Rua"}, {7, "Nome", "Rua"}, {12, "Nome", "Rua"}});
+    const Clientes& cad = *lista;
     TabelaLinhas t;
     const Erro e = decodifica_linhas(
         "\xEF\xBB\xBFnumero;cliente\r\n"
@@ -230,6 +341,8 @@ TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
         {"5585988774123", 1},
         {"(85) 98877-4123", 1},
         {"085988774123", 1},
+        {"0 55 85 98877 4123", 1},
+        {"005585988774123", 1},
         {"988774123", {}},
         {"client1", 7},
         {"Client1", {}},
@@ -246,13 +359,16 @@ TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
 }
 
 TEST(Linhas, ErrosNomeiamALinha) {
-    TLisCli cad{};
-    insere_cliente(&cad, cliente_de(1, "Nome", "Rua"));
+    const auto lista = clientes_de({{1, "Nome", "Rua"}});
+    const Clientes& cad = *lista;
     const std::vector<std::pair<std::string, std::string>> casos{
         {"", "1: falta o cabecalho numero,cliente ou numero;cliente"},
         {"numero,codigo\n1,1\n", "1: falta o cabecalho numero,cliente ou numero;cliente"},
         {"numero,cliente\n85988774123,1\n+55 (85) 98877-4123,1\n",
          "3: o numero +55 (85) 98877-4123 ja esta na linha 2"},
+        {"numero,cliente\n0055 85 98877 4123,1\n(85) 9 8877-4123,1\n",
+         "3: o numero (85) 9 8877-4123 ja esta na linha 2"},
+        {"numero,cliente\r1001,1\r\r1001,1\r", "4: o numero 1001 ja esta na linha 2"},
         {"numero,cliente\n1001,2\n", "2: o cliente 2 nao esta no cadastro"},
         {"numero,cliente\n1001,x\n", "2: codigo de cliente invalido"},
         {"numero,cliente\n1001\n", "2: campos de menos (esperados numero,cliente)"},

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -17,8 +15,6 @@
 #include <vector>
 
 #include "cadastro.h"
-#include "cliente.h"
-#include "csv_clientes.h"
 #include "gravacao.h"
 #include "opcoes.h"
 
@@ -92,12 +88,16 @@ struct Pedido {
     }
 };
 
-constexpr const char* erro_codigo = "CODIGO deve ser um numero de 1 a 4294967295";
-constexpr const char* erro_codigo_0 = "CODIGO deve ser um numero de 0 a 4294967295";
+// The code operand: from 1 for a new customer, from 0 for one a register may hold.
+std::optional<std::uint32_t> codigo(const Pedido& p, bool zero) {
+    if (const auto cod = numero<std::uint32_t>(p.operandos[0]); cod && (zero || *cod != 0))
+        return cod;
+    erro_de_uso(zero ? "CODIGO deve ser um numero de 0 a 4294967295"
+                     : "CODIGO deve ser um numero de 1 a 4294967295");
+    return std::nullopt;
+}
 
 int importar(const Pedido& p) {
-    if (p.operandos.empty()) return erro_de_uso("falta o CSV");
-    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
     Codificacao cod = Codificacao::utf8;
     if (const auto nome_cod = p.opcao(codificacao)) {
         const auto c = codificacao_por_nome(*nome_cod);
@@ -108,15 +108,14 @@ int importar(const Pedido& p) {
     }
     const std::string csv(p.operandos[0]);
     const std::string destino = p.arquivo(1);
-    TLisCli lc{};
-    if (const Erro e = importa_csv(csv, destino, p.tem(forcar), &lc, cod); !e.ok())
+    Clientes lc;
+    if (const Erro e = importa_csv(destino, csv, p.tem(forcar), lc, cod); !e.ok())
         return resultado(e);
-    std::printf("%u clientes importados de %s para %s\n", lc.ncl, csv.c_str(), destino.c_str());
+    std::printf("%zu clientes importados de %s para %s\n", lc.size(), csv.c_str(), destino.c_str());
     return EXIT_SUCCESS;
 }
 
 int exportar(const Pedido& p) {
-    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
     std::vector<Erro> avisos;
     const Erro e = exporta_csv(p.arquivo(0), p.arquivo(1, "-"), p.tem(forcar), avisos,
                                p.tem(planilha) ? csv_planilha : csv_padrao);
@@ -126,34 +125,27 @@ int exportar(const Pedido& p) {
 }
 
 int incluir(const Pedido& p) {
-    if (p.operandos.size() < 3) return erro_de_uso("faltam CODIGO, NOME ou ENDERECO");
-    if (p.operandos.size() > 4) return erro_de_uso("argumentos demais");
-    const auto cod = le_codigo(p.operandos[0]);
-    if (!cod) return erro_de_uso(erro_codigo);
+    const auto cod = codigo(p, false);
+    if (!cod) return saida_uso;
     return resultado(
         inclui_cliente(p.arquivo(3), *cod, p.operandos[1], p.operandos[2], p.tem(forcar)));
 }
 
 int alterar(const Pedido& p) {
-    if (p.operandos.empty()) return erro_de_uso("falta o CODIGO");
-    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
     if (!p.tem(nome) && !p.tem(endereco)) return erro_de_uso("falta --nome ou --endereco");
-    const auto cod = numero<std::uint32_t>(p.operandos[0]);
-    if (!cod) return erro_de_uso(erro_codigo_0);
+    const auto cod = codigo(p, true);
+    if (!cod) return saida_uso;
     return resultado(
         altera_cliente(p.arquivo(1), *cod, p.opcao(nome), p.opcao(endereco), p.tem(forcar)));
 }
 
 int excluir(const Pedido& p) {
-    if (p.operandos.empty()) return erro_de_uso("falta o CODIGO");
-    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
-    const auto cod = numero<std::uint32_t>(p.operandos[0]);
-    if (!cod) return erro_de_uso(erro_codigo_0);
+    const auto cod = codigo(p, true);
+    if (!cod) return saida_uso;
     return resultado(exclui_cliente(p.arquivo(1), *cod, p.tem(forcar)));
 }
 
 int verificar(const Pedido& p) {
-    if (p.operandos.size() > 1) return erro_de_uso("argumentos demais");
     const std::string arquivo = p.arquivo(0);
     TLisCli lc{};
     std::vector<Erro> avisos;
@@ -166,7 +158,6 @@ int verificar(const Pedido& p) {
 }
 
 int listar(const Pedido& p) {
-    if (p.operandos.size() > 1) return erro_de_uso("argumentos demais");
     std::string saida;
     const Erro e = lista_cadastro(p.arquivo(0), p.tem(utf8), saida);
     escreve(saida);
@@ -174,8 +165,6 @@ int listar(const Pedido& p) {
 }
 
 int gerar(const Pedido& p) {
-    if (p.operandos.empty()) return erro_de_uso("falta N, o numero de clientes");
-    if (p.operandos.size() > 2) return erro_de_uso("argumentos demais");
     const auto quantos = numero<int>(p.operandos[0]);
     if (!quantos || *quantos < 1 || *quantos > static_cast<int>(capacidade_lis_cli))
         return erro_de_uso("N deve ser um numero de 1 a 20");
@@ -193,25 +182,28 @@ int gerar(const Pedido& p) {
     return EXIT_SUCCESS;
 }
 
-// A command, and the options it takes beside --ajuda and --versao.
+// A command: the options it takes beside --ajuda and --versao, and its operands.
 struct Comando {
     std::string_view nome;
     int (*executa)(const Pedido&);
     std::initializer_list<std::size_t> aceita;
     std::initializer_list<std::size_t> arquivos;  // the operands that name files
     std::size_t cadastro;  // the operand that names the register; exportar checks its own output
+    std::size_t minimo;    // operands, and what is said when fewer are given
+    std::size_t maximo;
+    const char* falta = nullptr;
 };
 
 constexpr std::size_t confere_sozinho = 99;
 const std::array<Comando, 8> comandos{
-    {{"importar", importar, {forcar, codificacao}, {0, 1}, 1},
-     {"exportar", exportar, {forcar, planilha}, {0, 1}, confere_sozinho},
-     {"incluir", incluir, {forcar}, {3}, 3},
-     {"alterar", alterar, {nome, endereco, forcar}, {1}, 1},
-     {"excluir", excluir, {forcar}, {1}, 1},
-     {"verificar", verificar, {}, {0}, 0},
-     {"listar", listar, {utf8}, {0}, 0},
-     {"gerar", gerar, {semente, forcar}, {1}, 1}}};
+    {{"importar", importar, {forcar, codificacao}, {0, 1}, 1, 1, 2, "falta o CSV"},
+     {"exportar", exportar, {forcar, planilha}, {0, 1}, confere_sozinho, 0, 2},
+     {"incluir", incluir, {forcar}, {3}, 3, 3, 4, "faltam CODIGO, NOME ou ENDERECO"},
+     {"alterar", alterar, {nome, endereco, forcar}, {1}, 1, 1, 2, "falta o CODIGO"},
+     {"excluir", excluir, {forcar}, {1}, 1, 1, 2, "falta o CODIGO"},
+     {"verificar", verificar, {}, {0}, 0, 0, 1},
+     {"listar", listar, {utf8}, {0}, 0, 0, 1},
+     {"gerar", gerar, {semente, forcar}, {1}, 1, 1, 2, "falta N, o numero de clientes"}}};
 
 int executa(const LinhaDeComando& lc) {
     if (!lc.erro.ok()) return erro_de_uso(lc.erro.detalhe);
@@ -227,10 +219,12 @@ int executa(const LinhaDeComando& lc) {
         if (lc.tem(i) && std::ranges::find(c->aceita, i) == c->aceita.end())
             return erro_de_uso("--" + std::string(opcoes[i].nome) + " nao e opcao de " +
                                std::string(c->nome));
-    for (const std::size_t i : c->arquivos)
-        if (i + 1 < lc.operandos.size() && lc.operandos[i + 1].empty())
-            return erro_de_uso("nome de arquivo vazio");
     const Pedido p{std::span(lc.operandos).subspan(1), lc};
+    if (p.operandos.size() < c->minimo) return erro_de_uso(c->falta);
+    if (p.operandos.size() > c->maximo) return erro_de_uso("argumentos demais");
+    for (const std::size_t i : c->arquivos)
+        if (i < p.operandos.size() && p.operandos[i].empty())
+            return erro_de_uso("nome de arquivo vazio");
     // Nothing goes to standard output when it is the register itself.
     if (c->cadastro != confere_sozinho)
         if (const Erro e = saida_nao_e_o_cadastro(STDOUT_FILENO, p.arquivo(c->cadastro)); !e.ok())
@@ -241,11 +235,6 @@ int executa(const LinhaDeComando& lc) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The system's words (strerror) in the user's language and its character set; numbers keep
-    // the C locale's form.
-    std::setlocale(LC_MESSAGES, "");
-    std::setlocale(LC_CTYPE, "");
-    // Beyond the file-size limit a write fails and is told, rather than kill the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    prepara_programa();
     return termina_saida(programa, executa(le_linha_de_comando(argc, argv, opcoes)));
 }

@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,9 +22,9 @@
 #include "execucao.h"
 #include "exportacao.h"
 #include "faturas.h"
-#include "gravacao.h"
 #include "instante.h"
 #include "linha_exportar.h"
+#include "saidas_exportar.h"
 
 namespace {
 
@@ -74,17 +72,17 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
     return 0;
 }
 
-// Writes the bills as the options say; the exit status.
+// Writes the bills as the options say; the exit status. No bill at all is said, and nothing
+// is written: a blank document bills no one.
 int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFaturas& op,
-                    const std::string& clientes) {
-    if (lc.tem(pasta)) {
-        std::vector<std::string> lidos(lc.todos[chamadas_op].begin(), lc.todos[chamadas_op].end());
-        for (const auto o : {linhas_op, emissor_op})
-            if (lc.tem(o)) lidos.emplace_back(*lc.valores[o]);
-        const Erro f = grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]),
-                                              lc.tem(forcar), clientes, lidos);
-        return relata_erro(programa, f);
+                    std::span<const std::string> lidos) {
+    if (e.contas.empty()) {
+        std::fprintf(stderr, "%s: nenhuma chamada cobrada; nenhuma fatura foi escrita\n", programa);
+        return EXIT_SUCCESS;
     }
+    if (lc.tem(pasta))
+        return relata_erro(programa, grava_faturas_na_pasta(e, op, std::string(*lc.valores[pasta]),
+                                                            lc.tem(forcar), lidos));
     const Erro ef = escreve_faturas(e, op, [](std::span<const std::byte> b) {
         return std::fwrite(b.data(), 1, b.size(), stdout) == b.size();
     });
@@ -95,25 +93,33 @@ int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFatur
 
 // Bills the records files of --chamadas; the exit status.
 int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFaturas& op,
-                      const std::string& clientes, DialetoCsv dialeto) {
+                      const std::string& clientes, std::span<const std::string> lidos,
+                      DialetoCsv dialeto) {
     const std::vector<std::string> registros(lc.todos[chamadas_op].begin(),
                                              lc.todos[chamadas_op].end());
     const std::string linhas(lc.valores[linhas_op].value_or(""));
     TLisCli lis_cli;
     if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
         return relata_erro(programa, e);
-    if (oque != "chamadas")
-        if (const Erro e = textos_em_utf8(lis_cli); !e.ok()) return relata_erro(programa, e);
-    Cobradas c = cobra_arquivos(
-        {registros, linhas, std::string(lc.valores[rejeitadas_op].value_or("")), lc.tem(forcar),
-         clientes, lc.tem(pasta) ? -1 : STDOUT_FILENO},
-        {&lis_cli, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
-         oque != "contas", false, dialeto});
+    auto lista = std::make_shared<Clientes>();
+    // The calls' CSV shows no name: it is written even where no name could be converted.
+    if (const Erro e = clientes_do_cadastro(lis_cli, *lista); !e.ok() && oque != "chamadas")
+        return relata_erro(programa, e);
+    SaidaRejeitadas rejeitadas;
+    if (const Erro e = rejeitadas.prepara(std::string(lc.valores[rejeitadas_op].value_or("")),
+                                          lc.tem(forcar), !lc.tem(pasta), lidos);
+        !e.ok())
+        return relata_erro(programa, e);
+    const Cobradas c =
+        cobra_arquivos({registros, linhas},
+                       {lista, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
+                        oque != "contas", lc.tem(rejeitadas_op), dialeto});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
+    if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);
     // The documents are dated by their last call: the same records give the same bytes.
     if (c.ultima) op.instante = segundo_utc(*c.ultima);
     if (oque == "faturas") {
-        if (const int r = exporta_faturas(c.contas, lc, op, clientes); r != 0) return r;
+        if (const int r = exporta_faturas(c.contas, lc, op, lidos); r != 0) return r;
     } else if (oque == "chamadas") {
         exporta_chamadas(c.contas, stdout, dialeto);
     } else {
@@ -121,21 +127,16 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     }
     // The rejected rows take their place only once the bills are out.
     if (const int r = termina_saida(programa, EXIT_SUCCESS); r != EXIT_SUCCESS) return r;
-    if (c.rejeitadas)
-        if (const Erro e = c.rejeitadas->confirma(); !e.ok()) return relata_erro(programa, e);
-    std::fprintf(stderr, "%s\n", descreve_resumo(c.resumo).c_str());
+    if (const Erro e = rejeitadas.confirma(); !e.ok()) return relata_erro(programa, e);
+    std::fprintf(stderr, "%s\n%s", descreve_resumo(c.resumo).c_str(),
+                 descreve_sem_cliente(c.resumo).c_str());
     return EXIT_SUCCESS;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The system's words (strerror) in the user's language and its character set; numbers keep
-    // the C locale's form.
-    std::setlocale(LC_MESSAGES, "");
-    std::setlocale(LC_CTYPE, "");
-    // Beyond the file-size limit a write fails and is told, rather than kill the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    prepara_programa();
     const LinhaDeComando lc = le_linha_de_comando(argc, argv, opcoes);
     if (!lc.erro.ok()) return uso_errado(lc.erro.detalhe);
     if (const auto status = ajuda_ou_versao({programa, uso, exportavel}, lc))
@@ -166,11 +167,11 @@ int main(int argc, char** argv) {
     const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
 
-    // Standard output is never the register it reads.
+    // Standard output is never a file the command reads.
+    const std::vector<std::string> lidos = arquivos_lidos(lc, clientes);
     if (!lc.tem(pasta))
-        if (const Erro r = saida_nao_e_o_cadastro(STDOUT_FILENO, clientes); !r.ok())
-            return relata_erro(programa, r);
-    if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, op, clientes, dialeto);
+        if (const Erro r = confere_saida_padrao(lidos); !r.ok()) return relata_erro(programa, r);
+    if (lc.tem(chamadas_op)) return exporta_registros(lc, oque, op, clientes, lidos, dialeto);
 
     // The run seeds the generator with its start time, as contacel does.
     op.instante = segundo ? *segundo : std::time(nullptr);
@@ -182,8 +183,7 @@ int main(int argc, char** argv) {
         if (const Erro erro = textos_em_utf8(e.lis_cli); !erro.ok())
             return relata_erro(programa, erro);
     if (faturas) {
-        if (const int r = exporta_faturas(contas_da_execucao(e), lc, op, clientes); r != 0)
-            return r;
+        if (const int r = exporta_faturas(contas_da_execucao(e), lc, op, lidos); r != 0) return r;
     } else if (oque == "chamadas")
         exporta_chamadas(contas_da_execucao(e), stdout, dialeto);
     else

@@ -12,36 +12,32 @@ bool algum(const LinhaDeComando& lc, std::initializer_list<std::size_t> ops) {
     return std::ranges::any_of(ops, [&](std::size_t o) { return lc.tem(o); });
 }
 
-Erro uso_errado(std::string_view motivo) {
-    return {TipoErro::uso, {}, 0, 0, std::string(motivo)};
-}
-
 }  // namespace
 
 Erro confere_opcoes(const LinhaDeComando& lc, std::string_view oque) {
     const bool faturas = oque == "faturas";
     if (lc.tem(semente) && lc.tem(instante_op))
-        return uso_errado("--semente ou --instante, nao ambos");
+        return Erro::uso("--semente ou --instante, nao ambos");
     if (lc.tem(chamadas_op) && algum(lc, {semente, instante_op}))
-        return uso_errado("--chamadas ou INSTANTE (--semente, --instante), nao ambos");
+        return Erro::uso("--chamadas ou INSTANTE (--semente, --instante), nao ambos");
     if (!lc.tem(chamadas_op) && algum(lc, {linhas_op, mes_op, rejeitadas_op}))
-        return uso_errado("--linhas, --mes e --rejeitadas so com --chamadas");
+        return Erro::uso("--linhas, --mes e --rejeitadas so com --chamadas");
     for (const std::size_t o : {chamadas_op, linhas_op, rejeitadas_op})
         for (const std::string_view v : lc.todos[o])
-            if (v.empty()) return uso_errado("--" + std::string(opcoes[o].nome) + " vazio");
+            if (v.empty()) return Erro::uso("--" + std::string(opcoes[o].nome) + " vazio");
     if (lc.tem(mes_op) && !le_mes(*lc.valores[mes_op]))
-        return uso_errado("mes invalido: \"" + std::string(*lc.valores[mes_op]) +
-                          "\" (use AAAA-MM)");
+        return Erro::uso("mes invalido: \"" + std::string(*lc.valores[mes_op]) +
+                         "\" (use AAAA-MM)");
     if (!faturas && algum(lc, {pasta, pix_chave, pix_nome, pix_cidade, emissor_op}))
-        return uso_errado("--pasta, --emissor e --pix-* sao de faturas");
-    if (faturas && lc.tem(planilha)) return uso_errado("--planilha nao e de faturas");
+        return Erro::uso("--pasta, --emissor e --pix-* sao de faturas");
+    if (faturas && lc.tem(planilha)) return Erro::uso("--planilha nao e de faturas");
     if (lc.tem(forcar) && !algum(lc, {pasta, rejeitadas_op}))
-        return uso_errado("--forcar so com --pasta ou --rejeitadas");
-    if (lc.tem(pasta) && lc.valores[pasta]->empty()) return uso_errado("--pasta vazia");
+        return Erro::uso("--forcar so com --pasta ou --rejeitadas");
+    if (lc.tem(pasta) && lc.valores[pasta]->empty()) return Erro::uso("--pasta vazia");
     const auto pix = std::ranges::count_if(std::array{pix_chave, pix_nome, pix_cidade},
                                            [&](std::size_t o) { return lc.tem(o); });
     // With --emissor, the file's [pix] may give the others.
-    if (pix != 0 && pix != 3 && !lc.tem(emissor_op)) return uso_errado(pix_juntas);
+    if (pix != 0 && pix != 3 && !lc.tem(emissor_op)) return Erro::uso(std::string(pix_juntas));
     return {};
 }
 

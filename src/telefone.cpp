@@ -1,0 +1,162 @@
+#include "telefone.h"
+
+#include <fmt/compile.h>
+#include <fmt/format.h>
+
+#include "caracteres.h"
+
+namespace {
+
+// Whether the first two digits of `d` are an area code in use.
+bool ddd_em_uso(std::string_view d) {
+    constexpr std::string_view ddds =
+        "11 12 13 14 15 16 17 18 19 21 22 24 27 28 31 32 33 34 35 37 38 41 42 43 44 45 46 47 48 "
+        "49 51 53 54 55 61 62 63 64 65 66 67 68 69 71 73 74 75 77 79 81 82 83 84 85 86 87 88 89 "
+        "91 92 93 94 95 96 97 98 99";
+    if (d.size() < 2) return false;
+    for (std::size_t i = 0; i < ddds.size(); i += 3)
+        if (ddds.substr(i, 2) == d.substr(0, 2)) return true;
+    return false;
+}
+
+// An area code in use and a number of 8 or 9 digits.
+bool com_ddd(std::string_view d) {
+    return (d.size() == 10 || d.size() == 11) && ddd_em_uso(d);
+}
+
+// Digits of the country code that `d` (an international form) starts with.
+std::size_t digitos_do_pais(std::string_view d) {
+    if (d.starts_with('1') || d.starts_with('7')) return 1;
+    constexpr std::string_view dois =
+        "20 27 30 31 32 33 34 36 39 40 41 43 44 45 46 47 48 49 51 52 53 54 55 56 57 58 60 61 62 "
+        "63 64 65 66 81 82 84 86 90 91 92 93 94 95 98";
+    for (std::size_t i = 0; i < dois.size(); i += 3)
+        if (d.substr(0, 2) == dois.substr(i, 2)) return 2;
+    return std::min<std::size_t>(3, d.size());
+}
+
+bool marca(char c) {
+    return c == ' ' || c == '(' || c == ')' || c == '-' || c == '.';
+}
+
+}  // namespace
+
+Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
+    b_[0] = '+';
+    std::array<char, maximo> d{};
+    std::size_t n = 0;
+    bool mais = false;
+    for (const char c : escrito) {
+        if (e_digito(c)) {
+            if (n == d.size()) return;  // no phone number is this long
+            d[n++] = c;
+        } else if (c == '+' && n == 0 && !mais) {
+            mais = true;
+        } else if (!marca(c)) {
+            return;
+        }
+    }
+    if (n == 0) return;
+    const std::string_view t(d.data(), n);
+    if (!mais)
+        le(t);
+    else if (t.starts_with("55") && com_ddd(t.substr(2)))
+        guarda(t, 2, 2, FormaNumero::nacional);
+    else
+        guarda(t, digitos_do_pais(t), 0, FormaNumero::internacional);
+}
+
+void Telefone::le(std::string_view d) {
+    const auto brasileiro = [&](std::string_view x) {
+        std::array<char, maximo> b{'5', '5'};
+        x.copy(b.data() + 2, x.size());
+        guarda({b.data(), x.size() + 2}, 2, 2, FormaNumero::nacional);
+    };
+    if (d.starts_with("00")) {
+        const std::string_view r = d.substr(2);
+        if (r.starts_with("55") && com_ddd(r.substr(2)))
+            return guarda(r, 2, 2, FormaNumero::nacional);
+        const std::string_view i = r.substr(std::min<std::size_t>(2, r.size()));
+        if (i.starts_with("55") && com_ddd(i.substr(2)))
+            return guarda(i, 2, 2, FormaNumero::nacional);
+        // The shortest international numbers have 7 digits.
+        if (i.size() >= 7) return guarda(i, digitos_do_pais(i), 0, FormaNumero::internacional);
+    } else if (d.starts_with('0')) {
+        const std::string_view r = d.substr(1);
+        if (com_ddd(r)) return brasileiro(r);
+        if (r.size() > 2 && com_ddd(r.substr(2))) return brasileiro(r.substr(2));
+        if (d.size() == 11 && (d.starts_with("0800") || d.starts_with("0300") ||
+                               d.starts_with("0500") || d.starts_with("0900")))
+            return guarda(d, 0, 0, FormaNumero::nao_geografico);
+    } else if (com_ddd(d)) {
+        return brasileiro(d);
+    } else if (d.starts_with("55") && com_ddd(d.substr(2))) {
+        return guarda(d, 2, 2, FormaNumero::nacional);
+    } else if (d.size() == 8 || d.size() == 9) {
+        return guarda(d, 0, 0, FormaNumero::local);
+    }
+    guarda(d, 0, 0, FormaNumero::digitos);
+}
+
+void Telefone::guarda(std::string_view digitos, std::size_t pais, std::size_t ddd, FormaNumero f) {
+    digitos.copy(b_.data() + 1, digitos.size());
+    n_ = static_cast<std::uint8_t>(digitos.size());
+    pais_ = static_cast<std::uint8_t>(pais);
+    ddd_ = static_cast<std::uint8_t>(ddd);
+    forma_ = f;
+}
+
+std::string_view Telefone::pais() const {
+    return {b_.data() + 1, pais_};
+}
+
+std::string_view Telefone::ddd() const {
+    return {b_.data() + 1 + pais_, ddd_};
+}
+
+std::string_view Telefone::assinante() const {
+    if (forma_ == FormaNumero::nome) return escrito_;
+    return {b_.data() + 1 + pais_ + ddd_, std::size_t{n_} - pais_ - ddd_};
+}
+
+std::string_view Telefone::internacional() const {
+    if (forma_ != FormaNumero::nacional && forma_ != FormaNumero::internacional) return {};
+    return {b_.data() + 1, n_};
+}
+
+bool Telefone::movel() const {
+    const std::string_view a = assinante();
+    return (forma_ == FormaNumero::nacional || forma_ == FormaNumero::local) && a.size() == 9 &&
+           a[0] == '9';
+}
+
+bool Telefone::fixo() const {
+    const std::string_view a = assinante();
+    return (forma_ == FormaNumero::nacional || forma_ == FormaNumero::local) && a.size() == 8 &&
+           a[0] >= '2' && a[0] <= '5';
+}
+
+std::string_view Telefone::chave() const {
+    switch (forma_) {
+        case FormaNumero::nome:
+            return escrito_;
+        case FormaNumero::nacional:
+        case FormaNumero::internacional:
+            return {b_.data(), n_ + std::size_t{1}};
+        default:
+            return {b_.data() + 1, n_};
+    }
+}
+
+std::string Telefone::exibido() const {
+    if (forma_ != FormaNumero::nacional || (!movel() && !fixo())) return std::string(escrito_);
+    const std::string_view a = assinante();
+    if (a.size() == 9)
+        return fmt::format(FMT_COMPILE("({}) {} {}-{}"), ddd(), a.substr(0, 1), a.substr(1, 4),
+                           a.substr(5));
+    return fmt::format(FMT_COMPILE("({}) {}-{}"), ddd(), a.substr(0, 4), a.substr(4));
+}
+
+std::string numero_exibido(std::string_view numero) {
+    return Telefone(numero).exibido();
+}
