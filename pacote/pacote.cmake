@@ -49,15 +49,18 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME contacel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "contacel developers <contacel@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monthly mobile-phone bills for simulated call traffic")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monthly phone bills from PBX call records, and a billing simulation")
 # CPack puts the summary above this as the synopsis line.
 set(CPACK_PACKAGE_DESCRIPTION
-"contacel loads a customer register, generates a month of random calls
-between five mobile lines and prints the call list and one bill per
-customer and month, in Portuguese. contacel-clientes keeps the register
-(CSV in and out, changes, checks) and contacel-exportar writes the calls
-or the bills of a given run as CSV, or the bills as PDF documents with an
-optional Pix QR code.")
+"contacel-exportar bills the calls of a PBX's call-detail records (CSV,
+gzip) to the customers of a register in exact centavos: the calls and the
+bills as CSV, and the bills as PDF documents a customer can file, with the
+issuer, the taxes in the price and an optional Pix QR code. Rows it cannot
+read are refused or set aside with their reason. contacel-clientes keeps
+the customer register (CSV in and out, changes, checks). contacel, the
+simulation, generates a month of random calls between five mobile lines
+and prints the call list and one bill per customer and month, in
+Portuguese.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

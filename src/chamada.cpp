@@ -16,10 +16,7 @@ TChamada gere_chamada() {
     cha.cod_cli_ori = static_cast<std::uint32_t>(o);
     cha.cod_cli_des = static_cast<std::uint32_t>(d);
     cha.ini = gere_data_hora();
-    TDataHora di = cha.ini;
-    for (int i = 0; i < ns; ++i)
-        di = mais_1_seg(di);
-    cha.fim = di;
+    cha.fim = mais_n_seg(cha.ini, ns);
     return cha;
 }
 

@@ -30,6 +30,21 @@ TDataHora mais_1_seg_virando_minuto(TDataHora dh) {
     return dh;
 }
 
+TDataHora mais_n_seg(TDataHora dh, std::int32_t n) {
+    while (n > 0) {
+        if (dh.hor.seg < 59) {
+            // Up to 59 by single steps, a second below 0 included.
+            const std::int32_t k = std::min(n, 59 - std::int32_t{dh.hor.seg});
+            dh.hor.seg = static_cast<std::int8_t>(dh.hor.seg + k);
+            n -= k;
+        } else {
+            dh = mais_1_seg_virando_minuto(dh);
+            --n;
+        }
+    }
+    return dh;
+}
+
 void mostre_data_hora(TDataHora dh) {
     imprime(FMT_COMPILE("{}"), dh);
 }
@@ -55,19 +70,30 @@ int cmp_data_hora(const void* a, const void* b) {
 }
 
 std::int32_t num_seg(TDataHora dha, TDataHora dhb) {
-    // Steps dha one second at a time while it is earlier than dhb. The fields above the second
+    // Steps dha while it is earlier than dhb, as mais_1_seg steps it. The fields above the second
     // change only when the second wraps to 0, so they are compared again only then: within a
-    // minute the stepping runs up to dhb's second in dhb's own minute, else up to the wrap.
-    // Counting goes on in 64 bits for the rest of a minute and stops at the largest int32 value.
+    // minute the seconds run up to dhb's second in dhb's own minute, else up to the wrap, and
+    // are counted at once. Counting goes on in 64 bits for the rest of a minute and stops at the
+    // largest int32 value.
     constexpr std::int64_t teto = std::numeric_limits<std::int32_t>::max();
     std::int64_t n = 0;
     for (int acima = compara_ate_minuto(dha, dhb); n < teto; acima = compara_ate_minuto(dha, dhb)) {
-        if (acima > 0 || (acima == 0 && dha.hor.seg >= dhb.hor.seg)) break;
-        const std::int8_t ate = (acima == 0 && dhb.hor.seg <= 59) ? dhb.hor.seg : 0;
-        do {
-            dha = mais_1_seg(dha);
-            ++n;
-        } while (dha.hor.seg != ate);
+        const int s = dha.hor.seg;
+        if (acima > 0 || (acima == 0 && s >= dhb.hor.seg)) break;
+        if (acima == 0 && dhb.hor.seg <= 59) {
+            // dhb's second, in this minute: no wrap on the way.
+            n += dhb.hor.seg - s;
+            break;
+        }
+        if (s < 0) {
+            // A second below 0 reaches 0 by single steps, in the same minute.
+            n -= s;
+            dha.hor.seg = 0;
+            continue;
+        }
+        // Up to 59, then the wrap into the next minute.
+        n += s < 59 ? 60 - s : 1;
+        dha = mais_1_seg_virando_minuto(dha);
     }
     return static_cast<std::int32_t>(std::min(n, teto));
 }

@@ -27,6 +27,9 @@ inline TDataHora mais_1_seg(TDataHora dh) {
     }
     return mais_1_seg_virando_minuto(dh);
 }
+// `dh` stepped `n` times by mais_1_seg: the seconds within a minute at once, each wrap as one
+// step; nothing for an `n` of 0 or less.
+TDataHora mais_n_seg(TDataHora dh, std::int32_t n);
 // dd/mm/yyyy hh:mm:ss, no line break.
 void mostre_data_hora(TDataHora dh);
 // qsort comparator: the difference of the first differing field, from the year to the second.

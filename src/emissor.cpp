@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <span>
 
 #include "codigo850.h"
@@ -16,10 +17,11 @@ namespace {
 
 // The texts of a table by name, each found once: a key outside `nomes`, or a value that is not
 // a text, is the failure.
+// The first `obrigatorias` of them must be there.
 template <std::size_t N>
 Erro textos(const toml::table& t, std::string_view tabela,
             const std::array<std::string_view, N>& nomes, std::array<const toml::node*, N>& achados,
-            const std::string& arquivo) {
+            const std::string& arquivo, std::size_t obrigatorias = N) {
     for (const auto& [chave, valor] : t) {
         const auto it = std::find(nomes.begin(), nomes.end(), chave.str());
         if (it == nomes.end())
@@ -31,7 +33,7 @@ Erro textos(const toml::table& t, std::string_view tabela,
                 fmt::format("[{}] {} deve ser um texto entre aspas", tabela, chave.str()));
         achados[static_cast<std::size_t>(it - nomes.begin())] = &valor;
     }
-    for (std::size_t i = 0; i < N; ++i)
+    for (std::size_t i = 0; i < obrigatorias; ++i)
         if (achados[i] == nullptr)
             return Erro::dados(arquivo, t.source().begin.line,
                                fmt::format("falta [{}] {}", tabela, nomes[i]));
@@ -60,7 +62,43 @@ std::size_t caracteres(std::string_view t) {
 }
 
 std::string texto(const toml::node* n) {
-    return std::string(n->as_string()->get());
+    return n == nullptr ? std::string() : std::string(n->as_string()->get());
+}
+
+// The rates of [tributos]: each a fraction of the price from 0 to 1 with at most six decimals,
+// kept in millionths; all of them together no more than the price.
+Erro le_tributos(const toml::table& t, const std::string& arquivo, std::vector<Tributo>& lidos) {
+    constexpr std::array<std::string_view, 5> nomes{"icms", "pis", "cofins", "fust", "funttel"};
+    constexpr std::array<std::string_view, 5> impressos{"ICMS", "PIS", "COFINS", "FUST", "FUNTTEL"};
+    std::array<const toml::node*, 5> achados{};
+    for (const auto& [chave, valor] : t) {
+        const auto* it = std::find(nomes.begin(), nomes.end(), chave.str());
+        if (it == nomes.end())
+            return Erro::dados(
+                arquivo, chave.source().begin.line,
+                fmt::format("chave desconhecida em [tributos]: {} (icms, pis, cofins, "
+                            "fust ou funttel)",
+                            chave.str()));
+        achados[static_cast<std::size_t>(it - nomes.begin())] = &valor;
+    }
+    std::int64_t soma = 0;
+    for (std::size_t i = 0; i < nomes.size(); ++i) {
+        if (achados[i] == nullptr) continue;
+        const std::optional<double> v = achados[i]->value<double>();
+        const double m = v.value_or(-1.0) * 1e6;
+        if (!v || !(m >= 0.0 && m <= 1e6) || std::abs(m - std::round(m)) > 1e-6 * std::max(1.0, m))
+            return Erro::dados(
+                arquivo, achados[i]->source().begin.line,
+                fmt::format("[tributos] {} deve ser uma fracao de 0 a 1 com ate 6 casas "
+                            "(0.18 para 18%)",
+                            nomes[i]));
+        lidos.push_back({std::string(impressos[i]), std::llround(m)});
+        soma += lidos.back().milionesimos;
+    }
+    if (soma > 1000000)
+        return Erro::dados(arquivo, t.source().begin.line,
+                           "[tributos] somam mais que o preco inteiro");
+    return {};
 }
 
 }  // namespace
@@ -82,20 +120,24 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
                            fmt::format("TOML invalido na coluna {}", e.source().begin.column));
     }
     for (const auto& [chave, valor] : raiz)
-        if ((chave.str() != "emissor" && chave.str() != "pix") || !valor.is_table())
+        if ((chave.str() != "emissor" && chave.str() != "pix" && chave.str() != "tributos") ||
+            !valor.is_table())
             return Erro::dados(
                 arquivo, chave.source().begin.line,
-                fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix]",
+                fmt::format("{} desconhecido: o arquivo tem [emissor] e, se quiser, [pix] "
+                            "e [tributos]",
                             chave.str()));
     const toml::table* e = raiz["emissor"].as_table();
     if (e == nullptr) return Erro::dados(arquivo, 0, "falta a tabela [emissor]");
-    constexpr std::array<std::string_view, 4> nomes{"nome", "cnpj", "endereco", "telefone"};
-    // As much as the header of a page holds in two lines or so; a customer's name and address
-    // have the same room.
-    constexpr std::array<std::size_t, 4> maximo{100, 0, 200, 40};
-    std::array<const toml::node*, 4> v{};
-    if (Erro r = textos<4>(*e, "emissor", nomes, v, arquivo); !r.ok()) return r;
-    for (const std::size_t i : {0U, 2U, 3U}) {
+    constexpr std::array<std::string_view, 5> nomes{"nome", "cnpj", "endereco", "telefone",
+                                                    "titulo"};
+    // As much as the header of a page holds in a few lines; a customer's name and address have
+    // the same room.
+    constexpr std::array<std::size_t, 5> maximo{100, 0, 200, 40, 50};
+    std::array<const toml::node*, 5> v{};
+    if (Erro r = textos<5>(*e, "emissor", nomes, v, arquivo, 4); !r.ok()) return r;
+    for (const std::size_t i : {0U, 2U, 3U, 4U}) {
+        if (v[i] == nullptr) continue;
         const std::string t = texto(v[i]);
         if (tem_controle(t))
             return Erro::dados(arquivo, v[i]->source().begin.line,
@@ -113,12 +155,15 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
         return Erro::dados(arquivo, v[1]->source().begin.line,
                            "[emissor] cnpj: " + texto(v[1]) +
                                " nao e um CNPJ (14 digitos ou letras com os verificadores certos)");
-    Emissor lido{texto(v[0]), *cnpj, texto(v[2]), texto(v[3]), std::nullopt};
+    Emissor lido{texto(v[0]), *cnpj, texto(v[2]), texto(v[3]), std::nullopt, texto(v[4]), {}, {}};
+    if (const toml::table* t = raiz["tributos"].as_table(); t != nullptr)
+        if (Erro r = le_tributos(*t, arquivo, lido.tributos); !r.ok()) return r;
     if (const toml::table* p = raiz["pix"].as_table(); p != nullptr) {
         std::array<const toml::node*, 3> w{};
         if (Erro r = textos<3>(*p, "pix", {"chave", "nome", "cidade"}, w, arquivo); !r.ok())
             return r;
         RecebedorPix pix{texto(w[0]), texto(w[1]), texto(w[2])};
+        lido.recebedor = recebedor_escrito(pix);
         const std::array<Erro, 3> r{prepara_chave_pix(pix.chave), prepara_nome_pix(pix.nome),
                                     prepara_cidade_pix(pix.cidade)};
         for (std::size_t k = 0; k < r.size(); ++k)
@@ -139,4 +184,12 @@ Erro le_emissor(const std::string& arquivo, Emissor& emissor) {
         return e;
     texto_toml.resize(lidos);
     return le_emissor_de(texto_toml, arquivo, emissor);
+}
+
+std::string recebedor_escrito(const RecebedorPix& r) {
+    const auto aparado = [](std::string_view t) {
+        const std::size_t i = t.find_first_not_of(' ');
+        return i == t.npos ? std::string_view() : t.substr(i, t.find_last_not_of(' ') + 1 - i);
+    };
+    return fmt::format("{}, {}", aparado(r.nome), aparado(r.cidade));
 }

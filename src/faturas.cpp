@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "codigo850.h"
@@ -19,6 +20,7 @@
 #include "data.h"
 #include "datahora.h"
 #include "dinheiro.h"
+#include "documento.h"
 
 namespace {
 
@@ -33,15 +35,21 @@ constexpr double base = altura - margem;
 // the customer, the amount, the chart and the Pix stub) and from `topo_n` on the pages that
 // continue it.
 constexpr double passo = 12.0;
-constexpr double topo_1 = 322.0;
+constexpr double topo_1 = 336.0;
 constexpr double topo_1_pix = 348.0;
 constexpr double topo_n = 132.0;
 constexpr double altura_totais = 24.0;
+// The taxes in the price, below the totals: two lines at most.
+constexpr double altura_tributos = 24.0;
+// The issuer's lines in the heading, one under the other; each wraps within its width.
+constexpr double linha_emissor = 10.0;
 // The first page's two columns: the amount and the chart at the left, the Pix stub at the
 // right.
 constexpr double topo_colunas = 150.0;
 constexpr double canhoto = 352.0;
 constexpr double lado_qr = 100.0;
+// The issuer's name and CNPJ leave room for the page number beside them.
+constexpr double largura_nome_emissor = direita - margem - 80.0;
 
 // Columns: number called, start (left edges); duration and charge (right edges).
 constexpr double col_numero = margem;
@@ -69,7 +77,7 @@ struct ChamadaDaFatura {
     TDataHora inicio;
     std::int64_t segundos;
     double valor;       // for the chart
-    std::string reais;  // as the bill adds it up: "3,06"
+    std::string reais;  // as the bill adds it up, on paper: "3,06", "1.203,06"
 };
 
 // What the pages of one bill show, whatever the bill is made from.
@@ -81,9 +89,18 @@ struct DadosFatura {
     std::int16_t ano;
     std::vector<ChamadaDaFatura> chamadas;
     std::int64_t segundos_total;
-    std::string reais_total;
+    std::string reais_total;  // on paper: "2.411,34"
     TData vencimento;
     std::string payload;  // the Pix code; empty: none
+    // Nothing to pay: no due date, no code.
+    [[nodiscard]] bool a_pagar() const { return reais_total != "0,00"; }
+    // The total in centavos, as printed.
+    [[nodiscard]] std::int64_t centavos() const {
+        std::int64_t c = 0;
+        for (const char d : reais_total)
+            if (d >= '0' && d <= '9') c = c * 10 + (d - '0');
+        return c;
+    }
 };
 
 // A customer's text on one line of the page: a control character a hand-made register may hold
@@ -112,14 +129,15 @@ TData emissao(std::int8_t mes, std::int16_t ano) {
     return {1, static_cast<std::int8_t>(mes + 1), ano};
 }
 
-// Calls per page of one bill: as many as fit, the last page also holding the totals; a page
-// never leaves the totals alone without a call above them.
-std::vector<std::int32_t> corte_em_paginas(std::int32_t chamadas, double primeiro_topo) {
+// Calls per page of one bill: as many as fit, the last page also holding what ends the bill,
+// `fim` points high; a page never leaves that alone without a call above it.
+std::vector<std::int32_t> corte_em_paginas(std::int32_t chamadas, double primeiro_topo,
+                                           double outros_topos, double fim) {
     std::vector<std::int32_t> paginas;
     std::int32_t resta = chamadas;
-    for (double topo = primeiro_topo;; topo = topo_n) {
+    for (double topo = primeiro_topo;; topo = outros_topos) {
         const auto cabem = static_cast<std::int32_t>((base - topo) / passo);
-        const auto cabem_no_fim = static_cast<std::int32_t>((base - altura_totais - topo) / passo);
+        const auto cabem_no_fim = static_cast<std::int32_t>((base - fim - topo) / passo);
         if (resta <= cabem_no_fim) {
             paginas.push_back(resta);
             return paginas;
@@ -141,12 +159,44 @@ std::string data_pdf(std::time_t instante) {
                        tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
+// A day as the document's date: its start in Brasília's time.
+std::string data_pdf(TData d) {
+    return fmt::format(FMT_COMPILE("{:04}-{:02}-{:02}T00:00:00-03:00"),
+                       std::clamp<int>(d.ano, 0, 9999), d.mes, d.dia);
+}
+
+// "18", "0,65": a rate in millionths as a percentage, without the zeros after its last figure.
+std::string porcento(std::int64_t milionesimos) {
+    std::string s =
+        fmt::format(FMT_COMPILE("{},{:04}"), milionesimos / 10000, milionesimos % 10000);
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == ',') s.pop_back();
+    return s;
+}
+
+// "Tributos incluídos: ICMS R$ 434,04 (18%) · ... · total R$ 558,22": each tax on the bill's
+// total, rounded half up to the centavo, and their sum; empty without taxes.
+std::string tributos_incluidos(std::span<const Tributo> tributos, std::int64_t centavos) {
+    if (tributos.empty()) return {};
+    const auto reais = [](std::int64_t c) {
+        return no_papel(fmt::format(FMT_COMPILE("{},{:02}"), c / 100, c % 100));
+    };
+    std::string s = "Tributos incluídos:";
+    std::int64_t soma = 0;
+    for (const Tributo& t : tributos) {
+        const std::int64_t c = (centavos * t.milionesimos + 500000) / 1000000;
+        soma += c;
+        s += fmt::format(" {} R$ {} ({}%) ·", t.nome, reais(c), porcento(t.milionesimos));
+    }
+    return s + fmt::format(" total R$ {}", reais(soma));
+}
+
 enum class Alinha : std::uint8_t { a_esquerda, a_direita };
 
 // One document being drawn: the Cairo surface writing to the destination, and the fonts.
 class Documento {
   public:
-    Documento(cairo_write_func_t funcao, void* destino, std::time_t instante)
+    Documento(cairo_write_func_t funcao, void* destino, const std::string& data)
         : superficie_(cairo_pdf_surface_create_for_stream(funcao, destino, largura, altura)),
           cr_(cairo_create(superficie_.get())),
           texto_(pango_cairo_create_layout(cr_.get())),
@@ -155,7 +205,8 @@ class Documento {
           negrito_(pango_font_description_from_string("DejaVu Sans Bold 9")),
           titulo_(pango_font_description_from_string("DejaVu Sans Bold 15")),
           destaque_(pango_font_description_from_string("DejaVu Sans Bold 13")),
-          mono_(pango_font_description_from_string("DejaVu Sans Mono 7")) {
+          mono_(pango_font_description_from_string("DejaVu Sans Mono 7")),
+          emissor_(pango_font_description_from_string("DejaVu Sans 8")) {
         // Font sizes in points, as the page's own unit.
         PangoContext* contexto = pango_layout_get_context(texto_.get());
         pango_cairo_context_set_resolution(contexto, 72.0);
@@ -168,7 +219,6 @@ class Documento {
         pango_cairo_context_set_font_options(contexto, opcoes.get());
         pango_context_set_round_glyph_positions(contexto, FALSE);
         pango_layout_context_changed(texto_.get());
-        const std::string data = data_pdf(instante);
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
                                        data.c_str());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_MOD_DATE,
@@ -220,6 +270,24 @@ class Documento {
         return menor;
     }
 
+    // `t` wrapped within `ate` points, at words or, in a word longer than a line, anywhere;
+    // drawn with its top at `y` unless `desenha` is false. The lines it takes.
+    int paragrafo(double x, double y, std::string_view t, const Fonte& f, double ate,
+                  bool desenha = true) {
+        PangoLayout* l = texto_.get();
+        pango_layout_set_font_description(l, f.get());
+        pango_layout_set_text(l, t.data(), static_cast<int>(t.size()));
+        pango_layout_set_width(l, static_cast<int>(ate * PANGO_SCALE));
+        pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
+        const int linhas = pango_layout_get_line_count(l);
+        if (desenha) {
+            cairo_move_to(cr_.get(), x, y);
+            pango_cairo_show_layout(cr_.get(), l);
+        }
+        pango_layout_set_width(l, -1);
+        return linhas;
+    }
+
     void regua(double y, double espessura = 0.6) {
         cairo_set_line_width(cr_.get(), espessura);
         cairo_move_to(cr_.get(), margem, y);
@@ -229,6 +297,9 @@ class Documento {
 
     void cinza(double nivel) { cairo_set_source_rgb(cr_.get(), nivel, nivel, nivel); }
 
+    // How much lower than its place everything below the heading goes, for an issuer whose
+    // lines wrap.
+    double altura_do_emissor(const OpcoesFaturas& op);
     void cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::size_t pagina,
                    std::size_t paginas);
     void grafico(const DadosFatura& f, double x1, double topo);
@@ -245,31 +316,45 @@ class Documento {
     Fonte titulo_;
     Fonte destaque_;
     Fonte mono_;
+    Fonte emissor_;
     bool qr_ok_ = true;
+    double desce_ = 0.0;
 };
+
+// The issuer's lines of the heading: its name and CNPJ, beside the page number, and its address
+// and customer service. Each wraps onto more lines rather than grow too small to read.
+std::array<std::string, 2> linhas_do_emissor(const OpcoesFaturas& op) {
+    if (!op.emissor) return {};
+    const Emissor& em = *op.emissor;
+    return {fmt::format("{} · CNPJ {}", em.nome, documento_formatado(em.cnpj)),
+            fmt::format("{} · Atendimento: {}", em.endereco, em.telefone)};
+}
+
+double Documento::altura_do_emissor(const OpcoesFaturas& op) {
+    const std::array<std::string, 2> l = linhas_do_emissor(op);
+    if (l[0].empty()) return 0.0;
+    const int linhas = paragrafo(0, 0, l[0], emissor_, largura_nome_emissor, false) +
+                       paragrafo(0, 0, l[1], emissor_, direita - margem, false);
+    return (linhas - 2) * linha_emissor;
+}
 
 void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::size_t pagina,
                           std::size_t paginas) {
-    std::string mes = mes_por_extenso(f.mes);
-    if (!mes.empty()) mes[0] = static_cast<char>(mes[0] - 'a' + 'A');
-    escreve(margem, 36.0, "CONTA DE TELEFONIA CELULAR", titulo_);
-    escreve(direita, 36.0, fmt::format("{} de {}", mes, f.ano), titulo_, Alinha::a_direita);
-    double ate = direita;
-    if (paginas > 1) {
-        const std::string p = fmt::format("página {} de {}", pagina, paginas);
-        escreve(direita, 58.0, p, pequena_, Alinha::a_direita);
-        ate -= mede(p, pequena_) + 12.0;
+    std::string mes = fmt::format("{} de {}", mes_por_extenso(f.mes), f.ano);
+    mes[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(mes[0])));
+    escreve(direita, 36.0, mes, titulo_, Alinha::a_direita);
+    const std::string titulo = op.titulo.empty() ? "CONTA DE TELEFONIA CELULAR" : op.titulo;
+    escreve(margem, 36.0, titulo,
+            cabe(titulo, titulo_, direita - margem - mede(mes, titulo_) - 12));
+    if (paginas > 1)
+        escreve(direita, 58.0, fmt::format("página {} de {}", pagina, paginas), pequena_,
+                Alinha::a_direita);
+    if (const std::array<std::string, 2> l = linhas_do_emissor(op); !l[0].empty()) {
+        const int n = paragrafo(margem, 58.0, l[0], emissor_, largura_nome_emissor);
+        paragrafo(margem, 58.0 + n * linha_emissor, l[1], emissor_, direita - margem);
     }
-    if (op.emissor) {
-        // A long name or address is made smaller to stay on the page, beside the page number.
-        const Emissor& em = *op.emissor;
-        const std::string nome = fmt::format("{} · CNPJ {}", em.nome, documento_formatado(em.cnpj));
-        escreve(margem, 58.0, nome, cabe(nome, pequena_, ate - margem));
-        const std::string endereco = fmt::format("{} · Atendimento: {}", em.endereco, em.telefone);
-        escreve(margem, 68.0, endereco, cabe(endereco, pequena_, direita - margem));
-    }
-    regua(82.0, 1.2);
-    escreve(margem, 90.0, "Cliente: " + f.nome, normal_);
+    regua(82.0 + desce_, 1.2);
+    escreve(margem, 90.0 + desce_, "Cliente: " + f.nome, normal_);
 }
 
 void Documento::grafico(const DadosFatura& f, double x1, double topo) {
@@ -306,8 +391,9 @@ void Documento::grafico(const DadosFatura& f, double x1, double topo) {
         cairo_line_to(cr, x1, y);
         cairo_stroke(cr);
         cinza(0.0);
-        escreve(esquerda - 4.0, y - 5.0, dinheiro(static_cast<double>(k * degrau) / 100.0, ','),
-                pequena_, Alinha::a_direita);
+        escreve(esquerda - 4.0, y - 5.0,
+                no_papel(dinheiro(static_cast<double>(k * degrau) / 100.0, ',')), pequena_,
+                Alinha::a_direita);
     }
     cairo_set_source_rgb(cr, 0.16, 0.35, 0.60);
     for (std::int32_t d = 1; d <= dias; ++d) {
@@ -360,15 +446,15 @@ void Documento::qr(const std::string& payload, double x0, double y0, double lado
 
 // The stub a customer pays with: the code, and the amount, due date and payee beside it.
 void Documento::canhoto_pix(const DadosFatura& f, const std::string& recebedor) {
+    const double y = topo_colunas + desce_ + 6.0;
     cairo_t* cr = cr_.get();
     const std::array<double, 2> tracos{3.0, 2.0};
     cairo_set_dash(cr, tracos.data(), static_cast<int>(tracos.size()), 0.0);
     cairo_set_line_width(cr, 0.5);
-    cairo_rectangle(cr, canhoto, topo_colunas, direita - canhoto, 146.0);
+    cairo_rectangle(cr, canhoto, y - 6.0, direita - canhoto, 146.0);
     cairo_stroke(cr);
     cairo_set_dash(cr, nullptr, 0, 0.0);
     const double x = canhoto + 8.0;
-    const double y = topo_colunas + 6.0;
     escreve(x, y, "Pague com Pix", negrito_);
     qr(f.payload, x - 6.0, y + 12.0, lado_qr);
     const double xd = x + lado_qr;
@@ -376,7 +462,8 @@ void Documento::canhoto_pix(const DadosFatura& f, const std::string& recebedor) 
     escreve(xd, y + 32.0, "R$ " + f.reais_total, negrito_);
     escreve(xd, y + 52.0, "Vencimento", pequena_);
     escreve(xd, y + 62.0, fmt::format("{}", f.vencimento), negrito_);
-    escreve(x, y + 114.0, "Recebedor: " + recebedor, pequena_);
+    const std::string quem = "Recebedor: " + recebedor;
+    escreve(x, y + 114.0, quem, cabe(quem, pequena_, direita - x - 4.0));
     escreve(x, y + 124.0, "Aponte a câmera do aplicativo do banco", pequena_);
 }
 
@@ -389,38 +476,48 @@ void Documento::copia_e_cola(const std::string& payload, double y) {
 
 void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
     const bool com_pix = !f.payload.empty();
-    const double primeiro_topo = com_pix ? topo_1_pix : topo_1;
+    desce_ = altura_do_emissor(op);
+    const double primeiro_topo = (com_pix ? topo_1_pix : topo_1) + desce_;
+    const std::string tributos = op.emissor && f.a_pagar()
+                                     ? tributos_incluidos(op.emissor->tributos, f.centavos())
+                                     : std::string();
     const std::vector<std::int32_t> paginas =
-        corte_em_paginas(static_cast<std::int32_t>(f.chamadas.size()), primeiro_topo);
+        corte_em_paginas(static_cast<std::int32_t>(f.chamadas.size()), primeiro_topo,
+                         topo_n + desce_, altura_totais + (tributos.empty() ? 0 : altura_tributos));
 
     std::size_t k = 0;
     for (std::size_t p = 0; p < paginas.size(); ++p) {
         cabecalho(f, op, p + 1, paginas.size());
-        double y = topo_n;
+        double y = topo_n + desce_;
         if (p == 0) {
-            escreve(margem, 104.0, "Endereço: " + f.endereco, normal_);
+            const double d = desce_;
+            escreve(margem, 104.0 + d, "Endereço: " + f.endereco, normal_);
             if (!f.linha.empty())
-                escreve(margem, 118.0,
+                escreve(margem, 118.0 + d,
                         (f.linha.find(',') == std::string::npos ? "Linha: " : "Linhas: ") + f.linha,
                         normal_);
             const TData ultimo{static_cast<std::int8_t>(dias_no_mes(f.mes, f.ano)), f.mes, f.ano};
-            escreve(margem, 132.0, fmt::format("Período: {} a {}", TData{1, f.mes, f.ano}, ultimo),
-                    normal_);
-            escreve(direita, 132.0, fmt::format("Emissão: {}", emissao(f.mes, f.ano)), normal_,
+            escreve(margem, 132.0 + d,
+                    fmt::format("Período: {} a {}", TData{1, f.mes, f.ano}, ultimo), normal_);
+            escreve(direita, 132.0 + d, fmt::format("Emissão: {}", emissao(f.mes, f.ano)), normal_,
                     Alinha::a_direita);
             const double coluna = com_pix ? canhoto - 12.0 : direita;
+            const double topo = topo_colunas + d;
             cinza(0.92);
-            cairo_rectangle(cr_.get(), margem, topo_colunas, coluna - margem, 48.0);
+            cairo_rectangle(cr_.get(), margem, topo, coluna - margem, 48.0);
             cairo_fill(cr_.get());
             cinza(0.0);
-            escreve(margem + 8.0, topo_colunas + 6.0, "Valor a pagar: R$ " + f.reais_total,
-                    destaque_);
-            escreve(margem + 8.0, topo_colunas + 26.0, fmt::format("Vencimento: {}", f.vencimento),
-                    destaque_);
-            grafico(f, coluna, topo_colunas + 58.0);
+            if (f.a_pagar()) {
+                escreve(margem + 8.0, topo + 6.0, "Valor a pagar: R$ " + f.reais_total, destaque_);
+                escreve(margem + 8.0, topo + 26.0, fmt::format("Vencimento: {}", f.vencimento),
+                        destaque_);
+            } else {
+                escreve(margem + 8.0, topo + 16.0, "Nada a pagar", destaque_);
+            }
+            grafico(f, coluna, topo + 58.0);
             if (com_pix) {
-                canhoto_pix(f, op.pix->nome);
-                copia_e_cola(f.payload, topo_colunas + 156.0);
+                canhoto_pix(f, op.recebedor.empty() ? recebedor_escrito(*op.pix) : op.recebedor);
+                copia_e_cola(f.payload, topo + 156.0);
             }
             y = primeiro_topo;
         }
@@ -444,6 +541,8 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
                     negrito_);
             escreve(col_duracao, y + 6.0, duracao(f.segundos_total), negrito_, Alinha::a_direita);
             escreve(col_valor, y + 6.0, f.reais_total, negrito_, Alinha::a_direita);
+            if (!tributos.empty())
+                paragrafo(margem, y + altura_totais, tributos, pequena_, direita - margem);
         } else {
             escreve(direita, y + 4.0, "continua na próxima página", pequena_, Alinha::a_direita);
         }
@@ -477,17 +576,16 @@ DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const Opco
                   conta.ano,
                   {},
                   conta.tempo_total,
-                  dinheiro(conta.valor_total, ','),
+                  no_papel(dinheiro(conta.valor_total, ',')),
                   vencimento_da_conta(conta),
                   {}};
     f.chamadas.reserve(chamadas.size());
     for (const ChamadaCobrada& cha : chamadas) {
         const Valor v = c.valor(cha);
-        f.chamadas.push_back(
-            {c.textos[cha.numero], cha.inicio, cha.segundos, v.em_reais(), dinheiro(v, ',')});
+        f.chamadas.push_back({c.textos[cha.numero], cha.inicio, cha.segundos, v.em_reais(),
+                              no_papel(dinheiro(v, ','))});
     }
-    // No Pix code for a bill with nothing to pay.
-    if (op.pix && conta.valor_total.em_reais() > 0.0) f.payload = payload_da_conta(*op.pix, conta);
+    if (op.pix && f.a_pagar()) f.payload = payload_da_conta(*op.pix, conta);
     return f;
 }
 
@@ -513,7 +611,14 @@ std::string payload_da_conta(const RecebedorPix& r, const ContaMensal& conta) {
 }
 
 Erro escreve_faturas(const Contas& c, const OpcoesFaturas& op, const DestinoPdf& destino) {
-    Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&destino), op.instante);
+    // Dated as its first bill is issued: never after any of its bills is due.
+    std::optional<TData> primeira;
+    for (const ContaMensal& conta : c.contas)
+        if (const TData d = emissao(conta.mes, conta.ano);
+            !primeira || std::tie(d.ano, d.mes) < std::tie(primeira->ano, primeira->mes))
+            primeira = d;
+    Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&destino),
+                  primeira ? data_pdf(*primeira) : data_pdf(op.instante));
     for (const ContaMensal& conta : c.contas)
         doc.fatura(dados_da_conta(c, conta, op), op);
     return doc.termina();
@@ -529,7 +634,8 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
     for (const ContaMensal& conta : c.contas) {
         if (!erro.ok()) break;
         pdf.clear();
-        Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula), op.instante);
+        Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula),
+                      data_pdf(emissao(conta.mes, conta.ano)));
         const DadosFatura f = dados_da_conta(c, conta, op);
         doc.titulo(fmt::format("Conta de {} - {} de {}", f.nome, mes_por_extenso(f.mes), f.ano));
         doc.fatura(f, op);

@@ -1,9 +1,11 @@
 #pragma once
 // Bills as a PDF document a customer can hold: one bill per page (a bill too long for one
 // continues on the next with its heading repeated), its period and issue date, the calls and
-// totals with the very figures the console bill prints (durations in minutes and seconds), a bar
-// chart of each day's charge, optionally the issuer on every page and, beside the amount, a stub
-// with a static Pix QR code for it. Drawn with Cairo, Pango and libqrencode.
+// totals with the very figures the console bill prints (durations in minutes and seconds, money
+// as written on paper: "R$ 2.411,34"), a bar chart of each day's charge, optionally the issuer on
+// every page, the taxes in the price and, beside the amount, a stub with a static Pix QR code for
+// it. A bill with nothing to pay says so, with no code and no due date. Drawn with Cairo, Pango
+// and libqrencode.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,14 +21,20 @@
 #include "erro.h"
 #include "pix.h"
 
+// The heading of the bills of records when the issuer gives none.
+inline constexpr std::string_view titulo_registros = "Conta de serviços de telefonia";
+
 struct OpcoesFaturas {
-    // The document's creation and modification dates, so that the same bills give the same
-    // bytes: the run's second, or the last billed call's start.
+    // The date of a document without bills; one with bills is dated by its first issue date.
     std::time_t instante = 0;
     // The receiver of the Pix payments, made ready by prepara_recebedor_pix; none: no QR.
     std::optional<RecebedorPix> pix;
     // Who issues the bills, named on every page; none: no one is named.
     std::optional<Emissor> emissor;
+    // The heading of every bill; empty: the simulation's, "CONTA DE TELEFONIA CELULAR".
+    std::string titulo;
+    // The receiver as the stub beside the Pix code names it; empty: as the payload does.
+    std::string recebedor;
 };
 
 // Receives the document piece by piece; false when a piece could not be written.

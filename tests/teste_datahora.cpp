@@ -48,13 +48,16 @@ TEST(Mais1Seg, NaoLeForaDaTabelaDeMeses) {
 }
 
 TEST(NumSeg, ContaExatamenteOsPassosDados) {
+    // Seconds outside 0..59 too: stepped up to 59 one at a time, wrapped from 59 up.
     const TDataHora inicios[] = {dh(31, 12, 2017, 23, 50, 0), dh(30, 11, 2017, 23, 55, 17),
                                  dh(28, 2, 2016, 23, 59, 30), dh(28, 2, 1900, 23, 59, 30),
-                                 dh(1, 11, 2017, 0, 0, 0)};
+                                 dh(1, 11, 2017, 0, 0, 0),    dh(31, 12, 2017, 23, 59, -20),
+                                 dh(30, 11, 2017, 23, 58, 75)};
     for (const TDataHora& ini : inicios) {
         TDataHora fim = ini;
         for (int n = 0; n <= 700; ++n) {
             ASSERT_EQ(num_seg(ini, fim), n);
+            ASSERT_EQ(campos(mais_n_seg(ini, n)), campos(fim));
             fim = mais_1_seg(fim);
         }
     }

@@ -103,8 +103,9 @@ std::vector<std::string> contas_do_console(const std::string& cp850) {
             contas.back().linhas.push_back("total " + minutos(m.str(1)) + " | " +
                                            virgula(m.str(2)));
         } else if (std::regex_match(l, m, pagar)) {
-            contas.back().linhas.push_back("vencimento " + m.str(1) + " valor " +
-                                           virgula(m.str(2)));
+            contas.back().linhas.push_back(m.str(2) == "0.00" ? "nada a pagar"
+                                                              : "vencimento " + m.str(1) +
+                                                                    " valor " + virgula(m.str(2)));
         }
     }
     std::vector<std::string> r;
@@ -183,6 +184,7 @@ Documento contas_do_pdf(const std::string& texto) {
             if (std::regex_search(l, m, pagar)) valor = m.str(1);
             if (std::regex_search(l, m, vence))
                 cabecalho = {"vencimento " + m.str(1) + " valor " + valor};
+            if (l.find("Nada a pagar") != std::string::npos) cabecalho = {"nada a pagar"};
             if (l.find("Pix copia e cola") != std::string::npos) no_payload = true;
         }
         if (!payload.empty()) d.payloads.push_back(payload);
@@ -226,6 +228,22 @@ std::string pdf_de(const Execucao& e, const OpcoesFaturas& op) {
 
 const RecebedorPix recebedor{"+5585988776655", "Contacel Telefonia", "Fortaleza"};
 
+OpcoesFaturas opcoes(std::time_t instante, std::optional<RecebedorPix> pix = {}) {
+    OpcoesFaturas op;
+    op.instante = instante;
+    op.pix = std::move(pix);
+    return op;
+}
+
+Emissor emissor_de(std::string nome, std::string endereco) {
+    Emissor em;
+    em.nome = std::move(nome);
+    em.cnpj = "11222333000181";
+    em.endereco = std::move(endereco);
+    em.telefone = "0800 123 4567";
+    return em;
+}
+
 // A register whose names and addresses hold code page 850 letters, quotes and commas.
 std::string cadastro_850() {
     return ArquivoClientes(6)
@@ -256,11 +274,8 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
         {1, (pasta / "850.arq").string(), false, true},
         {-2000000000, (pasta / "850.arq").string(), true},
     };
-    const Emissor emissor{"Contacel Telefonia Ltda",
-                          "11222333000181",
-                          "Av. Santos Dumont, 1000, Fortaleza - CE",
-                          "0800 123 4567",
-                          {}};
+    const Emissor emissor =
+        emissor_de("Contacel Telefonia Ltda", "Av. Santos Dumont, 1000, Fortaleza - CE");
     for (const Caso& c : casos) {
         SCOPED_TRACE(testing::Message() << c.semente << " " << c.cadastro << " " << c.pix);
         std::srand(static_cast<unsigned>(c.semente));
@@ -268,7 +283,7 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
         ASSERT_TRUE(prepara_execucao(c.cadastro.c_str(), e.get()).ok());
         const std::string console =
             saida_de([&] { mostre_contas(&e->lis_cli, &e->lis_cel, &e->li_ch); });
-        OpcoesFaturas op{c.semente, {}, {}};
+        OpcoesFaturas op = opcoes(c.semente);
         if (c.pix) op.pix = recebedor;
         if (c.emissor) op.emissor = emissor;
         const std::string pdf = pdf_de(*e, op);
@@ -333,39 +348,84 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
     std::srand(1);
 }
 
-// Bills of records: the customer's lines that called, a few of them named; none for calls
-// without one; exact money.
-TEST(Faturas, LinhasQueLigaramNasContasDeRegistros) {
+// Bills of records as their pages read, each row a piece of text on a bill's page (or, with
+// "-", not on it): the customer's lines that called, a few of them named; money as written on
+// paper; the issuer as written, its long address wrapped; the taxes in the price; a bill with
+// nothing to pay.
+TEST(Faturas, PaginasDasContasDeRegistros) {
     if (const std::string f = falta({"pdftotext"}); !f.empty())
         GTEST_SKIP() << f << " nao instalado";
     PastaTemp pasta;
     Contas c;
-    c.clientes =
-        clientes_de({{1, "Cliente 1", "Rua"}, {2, "Cliente 2", "Rua"}, {3, "Cliente 3", "Rua"}});
-    const std::pair<std::uint32_t, const char*> chamadas[] = {{1, "(85) 9 8877-4123"},
-                                                              {1, "ramal 7"},
-                                                              {1, "(85) 9 8877-4123"},
-                                                              {2, ""},
-                                                              {3, "a"},
-                                                              {3, "b"},
-                                                              {3, "c"},
-                                                              {3, "d"},
-                                                              {3, "e"}};
-    for (const auto& [cod, linha] : chamadas)
-        c.chamadas.push_back({dh(3, 1, 2025, 9, 0, 0), dh(3, 1, 2025, 9, 1, 0), cod, 61,
+    c.clientes = clientes_de({{1, "Cliente 1", "Rua"},
+                              {2, "Cliente 2", "Rua"},
+                              {3, "Cliente 3", "Rua"},
+                              {4, "Cliente 4", "Rua"}});
+    const std::tuple<std::uint32_t, const char*, std::uint32_t> chamadas[] = {
+        {1, "(85) 9 8877-4123", 61},
+        {1, "ramal 7", 241'000},
+        {1, "(85) 9 8877-4123", 61},
+        {2, "", 900},
+        {3, "a", 61},
+        {3, "b", 61},
+        {3, "c", 61},
+        {3, "d", 61},
+        {3, "e", 61},
+        {4, "f", 2}};
+    for (const auto& [cod, linha, segundos] : chamadas)
+        c.chamadas.push_back({dh(3, 1, 2025, 9, 0, 0), dh(3, 1, 2025, 9, 1, 0), cod, segundos,
                               c.textos.guarda("11963391451"), 0, c.textos.guarda(linha),
                               static_cast<std::uint32_t>(c.chamadas.size())});
     agrupa_em_contas(c);
-    grava(pasta / "r.pdf", pdf_de(c, {}));
+    OpcoesFaturas op = opcoes(0, recebedor);
+    op.emissor = emissor_de("Açaí Telecom Ltda",
+                            "Avenida Senador Virgílio Távora, 1000, Sala 1203, Torre Empresarial "
+                            "Norte, Meireles, Fortaleza - CE, 60170-251, Brasil");
+    op.emissor->tributos = {
+        {"ICMS", 180000}, {"PIS", 6500}, {"COFINS", 30000}, {"FUST", 10000}, {"FUNTTEL", 5000}};
+    op.titulo = titulo_registros;
+    op.recebedor = "Açaí Telecom, São Paulo";
+    grava(pasta / "r.pdf", pdf_de(c, op));
     const std::string texto = roda("pdftotext -layout " + (pasta / "r.pdf").string() + " -").first;
-    std::vector<std::string> linhas;
-    std::istringstream in(texto);
-    for (std::string l; std::getline(in, l);)
-        if (l.starts_with("Linha") || l.starts_with("Cliente")) linhas.push_back(l);
-    EXPECT_EQ(linhas, (std::vector<std::string>{
-                          "Cliente: Cliente 1", "Linhas: (85) 9 8877-4123, ramal 7",
-                          "Cliente: Cliente 2", "Cliente: Cliente 3", "Linhas: a, b, c e mais 2"}));
-    EXPECT_NE(texto.find("Valor a pagar: R$ 3,00"), std::string::npos);
+    std::vector<std::string> paginas(1);
+    for (const char ch : texto)
+        if (ch == '\f')
+            paginas.emplace_back();
+        else
+            paginas.back().push_back(ch);
+    const std::pair<std::size_t, std::string> casos[] = {
+        {0, "Conta de serviços de telefonia"},
+        {0, "Açaí Telecom Ltda · CNPJ 11.222.333/0001-81"},
+        {0, "Avenida Senador Virgílio Távora, 1000, Sala 1203, Torre Empresarial Norte, Meireles,"},
+        {0, "Brasil · Atendimento: 0800 123 4567"},
+        {0, "Linhas: (85) 9 8877-4123, ramal 7"},
+        {0, "Valor a pagar: R$ 2.411,16"},
+        {0, "3.000,00"},
+        {0, "66:56:40 2.409,96"},
+        {0, "Recebedor: Açaí Telecom, São Paulo"},
+        {0,
+         "Tributos incluídos: ICMS R$ 434,01 (18%) · PIS R$ 15,67 (0,65%) · COFINS R$ 72,33 "
+         "(3%) · FUST R$ 24,11 (1%) · FUNTTEL R$ 12,06 (0,5%) · total R$ 558,18"},
+        {1, "Cliente: Cliente 2"},
+        {1, "-Linha"},
+        {1,
+         "Tributos incluídos: ICMS R$ 1,62 (18%) · PIS R$ 0,06 (0,65%) · COFINS R$ 0,27 (3%) · "
+         "FUST R$ 0,09 (1%) · FUNTTEL R$ 0,05 (0,5%) · total R$ 2,09"},
+        {2, "Linhas: a, b, c e mais 2"},
+        {3, "Nada a pagar"},
+        {3, "-Vencimento"},
+        {3, "-Pix"},
+        {3, "-Tributos"},
+    };
+    ASSERT_EQ(paginas.size(), 5U) << texto;
+    for (const auto& [pagina, trecho] : casos) {
+        const std::string& p = paginas[pagina];
+        const std::string t = std::regex_replace(p, std::regex("\\s+"), " ");
+        if (trecho.starts_with('-'))
+            EXPECT_EQ(t.find(trecho.substr(1)), std::string::npos) << trecho << "\n" << p;
+        else
+            EXPECT_NE(t.find(trecho), std::string::npos) << trecho << "\n" << p;
+    }
 }
 
 // A bill of 100 calls runs over three pages, whose rows and totals are the console's; one of 31
@@ -389,14 +449,11 @@ TEST(Faturas, ContaLongaContinuaNasPaginasSeguintes) {
     const std::string console =
         saida_de([&] { mostre_contas(&e->lis_cli, &e->lis_cel, &e->li_ch); });
     // With a Pix stub, an issuer too long for the header's lines as they are.
-    const Emissor longo{
-        std::string(8, 'N') + " Telecomunicações Móveis do Nordeste Sociedade Anônima",
-        "11222333000181",
-        "Avenida Senador Virgílio Távora, 1000, " + std::string(60, 'E'),
-        "0800 123 4567",
-        {}};
+    const Emissor longo =
+        emissor_de(std::string(8, 'N') + " Telecomunicações Móveis do Nordeste Sociedade Anônima",
+                   "Avenida Senador Virgílio Távora, 1000, " + std::string(60, 'E'));
     for (const bool pix : {false, true}) {
-        OpcoesFaturas op{0, {}, {}};
+        OpcoesFaturas op;
         if (pix) op.pix = recebedor;
         if (pix) op.emissor = longo;
         grava(pasta / "longa.pdf", pdf_de(*e, op));
@@ -428,7 +485,7 @@ TEST(Faturas, QrDaPaginaEOPayloadImpresso) {
     std::srand(1512122400);
     const auto e = std::make_unique<Execucao>();
     ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
-    grava(pasta / "contas.pdf", pdf_de(*e, {1512122400, recebedor, {}}));
+    grava(pasta / "contas.pdf", pdf_de(*e, opcoes(1512122400, recebedor)));
     std::vector<std::string> esperados;
     for (const ContaMensal& conta : contas_da_execucao(*e).contas)
         esperados.push_back(payload_da_conta(recebedor, conta));
@@ -485,21 +542,40 @@ TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {
               TipoErro::gravacao);
 }
 
-// The document's dates are the run's second, never the clock's, even where a year has more
-// than four digits.
-TEST(Faturas, DatasDoDocumentoSaoAsDoInstante) {
+// A document is dated by the issue date of its first bill, never after any of them is due, or
+// each bill by its own; a document without bills by the run's second, never the clock's, even
+// where a year has more than four digits.
+TEST(Faturas, DatasDoDocumento) {
     std::srand(1512122400);
     const auto e = std::make_unique<Execucao>();
     ASSERT_TRUE(prepara_execucao(caminho_exemplo, e.get()).ok());
+    const auto datas = [](const std::string& pdf) {
+        const std::regex data(R"(/(?:CreationDate|ModDate) \(([^)]*)\))");
+        std::string r;
+        for (std::sregex_iterator i(pdf.begin(), pdf.end(), data), fim; i != fim; ++i)
+            r += (*i)[1].str() + " ";
+        return r;
+    };
+    EXPECT_EQ(datas(pdf_de(*e, opcoes(1512122400))), "20171201000000-03'00 20171201000000-03'00 ");
+    std::string cada;
+    ASSERT_TRUE(escreve_cada_fatura(
+                    contas_da_execucao(*e), opcoes(0),
+                    [&](const std::string& nome, std::span<const std::byte> b) {
+                        if (nome.starts_with("1-"))
+                            cada += datas({reinterpret_cast<const char*>(b.data()), b.size()});
+                        return true;
+                    })
+                    .ok());
+    EXPECT_EQ(cada,
+              "20171201000000-03'00 20171201000000-03'00 20180101000000-03'00 "
+              "20180101000000-03'00 ");
     const std::pair<std::time_t, const char*> casos[] = {{1512122400, "20171201100000Z"},
                                                          {-1, "19691231235959Z"},
                                                          {100000000000000, "99991231235959Z"},
                                                          {-100000000000000, "00000101000000Z"}};
-    for (const auto& [instante, data] : casos) {
-        const std::string pdf = pdf_de(*e, {instante, {}, {}});
-        EXPECT_NE(pdf.find(std::string("/CreationDate (") + data + ")"), std::string::npos) << data;
-        EXPECT_NE(pdf.find(std::string("/ModDate (") + data + ")"), std::string::npos) << data;
-    }
+    const Contas nenhuma;
+    for (const auto& [instante, data] : casos)
+        EXPECT_EQ(datas(pdf_de(nenhuma, opcoes(instante))), fmt::format("{0} {0} ", data));
 }
 
 }  // namespace

@@ -149,6 +149,14 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
         {"[pix]\nchave = \"12345678909\"\nnome = \"N\"\n", "e.toml:6: falta [pix] cidade"},
         {"nome = \"Outro\"\n", "e.toml:6: TOML invalido na coluna 8"},
         {"# Jos\xe9\n", "e.toml:6: nao esta em UTF-8"},
+        {"titulo = \"Conta de telefonia fixa\"\n[tributos]\nicms = 0.18\nfunttel = 0.005\nfust = "
+         "0\n",
+         ""},
+        {"[tributos]\niss = 0.05\n", "e.toml:7: chave desconhecida em [tributos]: iss"},
+        {"[tributos]\nicms = 18\n", "e.toml:7: [tributos] icms deve ser uma fracao de 0 a 1"},
+        {"[tributos]\npis = 0.0000005\n", "e.toml:7: [tributos] pis deve ser uma fracao de 0 a 1"},
+        {"[tributos]\ncofins = \"3%\"\n", "e.toml:7: [tributos] cofins deve ser uma fracao"},
+        {"[tributos]\nicms = 0.6\npis = 0.5\n", "e.toml:6: [tributos] somam mais que o preco"},
     };
     for (const auto& [mais, erro] : casos) {
         Emissor em;
@@ -156,6 +164,14 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
         EXPECT_TRUE(descreve_erro(e).starts_with(erro)) << descreve_erro(e);
         if (!erro.empty()) continue;
         EXPECT_EQ(documento_formatado(em.cnpj), "11.222.333/0001-81");
+        if (!em.titulo.empty()) {
+            EXPECT_EQ(em.titulo, "Conta de telefonia fixa");
+            ASSERT_EQ(em.tributos.size(), 3U);
+            EXPECT_EQ(em.tributos[0].nome + " " + std::to_string(em.tributos[0].milionesimos) +
+                          " " + em.tributos[2].nome + " " +
+                          std::to_string(em.tributos[2].milionesimos),
+                      "ICMS 180000 FUNTTEL 5000");
+        }
         if (em.pix) {
             EXPECT_EQ(em.pix->chave + " " + em.pix->cidade, "contas@example.org Sao Paulo");
         }

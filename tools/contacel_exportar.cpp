@@ -46,9 +46,11 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
     // Each Pix option by itself first: one that cannot go into a payload is a usage error.
     constexpr std::array prepara{prepara_chave_pix, prepara_nome_pix, prepara_cidade_pix};
     std::array<std::optional<std::string>, 3> pix;
+    // The name and city as typed, accents kept, for the page.
+    std::array<std::string, 3> escritos;
     for (std::size_t k = 0; k < pix.size(); ++k) {
         if (!lc.tem(pix_chave + k)) continue;
-        pix[k] = *lc.valores[pix_chave + k];
+        pix[k] = escritos[k] = *lc.valores[pix_chave + k];
         if (const Erro e = prepara[k](*pix[k]); !e.ok()) return uso_errado(descreve_erro(e));
     }
     if (lc.tem(emissor_op)) {
@@ -56,6 +58,8 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
         if (const Erro e = le_emissor(std::string(*lc.valores[emissor_op]), em); !e.ok())
             return relata_erro(programa, e);
         op.pix = em.pix;
+        op.titulo = em.titulo;
+        op.recebedor = em.recebedor;
         op.emissor = std::move(em);
     }
     // The options take the place of the issuer's [pix], one by one.
@@ -65,6 +69,8 @@ int confere_faturas(const LinhaDeComando& lc, OpcoesFaturas& op) {
         if (!op.pix) op.pix.emplace();
         for (std::size_t k = 0; k < pix.size(); ++k)
             if (pix[k]) (k == 0 ? op.pix->chave : k == 1 ? op.pix->nome : op.pix->cidade) = *pix[k];
+        op.recebedor = recebedor_escrito(
+            {{}, pix[1] ? escritos[1] : op.pix->nome, pix[2] ? escritos[2] : op.pix->cidade});
     }
     if (!lc.tem(pasta) && ::isatty(STDOUT_FILENO) != 0)
         return uso_errado(
@@ -116,8 +122,10 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
                         oque != "contas", lc.tem(rejeitadas_op), dialeto});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);
-    // The documents are dated by their last call: the same records give the same bytes.
+    // Bills are dated by their issue date; a document without any, by the last call: the same
+    // records give the same bytes.
     if (c.ultima) op.instante = segundo_utc(*c.ultima);
+    if (op.titulo.empty()) op.titulo = titulo_registros;
     if (oque == "faturas") {
         if (const int r = exporta_faturas(c.contas, lc, op, lidos); r != 0) return r;
     } else if (oque == "chamadas") {
