@@ -1039,7 +1039,7 @@ TEST(ContacelExportar, FaturasNaPastaTodasOuNenhumaSobSinal) {
     ASSERT_EQ(conjuntos[1].size(), 200U);
     std::mt19937 aleatorio(20240301);
     std::size_t atual = 1;
-    for (int vez = 0; vez < 6; ++vez) {
+    for (std::size_t vez = 0; vez < 6; ++vez) {
         const int sinal = std::array{SIGINT, SIGTERM, SIGHUP}[vez % 3];
         std::vector<std::string> args = base;
         args.insert(args.end(), {"--pasta", "b"});
