@@ -120,6 +120,7 @@ TData vencimento_da_conta(const ContaMensal& c);
 struct Contas {
     std::shared_ptr<const Clientes> clientes;  // whose names and addresses the bills show
     bool exatas = true;                        // centavos, or the run's float
+    bool do_livro = false;  // the customers of a book: bills show their code and CPF/CNPJ
     std::vector<ContaMensal> contas;
     std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
     Textos textos;
