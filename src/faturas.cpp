@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "datahora.h"
 #include "dinheiro.h"
 #include "documento.h"
+#include "tabela_pdf.h"
 
 namespace {
 
@@ -219,6 +221,7 @@ class Documento {
         pango_cairo_context_set_font_options(contexto, opcoes.get());
         pango_context_set_round_glyph_positions(contexto, FALSE);
         pango_layout_context_changed(texto_.get());
+        tabela_.emplace(contexto, normal_.get());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
                                        data.c_str());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_MOD_DATE,
@@ -317,6 +320,8 @@ class Documento {
     Fonte destaque_;
     Fonte mono_;
     Fonte emissor_;
+    // The calls' rows, in normal_.
+    std::optional<TabelaPdf> tabela_;
     bool qr_ok_ = true;
     double desce_ = 0.0;
 };
@@ -528,11 +533,12 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         regua(y - 3.0);
         for (std::int32_t r = 0; r < paginas[p]; ++r, ++k, y += passo) {
             const ChamadaDaFatura& c = f.chamadas[k];
-            escreve(col_numero, y, c.numero, normal_);
-            escreve(col_inicio, y, fmt::format("{}", c.inicio), normal_);
-            escreve(col_duracao, y, duracao(c.segundos), normal_, Alinha::a_direita);
-            escreve(col_valor, y, c.reais, normal_, Alinha::a_direita);
+            tabela_->celula(cr_.get(), col_numero, y, c.numero);
+            tabela_->celula(cr_.get(), col_inicio, y, fmt::format("{}", c.inicio));
+            tabela_->celula(cr_.get(), col_duracao, y, duracao(c.segundos), true);
+            tabela_->celula(cr_.get(), col_valor, y, c.reais, true);
         }
+        tabela_->desenha(cr_.get());
         if (p + 1 == paginas.size()) {
             regua(y + 2.0);
             escreve(col_numero, y + 6.0,
