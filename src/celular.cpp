@@ -39,6 +39,13 @@ int busca_celular(TLisCel cl, int cod_cli) {
     return -1;
 }
 
+const TCelular& linha_chamada(const TLisCel* lis_cel, std::uint32_t cod) {
+    // Shown for a call whose destination has no line.
+    static constexpr TCelular sem_linha{{}, "00", 0, 0, ""};
+    const int i = busca_celular(*lis_cel, static_cast<int>(cod));
+    return i < 0 ? sem_linha : lis_cel->celulares[i];
+}
+
 void mostre_lis_cel(TLisCel lis) {
     const std::uint32_t n = std::min(lis.nce, capacidade_lis_cel);
     for (std::uint32_t i = 0; i < n; ++i) {

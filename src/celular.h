@@ -30,6 +30,9 @@ inline constexpr int linhas_da_execucao = 5;
 void insere_celular(TLisCel* lis, TCelular cel);
 // Lowest position whose owner's code is `cod_cli`, or -1.
 int busca_celular(TLisCel cl, int cod_cli);
+// The line of the customer `cod` a call is shown with: a blank line when there is none, rather
+// than one read from outside the list.
+const TCelular& linha_chamada(const TLisCel* lis_cel, std::uint32_t cod);
 // Each line with its owner, one per line.
 void mostre_lis_cel(TLisCel lis);
 // Entry `ind` (0 to 11) of the phone table, with no owner; outside the table, an empty line.

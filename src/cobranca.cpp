@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <tuple>
 
-#include "conta.h"
 #include "dialeto_csv.h"
 #include "execucao.h"
 
@@ -22,24 +21,7 @@ std::uint64_t chave(TDataHora d) {
            static_cast<std::uint64_t>(static_cast<std::uint8_t>(d.hor.seg));
 }
 
-bool mesmo_mes(const ContaMensal& c, std::uint32_t cod, TData d) {
-    return c.cod_cli == cod && c.ano == d.ano && c.mes == d.mes;
-}
-
 }  // namespace
-
-std::int64_t centavos_chamada(std::int64_t ns) {
-    if (ns <= 3) return 0;
-    if (ns <= 30) return 30;
-    return 30 + (ns - 30) / 6 * 6;
-}
-
-Valor valor_chamada(std::int64_t ns, bool exato) {
-    if (exato) return {true, centavos_chamada(ns), 0.0F};
-    // The run's calls last at most 600 s: the bound only keeps the cast defined.
-    return {false, 0,
-            tarifa_chamada(static_cast<std::int32_t>(std::min<std::int64_t>(ns, 1 << 30)))};
-}
 
 std::string dinheiro(Valor v, char decimal) {
     if (!v.exato) return dinheiro(static_cast<double>(v.reais), decimal);
@@ -87,39 +69,30 @@ Contas contas_da_execucao(const Execucao& e) {
         r.chamadas.push_back({cha.ini, cha.fim, cha.cod_cli_ori, static_cast<std::uint32_t>(ns),
                               numero(cha.cod_cli_des),
                               r.textos.guarda(std::to_string(cha.cod_cli_des)),
-                              numero(cha.cod_cli_ori), static_cast<std::uint32_t>(i)});
-        // The list is sorted by caller and start: a bill is a run of one caller's month.
-        if (r.contas.empty() || !mesmo_mes(r.contas.back(), cha.cod_cli_ori, cha.ini.dat))
-            r.contas.push_back({cha.cod_cli_ori,
-                                cha.ini.dat.ano,
-                                cha.ini.dat.mes,
-                                0,
-                                0,
-                                {false, 0, 0.0F},
-                                static_cast<std::size_t>(i)});
-        ContaMensal& c = r.contas.back();
-        ++c.chamadas;
-        c.tempo_total += ns;
-        c.valor_total += r.valor(r.chamadas.back());
+                              numero(cha.cod_cli_ori), static_cast<std::uint32_t>(i),
+                              tarifa_da_execucao.centavos(ns)});
     }
+    // Sorted by caller and start already, the list keeps its order.
+    agrupa_em_contas(r);
     return r;
 }
 
 void agrupa_em_contas(Contas& contas) {
     auto& ch = contas.chamadas;
+    if (ch.empty()) {
+        std::ranges::sort(contas.contas, {}, [](const ContaMensal& c) { return chave_conta(c); });
+        return;
+    }
     std::sort(ch.begin(), ch.end(), [](const ChamadaCobrada& a, const ChamadaCobrada& b) {
         return std::tuple(a.cod_cli, chave(a.inicio), a.ordem) <
                std::tuple(b.cod_cli, chave(b.inicio), b.ordem);
     });
     contas.contas.clear();
     for (std::size_t i = 0; i < ch.size(); ++i) {
-        if (contas.contas.empty() ||
-            !mesmo_mes(contas.contas.back(), ch[i].cod_cli, ch[i].inicio.dat))
+        const std::uint64_t k = chave_conta(ch[i].cod_cli, ch[i].inicio.dat);
+        if (contas.contas.empty() || chave_conta(contas.contas.back()) != k)
             contas.contas.push_back({ch[i].cod_cli, ch[i].inicio.dat.ano, ch[i].inicio.dat.mes, 0,
                                      0, Valor{contas.exatas, 0, 0.0F}, i});
-        ContaMensal& c = contas.contas.back();
-        ++c.chamadas;
-        c.tempo_total += ch[i].segundos;
-        c.valor_total += contas.valor(ch[i]);
+        contas.contas.back().soma(ch[i].segundos, contas.valor(ch[i]));
     }
 }

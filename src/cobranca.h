@@ -16,6 +16,7 @@
 #include "clientes.h"
 #include "datahora.h"
 #include "dinheiro.h"
+#include "tarifas.h"
 
 struct Execucao;
 
@@ -37,10 +38,6 @@ struct Valor {
     }
 };
 
-// Charge of a call of `ns` seconds in centavos: the tariff of tarifa_chamada, exactly.
-std::int64_t centavos_chamada(std::int64_t ns);
-// The charge of a call of `ns` seconds, exact or in the run's float.
-Valor valor_chamada(std::int64_t ns, bool exato);
 // Two decimals and `decimal` between reais and centavos: "63.84", "63,84"; a float as the
 // console's printf rounds it.
 std::string dinheiro(Valor v, char decimal);
@@ -74,6 +71,7 @@ struct ChamadaCobrada {
     std::uint32_t destino;   // the called customer's code as written, or empty (Textos)
     std::uint32_t linha;     // the caller's line, as shown, or empty (Textos)
     std::uint32_t ordem;     // the order it was read in: calls of one second keep it
+    std::int64_t centavos;   // its charge
 };
 
 // One bill and its totals.
@@ -85,16 +83,31 @@ struct ContaMensal {
     std::int64_t tempo_total = 0;
     Valor valor_total{};
     std::size_t primeira = 0;  // its first call in Contas::chamadas, when calls are kept
+
+    void soma(std::int64_t segundos, Valor v) {
+        ++chamadas;
+        tempo_total += segundos;
+        valor_total += v;
+    }
 };
+
+// The key bills are found and ordered by: the customer, then the month (chave_mes).
+constexpr std::uint64_t chave_conta(std::uint32_t cod_cli, TData d) {
+    return std::uint64_t{cod_cli} << 32U | chave_mes(d);
+}
+constexpr std::uint64_t chave_conta(const ContaMensal& c) {
+    return chave_conta(c.cod_cli, {1, c.mes, c.ano});
+}
 
 // The 10th of the month after the bill's: its due date.
 TData vencimento_da_conta(const ContaMensal& c);
 
-// Bills by customer code, then year and month; each bill's calls by start, in the order they
-// were read when they start in the same second.
+// Bills by chave_conta; each bill's calls by start, in the order they were read when they start
+// in the same second.
 struct Contas {
     std::shared_ptr<const Clientes> clientes;  // whose names and addresses the bills show
     bool exatas = true;                        // centavos, or the run's float
+    bool do_livro = false;  // the customers of a book: bills show their code and CPF/CNPJ
     std::vector<ContaMensal> contas;
     std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
     Textos textos;
@@ -102,11 +115,16 @@ struct Contas {
     std::span<const ChamadaCobrada> chamadas_de(const ContaMensal& c) const {
         return std::span(chamadas).subspan(c.primeira, static_cast<std::size_t>(c.chamadas));
     }
-    Valor valor(const ChamadaCobrada& c) const { return valor_chamada(c.segundos, exatas); }
+    // A call's charge; the run's own in its float arithmetic.
+    Valor valor(const ChamadaCobrada& c) const {
+        if (exatas) return {true, c.centavos, 0.0F};
+        return {false, 0, tarifa_da_execucao.reais(c.segundos)};
+    }
 };
 
 // The bills of a prepared run, in its order, with the figures contacel prints in that run.
 Contas contas_da_execucao(const Execucao& e);
 
-// Sorts `contas.chamadas` (read in any order) into bills, with their totals.
+// Sorts `contas.chamadas` (read in any order) into bills, with their totals; without calls,
+// sorts the bills `contas.contas` already summed.
 void agrupa_em_contas(Contas& contas);

@@ -4,7 +4,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <tuple>
 
 #include "caracteres.h"
 #include "clientes.h"
@@ -73,17 +72,11 @@ void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::s
 
 ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
     auto& contas = contas_.contas;
-    const auto e_esta = [&](const ContaMensal& c) {
-        return c.cod_cli == cod && c.ano == d.ano && c.mes == d.mes;
-    };
+    const std::uint64_t chave = chave_conta(cod, d);
     // Records come mostly in time order: the bill of the row before is the likely one.
-    if (ultima_conta_ < contas.size() && e_esta(contas[ultima_conta_]))
+    if (ultima_conta_ < contas.size() && chave_conta(contas[ultima_conta_]) == chave)
         return contas[ultima_conta_];
     // Any other found in one step, however many months the records span.
-    const std::uint64_t chave = std::uint64_t{cod} << 32U |
-                                static_cast<std::uint64_t>(static_cast<std::uint16_t>(d.ano))
-                                    << 8U |
-                                static_cast<std::uint8_t>(d.mes);
     const auto [it, nova] = indice_.try_emplace(chave, contas.size());
     if (nova) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
     ultima_conta_ = it->second;
@@ -122,16 +115,14 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
     }
     ++resumo_.cobrados;
     if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
+    const std::int64_t centavos = pedido_.tarifa->centavos(r.segundos);
     if (!pedido_.guarda_chamadas) {
-        ContaMensal& c = conta_de(*cod, r.inicio.dat);
-        ++c.chamadas;
-        c.tempo_total += r.segundos;
-        c.valor_total.centavos += centavos_chamada(r.segundos);
+        conta_de(*cod, r.inicio.dat).soma(r.segundos, {true, centavos, 0.0F});
         return;
     }
     contas_.chamadas.push_back({r.inicio, r.fim, *cod, r.segundos, exibido(r.destino),
                                 contas_.textos.guarda(r.cod_destino), exibido(r.origem),
-                                static_cast<std::uint32_t>(contas_.chamadas.size())});
+                                static_cast<std::uint32_t>(contas_.chamadas.size()), centavos});
 }
 
 bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
@@ -143,13 +134,7 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
 }
 
 Contas CobrancaRegistros::termina() {
-    if (pedido_.guarda_chamadas) {
-        agrupa_em_contas(contas_);
-    } else {
-        std::ranges::sort(contas_.contas, [](const ContaMensal& a, const ContaMensal& b) {
-            return std::tuple(a.cod_cli, a.ano, a.mes) < std::tuple(b.cod_cli, b.ano, b.mes);
-        });
-    }
+    agrupa_em_contas(contas_);
     resumo_.contas = contas_.contas.size();
     std::ranges::sort(resumo_.sem_cliente_por_chamador,
                       [](const SemCliente& a, const SemCliente& b) {
@@ -178,6 +163,7 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
         vistos.push_back(id);
     }
     TabelaLinhas linhas;
+    pedido.linhas = a.tabela;
     if (!a.linhas.empty()) {
         if (r.erro = le_linhas(a.linhas, *pedido.clientes, linhas); !r.erro.ok()) return r;
         pedido.linhas = &linhas;

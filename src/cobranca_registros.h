@@ -33,7 +33,8 @@ struct PedidoCobranca {
     bool guarda_chamadas = false;  // the calls themselves (calls' CSV, documents), or totals only
     // Unreadable rows are written down and the rest billed, rather than stopping the reading.
     bool aceita_rejeitados = false;
-    DialetoCsv dialeto = csv_padrao;  // of the rejected rows' CSV
+    DialetoCsv dialeto = csv_padrao;             // of the rejected rows' CSV
+    const Tarifa* tarifa = &tarifa_da_execucao;  // the price list the calls are rated by
 };
 
 // The billable calls of one caller that is no customer's line.
@@ -101,8 +102,9 @@ class CobrancaRegistros final : public DestinoRegistros {
 
 // The files to bill.
 struct ArquivosRegistros {
-    std::vector<std::string> chamadas;  // records files, in order
-    std::string linhas;                 // the lines file; empty: none
+    std::vector<std::string> chamadas;     // records files, in order
+    std::string linhas;                    // the lines file; empty: none
+    const TabelaLinhas* tabela = nullptr;  // or the lines already read, a book's
 };
 
 struct Cobradas {

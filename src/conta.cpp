@@ -4,11 +4,9 @@
 #include <string_view>
 
 #include "impressao.h"
+#include "tarifas.h"
 
 namespace {
-
-constexpr std::int32_t ttm = 30;  // minimum charged time, in seconds
-constexpr float tps = 0.01F;      // price per second
 
 constexpr char nome_mes[13][20] = {"",        "Janeiro",  "Fevereiro", "Mar\x87o", "Abril",
                                    "Maio",    "Junho",    "Julho",     "Agosto",   "Setembro",
@@ -16,8 +14,6 @@ constexpr char nome_mes[13][20] = {"",        "Janeiro",  "Fevereiro", "Mar\x87o
 
 constexpr char regua[] = "-------------------------------------------------";
 
-// Shown for a call whose destination has no line.
-constexpr TCelular sem_linha{{}, "00", 0, 0, ""};
 // Shown for a bill whose caller is not in the register.
 constexpr TCliente sem_cliente{};
 
@@ -48,39 +44,14 @@ void mostre_rodape(std::int64_t tempo_total, float tarifa_total, TData venciment
 
 }  // namespace
 
-float tarifa_chamada(std::int32_t ns) {
-    if (ns <= 3) return 0.0F;
-    const double minimo = ttm * static_cast<double>(tps);
-    if (ns <= ttm) return static_cast<float>(minimo);
-    const double blocos = ((ns - ttm) / 6) * 6;
-    return static_cast<float>(minimo + blocos * static_cast<double>(tps));
-}
-
-TData vencimento_de(TData dat) {
-    TData v = dat;
-    v.dia = 10;
-    if (dat.mes + 1 > 12) {
-        v.mes = 1;
-        v.ano = static_cast<std::int16_t>(dat.ano + 1);
-    } else {
-        v.mes = static_cast<std::int8_t>(dat.mes + 1);
-    }
-    return v;
-}
-
 const TCliente& cliente_da_conta(const TLisCli* lis_cli, std::uint32_t cod) {
     const int i = busca_cliente(lis_cli, static_cast<int>(cod));
     return i < 0 ? sem_cliente : lis_cli->clientes[i];
 }
 
-const TCelular& linha_chamada(const TLisCel* lis_cel, std::uint32_t cod) {
-    const int i = busca_celular(*lis_cel, static_cast<int>(cod));
-    return i < 0 ? sem_linha : lis_cel->celulares[i];
-}
-
 ParcelaConta SomaConta::soma(const TChamada& cha) {
     const std::int32_t ns = num_seg(cha.ini, cha.fim);
-    const float tarifa = tarifa_chamada(ns);
+    const float tarifa = tarifa_da_execucao.reais(ns);
     ++chamadas;
     tempo_total += ns;
     tarifa_total += tarifa;
@@ -95,7 +66,7 @@ Conta conta_em(const TLisCha* li_ch, std::int32_t inicio,
     Conta conta{inicio, inicio, primeira.cod_cli_ori, primeira.ini.dat.mes, primeira.ini.dat.ano,
                 {}};
     while (conta.fim < num_cha && li_ch->chamadas[conta.fim].cod_cli_ori == conta.cod_cli &&
-           li_ch->chamadas[conta.fim].ini.dat.mes == conta.mes) {
+           chave_mes(li_ch->chamadas[conta.fim].ini.dat) == chave_mes(primeira.ini.dat)) {
         parcelas[static_cast<std::size_t>(conta.fim - inicio)] =
             conta.soma.soma(li_ch->chamadas[conta.fim]);
         ++conta.fim;

@@ -11,15 +11,9 @@
 #include "cliente.h"
 #include "lista_chamadas.h"
 
-// Charge of a call of `ns` seconds: free up to 3 s, the 30-second minimum up to 30 s, then
-// whole blocks of 6 s; a part block is free.
-float tarifa_chamada(std::int32_t ns);
-// The 10th of the month after the one `dat` falls in: a bill's due date, from its last call.
-TData vencimento_de(TData dat);
-// The customer a bill is addressed to, and the line a call is shown with: a blank record when
-// there is none, rather than one read from outside the lists.
+// The customer a bill is addressed to: a blank record when there is none, rather than one read
+// from outside the list.
 const TCliente& cliente_da_conta(const TLisCli* lis_cli, std::uint32_t cod);
-const TCelular& linha_chamada(const TLisCel* lis_cel, std::uint32_t cod);
 
 // One call of a bill: its seconds, counted again from start and end, and its charge.
 struct ParcelaConta {
@@ -38,7 +32,7 @@ struct SomaConta {
 };
 
 // One bill of a sorted call list: the calls from `inicio` to one before `fim`, all of one caller
-// and start month, and their totals.
+// and start month (chave_mes), and their totals.
 struct Conta {
     std::int32_t inicio;
     std::int32_t fim;

@@ -106,3 +106,15 @@ std::int32_t dia_semana(TData dat) {
 void dia_sem_ext(TData dat) {
     imprime(FMT_COMPILE("{}"), campo(dse[dia_semana(dat)]));
 }
+
+TData vencimento_de(TData dat) {
+    TData v = dat;
+    v.dia = 10;
+    if (dat.mes + 1 > 12) {
+        v.mes = 1;
+        v.ano = static_cast<std::int16_t>(dat.ano + 1);
+    } else {
+        v.mes = static_cast<std::int8_t>(dat.mes + 1);
+    }
+    return v;
+}

@@ -39,6 +39,14 @@ std::int32_t e_bissexto(std::int32_t ano);
 // Length of month `mes` in year `ano`; 0 for a month outside 1..12.
 std::int32_t dias_no_mes(std::int32_t mes, std::int32_t ano);
 
+// A month as one number that orders like the months: bills are grouped by it.
+constexpr std::uint32_t chave_mes(TData d) {
+    return static_cast<std::uint32_t>(static_cast<std::uint16_t>(d.ano)) << 8U |
+           static_cast<std::uint8_t>(d.mes);
+}
+// The 10th of the month after the one `dat` falls in: a bill's due date.
+TData vencimento_de(TData dat);
+
 // A random date in November or December 2017: month, then day.
 TData gere_data();
 // dd/mm/yyyy, no line break.

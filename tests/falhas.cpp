@@ -2,7 +2,9 @@
 // fsync() raises the signal whose number is in CONTACEL_SINAL_NO_FSYNC, as if the user had
 // pressed Ctrl-C in the middle of a write; with CONTACEL_SEM_ICONV set, no converter opens, as
 // on a system without the gconv modules; with CONTACEL_SEM_LINK set, link() fails as a file
-// system without hard links makes it; with CONTACEL_FSYNC_PASTA set, flushing a folder fails.
+// system without hard links makes it; with CONTACEL_FSYNC_PASTA set, flushing a folder fails;
+// with CONTACEL_SEM_FSYNC set, fsync() returns at once, as over a disk cache; with
+// CONTACEL_SINAL_NO_RENAME set to "N S", the N-th rename() raises signal S once it is done.
 
 #include <dlfcn.h>
 #include <iconv.h>
@@ -15,6 +17,7 @@
 extern "C" int fsync(int fd) {
     if (const char* v = std::getenv("CONTACEL_SINAL_NO_FSYNC"))
         std::raise(static_cast<int>(std::strtol(v, nullptr, 10)));
+    if (std::getenv("CONTACEL_SEM_FSYNC") != nullptr) return 0;
     struct stat info {};
     if (std::getenv("CONTACEL_FSYNC_PASTA") != nullptr && ::fstat(fd, &info) == 0 &&
         S_ISDIR(info.st_mode)) {
@@ -34,6 +37,19 @@ extern "C" iconv_t iconv_open(const char* para, const char* de) {
     using Abre = iconv_t (*)(const char*, const char*);
     static const auto original = reinterpret_cast<Abre>(::dlsym(RTLD_NEXT, "iconv_open"));
     return original(para, de);
+}
+
+extern "C" int rename(const char* de, const char* para) {
+    using Renomeia = int (*)(const char*, const char*);
+    static const auto original = reinterpret_cast<Renomeia>(::dlsym(RTLD_NEXT, "rename"));
+    static long feitos = 0;
+    const int r = original(de, para);
+    if (const char* v = std::getenv("CONTACEL_SINAL_NO_RENAME")) {
+        char* resto = nullptr;
+        if (++feitos == std::strtol(v, &resto, 10))
+            std::raise(static_cast<int>(std::strtol(resto, nullptr, 10)));
+    }
+    return r;
 }
 
 // With CONTACEL_SEM_LINK set, the file system has no hard links, as FAT on a memory stick.

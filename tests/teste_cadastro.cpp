@@ -362,6 +362,18 @@ TEST(Gravacao, TravaComoOGitEOQueOArquivoTraz) {
     ASSERT_TRUE(g0.trava().ok());
     EXPECT_EQ(descreve_erro(g1.trava()),
               d.caminho + ": este arquivo ja esta sendo gravado por outro nome (link)");
+
+    // The locks a killed run left in the way of a set are said once, with their count.
+    const std::string pasta_lote = (pasta / "lote").string();
+    std::vector<std::string> nomes;
+    for (int i = 0; i < 1200; ++i) {
+        nomes.push_back(pasta_lote + "/f" + std::to_string(i));
+        grava(nomes.back() + ".lock", "");
+        ::utimes((nomes.back() + ".lock").c_str(), hora_atras);
+    }
+    EXPECT_EQ(descreve_erro(GravacaoEmLote(substitui).trava(nomes)),
+              "1.200 travas de uma gravacao interrompida em " + pasta_lote + "; remova " +
+                  pasta_lote + "/*.lock");
 }
 
 // A user who is not root keeps a file's group when it is one of theirs, and is told which of

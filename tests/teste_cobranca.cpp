@@ -26,7 +26,8 @@ TEST(Cobranca, SegundoUtc) {
 
 TEST(Cobranca, TarifaEmCentavosEDinheiro) {
     for (std::int64_t ns = 0; ns <= 5000; ++ns)
-        ASSERT_EQ(dinheiro(valor_chamada(ns, true), '.'), dinheiro(valor_chamada(ns, false), '.'))
+        ASSERT_EQ(dinheiro({true, tarifa_da_execucao.centavos(ns), 0.0F}, '.'),
+                  dinheiro({false, 0, tarifa_da_execucao.reais(ns)}, '.'))
             << ns;
     EXPECT_EQ(dinheiro(Valor{true, 123456789012, 0.0F}, ','), "1234567890,12");
     EXPECT_EQ(dinheiro(Valor{true, 5, 0.0F}, '.'), "0.05");
@@ -41,7 +42,8 @@ ChamadaCobrada cobrada(Contas& c, std::uint32_t cod, TDataHora ini, std::uint32_
             c.textos.guarda(numero),
             0,
             0,
-            static_cast<std::uint32_t>(c.chamadas.size())};
+            static_cast<std::uint32_t>(c.chamadas.size()),
+            tarifa_da_execucao.centavos(seg)};
 }
 
 // December 2023 and December 2024 are two bills; calls by start, one second's in the order read.
@@ -132,16 +134,16 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
     const Caso casos[] = {
         {{},
          false,
-         "9 registros: 4 cobrados em 3 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
+         "10 registros: 5 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
          "1 rejeitados",
-         "3 2023-12 1 600 6.00|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
+         "3 2023-12 1 600 6.00|7 2023-12 1 42 0.42|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
         {{},
          true,
-         "9 registros: 4 cobrados em 3 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
+         "10 registros: 5 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
          "1 rejeitados",
-         "3 2023-12 1 600 6.00|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
+         "3 2023-12 1 600 6.00|7 2023-12 1 42 0.42|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
         {MesAno{2024, 12}, true,
-         "9 registros: 2 cobrados em 1 contas, 2 de outros meses, 1 nao cobraveis, 3 sem cliente, "
+         "10 registros: 2 cobrados em 1 contas, 3 de outros meses, 1 nao cobraveis, 3 sem cliente, "
          "1 rejeitados",
          "7 2024-12 2 72 0.72|"},
     };
@@ -156,6 +158,7 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
         cob.registro(registro("3", "", dh(31, 12, 2023, 23, 59, 59), 600));
         cob.registro(registro("007", "", dh(30, 11, 2024, 0, 0, 0), 4));
         cob.registro(registro("7", "", dh(1, 12, 2024, 9, 0, 0), 36));
+        cob.registro(registro("7", "", dh(1, 12, 2023, 9, 0, 0), 42));  // a year before
         const Contas contas = cob.termina();
         EXPECT_EQ(descreve_resumo(cob.resumo()), c.resumo);
         EXPECT_EQ(descreve_sem_cliente(cob.resumo(), 1),
@@ -179,6 +182,53 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
     // Without --rejeitadas, an unreadable row stops the reading.
     CobrancaRegistros para({cli, nullptr, {}, false, false, csv_padrao});
     EXPECT_FALSE(para.rejeitado({1, "data impossivel", ""}));
+}
+
+// Whose a PBX row is and whether it is billed, as the README says: the account code when it is a
+// register customer's, else the customer of the line `src`; billed only when ANSWERED, with
+// billsec above 0 and amaflags other than OMIT.
+TEST(CobrancaRegistros, AtribuicaoECobranca) {
+    const auto cli = clientes_de({{7, "Sete", "Rua 7"}, {3, "Tres", "Rua 3"}});
+    TabelaLinhas linhas;
+    linhas.insere("(85) 9 8877-4123", 3);
+    linhas.insere("211553", 7);
+    struct Caso {
+        const char* conta;
+        const char* src;
+        const char* billsec;
+        const char* disposicao;
+        const char* flags;
+        const char* fica;  // the bill, or where the row went
+    };
+    const Caso casos[] = {
+        {"7", "85988774123", "60", "ANSWERED", "DOCUMENTATION", "7 0.60"},
+        {"007", "", "60", "ANSWERED", "BILLING", "7 0.60"},
+        {"99", "+55 85 98877-4123", "60", "ANSWERED", "DOCUMENTATION", "3 0.60"},
+        {"", "21-1553", "4", "ANSWERED", "DOCUMENTATION", "7 0.30"},
+        {"", "85988774123", "1", "ANSWERED", "DOCUMENTATION", "3 0.00"},
+        {"99", "1001", "60", "ANSWERED", "DOCUMENTATION", "sem cliente"},
+        {"7", "", "0", "ANSWERED", "DOCUMENTATION", "nao cobravel"},
+        {"7", "", "60", "NO ANSWER", "DOCUMENTATION", "nao cobravel"},
+        {"7", "", "60", "BUSY", "DOCUMENTATION", "nao cobravel"},
+        {"7", "", "60", "ANSWERED", "OMIT", "nao cobravel"},
+    };
+    for (const Caso& c : casos) {
+        const std::string linha = fmt::format(
+            "{},{},8532345678,ctx,,,,,,2024-03-05 10:00:00,2024-03-05 10:00:07,2024-03-05 "
+            "10:01:07,67,{},{},{}\n",
+            c.conta, c.src, c.billsec, c.disposicao, c.flags);
+        CobrancaRegistros cob({cli, &linhas, {}, false, true, csv_padrao});
+        AnalisadorRegistros a;
+        ASSERT_TRUE(a.consome(linha, cob) && a.termina(cob)) << linha;
+        const Contas contas = cob.termina();
+        const ResumoCobranca& r = cob.resumo();
+        const std::string fica = r.nao_cobraveis != 0 ? "nao cobravel"
+                                 : r.sem_cliente != 0
+                                     ? "sem cliente"
+                                     : fmt::format("{} {}", contas.contas.at(0).cod_cli,
+                                                   dinheiro(contas.contas.at(0).valor_total, '.'));
+        EXPECT_EQ(fica, c.fica) << linha;
+    }
 }
 
 std::string em_csv(const Contas& c, bool chamadas, DialetoCsv d) {

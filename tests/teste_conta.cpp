@@ -13,6 +13,7 @@
 #include "conta.h"
 #include "execucao.h"
 #include "impressao.h"
+#include "tarifas.h"
 
 namespace {
 
@@ -71,12 +72,13 @@ TEST(Contas, Tarifa) {
     };
     for (const auto& [ns, texto] : casos) {
         std::array<char, 16> b{};
-        std::snprintf(b.data(), b.size(), "%.2f", static_cast<double>(tarifa_chamada(ns)));
+        std::snprintf(b.data(), b.size(), "%.2f",
+                      static_cast<double>(tarifa_da_execucao.reais(ns)));
         EXPECT_STREQ(b.data(), texto) << ns;
     }
     // Products and sum in double, then stored as float.
-    EXPECT_EQ(tarifa_chamada(600), static_cast<float>(30 * static_cast<double>(0.01F) +
-                                                      570 * static_cast<double>(0.01F)));
+    EXPECT_EQ(tarifa_da_execucao.reais(600), static_cast<float>(30 * static_cast<double>(0.01F) +
+                                                                570 * static_cast<double>(0.01F)));
 }
 
 TEST(Contas, ValoresComoOPrintfDaBibliotecaC) {
@@ -85,8 +87,8 @@ TEST(Contas, ValoresComoOPrintfDaBibliotecaC) {
     std::vector<float> valores;
     float soma = 0.0F;
     for (int i = 0; i < 100000; ++i) {
-        soma += tarifa_chamada(1 + (i * 7919) % 600);
-        valores.insert(valores.end(), {tarifa_chamada(1 + i % 600), soma});
+        soma += tarifa_da_execucao.reais(1 + (i * 7919) % 600);
+        valores.insert(valores.end(), {tarifa_da_execucao.reais(1 + i % 600), soma});
         const float quase = static_cast<float>(i) / 200.0F;  // x.xx5 and its neighbours
         valores.insert(valores.end(),
                        {quase, std::nextafter(quase, 0.0F), std::nextafter(quase, 1e9F)});

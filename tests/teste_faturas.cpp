@@ -376,7 +376,8 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
     for (const auto& [cod, linha, segundos] : chamadas)
         c.chamadas.push_back({dh(3, 1, 2025, 9, 0, 0), dh(3, 1, 2025, 9, 1, 0), cod, segundos,
                               c.textos.guarda("11963391451"), 0, c.textos.guarda(linha),
-                              static_cast<std::uint32_t>(c.chamadas.size())});
+                              static_cast<std::uint32_t>(c.chamadas.size()),
+                              tarifa_da_execucao.centavos(segundos)});
     agrupa_em_contas(c);
     OpcoesFaturas op = opcoes(0, recebedor);
     op.emissor = emissor_de("Açaí Telecom Ltda",

@@ -6,16 +6,22 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fmt/format.h>
+
 #include <array>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <map>
 #include <optional>
+#include <random>
 #include <sstream>
+#include <thread>
 
 #include "apoio.h"
 #include "caminhos.h"
@@ -28,12 +34,15 @@ struct Resultado {
     std::string erro;
 };
 
-// Runs `argv` in `pasta` with standard input from `entrada` and standard output to `destino`
-// (a file in the folder unless given), with files no larger than `limite` bytes.
-Resultado roda(const std::vector<std::string>& argv, const PastaTemp& pasta,
-               const char* entrada = "/dev/null", std::optional<std::string> destino = {},
-               rlim_t limite = RLIM_INFINITY) {
-    const std::string arq_saida = destino.value_or((pasta / ".saida").string());
+// Starts `argv` in `pasta` with standard input from `entrada` and standard output to `destino`
+// (a file in the folder unless given; ">>NAME" appends to NAME), with files no larger than
+// `limite` bytes; standard error goes to pasta/.erro.
+pid_t inicia(const std::vector<std::string>& argv, const PastaTemp& pasta,
+             const char* entrada = "/dev/null", std::optional<std::string> destino = {},
+             rlim_t limite = RLIM_INFINITY) {
+    std::string arq_saida = destino.value_or((pasta / ".saida").string());
+    const bool acrescenta = arq_saida.starts_with(">>");
+    if (acrescenta) arq_saida.erase(0, 2);
     const std::string arq_erro = (pasta / ".erro").string();
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -41,7 +50,8 @@ Resultado roda(const std::vector<std::string>& argv, const PastaTemp& pasta,
         const rlimit lim{limite, limite};
         ::setrlimit(RLIMIT_FSIZE, &lim);
         const int in = ::open(entrada, O_RDONLY);
-        const int out = ::open(arq_saida.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out =
+            ::open(arq_saida.c_str(), O_WRONLY | O_CREAT | (acrescenta ? O_APPEND : O_TRUNC), 0644);
         const int err = ::open(arq_erro.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(in, 0);
         ::dup2(out, 1);
@@ -53,12 +63,24 @@ Resultado roda(const std::vector<std::string>& argv, const PastaTemp& pasta,
         ::execv(args[0], args.data());
         ::_exit(127);
     }
-    Resultado r;
+    return pid;
+}
+
+// The exit status of `pid`, 128 + N for a death by signal N.
+int espera(pid_t pid) {
     int st = 0;
     ::waitpid(pid, &st, 0);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    if (!destino) r.saida = le(arq_saida);
-    r.erro = le(arq_erro);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+}
+
+// Runs `argv` as inicia() starts it, to its end.
+Resultado roda(const std::vector<std::string>& argv, const PastaTemp& pasta,
+               const char* entrada = "/dev/null", std::optional<std::string> destino = {},
+               rlim_t limite = RLIM_INFINITY) {
+    Resultado r;
+    r.status = espera(inicia(argv, pasta, entrada, destino, limite));
+    if (!destino) r.saida = le(pasta / ".saida");
+    r.erro = le(pasta / ".erro");
     return r;
 }
 
@@ -966,6 +988,192 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
                                                "4-2017-11.pdf", "4-2017-12.pdf", "5-2017-11.pdf",
                                                "5-2017-12.pdf"}));
     EXPECT_TRUE(le(pasta / "contas" / "1-2017-11.pdf").starts_with("%PDF-"));
+    EXPECT_EQ(temporarios(pasta), 0U);
+}
+
+// Records of `clientes` customers, one call each month for `meses` months from January 2023.
+std::string registros_mensais(int clientes, int meses) {
+    std::string csv;
+    for (int m = 0; m < meses; ++m)
+        for (int c = 1; c <= clientes; ++c) {
+            const std::string dia = fmt::format("{}-{:02}-01 10:0", 2023 + m / 12, m % 12 + 1);
+            csv += fmt::format(R"("{}","85988774123","8532345678","c","","","","","","{}0:00",)"
+                               R"("{}0:05","{}1:05",65,60,"ANSWERED","DOCUMENTATION")"
+                               "\n",
+                               c, dia, dia, dia);
+        }
+    return csv;
+}
+
+// Every file of a folder and its bytes.
+std::map<std::string, std::string> conteudo(const std::filesystem::path& pasta) {
+    std::map<std::string, std::string> m;
+    for (const auto& e : std::filesystem::directory_iterator(pasta))
+        m[e.path().filename().string()] = le(e.path());
+    return m;
+}
+
+// A folder of 200 bills replaced under a signal, at a random moment of the run or in the middle
+// of the renames that give the bills their names, is either as it was or wholly new, with no
+// lock left. After SIGKILL, which leaves every lock, the next run says so in one line.
+TEST(ContacelExportar, FaturasNaPastaTodasOuNenhumaSobSinal) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_exportar;
+    grava(pasta / "clientes.arq", arquivo_valido(20).bytes());
+    grava(pasta / "r.csv", registros_mensais(20, 10));
+    std::filesystem::create_directory(pasta / "b");
+    const std::vector<std::string> base{f, "faturas", "--chamadas", "r.csv", "--forcar"};
+    const std::vector<std::string> pix{"--pix-chave", "+5585988776655", "--pix-nome",
+                                       "C",           "--pix-cidade",   "F"};
+    // The two sets a run may leave: without a Pix QR code and with one.
+    std::array<std::map<std::string, std::string>, 2> conjuntos;
+    ::setenv("LD_PRELOAD", caminho_falhas, 1);
+    ::setenv("CONTACEL_SEM_FSYNC", "1", 1);
+    for (std::size_t k = 0; k < 2; ++k) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), {"--pasta", "b"});
+        if (k == 1) args.insert(args.end(), pix.begin(), pix.end());
+        ASSERT_EQ(roda(args, pasta).status, 0);
+        conjuntos[k] = conteudo(pasta / "b");
+    }
+    ASSERT_EQ(conjuntos[1].size(), 200U);
+    std::mt19937 aleatorio(20240301);
+    std::size_t atual = 1;
+    for (int vez = 0; vez < 6; ++vez) {
+        const int sinal = std::array{SIGINT, SIGTERM, SIGHUP}[vez % 3];
+        std::vector<std::string> args = base;
+        args.insert(args.end(), {"--pasta", "b"});
+        if (atual == 0) args.insert(args.end(), pix.begin(), pix.end());
+        const bool na_troca = vez % 2 == 0;
+        if (na_troca) {
+            const auto n = std::uniform_int_distribution<int>(1, 200)(aleatorio);
+            ::setenv("CONTACEL_SINAL_NO_RENAME", fmt::format("{} {}", n, sinal).c_str(), 1);
+        }
+        const pid_t pid = inicia(args, pasta);
+        if (!na_troca) {
+            const auto ms = std::uniform_int_distribution<int>(0, 500)(aleatorio);
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            ::kill(pid, sinal);
+        }
+        const int status = espera(pid);
+        ::unsetenv("CONTACEL_SINAL_NO_RENAME");
+        const auto agora = conteudo(pasta / "b");
+        const auto iguais = [&](const std::map<std::string, std::string>& conjunto) {
+            return std::ranges::count_if(agora, [&](const auto& a) {
+                return conjunto.contains(a.first) && conjunto.at(a.first) == a.second;
+            });
+        };
+        const auto velhas = iguais(conjuntos[atual]);
+        const auto novas = iguais(conjuntos[1 - atual]);
+        const std::string caso = std::to_string(vez) + ": status " + std::to_string(status) + ", " +
+                                 std::to_string(velhas) + " velhas e " + std::to_string(novas) +
+                                 " novas";
+        EXPECT_TRUE(status == 0 || status == 128 + sinal) << caso;
+        EXPECT_TRUE(agora.size() == 200 && (velhas == 200 || novas == 200)) << caso;
+        EXPECT_TRUE(!na_troca || novas == 200) << caso;
+        EXPECT_EQ(temporarios(pasta), 0U) << caso;
+        if (novas == 200) atual = 1 - atual;
+    }
+    // SIGKILL once every bill is locked.
+    std::vector<std::string> args = base;
+    args.insert(args.end(), {"--pasta", "b"});
+    const pid_t pid = inicia(args, pasta);
+    for (int i = 0; i < 2000 && temporarios(pasta) < 200; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ::kill(pid, SIGKILL);
+    espera(pid);
+    ::unsetenv("CONTACEL_SEM_FSYNC");
+    ::unsetenv("LD_PRELOAD");
+    const std::size_t travas = temporarios(pasta);
+    ASSERT_GE(travas, 2U);
+    // As a later run finds them.
+    const timeval hora_atras[2]{{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    for (const auto& e : std::filesystem::directory_iterator(pasta / "b"))
+        ::utimes(e.path().c_str(), hora_atras);
+    const Resultado r = roda(args, pasta);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.erro, "contacel-exportar: " + std::to_string(travas) +
+                          " travas de uma gravacao interrompida em b; remova b/*.lock\n");
+}
+
+// No output ever lands on a file the command reads, through a symbolic or a hard link, standard
+// output included; a link in the bills folder is replaced as itself, never followed out of it;
+// a month without bills writes nothing and says so.
+TEST(ContacelExportar, SaidasNuncaSobreOQueSeLe) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_exportar;
+    std::filesystem::copy_file(caminho_exemplo, pasta / "clientes.arq");
+    std::filesystem::copy_file(
+        std::filesystem::path(caminho_exemplo).parent_path() / "emissor.toml", pasta / "e.toml");
+    grava(pasta / "r.csv", registros_mensais(1, 1));
+    grava(pasta / "fora.txt", "fora");
+    std::filesystem::create_hard_link(pasta / "e.toml", pasta / "duro.toml");
+    std::filesystem::create_hard_link(pasta / "r.csv", pasta / "duro.csv");
+    std::filesystem::create_symlink("e.toml", pasta / "liga.toml");
+    for (const char* p : {"p", "vazia"})
+        std::filesystem::create_directory(pasta / p);
+    std::filesystem::create_symlink("../fora.txt", pasta / "p" / "1-2023-01.pdf");
+    const std::string resumo =
+        " registros: {} cobrados em {} contas, {} de outros meses, 0 nao "
+        "cobraveis, 0 sem cliente, 0 rejeitados\n";
+    const std::string nada =
+        "contacel-exportar: nenhuma chamada cobrada; nenhuma fatura foi "
+        "escrita\n1" +
+        fmt::format(fmt::runtime(resumo), 0, 0, 1);
+    struct Caso {
+        std::vector<std::string> args;
+        std::optional<std::string> destino;
+        int status;
+        std::string erro;
+    };
+    const std::vector<std::string> fat{"faturas", "--chamadas", "r.csv"};
+    const auto com = [&](std::vector<std::string> mais) {
+        mais.insert(mais.begin(), fat.begin(), fat.end());
+        return mais;
+    };
+    const Caso casos[] = {
+        {com({"--emissor", "e.toml"}), ">>e.toml", 1,
+         "e.toml: a saida padrao e este arquivo lido; nada foi escrito"},
+        {{"faturas", "--semente", "1", "--emissor", "liga.toml"},
+         ">>duro.toml",
+         1,
+         "liga.toml: a saida padrao e este arquivo lido; nada foi escrito"},
+        {com({"--emissor", "liga.toml", "--rejeitadas", "duro.toml", "--forcar"}),
+         {},
+         1,
+         "duro.toml: e um dos arquivos lidos"},
+        {{"contas", "--chamadas", "r.csv", "--rejeitadas", "duro.csv", "--forcar"},
+         {},
+         1,
+         "duro.csv: e um dos arquivos lidos"},
+        {com({"--pasta", "p"}),
+         {},
+         1,
+         "p/1-2023-01.pdf: o arquivo ja existe (use --forcar para substitui-lo)"},
+        {com({"--pasta", "p", "--forcar"}), {}, 0, ""},
+        {com({"--pasta", "vazia", "--mes", "2024-01"}), {}, 0, nada},
+        {com({"--mes", "2024-01"}), {}, 0, nada},
+    };
+    for (const Caso& c : casos) {
+        std::vector<std::string> args{f};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Resultado r = roda(args, pasta, "/dev/null", c.destino);
+        EXPECT_EQ(r.status, c.status) << c.erro;
+        if (c.status == 0) {
+            EXPECT_EQ(r.erro,
+                      c.erro.empty() ? "1" + fmt::format(fmt::runtime(resumo), 1, 1, 0) : c.erro);
+            EXPECT_EQ(r.saida, "");
+        } else {
+            EXPECT_EQ(r.erro, "contacel-exportar: " + c.erro + "\n");
+        }
+    }
+    EXPECT_EQ(le(pasta / "e.toml"),
+              le(std::filesystem::path(caminho_exemplo).parent_path() / "emissor.toml"));
+    EXPECT_EQ(le(pasta / "r.csv"), registros_mensais(1, 1));
+    EXPECT_EQ(le(pasta / "fora.txt"), "fora");
+    EXPECT_FALSE(std::filesystem::is_symlink(pasta / "p" / "1-2023-01.pdf"));
+    EXPECT_TRUE(le(pasta / "p" / "1-2023-01.pdf").starts_with("%PDF-"));
+    EXPECT_TRUE(std::filesystem::is_empty(pasta / "vazia"));
     EXPECT_EQ(temporarios(pasta), 0U);
 }
 
