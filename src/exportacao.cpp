@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "codigo850.h"
 #include "conta.h"
@@ -38,10 +40,14 @@ Erro textos_em_utf8(const TLisCli& lis_cli) {
     return {};
 }
 
-void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d) {
-    escreve(saida,
-            cabecalho_csv(
-                {"origem", "destino", "telefone_destino", "inicio", "fim", "duracao", "valor"}, d));
+void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d, bool linhas) {
+    const bool com_linha = linhas && std::ranges::any_of(c.chamadas, [](const ChamadaCobrada& cha) {
+                               return cha.linha != 0;
+                           });
+    std::vector<std::string_view> colunas{"origem",  "destino", "telefone_destino", "inicio", "fim",
+                                          "duracao", "valor"};
+    if (com_linha) colunas.emplace_back("linha");
+    escreve(saida, cabecalho_csv(colunas, d));
     // One row's text, its room kept from row to row.
     std::string linha;
     for (const ChamadaCobrada& cha : c.chamadas) {
@@ -55,6 +61,10 @@ void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d) {
         fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{0}{1}{0}"), d.separador,
                        cha.segundos);
         linha += dinheiro(c.valor(cha), d.decimal);
+        if (com_linha) {
+            linha += d.separador;
+            acrescenta_campo_csv(linha, c.textos[cha.linha], d);
+        }
         linha += d.fim_de_linha;
         escreve(saida, linha);
     }

@@ -48,8 +48,10 @@ constexpr std::uint32_t lidos(const Layout& l) {
 }
 constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 12, 13, 14, 15};
 constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 11, 12, 13, 14};
-// The own CSV: origem, destino, telefone_destino, inicio, fim, duracao, valor.
+// The own CSV: origem, destino, telefone_destino, inicio, fim, duracao, valor, and the calling
+// line when the calls know it.
 constexpr std::size_t campos_proprio = 7;
+constexpr std::string_view coluna_linha = "linha";
 
 constexpr std::array<std::string_view, 5> disposicoes{"ANSWERED", "NO ANSWER", "BUSY", "FAILED",
                                                       "CONGESTION"};
@@ -218,9 +220,14 @@ std::string_view AnalisadorRegistros::campo(std::size_t i) {
 }
 
 bool AnalisadorRegistros::detecta(std::string_view linha, DestinoRegistros& destino) {
-    if (linha == cabecalho_proprio || linha == cabecalho_proprio_planilha) {
-        formato_ = FormatoRegistros::proprio;
+    const std::string_view sem_linha = linha.substr(0, cabecalho_proprio.size());
+    if (sem_linha == cabecalho_proprio || sem_linha == cabecalho_proprio_planilha) {
         separador_ = linha[6];
+        const std::string_view resto = linha.substr(sem_linha.size());
+        if (!resto.empty() && (resto[0] != separador_ || resto.substr(1) != coluna_linha))
+            return rejeita(motivo_desconhecido, linha, destino);
+        formato_ = FormatoRegistros::proprio;
+        campos_proprio_ = campos_proprio + (resto.empty() ? 0 : 1);
         return true;
     }
     separa_campos(linha, ',', layout_custom.campos, campos_);
@@ -238,12 +245,12 @@ bool AnalisadorRegistros::detecta(std::string_view linha, DestinoRegistros& dest
 }
 
 std::uint32_t AnalisadorRegistros::campos_lidos() const {
-    if (formato_ == FormatoRegistros::proprio) return (std::uint32_t{1} << campos_proprio) - 1;
+    if (formato_ == FormatoRegistros::proprio) return (std::uint32_t{1} << campos_proprio_) - 1;
     return lidos(formato_ == FormatoRegistros::pbx_csv ? layout_csv : layout_custom);
 }
 
 std::size_t AnalisadorRegistros::campos_do_formato() const {
-    if (formato_ == FormatoRegistros::proprio) return campos_proprio;
+    if (formato_ == FormatoRegistros::proprio) return campos_proprio_;
     return formato_ == FormatoRegistros::pbx_csv ? layout_csv.campos : layout_custom.campos;
 }
 
@@ -274,20 +281,23 @@ bool AnalisadorRegistros::avalia_pbx(std::string_view linha, DestinoRegistros& d
 }
 
 bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegistros& destino) {
-    separa_campos(linha, separador_, campos_proprio, campos_);
+    separa_campos(linha, separador_, campos_proprio_, campos_);
     return avalia_proprio(linha, destino);
 }
 
 bool AnalisadorRegistros::avalia_proprio(std::string_view linha, DestinoRegistros& destino) {
     if (!campos_.valido) return rejeita(motivo_aspas, linha, destino);
-    if (campos_.n < campos_proprio) return rejeita(motivo_campos_de_menos, linha, destino);
+    if (campos_.n < campos_proprio_) return rejeita(motivo_campos_de_menos, linha, destino);
     if (campos_.mais) return rejeita(motivo_campos_demais, linha, destino);
     sem_aspas_.clear();
     sem_aspas_.reserve(linha.size());
-    const CamposRegistro c{
-        linha,    campo(0), {}, separador_ == ';' ? sem_marca_de_formula(campo(2)) : campo(2),
-        campo(1), campo(3), {}, campo(4),
-        {},       campo(5), {}, {}};
+    const auto texto = [&](std::size_t i) {
+        return separador_ == ';' ? sem_marca_de_formula(campo(i)) : campo(i);
+    };
+    const CamposRegistro c{linha,    campo(0), texto(campos_proprio),
+                           texto(2), campo(1), campo(3),
+                           {},       campo(4), {},
+                           campo(5), {},       {}};
     return entrega(c, destino);
 }
 

@@ -3,7 +3,8 @@
 //
 // A records file is one of three kinds, told apart by its first row:
 // - the calls CSV that `contacel-exportar chamadas` writes (header
-//   "origem,destino,telefone_destino,inicio,fim,duracao,valor", plain or spreadsheet dialect);
+//   "origem,destino,telefone_destino,inicio,fim,duracao,valor", plain or spreadsheet dialect,
+//   and ",linha", the calling line, when the calls knew it);
 // - a PBX's call-detail records without a header, in the "csv" layout (accountcode, src, dst,
 //   dcontext, clid, channel, dstchannel, lastapp, lastdata, start, answer, end, duration,
 //   billsec, disposition, amaflags, and optionally uniqueid, userfield and more: 16 fields or
@@ -35,7 +36,7 @@ struct RegistroChamada {
     std::size_t linha;  // line of the file where the row is, from 1
     FormatoRegistros formato;
     std::string_view conta;        // PBX accountcode; the own CSV's `origem` (a customer code)
-    std::string_view origem;       // PBX src; empty for the own CSV
+    std::string_view origem;       // PBX src; the own CSV's `linha`, or empty
     std::string_view destino;      // the called number as written (dst; own CSV: telefone_destino)
     std::string_view cod_destino;  // own CSV's `destino` (a customer code); empty for PBX rows
     TDataHora inicio;              // answer (start when answer is empty); own CSV: inicio
@@ -131,12 +132,13 @@ class AnalisadorRegistros {
     std::string_view campo(std::size_t i);
 
     std::optional<FormatoRegistros> formato_{};
-    char separador_ = ',';      // of the own CSV
-    std::size_t linha_ = 0;     // lines read
-    bool cr_ = false;           // the last block ended with a CR: an LF after it ends nothing
-    bool conferido_ = false;    // the first bytes were looked at for a binary file
-    std::string inicio_{};      // the first bytes, until then
-    std::string pendente_{};    // a row begun in an earlier block
+    char separador_ = ',';            // of the own CSV
+    std::size_t campos_proprio_ = 0;  // and its fields: with the calling line or without
+    std::size_t linha_ = 0;           // lines read
+    bool cr_ = false;                 // the last block ended with a CR: an LF after it ends nothing
+    bool conferido_ = false;          // the first bytes were looked at for a binary file
+    std::string inicio_{};            // the first bytes, until then
+    std::string pendente_{};          // a row begun in an earlier block
     bool longa_ = false;        // that row is longer than a row may be: only its start is kept
     CamposCsv campos_{};        // of the row being read
     std::string sem_aspas_{};   // its used fields that had doubled quotes, undone

@@ -144,7 +144,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     if (oque == "faturas") {
         if (const int r = exporta_faturas(c.contas, lc, op, lidos); r != 0) return r;
     } else if (oque == "chamadas") {
-        exporta_chamadas(c.contas, stdout, dialeto);
+        exporta_chamadas(c.contas, stdout, dialeto, true);
     } else {
         exporta_contas(c.contas, stdout, dialeto);
     }
