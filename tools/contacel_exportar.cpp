@@ -25,6 +25,7 @@
 #include "instante.h"
 #include "linha_exportar.h"
 #include "saidas_exportar.h"
+#include "tarifas_toml.h"
 
 namespace {
 
@@ -107,6 +108,11 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     TLisCli lis_cli;
     if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
         return relata_erro(programa, e);
+    // The price list is read whole, and refused, before anything is written.
+    Tarifa tarifa;
+    if (lc.tem(tarifas_op))
+        if (const Erro e = le_tarifas(std::string(*lc.valores[tarifas_op]), tarifa); !e.ok())
+            return relata_erro(programa, e);
     auto lista = std::make_shared<Clientes>();
     // The calls' CSV shows no name: it is written even where no name could be converted.
     if (const Erro e = clientes_do_cadastro(lis_cli, *lista); !e.ok() && oque != "chamadas")
@@ -119,7 +125,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     const Cobradas c =
         cobra_arquivos({registros, linhas},
                        {lista, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
-                        oque != "contas", lc.tem(rejeitadas_op), dialeto});
+                        oque != "contas", lc.tem(rejeitadas_op), dialeto, &tarifa});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);
     // Bills are dated by their issue date; a document without any, by the last call: the same
