@@ -1,12 +1,16 @@
 // Arbitrary bytes as a records file: the parser reads only inside them, hands over rows whose
 // dates are real, whose bytes hold no NUL nor line end and whose lines only grow, and gives the
-// same rows however the bytes are split into blocks (the first byte chooses a block size).
+// same rows however the bytes are split into blocks (the first byte chooses a block size). The
+// block scanner, which reads whole rows only, splits every row it calls plain as separa_campos
+// does, and calls plain every row without quotes, CR or NUL.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "blocos_csv.h"
+#include "campos_csv.h"
 #include "registros.h"
 
 namespace {
@@ -58,11 +62,46 @@ std::string le(std::string_view bytes, std::size_t bloco) {
     return r.s + "|" + a.erro().detalhe;
 }
 
+void compara_varredor(std::string_view bytes) {
+    const std::size_t fim = bytes.rfind('\n');
+    if (fim == std::string_view::npos) return;
+    const char separador = (static_cast<std::uint8_t>(bytes[0]) & 0x40) != 0 ? ';' : ',';
+    const std::size_t maximo = static_cast<std::uint8_t>(bytes[0]) % CamposCsv::capacidade + 1;
+    VarredorBloco v;
+    v.prepara(bytes.substr(0, fim + 1), separador, maximo);
+    CamposCsv rapido, cuidadoso;
+    std::string_view linha;
+    bool simples = false;
+    std::size_t inicio = 0;
+    while (v.proxima(linha, rapido, simples)) {
+        if (linha.data() != bytes.data() + inicio || bytes[inicio + linha.size()] != '\n' ||
+            linha.find('\n') != std::string_view::npos)
+            __builtin_trap();
+        inicio += linha.size() + 1;
+        if (!simples) {
+            if (!linha.empty() &&
+                linha.find_first_of(std::string_view("\"\r\0", 3)) == std::string_view::npos)
+                __builtin_trap();
+            continue;
+        }
+        separa_campos(linha, separador, maximo, cuidadoso);
+        if (!cuidadoso.valido || rapido.n != cuidadoso.n || rapido.mais != cuidadoso.mais ||
+            rapido.duplas != cuidadoso.duplas)
+            __builtin_trap();
+        for (std::size_t i = 0; i < rapido.n; ++i)
+            if (rapido.campos[i].data() != cuidadoso.campos[i].data() ||
+                rapido.campos[i].size() != cuidadoso.campos[i].size())
+                __builtin_trap();
+    }
+    if (inicio != fim + 1) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
     const std::string_view bytes(reinterpret_cast<const char*>(dados), tamanho);
     const std::size_t bloco = tamanho == 0 ? 1 : static_cast<std::uint8_t>(bytes[0]) % 64 + 1;
     if (le(bytes, bytes.size() + 1) != le(bytes, bloco)) __builtin_trap();
+    compara_varredor(bytes);
     return 0;
 }

@@ -190,6 +190,13 @@ Erro grava_cadastro(const std::string& caminho, const TLisCli* lc, bool forcar) 
     return grava(caminho, bytes_de(lc, buf), forcar);
 }
 
+Erro gera_cadastro(const std::string& caminho, int n, unsigned semente, bool forcar) {
+    std::srand(semente);
+    TLisCli lc{};
+    gere_lis_cli(n, &lc);
+    return grava_cadastro(caminho, &lc, forcar);
+}
+
 Erro le_csv_clientes(const std::string& csv, Guarda guarda, Codificacao codificacao,
                      Clientes& clientes) {
     clientes = {};

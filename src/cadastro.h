@@ -35,6 +35,9 @@ Erro grava_cadastro(const std::string& caminho, const TLisCli* lc, bool forcar);
 // of `guarda`; the errors name the file and line.
 Erro le_csv_clientes(const std::string& csv, Guarda guarda, Codificacao codificacao,
                      Clientes& clientes);
+// Writes `n` random customers (codes 1 to n, at most 20) drawn from the seed `semente` as the
+// register `caminho`.
+Erro gera_cadastro(const std::string& caminho, int n, unsigned semente, bool forcar);
 // Reads the CSV `csv` and writes it as the register `caminho`; `clientes` gets the customers.
 Erro importa_csv(const std::string& caminho, const std::string& csv, bool forcar,
                  Clientes& clientes, Codificacao codificacao = Codificacao::utf8);

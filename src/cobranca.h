@@ -117,6 +117,7 @@ struct Contas {
     std::shared_ptr<const Clientes> clientes;  // whose names and addresses the bills show
     bool exatas = true;                        // centavos, or the run's float
     const Tarifa* tarifa = nullptr;            // an operator's price list the calls were rated by
+    bool do_livro = false;  // the customers of a book: bills show their code and CPF/CNPJ
     std::vector<ContaMensal> contas;
     std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
     Textos textos;

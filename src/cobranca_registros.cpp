@@ -208,6 +208,7 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
         vistos.push_back(id);
     }
     TabelaLinhas linhas;
+    pedido.linhas = a.tabela;
     if (!a.linhas.empty()) {
         if (r.erro = le_linhas(a.linhas, *pedido.clientes, linhas); !r.erro.ok()) return r;
         if (pedido.tarifa->lista())

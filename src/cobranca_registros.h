@@ -106,8 +106,9 @@ class CobrancaRegistros final : public DestinoRegistros {
 
 // The files to bill.
 struct ArquivosRegistros {
-    std::vector<std::string> chamadas;  // records files, in order
-    std::string linhas;                 // the lines file; empty: none
+    std::vector<std::string> chamadas;     // records files, in order
+    std::string linhas;                    // the lines file; empty: none
+    const TabelaLinhas* tabela = nullptr;  // or the lines already read, a book's
 };
 
 struct Cobradas {

@@ -12,6 +12,7 @@
 
 #include "caracteres.h"
 #include "codigo850.h"
+#include "documento.h"
 #include "inteiro.h"
 
 namespace {
@@ -242,7 +243,8 @@ std::string codifica_csv_clientes(const Clientes& lc, Guarda guarda, DialetoCsv 
             &cl.nome, &cl.endereco, &cl.documento, &cl.email, &cl.cep, &cl.cidade, &cl.uf};
         for (std::size_t i = 1; i < colunas; ++i) {
             out += d.separador;
-            acrescenta_campo_csv(out, *textos[i - 1], d);
+            acrescenta_campo_csv(out, i == 3 ? documento_formatado(cl.documento) : *textos[i - 1],
+                                 d);
         }
         out += d.fim_de_linha;
     }

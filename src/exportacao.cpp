@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "codigo850.h"
 #include "conta.h"
@@ -38,11 +40,15 @@ Erro textos_em_utf8(const TLisCli& lis_cli) {
     return {};
 }
 
-void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d) {
+void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d, bool linhas) {
+    const bool com_linha = linhas && std::ranges::any_of(c.chamadas, [](const ChamadaCobrada& cha) {
+                               return cha.linha != 0;
+                           });
     std::vector<std::string_view> colunas{"origem",  "destino", "telefone_destino", "inicio", "fim",
                                           "duracao", "valor"};
+    if (com_linha || c.tarifa != nullptr) colunas.emplace_back("linha");
     if (c.tarifa != nullptr)
-        colunas.insert(colunas.end(), {"linha", "destino", "faixa", "segundos_cobrados"});
+        colunas.insert(colunas.end(), {"destino", "faixa", "segundos_cobrados"});
     escreve(saida, cabecalho_csv(colunas, d));
     // One row's text, its room kept from row to row.
     std::string linha;
@@ -57,9 +63,11 @@ void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d) {
         fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{0}{1}{0}"), d.separador,
                        cha.segundos);
         linha += dinheiro(c.valor(cha), d.decimal);
-        if (c.tarifa != nullptr) {
+        if (com_linha || c.tarifa != nullptr) {
             linha += d.separador;
             acrescenta_campo_csv(linha, c.textos[cha.linha], d);
+        }
+        if (c.tarifa != nullptr) {
             linha += d.separador;
             acrescenta_campo_csv(linha, c.tarifa->destinos[cha.destino_tarifa].nome, d);
             fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{0}{1}{0}{2}"), d.separador,

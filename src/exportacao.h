@@ -11,8 +11,11 @@
 // missing, and a bill is never written with a blank name instead.
 Erro textos_em_utf8(const TLisCli& lis_cli);
 // The header of the calls' CSV, then one row per call, bill after bill: the customer, the
-// called customer, the called number, start, end, seconds, charge.
-void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d = csv_padrao);
+// called customer, the called number, start, end, seconds, charge and, with `linhas` when any
+// call's calling line is known (as records name it), that line: bills made again from the CSV
+// show it. A simulated run's calls keep the CSV they always had.
+void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d = csv_padrao,
+                      bool linhas = false);
 // The header of the bills' CSV, then one row per bill: the customer, the month, the totals, the
 // due date.
 void exporta_contas(const Contas& c, std::FILE* saida, DialetoCsv d = csv_padrao);

@@ -569,7 +569,14 @@ std::string linhas_da_conta(const Contas& c, std::span<const ChamadaCobrada> cha
 DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const OpcoesFaturas& op) {
     const Cliente& cli = cliente_da_conta(c.clientes.get(), conta.cod_cli);
     const std::span<const ChamadaCobrada> chamadas = c.chamadas_de(conta);
-    DadosFatura f{texto_de(cli.nome),
+    std::string nome = texto_de(cli.nome);
+    if (c.do_livro) {
+        nome = fmt::format("{} · {}", conta.cod_cli, nome);
+        if (!cli.documento.empty())
+            nome += fmt::format(" · {} {}", cli.documento.size() == 11 ? "CPF" : "CNPJ",
+                                documento_formatado(cli.documento));
+    }
+    DadosFatura f{nome,
                   texto_de(cli.endereco),
                   linhas_da_conta(c, chamadas),
                   conta.mes,

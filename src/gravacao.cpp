@@ -1,6 +1,7 @@
 #include "gravacao.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -124,6 +125,34 @@ class PastaAberta {
   private:
     std::string arquivo_;
     int fd_ = -1;
+};
+
+// Descriptors of the files a set replaces, as many as the process may open, closed when this
+// goes.
+class AntigosAbertos {
+  public:
+    explicit AntigosAbertos(const std::list<Gravacao>& arquivos) {
+        ::getrlimit(RLIMIT_NOFILE, &limite_);
+        rlimit mais = limite_;
+        mais.rlim_cur = mais.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &mais);
+        for (const Gravacao& g : arquivos)
+            if (const int fd = ::open(g.destino().c_str(),
+                                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+                fd >= 0)
+                fds_.push_back(fd);
+    }
+    ~AntigosAbertos() {
+        for (const int fd : fds_)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &limite_);
+    }
+    AntigosAbertos(const AntigosAbertos&) = delete;
+    AntigosAbertos& operator=(const AntigosAbertos&) = delete;
+
+  private:
+    std::vector<int> fds_;
+    rlimit limite_{};
 };
 
 // "1.200": a count with its thousands marked as Portuguese marks them.
@@ -370,6 +399,9 @@ Erro GravacaoEmLote::confirma() {
         abertas.push_back(std::move(p));
         if (Erro e = pastas.emplace_back().abre(g.destino()); !e.ok()) return e;
     }
+    // The files replaced are held open until the signals are let go: the names change at once,
+    // and the file system frees the old contents (slow, where it discards freed blocks) after.
+    const AntigosAbertos antigos(arquivos_);
     const SinaisRetidos retidos;
     for (auto g = arquivos_.begin(); g != arquivos_.end(); ++g) {
         if (Erro e = g->da_nome(); !e.ok()) {

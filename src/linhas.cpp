@@ -37,7 +37,8 @@ std::optional<std::uint32_t> TabelaLinhas::cliente(std::string_view numero) cons
     return l->cod_cli;
 }
 
-Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela) {
+Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela,
+                       std::vector<LinhaLida>* lidas) {
     csv = sem_marca_utf8(csv);
     CamposCsv c;
     std::string sem_aspas;
@@ -89,16 +90,18 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
             return Erro::dados(
                 {}, linha,
                 "o numero " + std::string(numero) + " ja esta na linha " + std::to_string(*antes));
+        if (lidas != nullptr) lidas->push_back({std::string(numero), *cod});
     }
     if (separador == '\0')
         return Erro::dados({}, 1, "falta o cabecalho numero,cliente ou numero;cliente");
     return {};
 }
 
-Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela) {
+Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela,
+               std::vector<LinhaLida>* lidas) {
     std::string bytes;
     if (Erro e = le_arquivo_inteiro(caminho.c_str(), bytes, maximo_arquivo); !e.ok()) return e;
-    Erro e = decodifica_linhas(bytes, clientes, tabela);
+    Erro e = decodifica_linhas(bytes, clientes, tabela, lidas);
     if (!e.ok()) e.arquivo = caminho;
     return e;
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "clientes.h"
 #include "erro.h"
@@ -62,13 +63,21 @@ class TabelaLinhas {
     std::unordered_map<std::string, Linha, Espalha, std::equal_to<>> linhas_{};
 };
 
-// Fills `tabela` from the bytes of a lines file. A line listed twice, a customer that is not in
+// A row of a lines file as written.
+struct LinhaLida {
+    std::string numero;
+    std::uint32_t cliente;
+};
+
+// Fills `tabela` from the bytes of a lines file; `lidas`, when given, gets its rows. A line listed twice, a customer that is not in
 // `clientes`, a row without two fields or bytes without the header: an Erro of kind dados
 // naming the line (the file is left to the caller).
-Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela);
+Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela,
+                       std::vector<LinhaLida>* lidas = nullptr);
 // Fills `tabela` from the lines file `caminho`. A line listed twice, a customer that is not in
 // `clientes`, a row without two fields or a file without the header: an Erro of kind dados
 // naming the file and line.
-Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela);
+Erro le_linhas(const std::string& caminho, const Clientes& clientes, TabelaLinhas& tabela,
+               std::vector<LinhaLida>* lidas = nullptr);
 // The customer whose line `src` is; nothing when none.
 std::optional<std::uint32_t> cliente_da_linha(const TabelaLinhas& t, std::string_view src);

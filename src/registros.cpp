@@ -5,8 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
-#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -37,10 +38,20 @@ struct Layout {
     std::size_t conta, origem, destino, inicio, atendimento, fim, duracao, segundos, disposicao,
         flags;
 };
+// The fields of a layout that are looked at: the only ones the block scanner hands over.
+constexpr std::uint32_t lidos(const Layout& l) {
+    std::uint32_t u = 0;
+    for (const std::size_t i : {l.conta, l.origem, l.destino, l.inicio, l.atendimento, l.fim,
+                                l.duracao, l.segundos, l.disposicao, l.flags})
+        u |= std::uint32_t{1} << i;
+    return u;
+}
 constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 12, 13, 14, 15};
 constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 11, 12, 13, 14};
-// The own CSV: origem, destino, telefone_destino, inicio, fim, duracao, valor.
+// The own CSV: origem, destino, telefone_destino, inicio, fim, duracao, valor, and the calling
+// line when the calls know it.
 constexpr std::size_t campos_proprio = 7;
+constexpr std::string_view coluna_linha = "linha";
 
 constexpr std::array<std::string_view, 5> disposicoes{"ANSWERED", "NO ANSWER", "BUSY", "FAILED",
                                                       "CONGESTION"};
@@ -62,29 +73,59 @@ constexpr std::string_view motivo_longo = "registro longo demais";
 constexpr std::string_view motivo_desconhecido =
     "nao e um registro de chamada (nem do PBX nem de contacel-exportar chamadas)";
 
-// "AAAA-MM-DD hh:mm:ss", a real date and time; the reason when it is not.
-std::string_view le_data_hora(std::string_view t, TDataHora& dh) {
-    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' ||
-        t[16] != ':')
+// Eight bytes of `t` from `i`, the first in the lowest byte.
+std::uint64_t oito(std::string_view t, std::size_t i) {
+    std::uint64_t x = 0;
+    std::memcpy(&x, t.data() + i, sizeof x);
+    if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+    return x;
+}
+
+// Whether the bytes of `x` under `digitos` (0xFF each) are ASCII digits: their high half 3,
+// and still 3 with 6 added. A byte's carry reaches the next only from a byte that is no digit.
+bool sao_digitos(std::uint64_t x, std::uint64_t digitos) {
+    const std::uint64_t altos = digitos & 0xF0F0F0F0F0F0F0F0;
+    const std::uint64_t tres = digitos & 0x3030303030303030;
+    return (x & altos) == tres && ((x + (digitos & 0x0606060606060606)) & altos) == tres;
+}
+
+// "AAAA-MM-DD hh:mm:ss", a real date and time; the reason when it is not. Read eight bytes at
+// a time: "AAAA-MM-", "DD hh:mm" and "hh:mm:ss"; a date the same as the one before is not
+// looked at again.
+std::string_view le_data_hora(std::string_view t, TDataHora& dh, DataLida& antes) {
+    if (t.size() != 19) return motivo_data;
+    const std::uint64_t a = oito(t, 0), b = oito(t, 8), c = oito(t, 11);
+    constexpr std::uint64_t sep_a = 0xFF0000FF00000000, sep_c = 0x0000FF0000FF0000;
+    constexpr std::uint64_t dia = 0xFFFF;  // of b
+    const bool mesma = a == antes.a && (b & dia) == antes.dia;
+    if ((b & 0xFF0000) != 0x200000 || (c & sep_c) != 0x00003A00003A0000 ||
+        !sao_digitos(c, ~sep_c) ||
+        (!mesma &&
+         ((a & sep_a) != 0x2D00002D00000000 || !sao_digitos(a, ~sep_a) || !sao_digitos(b, dia))))
         return motivo_data;
-    // Each digit's value; any other byte gives more than 9.
-    const auto d = [&](std::size_t i) { return static_cast<unsigned>(t[i]) - '0'; };
-    const std::array<unsigned, 14> v{d(0), d(1),  d(2),  d(3),  d(5),  d(6),  d(8),
-                                     d(9), d(11), d(12), d(14), d(15), d(17), d(18)};
-    if (std::ranges::any_of(v, [](unsigned x) { return x > 9; })) return motivo_data;
-    const auto ano = static_cast<int>(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3]);
-    const auto mes = static_cast<int>(v[4] * 10 + v[5]);
-    const auto dia = static_cast<int>(v[6] * 10 + v[7]);
-    const auto h = static_cast<int>(v[8] * 10 + v[9]);
-    const auto m = static_cast<int>(v[10] * 10 + v[11]);
-    const auto s = static_cast<int>(v[12] * 10 + v[13]);
-    if (ano == 0 || mes == 0 || mes > 12 || dia == 0 || h > 23 || m > 59 || s > 59 ||
-        dia > dias_no_mes(mes, ano))
-        return motivo_data_impossivel;
+    const auto digito = [](std::uint64_t x, unsigned i) {
+        return static_cast<int>((x >> (8 * i)) & 0xFF) - '0';
+    };
+    DataLida nova = antes;
+    if (!mesma) {
+        const int ano = digito(a, 0) * 1000 + digito(a, 1) * 100 + digito(a, 2) * 10 + digito(a, 3);
+        const int mes = digito(a, 5) * 10 + digito(a, 6);
+        const int d = digito(b, 0) * 10 + digito(b, 1);
+        if (ano == 0 || mes == 0 || mes > 12 || d == 0 || d > dias_no_mes(mes, ano))
+            return motivo_data_impossivel;
+        nova = {a,
+                b & dia,
+                {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
+                 static_cast<std::int16_t>(ano)}};
+    }
+    const int h = digito(c, 0) * 10 + digito(c, 1);
+    const int m = digito(c, 3) * 10 + digito(c, 4);
+    const int s = digito(c, 6) * 10 + digito(c, 7);
+    if (h > 23 || m > 59 || s > 59) return motivo_data_impossivel;
     // A bill is due on the 10th of the next month, which must have a year of four digits too.
-    if (ano > 9998) return motivo_ano;
-    dh.dat = {static_cast<std::int8_t>(dia), static_cast<std::int8_t>(mes),
-              static_cast<std::int16_t>(ano)};
+    if (nova.dat.ano > 9998) return motivo_ano;
+    antes = nova;
+    dh.dat = nova.dat;
     dh.hor = {static_cast<std::int8_t>(h), static_cast<std::int8_t>(m),
               static_cast<std::int8_t>(s)};
     return {};
@@ -92,10 +133,16 @@ std::string_view le_data_hora(std::string_view t, TDataHora& dh) {
 
 // A count of seconds; the reason when it is not one.
 std::string_view le_segundos(std::string_view t, std::uint32_t& s) {
-    if (t.empty() || !e_digito(t.front())) return motivo_segundos;
-    const auto [fim, ec] = std::from_chars(t.data(), t.data() + t.size(), s);
-    if (fim != t.data() + t.size()) return motivo_segundos;
-    return ec == std::errc{} ? std::string_view{} : motivo_segundos_grandes;
+    if (t.empty()) return motivo_segundos;
+    std::uint64_t v = 0;
+    for (const char c : t) {
+        if (!e_digito(c)) return motivo_segundos;
+        v = std::min<std::uint64_t>(v * 10 + static_cast<std::uint64_t>(c - '0'), UINT64_C(1)
+                                                                                      << 32);
+    }
+    if (v > UINT32_MAX) return motivo_segundos_grandes;
+    s = static_cast<std::uint32_t>(v);
+    return {};
 }
 
 // Whether `t` is `palavra` as PBXs and people write it: blanks around it and the case of its
@@ -119,7 +166,7 @@ std::size_t disposicao(std::string_view t) {
 }  // namespace
 
 std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& c,
-                                RegistroChamada& r) {
+                                RegistroChamada& r, DataLida& data) {
     if (c.texto.find('\0') != std::string_view::npos) return motivo_nulo;
     r.formato = formato;
     r.texto = c.texto;
@@ -129,12 +176,13 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
     r.cod_destino = c.cod_destino;
     // The answer, or the start when there is none; the end, or the start when there is none.
     TDataHora partida{};
-    if (const std::string_view m = le_data_hora(c.inicio, partida); !m.empty()) return m;
+    if (const std::string_view m = le_data_hora(c.inicio, partida, data); !m.empty()) return m;
     r.inicio = r.fim = partida;
     if (!c.atendimento.empty())
-        if (const std::string_view m = le_data_hora(c.atendimento, r.inicio); !m.empty()) return m;
+        if (const std::string_view m = le_data_hora(c.atendimento, r.inicio, data); !m.empty())
+            return m;
     if (!c.fim.empty())
-        if (const std::string_view m = le_data_hora(c.fim, r.fim); !m.empty()) return m;
+        if (const std::string_view m = le_data_hora(c.fim, r.fim, data); !m.empty()) return m;
     if (const std::string_view m = le_segundos(c.segundos, r.segundos); !m.empty()) return m;
     std::uint32_t duracao = r.segundos;
     if (!c.duracao.empty())
@@ -172,9 +220,14 @@ std::string_view AnalisadorRegistros::campo(std::size_t i) {
 }
 
 bool AnalisadorRegistros::detecta(std::string_view linha, DestinoRegistros& destino) {
-    if (linha == cabecalho_proprio || linha == cabecalho_proprio_planilha) {
-        formato_ = FormatoRegistros::proprio;
+    const std::string_view sem_linha = linha.substr(0, cabecalho_proprio.size());
+    if (sem_linha == cabecalho_proprio || sem_linha == cabecalho_proprio_planilha) {
         separador_ = linha[6];
+        const std::string_view resto = linha.substr(sem_linha.size());
+        if (!resto.empty() && (resto[0] != separador_ || resto.substr(1) != coluna_linha))
+            return rejeita(motivo_desconhecido, linha, destino);
+        formato_ = FormatoRegistros::proprio;
+        campos_proprio_ = campos_proprio + (resto.empty() ? 0 : 1);
         return true;
     }
     separa_campos(linha, ',', layout_custom.campos, campos_);
@@ -191,9 +244,23 @@ bool AnalisadorRegistros::detecta(std::string_view linha, DestinoRegistros& dest
     return registro_pbx(linha, destino);
 }
 
+std::uint32_t AnalisadorRegistros::campos_lidos() const {
+    if (formato_ == FormatoRegistros::proprio) return (std::uint32_t{1} << campos_proprio_) - 1;
+    return lidos(formato_ == FormatoRegistros::pbx_csv ? layout_csv : layout_custom);
+}
+
+std::size_t AnalisadorRegistros::campos_do_formato() const {
+    if (formato_ == FormatoRegistros::proprio) return campos_proprio_;
+    return formato_ == FormatoRegistros::pbx_csv ? layout_csv.campos : layout_custom.campos;
+}
+
 bool AnalisadorRegistros::registro_pbx(std::string_view linha, DestinoRegistros& destino) {
+    separa_campos(linha, ',', campos_do_formato(), campos_);
+    return avalia_pbx(linha, destino);
+}
+
+bool AnalisadorRegistros::avalia_pbx(std::string_view linha, DestinoRegistros& destino) {
     const Layout& l = formato_ == FormatoRegistros::pbx_csv ? layout_csv : layout_custom;
-    separa_campos(linha, ',', l.campos, campos_);
     if (!campos_.valido) return rejeita(motivo_aspas, linha, destino);
     if (campos_.n < l.campos) return rejeita(motivo_campos_de_menos, linha, destino);
     sem_aspas_.clear();
@@ -214,22 +281,29 @@ bool AnalisadorRegistros::registro_pbx(std::string_view linha, DestinoRegistros&
 }
 
 bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegistros& destino) {
-    separa_campos(linha, separador_, campos_proprio, campos_);
+    separa_campos(linha, separador_, campos_proprio_, campos_);
+    return avalia_proprio(linha, destino);
+}
+
+bool AnalisadorRegistros::avalia_proprio(std::string_view linha, DestinoRegistros& destino) {
     if (!campos_.valido) return rejeita(motivo_aspas, linha, destino);
-    if (campos_.n < campos_proprio) return rejeita(motivo_campos_de_menos, linha, destino);
+    if (campos_.n < campos_proprio_) return rejeita(motivo_campos_de_menos, linha, destino);
     if (campos_.mais) return rejeita(motivo_campos_demais, linha, destino);
     sem_aspas_.clear();
     sem_aspas_.reserve(linha.size());
-    const CamposRegistro c{
-        linha,    campo(0), {}, separador_ == ';' ? sem_marca_de_formula(campo(2)) : campo(2),
-        campo(1), campo(3), {}, campo(4),
-        {},       campo(5), {}, {}};
+    const auto texto = [&](std::size_t i) {
+        return separador_ == ';' ? sem_marca_de_formula(campo(i)) : campo(i);
+    };
+    const CamposRegistro c{linha,    campo(0), texto(campos_proprio),
+                           texto(2), campo(1), campo(3),
+                           {},       campo(4), {},
+                           campo(5), {},       {}};
     return entrega(c, destino);
 }
 
 bool AnalisadorRegistros::entrega(const CamposRegistro& c, DestinoRegistros& destino) {
     RegistroChamada r{};
-    if (const std::string_view m = julga_registro(*formato_, c, r); !m.empty())
+    if (const std::string_view m = julga_registro(*formato_, c, r, data_lida_); !m.empty())
         return rejeita(m, c.texto, destino);
     r.linha = linha_;
     destino.registro(r);
@@ -255,8 +329,8 @@ std::size_t AnalisadorRegistros::depois_do_fim(std::string_view bytes, std::size
     return fim + 1 < bytes.size() && bytes[fim + 1] == '\n' ? fim + 2 : fim + 1;
 }
 
-bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegistros& destino,
-                                           std::size_t& usados) {
+bool AnalisadorRegistros::uma_a_uma(std::string_view bytes, DestinoRegistros& destino,
+                                    std::size_t& usados, bool ate_o_formato) {
     usados = 0;
     // The next LF and the next CR, each looked for again only once passed: a file with only one
     // of them is not scanned for the other row after row.
@@ -266,7 +340,7 @@ bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegist
                             : static_cast<std::size_t>(static_cast<const char*>(p) - bytes.data());
     };
     std::size_t lf = proximo('\n'), cr = proximo('\r');
-    while (usados < bytes.size()) {
+    while (usados < bytes.size() && !(ate_o_formato && formato_)) {
         if (lf < usados) lf = proximo('\n');
         if (cr < usados) cr = proximo('\r');
         const std::size_t fim = std::min(lf, cr);
@@ -276,6 +350,39 @@ bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegist
         if (!ok) return false;
     }
     return true;
+}
+
+bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegistros& destino,
+                                           std::size_t& usados) {
+    // Row by row until the first row has told the kind of file,
+    if (!uma_a_uma(bytes, destino, usados, true)) return false;
+    // then the rows up to the block's last LF in one pass, each one that is not plain (with a
+    // CR, which may end rows inside it, or a NUL) or too long row by row,
+    if (const std::size_t lf = bytes.rfind('\n'); lf != std::string_view::npos && lf >= usados) {
+        const std::string_view inteiras = bytes.substr(usados, lf + 1 - usados);
+        varredor_.prepara(inteiras, *formato_ == FormatoRegistros::proprio ? separador_ : ',',
+                          campos_do_formato(), campos_lidos());
+        std::string_view l;
+        bool simples = false;
+        while (varredor_.proxima(l, campos_, simples)) {
+            bool ok = false;
+            if (simples && l.size() <= maximo_linha) {
+                ++linha_;
+                ok = *formato_ == FormatoRegistros::proprio ? avalia_proprio(l, destino)
+                                                            : avalia_pbx(l, destino);
+            } else {
+                std::size_t n = 0;
+                ok = uma_a_uma({l.data(), l.size() + 1}, destino, n, false);
+            }
+            if (!ok) return false;
+        }
+        usados = lf + 1;
+    }
+    // and the rows after it, which a CR may end.
+    std::size_t resto = 0;
+    const bool ok = uma_a_uma(bytes.substr(usados), destino, resto, false);
+    usados += resto;
+    return ok;
 }
 
 void AnalisadorRegistros::guarda(std::string_view resto) {

@@ -3,7 +3,8 @@
 //
 // A records file is one of three kinds, told apart by its first row:
 // - the calls CSV that `contacel-exportar chamadas` writes (header
-//   "origem,destino,telefone_destino,inicio,fim,duracao,valor", plain or spreadsheet dialect);
+//   "origem,destino,telefone_destino,inicio,fim,duracao,valor", plain or spreadsheet dialect,
+//   and ",linha", the calling line, when the calls knew it);
 // - a PBX's call-detail records without a header, in the "csv" layout (accountcode, src, dst,
 //   dcontext, clid, channel, dstchannel, lastapp, lastdata, start, answer, end, duration,
 //   billsec, disposition, amaflags, and optionally uniqueid, userfield and more: 16 fields or
@@ -22,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "blocos_csv.h"
 #include "campos_csv.h"
 #include "datahora.h"
 #include "erro.h"
@@ -34,7 +36,7 @@ struct RegistroChamada {
     std::size_t linha;  // line of the file where the row is, from 1
     FormatoRegistros formato;
     std::string_view conta;        // PBX accountcode; the own CSV's `origem` (a customer code)
-    std::string_view origem;       // PBX src; empty for the own CSV
+    std::string_view origem;       // PBX src; the own CSV's `linha`, or empty
     std::string_view destino;      // the called number as written (dst; own CSV: telefone_destino)
     std::string_view cod_destino;  // own CSV's `destino` (a customer code); empty for PBX rows
     TDataHora inicio;              // answer (start when answer is empty); own CSV: inicio
@@ -64,8 +66,16 @@ struct CamposRegistro {
 // called customer that is not UTF-8, and a row that cannot be true ("datas fora de ordem": an
 // answer before the start, an end before the answer; "segundos incoerentes": billsec above the
 // duration, or above the end minus the answer by more than a second).
+// A date "AAAA-MM-DD" as read, its first eight bytes and its last two, and what it is: rows
+// mostly repeat the date before.
+struct DataLida {
+    std::uint64_t a = ~std::uint64_t{0};
+    std::uint64_t dia = 0;
+    TData dat{};
+};
+// `data` is the last date read, for the next verdict.
 std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& c,
-                                RegistroChamada& r);
+                                RegistroChamada& r, DataLida& data);
 
 // An unreadable row: where, why (a fixed phrase such as "data impossivel"), and its bytes.
 struct RegistroRejeitado {
@@ -104,24 +114,36 @@ class AnalisadorRegistros {
     void guarda(std::string_view resto);
     std::size_t depois_do_fim(std::string_view bytes, std::size_t fim);
     bool linhas_completas(std::string_view bytes, DestinoRegistros& destino, std::size_t& usados);
+    // The whole rows of `bytes` read one by one (only until the kind of file is known, with
+    // `ate_o_formato`); `usados` says how far.
+    bool uma_a_uma(std::string_view bytes, DestinoRegistros& destino, std::size_t& usados,
+                   bool ate_o_formato);
     bool linha(std::string_view linha, bool longa, DestinoRegistros& destino);
     bool detecta(std::string_view linha, DestinoRegistros& destino);
     bool registro_pbx(std::string_view linha, DestinoRegistros& destino);
     bool registro_proprio(std::string_view linha, DestinoRegistros& destino);
+    // The verdict on a row already split into campos_.
+    bool avalia_pbx(std::string_view linha, DestinoRegistros& destino);
+    bool avalia_proprio(std::string_view linha, DestinoRegistros& destino);
+    [[nodiscard]] std::size_t campos_do_formato() const;
+    [[nodiscard]] std::uint32_t campos_lidos() const;
     bool entrega(const CamposRegistro& c, DestinoRegistros& destino);
     bool rejeita(std::string_view motivo, std::string_view texto, DestinoRegistros& destino);
     std::string_view campo(std::size_t i);
 
     std::optional<FormatoRegistros> formato_{};
-    char separador_ = ',';     // of the own CSV
-    std::size_t linha_ = 0;    // lines read
-    bool cr_ = false;          // the last block ended with a CR: an LF after it ends nothing
-    bool conferido_ = false;   // the first bytes were looked at for a binary file
-    std::string inicio_{};     // the first bytes, until then
-    std::string pendente_{};   // a row begun in an earlier block
-    bool longa_ = false;       // that row is longer than a row may be: only its start is kept
-    CamposCsv campos_{};       // of the row being read
-    std::string sem_aspas_{};  // its used fields that had doubled quotes, undone
+    char separador_ = ',';            // of the own CSV
+    std::size_t campos_proprio_ = 0;  // and its fields: with the calling line or without
+    std::size_t linha_ = 0;           // lines read
+    bool cr_ = false;                 // the last block ended with a CR: an LF after it ends nothing
+    bool conferido_ = false;          // the first bytes were looked at for a binary file
+    std::string inicio_{};            // the first bytes, until then
+    std::string pendente_{};          // a row begun in an earlier block
+    bool longa_ = false;        // that row is longer than a row may be: only its start is kept
+    CamposCsv campos_{};        // of the row being read
+    std::string sem_aspas_{};   // its used fields that had doubled quotes, undone
+    VarredorBloco varredor_{};  // a block's whole rows, once the kind of file is known
+    DataLida data_lida_{};
     Erro erro_{};
 };
 

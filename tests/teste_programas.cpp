@@ -1041,7 +1041,7 @@ TEST(ContacelExportar, FaturasNaPastaTodasOuNenhumaSobSinal) {
     ASSERT_EQ(conjuntos[1].size(), 200U);
     std::mt19937 aleatorio(20240301);
     std::size_t atual = 1;
-    for (int vez = 0; vez < 6; ++vez) {
+    for (std::size_t vez = 0; vez < 6; ++vez) {
         const int sinal = std::array{SIGINT, SIGTERM, SIGHUP}[vez % 3];
         std::vector<std::string> args = base;
         args.insert(args.end(), {"--pasta", "b"});
@@ -1241,6 +1241,20 @@ TEST(ContacelExportar, RegistrosDeCentral) {
         EXPECT_EQ(r.saida, c.saida) << c.args.back();
         EXPECT_EQ(r.erro, c.erro) << c.args.back();
     }
+    // The calls' CSV names the calling line, and its bills are those of the records.
+    const std::vector<std::string> de_r{"--chamadas", "r.csv", "--rejeitadas", "fora.csv",
+                                        "--forcar"};
+    const auto exporta = [&](std::string oque, std::vector<std::string> args) {
+        args.insert(args.begin(), {f, std::move(oque)});
+        return roda(args, pasta).saida;
+    };
+    const std::string chamadas = exporta("chamadas", de_r);
+    EXPECT_EQ(
+        chamadas,
+        "origem,destino,telefone_destino,inicio,fim,duracao,valor,linha\n"
+        "1,,(85) 3234-5678,2024-03-01 10:00:05,2024-03-01 10:01:05,60,0.60,(85) 9 8877-4123\n");
+    grava(pasta / "chamadas.csv", chamadas);
+    EXPECT_EQ(exporta("faturas", {"--chamadas", "chamadas.csv"}), exporta("faturas", de_r));
     // Standard output is never a file it reads nor the rejected rows' file, and bills that could
     // not be written leave no rejected rows' file behind.
     const std::string fora_antes = le(pasta / "fora.csv");

@@ -106,6 +106,22 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
          "1;2;'+5585988774123;2017-11-02 08:00:00;2017-11-02 08:01:40;100;0,70\r\n",
          {"2 proprio 1||+5585988774123|2 2017-11-02 08:00:00 2017-11-02 08:01:40 100s cobravel "
           "[68]"}},
+        {"proprio com a linha que chamou, nas duas formas",
+         "origem,destino,telefone_destino,inicio,fim,duracao,valor,linha\n"
+         "1,2,(85) 9 8877-4123,2017-11-02 08:00:00,2017-11-02 08:01:40,100,0.70,(85) 3234-5678\n"
+         "1,,3,2017-11-02 08:00:00,2017-11-02 08:01:40,100,0.70,\n",
+         {"2 proprio 1|(85) 3234-5678|(85) 9 8877-4123|2 2017-11-02 08:00:00 2017-11-02 08:01:40 "
+          "100s cobravel [84]",
+          "3 proprio 1||3| 2017-11-02 08:00:00 2017-11-02 08:01:40 100s cobravel [54]"}},
+        {"proprio de planilha com a linha",
+         "origem;destino;telefone_destino;inicio;fim;duracao;valor;linha\r\n"
+         "1;2;3;2017-11-02 08:00:00;2017-11-02 08:01:40;100;0,70;'+5585988776655\r\n",
+         {"2 proprio 1|+5585988776655|3|2 2017-11-02 08:00:00 2017-11-02 08:01:40 100s cobravel "
+          "[70]"}},
+        {"proprio com uma coluna a mais que nao e a linha",
+         "origem,destino,telefone_destino,inicio,fim,duracao,valor,linhas\n",
+         {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "
+          "chamadas) [63]"}},
         {"linhas ilegiveis: cada motivo",
          pbx(a, b, c, "60") + "\n" + pbx("2023-02-29 10:00:00", "", c, "1") + "\n" +
              pbx(a, "2024-03-05 24:00:00", c, "1") + "\n" + pbx(a, b, "05/03/2024 10:01", "1") +

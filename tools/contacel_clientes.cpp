@@ -1,5 +1,5 @@
-// contacel-clientes: keeps the customer register of contacel. The command line is read here;
-// what each command does to the register is the cadastro module's.
+// contacel-clientes: keeps the customer register of contacel, or the operator's book. The command
+// line is read here; what each command does is the cadastro and livro modules'.
 
 #include <unistd.h>
 
@@ -16,52 +16,15 @@
 
 #include "cadastro.h"
 #include "gravacao.h"
+#include "linha_clientes.h"
+#include "livro.h"
 #include "opcoes.h"
 
 namespace {
 
+using namespace opcoes_clientes;
+
 constexpr const char* programa = "contacel-clientes";
-
-constexpr std::string_view uso =
-    "uso: contacel-clientes importar CSV [ARQUIVO] [--forcar] [--codificacao NOME]\n"
-    "     contacel-clientes exportar [ARQUIVO] [CSV] [--forcar] [--planilha]\n"
-    "     contacel-clientes incluir CODIGO NOME ENDERECO [ARQUIVO] [--forcar]\n"
-    "     contacel-clientes alterar CODIGO [--nome NOME] [--endereco ENDERECO] [ARQUIVO] "
-    "[--forcar]\n"
-    "     contacel-clientes excluir CODIGO [ARQUIVO] [--forcar]\n"
-    "     contacel-clientes verificar [ARQUIVO]\n"
-    "     contacel-clientes listar [ARQUIVO] [--utf8]\n"
-    "     contacel-clientes gerar N [ARQUIVO] [--semente S] [--forcar]\n"
-    "     contacel-clientes --ajuda | --versao\n"
-    "\n"
-    "ARQUIVO e o cadastro (clientes.arq se omitido); CSV e NOME, ENDERECO estao em UTF-8.\n"
-    "importar   grava o cadastro a partir de um CSV com o cabecalho codigo,nome,endereco ou\n"
-    "           codigo;nome;endereco; --codificacao windows-1252 (cp1252) ou iso-8859-1 (latin1)\n"
-    "           le um CSV que nao esta em UTF-8.\n"
-    "exportar   escreve o cadastro como CSV (na saida padrao se CSV for omitido ou -),\n"
-    "           avisando de cada cliente que importar recusaria; --planilha o escreve para uma\n"
-    "           planilha em portugues (ponto e virgula, BOM e CRLF).\n"
-    "incluir    acrescenta um cliente (cria o cadastro se ele nao existir).\n"
-    "alterar    muda o nome e/ou o endereco de um cliente.\n"
-    "excluir    retira um cliente; os outros mantem a ordem.\n"
-    "verificar  diz se uma execucao de contacel pode usar o cadastro.\n"
-    "listar     mostra o cadastro (codigo 850; em UTF-8 com --utf8).\n"
-    "gerar      grava N clientes aleatorios (1 a 20, codigos 1 a N); --semente S repete.\n"
-    "importar, exportar e gerar nao substituem um arquivo existente sem --forcar; incluir,\n"
-    "alterar e excluir so mudam com --forcar um cadastro com outros nomes (links fisicos),\n"
-    "que ficam com o conteudo antigo.\n"
-    "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
-
-enum : std::size_t { ajuda, versao, forcar, codificacao, planilha, nome, endereco, utf8, semente };
-constexpr std::array<Opcao, 9> opcoes{{{"ajuda", "help", 'h'},
-                                       {"versao", "version", 'V'},
-                                       {"forcar"},
-                                       {"codificacao", nullptr, 0, true},
-                                       {"planilha"},
-                                       {"nome", nullptr, 0, true},
-                                       {"endereco", nullptr, 0, true},
-                                       {"utf8"},
-                                       {"semente", nullptr, 0, true}}};
 
 int erro_de_uso(std::string_view motivo) {
     return ::erro_de_uso(programa, motivo);
@@ -72,8 +35,12 @@ int resultado(const Erro& e) {
     return relata_erro(programa, e);
 }
 
-void escreve(std::string_view s) {
-    std::fwrite(s.data(), 1, s.size(), stdout);
+// Says `avisos`, then `saida` when `e` is ok; the exit status.
+int relata(const Erro& e, const std::vector<Erro>& avisos, std::string_view saida) {
+    for (const Erro& a : avisos)
+        relata_erro(programa, a);
+    if (e.ok()) std::fwrite(saida.data(), 1, saida.size(), stdout);
+    return resultado(e);
 }
 
 // A command's operands after its name, and the options of the line.
@@ -108,60 +75,93 @@ int importar(const Pedido& p) {
     }
     const std::string csv(p.operandos[0]);
     const std::string destino = p.arquivo(1);
-    Clientes lc;
-    if (const Erro e = importa_csv(destino, csv, p.tem(forcar), lc, cod); !e.ok())
+    std::size_t n = 0;
+    if (const Erro e = importa_clientes(destino, csv, p.tem(forcar), cod, n); !e.ok())
         return resultado(e);
-    std::printf("%zu clientes importados de %s para %s\n", lc.size(), csv.c_str(), destino.c_str());
+    std::printf("%zu clientes importados de %s para %s\n", n, csv.c_str(), destino.c_str());
     return EXIT_SUCCESS;
 }
 
+DialetoCsv dialeto(const Pedido& p) {
+    return p.tem(planilha) ? csv_planilha : csv_padrao;
+}
+
 int exportar(const Pedido& p) {
+    if (const auto a = p.opcao(arq)) {
+        if (p.operandos.size() > 1) return erro_de_uso("--arq e o CSV nao vao juntos");
+        return resultado(exporta_cadastro(p.arquivo(0), std::string(*a), p.tem(forcar)));
+    }
     std::vector<Erro> avisos;
-    const Erro e = exporta_csv(p.arquivo(0), p.arquivo(1, "-"), p.tem(forcar), avisos,
-                               p.tem(planilha) ? csv_planilha : csv_padrao);
-    for (const Erro& a : avisos)
-        relata_erro(programa, a);
-    return resultado(e);
+    const Erro e =
+        exporta_clientes(p.arquivo(0), p.arquivo(1, "-"), p.tem(forcar), dialeto(p), avisos);
+    return relata(e, avisos, "");
+}
+
+CamposCliente campos(const Pedido& p) {
+    CamposCliente c;
+    for (std::size_t i = 0; i < c.size(); ++i)
+        c[i] = p.opcao(nome + i);
+    return c;
 }
 
 int incluir(const Pedido& p) {
     const auto cod = codigo(p, false);
     if (!cod) return saida_uso;
-    return resultado(
-        inclui_cliente(p.arquivo(3), *cod, p.operandos[1], p.operandos[2], p.tem(forcar)));
+    CamposCliente c = campos(p);
+    c[0] = p.operandos[1];
+    c[1] = p.operandos[2];
+    return resultado(inclui(p.arquivo(3), *cod, c, p.tem(forcar)));
 }
 
 int alterar(const Pedido& p) {
-    if (!p.tem(nome) && !p.tem(endereco)) return erro_de_uso("falta --nome ou --endereco");
+    const CamposCliente c = campos(p);
+    if (std::ranges::none_of(c, [](const auto& v) { return v.has_value(); }))
+        return erro_de_uso("falta --nome ou --endereco");
     const auto cod = codigo(p, true);
     if (!cod) return saida_uso;
-    return resultado(
-        altera_cliente(p.arquivo(1), *cod, p.opcao(nome), p.opcao(endereco), p.tem(forcar)));
+    return resultado(altera(p.arquivo(1), *cod, c, p.tem(forcar)));
 }
 
 int excluir(const Pedido& p) {
     const auto cod = codigo(p, true);
     if (!cod) return saida_uso;
-    return resultado(exclui_cliente(p.arquivo(1), *cod, p.tem(forcar)));
+    return resultado(exclui(p.arquivo(1), *cod, p.tem(forcar)));
 }
 
 int verificar(const Pedido& p) {
-    const std::string arquivo = p.arquivo(0);
-    TLisCli lc{};
+    std::string saida;
     std::vector<Erro> avisos;
-    const Erro e = verifica_cadastro(arquivo, &lc, avisos);
-    for (const Erro& a : avisos)
-        relata_erro(programa, a);
-    if (!e.ok()) return resultado(e);
-    std::printf("%s: %u clientes; o cadastro serve para uma execucao\n", arquivo.c_str(), lc.ncl);
-    return EXIT_SUCCESS;
+    const Erro e = verifica(p.arquivo(0), saida, avisos);
+    return relata(e, avisos, saida);
 }
 
 int listar(const Pedido& p) {
     std::string saida;
-    const Erro e = lista_cadastro(p.arquivo(0), p.tem(utf8), saida);
-    escreve(saida);
-    return resultado(e);
+    const Erro e = lista(p.arquivo(0), p.tem(utf8), saida);
+    return relata(e, {}, saida);
+}
+
+// The lines of a book (clientes.db if not named).
+int importar_linhas(const Pedido& p) {
+    std::size_t n = 0;
+    const std::string livro = p.arquivo(1, "clientes.db");
+    const Erro e = importa_linhas(livro, std::string(p.operandos[0]), p.tem(forcar), n);
+    return relata(e, {}, std::to_string(n) + " linhas importadas para " + livro + "\n");
+}
+
+int exportar_linhas(const Pedido& p) {
+    return resultado(
+        exporta_linhas(p.arquivo(0, "clientes.db"), p.arquivo(1, "-"), p.tem(forcar), dialeto(p)));
+}
+
+int listar_linhas(const Pedido& p) {
+    std::string saida;
+    const Erro e = lista_linhas(p.arquivo(0, "clientes.db"), saida);
+    return relata(e, {}, saida);
+}
+
+int copiar(const Pedido& p) {
+    return resultado(copia_livro(p.arquivo(0), p.arquivo(1)));
 }
 
 int gerar(const Pedido& p) {
@@ -173,13 +173,9 @@ int gerar(const Pedido& p) {
         s = numero<unsigned>(*v);
         if (!s) return erro_de_uso("semente invalida");
     }
-    std::srand(s ? *s : static_cast<unsigned>(std::time(nullptr)));
-    TLisCli lc{};
-    gere_lis_cli(*quantos, &lc);
     const std::string destino = p.arquivo(1);
-    if (const Erro e = grava_cadastro(destino, &lc, p.tem(forcar)); !e.ok()) return resultado(e);
-    std::printf("%d clientes gravados em %s\n", *quantos, destino.c_str());
-    return EXIT_SUCCESS;
+    const Erro e = gera_cadastro(destino, *quantos, s.value_or(std::time(nullptr)), p.tem(forcar));
+    return relata(e, {}, std::to_string(*quantos) + " clientes gravados em " + destino + "\n");
 }
 
 // A command: the options it takes beside --ajuda and --versao, and its operands.
@@ -195,31 +191,42 @@ struct Comando {
 };
 
 constexpr std::size_t confere_sozinho = 99;
-const std::array<Comando, 8> comandos{
-    {{"importar", importar, {forcar, codificacao}, {0, 1}, 1, 1, 2, "falta o CSV"},
-     {"exportar", exportar, {forcar, planilha}, {0, 1}, confere_sozinho, 0, 2},
-     {"incluir", incluir, {forcar}, {3}, 3, 3, 4, "faltam CODIGO, NOME ou ENDERECO"},
-     {"alterar", alterar, {nome, endereco, forcar}, {1}, 1, 1, 2, "falta o CODIGO"},
-     {"excluir", excluir, {forcar}, {1}, 1, 1, 2, "falta o CODIGO"},
-     {"verificar", verificar, {}, {0}, 0, 0, 1},
-     {"listar", listar, {utf8}, {0}, 0, 0, 1},
-     {"gerar", gerar, {semente, forcar}, {1}, 1, 1, 2, "falta N, o numero de clientes"}}};
+const std::initializer_list<std::size_t> com_campos{documento, email, cep, cidade, uf, forcar};
+const std::initializer_list<std::size_t> todos_campos{nome, endereco, documento, email,
+                                                      cep,  cidade,   uf,        forcar};
+const std::array<Comando, 12> comandos{{
+    {"importar", importar, {forcar, codificacao}, {0, 1}, 1, 1, 2, "falta o CSV"},
+    {"exportar", exportar, {forcar, planilha, arq}, {0, 1}, confere_sozinho, 0, 2},
+    {"incluir", incluir, com_campos, {3}, 3, 3, 4, "faltam CODIGO, NOME ou ENDERECO"},
+    {"alterar", alterar, todos_campos, {1}, 1, 1, 2, "falta o CODIGO"},
+    {"excluir", excluir, {forcar}, {1}, 1, 1, 2, "falta o CODIGO"},
+    {"verificar", verificar, {}, {0}, 0, 0, 1},
+    {"listar", listar, {utf8}, {0}, 0, 0, 1},
+    {"gerar", gerar, {semente, forcar}, {1}, 1, 1, 2, "falta N, o numero de clientes"},
+    {"linhas importar", importar_linhas, {forcar}, {0, 1}, 1, 1, 2, "falta o CSV"},
+    {"linhas exportar", exportar_linhas, {forcar, planilha}, {0, 1}, confere_sozinho, 0, 2},
+    {"linhas listar", listar_linhas, {}, {0}, 0, 0, 1},
+    {"copiar", copiar, {}, {0, 1}, 0, 2, 2, "faltam LIVRO e COPIA"},
+}};
 
 int executa(const LinhaDeComando& lc) {
     if (!lc.erro.ok()) return erro_de_uso(lc.erro.detalhe);
     const auto e_comando = [](std::string_view p) {
-        return std::ranges::find(comandos, p, &Comando::nome) != comandos.end();
+        return p == "linhas" || std::ranges::find(comandos, p, &Comando::nome) != comandos.end();
     };
     if (const auto status = ajuda_ou_versao({programa, uso, e_comando}, lc)) return *status;
     if (lc.operandos.empty()) return erro_de_uso("falta o comando");
-    const auto c = std::ranges::find(comandos, lc.operandos[0], &Comando::nome);
-    if (c == comandos.end())
-        return erro_de_uso("comando desconhecido: " + std::string(lc.operandos[0]));
+    // "linhas" and the word after it name one command.
+    const bool duas = lc.operandos[0] == "linhas" && lc.operandos.size() > 1;
+    const std::string nome_c =
+        std::string(lc.operandos[0]) + (duas ? " " + std::string(lc.operandos[1]) : "");
+    const auto c = std::ranges::find(comandos, nome_c, &Comando::nome);
+    if (c == comandos.end()) return erro_de_uso("comando desconhecido: " + nome_c);
     for (std::size_t i = forcar; i < opcoes.size(); ++i)
         if (lc.tem(i) && std::ranges::find(c->aceita, i) == c->aceita.end())
             return erro_de_uso("--" + std::string(opcoes[i].nome) + " nao e opcao de " +
                                std::string(c->nome));
-    const Pedido p{std::span(lc.operandos).subspan(1), lc};
+    const Pedido p{std::span(lc.operandos).subspan(duas ? 2 : 1), lc};
     if (p.operandos.size() < c->minimo) return erro_de_uso(c->falta);
     if (p.operandos.size() > c->maximo) return erro_de_uso("argumentos demais");
     for (const std::size_t i : c->arquivos)

@@ -24,6 +24,7 @@
 #include "faturas.h"
 #include "instante.h"
 #include "linha_exportar.h"
+#include "livro.h"
 #include "saidas_exportar.h"
 #include "tarifas_toml.h"
 
@@ -105,28 +106,42 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     const std::vector<std::string> registros(lc.todos[chamadas_op].begin(),
                                              lc.todos[chamadas_op].end());
     const std::string linhas(lc.valores[linhas_op].value_or(""));
-    TLisCli lis_cli;
-    if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
-        return relata_erro(programa, e);
     // The price list is read whole, and refused, before anything is written.
     Tarifa tarifa;
     if (lc.tem(tarifas_op))
         if (const Erro e = le_tarifas(std::string(*lc.valores[tarifas_op]), tarifa); !e.ok())
             return relata_erro(programa, e);
     auto lista = std::make_shared<Clientes>();
-    // The calls' CSV shows no name: it is written even where no name could be converted.
-    if (const Erro e = clientes_do_cadastro(lis_cli, *lista); !e.ok() && oque != "chamadas")
-        return relata_erro(programa, e);
+    TabelaLinhas linhas_do_livro;
+    const bool livro = e_livro(clientes);
+    if (livro) {
+        // The book holds the lines too.
+        if (lc.tem(linhas_op))
+            return uso_errado("--linhas nao vai com um livro, que tem as linhas");
+        std::vector<LinhaDoLivro> l;
+        if (const Erro e = carrega_clientes(clientes, *lista, &l); !e.ok())
+            return relata_erro(programa, e);
+        for (const LinhaDoLivro& x : l)
+            linhas_do_livro.insere(x.numero, x.cliente);
+    } else {
+        TLisCli lis_cli;
+        if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
+            return relata_erro(programa, e);
+        // The calls' CSV shows no name: it is written even where no name could be converted.
+        if (const Erro e = clientes_do_cadastro(lis_cli, *lista); !e.ok() && oque != "chamadas")
+            return relata_erro(programa, e);
+    }
     SaidaRejeitadas rejeitadas;
     if (const Erro e = rejeitadas.prepara(std::string(lc.valores[rejeitadas_op].value_or("")),
                                           lc.tem(forcar), !lc.tem(pasta), lidos);
         !e.ok())
         return relata_erro(programa, e);
-    const Cobradas c =
-        cobra_arquivos({registros, linhas},
+    Cobradas c =
+        cobra_arquivos({registros, linhas, livro ? &linhas_do_livro : nullptr},
                        {lista, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
                         oque != "contas", lc.tem(rejeitadas_op), dialeto, &tarifa});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
+    c.contas.do_livro = livro;
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);
     // Bills are dated by their issue date; a document without any, by the last call: the same
     // records give the same bytes.
@@ -135,7 +150,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     if (oque == "faturas") {
         if (const int r = exporta_faturas(c.contas, lc, op, lidos); r != 0) return r;
     } else if (oque == "chamadas") {
-        exporta_chamadas(c.contas, stdout, dialeto);
+        exporta_chamadas(c.contas, stdout, dialeto, true);
     } else {
         exporta_contas(c.contas, stdout, dialeto);
     }
@@ -191,6 +206,11 @@ int main(int argc, char** argv) {
     op.instante = segundo ? *segundo : std::time(nullptr);
     std::srand(static_cast<unsigned>(op.instante));
     Execucao e;
+    if (e_livro(clientes))
+        return relata_erro(programa, Erro::recusado(clientes,
+                                                    "um livro nao serve a uma execucao; "
+                                                    "grave dele o cadastro com "
+                                                    "contacel-clientes exportar --arq"));
     if (const Erro erro = prepara_execucao(clientes.c_str(), &e); !erro.ok())
         return relata_erro(programa, erro);
     if (oque != "chamadas")

@@ -1,0 +1,583 @@
+#include "livro.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "cadastro.h"
+#include "codigo850.h"
+#include "csv_clientes.h"
+#include "documento.h"
+#include "gravacao.h"
+#include "regra_cliente.h"
+
+namespace {
+
+constexpr std::string_view cabecalho_sqlite{"SQLite format 3\0", 16};
+
+// The tables of the book, each with its columns in order: what a book of this version holds.
+struct Tabela {
+    const char* nome;
+    std::initializer_list<const char*> colunas;
+};
+const std::array<Tabela, 4> tabelas{{
+    {"clientes", {"codigo", "nome", "endereco", "documento", "email", "cep", "cidade", "uf"}},
+    {"linhas", {"numero", "cliente", "plano"}},
+    {"faturas",
+     {"numero", "cliente", "ano", "mes", "valor_centavos", "vencimento", "emitida_em", "sha256"}},
+    {"chamadas_cobradas", {"chave", "fatura"}},
+}};
+
+constexpr const char* esquema = R"(
+CREATE TABLE clientes (
+    codigo    INTEGER PRIMARY KEY CHECK (codigo BETWEEN 1 AND 4294967295),
+    nome      TEXT NOT NULL CHECK (length(nome) BETWEEN 1 AND 100),
+    endereco  TEXT NOT NULL DEFAULT '' CHECK (length(endereco) <= 200),
+    documento TEXT CHECK (length(documento) IN (11, 14)),
+    email     TEXT,
+    cep       TEXT CHECK (length(cep) = 8),
+    cidade    TEXT,
+    uf        TEXT CHECK (length(uf) = 2)
+);
+CREATE TABLE linhas (
+    numero  TEXT PRIMARY KEY,
+    cliente INTEGER NOT NULL REFERENCES clientes (codigo),
+    plano   TEXT
+);
+CREATE INDEX linhas_por_cliente ON linhas (cliente);
+CREATE TABLE faturas (
+    numero         TEXT PRIMARY KEY,
+    cliente        INTEGER NOT NULL REFERENCES clientes (codigo),
+    ano            INTEGER NOT NULL,
+    mes            INTEGER NOT NULL CHECK (mes BETWEEN 1 AND 12),
+    valor_centavos INTEGER NOT NULL,
+    vencimento     TEXT NOT NULL,
+    emitida_em     TEXT NOT NULL,
+    sha256         TEXT NOT NULL,
+    UNIQUE (cliente, ano, mes)
+);
+CREATE TABLE chamadas_cobradas (
+    chave  TEXT PRIMARY KEY,
+    fatura TEXT NOT NULL REFERENCES faturas (numero)
+) WITHOUT ROWID;
+PRAGMA user_version = 1;
+)";
+
+// One prepared statement, finalized when it goes.
+class Instrucao {
+  public:
+    Instrucao(Livro& l, const char* sql) : livro_(l) {
+        rc_ = sqlite3_prepare_v2(l.db(), sql, -1, &st_, nullptr);
+    }
+    ~Instrucao() { sqlite3_finalize(st_); }
+    Instrucao(const Instrucao&) = delete;
+    Instrucao& operator=(const Instrucao&) = delete;
+
+    // Binds the values in order; an empty text is NULL where `nulo`.
+    Instrucao& texto(std::string_view t, bool nulo = false) {
+        if (nulo && t.empty())
+            sqlite3_bind_null(st_, ++n_);
+        else
+            sqlite3_bind_text(st_, ++n_, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Instrucao& inteiro(std::int64_t v) {
+        sqlite3_bind_int64(st_, ++n_, v);
+        return *this;
+    }
+    // The next row: true while there is one; `erro` says why it stopped otherwise.
+    bool linha() {
+        if (rc_ != SQLITE_OK && rc_ != SQLITE_ROW) return false;
+        rc_ = sqlite3_step(st_);
+        return rc_ == SQLITE_ROW;
+    }
+    // Runs it to its end, then makes it ready for new values.
+    Erro executa() {
+        while (linha()) {
+        }
+        Erro e = erro();
+        sqlite3_reset(st_);
+        sqlite3_clear_bindings(st_);
+        rc_ = SQLITE_OK;
+        n_ = 0;
+        return e;
+    }
+    [[nodiscard]] Erro erro() const {
+        return rc_ == SQLITE_OK || rc_ == SQLITE_ROW || rc_ == SQLITE_DONE ? Erro{}
+                                                                           : livro_.falha(rc_);
+    }
+    std::string coluna(int i) const {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st_, i));
+        return t != nullptr ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(st_, i)))
+                            : std::string();
+    }
+    std::int64_t numero(int i) const { return sqlite3_column_int64(st_, i); }
+
+  private:
+    Livro& livro_;
+    sqlite3_stmt* st_ = nullptr;
+    int rc_ = SQLITE_OK;
+    int n_ = 0;
+};
+
+bool termina_em_db(const std::string& caminho) {
+    return caminho.size() > 3 && caminho.ends_with(".db");
+}
+
+Erro abre_livro(const std::string& caminho, bool cria, std::unique_ptr<Livro>& l) {
+    return Livro::abre(caminho, cria, l);
+}
+
+}  // namespace
+
+bool e_livro(const std::string& caminho) {
+    if (termina_em_db(caminho)) return true;
+    const int fd = ::open(caminho.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    std::array<char, 16> inicio{};
+    ssize_t n = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) n = ::read(fd, inicio.data(), 16);
+    ::close(fd);
+    return n == 16 && std::string_view(inicio.data(), 16) == cabecalho_sqlite;
+}
+
+Erro Livro::abre(const std::string& caminho, bool cria, std::unique_ptr<Livro>& livro) {
+    livro.reset(new Livro(caminho));
+    // A file that is there but not SQLite is said as such, before SQLite would write to it.
+    if (struct stat info{}; ::stat(caminho.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) return Erro::recusado(caminho, "nao e um arquivo regular");
+        if (info.st_size > 0 && !e_livro(caminho))
+            return Erro::dados(caminho, 0, "nao e um livro (o arquivo nao e um banco SQLite)");
+    } else if (!cria) {
+        return Erro::ausente("arquivo nao encontrado").no_arquivo(caminho);
+    }
+    const int modo = SQLITE_OPEN_READWRITE | (cria ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+    if (const int rc = sqlite3_open_v2(caminho.c_str(), &livro->db_, modo, nullptr);
+        rc != SQLITE_OK)
+        return livro->falha(rc);
+    return livro->prepara(cria);
+}
+
+Livro::~Livro() {
+    sqlite3_close_v2(db_);
+}
+
+Erro Livro::falha(int rc) const {
+    const int base = rc & 0xFF;
+    if (base == SQLITE_BUSY || base == SQLITE_LOCKED)
+        return Erro::recusado(caminho_,
+                              "travado ha 5 s por outra gravacao; tente de novo quando "
+                              "o outro programa terminar");
+    if (base == SQLITE_NOTADB)
+        return Erro::dados(caminho_, 0, "nao e um livro (o arquivo nao e um banco SQLite)");
+    if (base == SQLITE_CORRUPT) return Erro::dados(caminho_, 0, "livro corrompido");
+    if (base == SQLITE_CANTOPEN || base == SQLITE_PERM || base == SQLITE_READONLY)
+        return Erro::leitura(caminho_, sqlite3_system_errno(db_));
+    if (base == SQLITE_IOERR || base == SQLITE_FULL)
+        return Erro::gravacao(caminho_, sqlite3_system_errno(db_));
+    if (base == SQLITE_NOMEM) return Erro::sistema("sem memoria para o livro");
+    return Erro::dados(caminho_, 0,
+                       std::string("o SQLite recusou: ") +
+                           (db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
+}
+
+Erro Livro::executa(const char* sql) {
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? Erro{} : falha(rc);
+}
+
+Erro Livro::prepara(bool cria) {
+    // Another writer is waited for 5 s; then the book is said to be locked.
+    sqlite3_busy_timeout(db_, 5000);
+    if (Erro e = executa("PRAGMA foreign_keys = ON"); !e.ok()) return e;
+    std::int64_t v = 0;
+    std::int64_t tabelas_achadas = 0;
+    {
+        Instrucao versao(*this, "PRAGMA user_version");
+        if (!versao.linha()) return versao.erro();
+        v = versao.numero(0);
+        Instrucao tem(*this, "SELECT count(*) FROM sqlite_schema");
+        if (!tem.linha()) return tem.erro();
+        tabelas_achadas = tem.numero(0);
+    }
+    if (v > versao_do_livro)
+        return Erro::dados(caminho_, 0,
+                           "o livro e da versao " + std::to_string(v) +
+                               " do esquema; este programa conhece ate a versao " +
+                               std::to_string(versao_do_livro) + " (atualize o contacel)");
+    if (v == 0) {
+        if (tabelas_achadas != 0 || !cria)
+            return Erro::dados(
+                caminho_, 0, "nao e um livro do contacel (um banco SQLite sem o esquema do livro)");
+        if (Erro e = executa("PRAGMA journal_mode = WAL"); !e.ok()) return e;
+        if (Erro e = transacao([&] { return executa(esquema); }); !e.ok()) return e;
+    }
+    if (Erro e = executa("PRAGMA synchronous = FULL"); !e.ok()) return e;
+    return confere_esquema();
+}
+
+Erro Livro::confere_esquema() {
+    Instrucao colunas(*this, "SELECT name FROM pragma_table_info(?)");
+    for (const Tabela& t : tabelas) {
+        colunas.texto(t.nome);
+        std::vector<std::string> achadas;
+        while (colunas.linha())
+            achadas.push_back(colunas.coluna(0));
+        if (Erro e = colunas.executa(); !e.ok()) return e;
+        if (achadas.empty())
+            return Erro::dados(caminho_, 0,
+                               std::string("o livro foi alterado a mao: falta a tabela ") + t.nome);
+        for (const char* c : t.colunas)
+            if (std::ranges::find(achadas, c) == achadas.end())
+                return Erro::dados(
+                    caminho_, 0,
+                    std::string("o livro foi alterado a mao: falta a coluna ") + t.nome + "." + c);
+        if (achadas.size() != t.colunas.size())
+            return Erro::dados(
+                caminho_, 0,
+                std::string("o livro foi alterado a mao: colunas a mais em ") + t.nome);
+    }
+    return {};
+}
+
+Erro Livro::clientes(Clientes& lista) {
+    lista = {};
+    Instrucao n(*this, "SELECT count(*) FROM clientes");
+    if (n.linha()) lista.reserve(static_cast<std::size_t>(n.numero(0)));
+    Instrucao q(*this,
+                "SELECT codigo, nome, endereco, documento, email, cep, cidade, uf FROM clientes "
+                "ORDER BY codigo");
+    while (q.linha())
+        lista.insere({static_cast<std::uint32_t>(q.numero(0)), q.coluna(1), q.coluna(2),
+                      q.coluna(3), q.coluna(4), q.coluna(5), q.coluna(6), q.coluna(7)});
+    return q.erro();
+}
+
+Erro Livro::linhas(std::vector<LinhaDoLivro>& lista) {
+    lista.clear();
+    Instrucao q(*this, "SELECT numero, cliente, plano FROM linhas ORDER BY rowid");
+    while (q.linha())
+        lista.push_back({q.coluna(0), static_cast<std::uint32_t>(q.numero(1)), q.coluna(2)});
+    return q.erro();
+}
+
+Erro Livro::grava_cliente(const Cliente& c) {
+    Instrucao q(*this,
+                "INSERT INTO clientes VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (codigo) DO "
+                "UPDATE SET nome = excluded.nome, endereco = excluded.endereco, documento = "
+                "excluded.documento, email = excluded.email, cep = excluded.cep, cidade = "
+                "excluded.cidade, uf = excluded.uf");
+    q.inteiro(c.codigo).texto(c.nome).texto(c.endereco);
+    for (const std::string* s : {&c.documento, &c.email, &c.cep, &c.cidade, &c.uf})
+        q.texto(*s, true);
+    return q.executa();
+}
+
+Erro Livro::exclui_cliente(std::uint32_t cod) {
+    Instrucao faturas(*this, "SELECT min(numero), count(*) FROM faturas WHERE cliente = ?");
+    faturas.inteiro(cod);
+    if (faturas.linha() && faturas.numero(1) != 0)
+        return Erro::recusado(caminho_, "o cliente " + std::to_string(cod) + " tem " +
+                                            std::to_string(faturas.numero(1)) +
+                                            " faturas emitidas (a primeira, " + faturas.coluna(0) +
+                                            "); o livro as guarda");
+    Instrucao linhas(*this, "SELECT count(*) FROM linhas WHERE cliente = ?");
+    linhas.inteiro(cod);
+    if (linhas.linha() && linhas.numero(0) != 0)
+        return Erro::recusado(caminho_, "o cliente " + std::to_string(cod) + " tem " +
+                                            std::to_string(linhas.numero(0)) +
+                                            " linhas no livro; tire-as antes com linhas importar");
+    Instrucao q(*this, "DELETE FROM clientes WHERE codigo = ?");
+    q.inteiro(cod);
+    if (Erro e = q.executa(); !e.ok()) return e;
+    if (sqlite3_changes(db_) == 0)
+        return Erro::ausente("nao ha cliente com o codigo " + std::to_string(cod))
+            .no_arquivo(caminho_);
+    return {};
+}
+
+Erro Livro::troca_linhas(std::span<const LinhaDoLivro> linhas) {
+    if (Erro e = executa("DELETE FROM linhas"); !e.ok()) return e;
+    Instrucao q(*this, "INSERT INTO linhas VALUES (?, ?, ?)");
+    for (const LinhaDoLivro& l : linhas)
+        if (Erro e = q.texto(l.numero).inteiro(l.cliente).texto(l.plano, true).executa(); !e.ok())
+            return e;
+    return {};
+}
+
+Erro Livro::copia_para(const std::string& destino) {
+    if (::access(destino.c_str(), F_OK) == 0) return Erro::ja_existe(destino);
+    sqlite3* copia = nullptr;
+    int rc = sqlite3_open_v2(destino.c_str(), &copia, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
+    Erro e;
+    if (rc == SQLITE_OK) {
+        // The online backup: page by page, started again when a writer changes the book.
+        sqlite3_backup* b = sqlite3_backup_init(copia, "main", db_, "main");
+        if (b == nullptr) {
+            rc = sqlite3_errcode(copia);
+        } else {
+            while ((rc = sqlite3_backup_step(b, 256)) == SQLITE_OK || rc == SQLITE_BUSY ||
+                   rc == SQLITE_LOCKED)
+                sqlite3_sleep(5);
+            sqlite3_backup_finish(b);
+            if (rc == SQLITE_DONE) rc = SQLITE_OK;
+        }
+    }
+    if (rc != SQLITE_OK) e = Erro::gravacao(destino, sqlite3_system_errno(copia));
+    sqlite3_close_v2(copia);
+    if (!e.ok()) ::unlink(destino.c_str());
+    return e;
+}
+
+// ---- The commands ----
+
+Erro carrega_clientes(const std::string& caminho, Clientes& clientes,
+                      std::vector<LinhaDoLivro>* linhas) {
+    if (!e_livro(caminho)) {
+        TLisCli lc{};
+        if (Erro e = le_cadastro(caminho, &lc); !e.ok()) return e;
+        return clientes_do_cadastro(lc, clientes);
+    }
+    std::unique_ptr<Livro> l;
+    if (Erro e = abre_livro(caminho, false, l); !e.ok()) return e;
+    if (Erro e = l->clientes(clientes); !e.ok()) return e;
+    return linhas != nullptr ? l->linhas(*linhas) : Erro{};
+}
+
+Erro importa_clientes(const std::string& caminho, const std::string& csv, bool forcar,
+                      Codificacao codificacao, std::size_t& importados) {
+    Clientes lidos;
+    importados = 0;
+    if (!e_livro(caminho)) {
+        Erro e = importa_csv(caminho, csv, forcar, lidos, codificacao);
+        importados = lidos.size();
+        return e;
+    }
+    if (Erro e = le_csv_clientes(csv, Guarda::livro, codificacao, lidos); !e.ok()) return e;
+    std::unique_ptr<Livro> l;
+    if (Erro e = abre_livro(caminho, true, l); !e.ok()) return e;
+    Erro e = l->transacao([&]() -> Erro {
+        Clientes antes;
+        if (Erro f = l->clientes(antes); !f.ok()) return f;
+        if (!antes.empty() && !forcar)
+            return Erro::recusado(caminho, "o livro ja tem " + std::to_string(antes.size()) +
+                                               " clientes (use --forcar para importar por cima)");
+        for (const Cliente& c : lidos)
+            if (Erro f = l->grava_cliente(c); !f.ok()) return f;
+        return Erro{};
+    });
+    if (e.ok()) importados = lidos.size();
+    return e;
+}
+
+Erro exporta_clientes(const std::string& caminho, const std::string& csv, bool forcar,
+                      DialetoCsv dialeto, std::vector<Erro>& avisos) {
+    if (!e_livro(caminho)) return exporta_csv(caminho, csv, forcar, avisos, dialeto);
+    avisos.clear();
+    Clientes lista;
+    if (Erro e = carrega_clientes(caminho, lista); !e.ok()) return e;
+    return escreve_csv(csv, codifica_csv_clientes(lista, Guarda::livro, dialeto), forcar, caminho);
+}
+
+namespace {
+
+// `c` with the fields given.
+void aplica(Cliente& c, const CamposCliente& campos) {
+    const std::array<std::string*, 7> alvo{&c.nome, &c.endereco, &c.documento, &c.email,
+                                           &c.cep,  &c.cidade,   &c.uf};
+    for (std::size_t i = 0; i < campos.size(); ++i)
+        if (campos[i]) *alvo[i] = std::string(*campos[i]);
+}
+
+bool so_nome_e_endereco(const CamposCliente& campos) {
+    return std::all_of(campos.begin() + 2, campos.end(), [](const auto& c) { return !c; });
+}
+
+Erro so_no_livro(const std::string& caminho) {
+    return Erro::uso(caminho +
+                     ": o cadastro guarda so codigo, nome e endereco; os outros campos vao para um "
+                     "livro (.db)");
+}
+
+// Changes the customer `cod` of a book with `muda`, under the book's rules.
+template <typename F>
+Erro muda_no_livro(const std::string& caminho, bool cria, F&& muda) {
+    std::unique_ptr<Livro> l;
+    if (Erro e = abre_livro(caminho, cria, l); !e.ok()) return e;
+    Erro e = l->transacao([&] { return muda(*l); });
+    if (!e.ok() && e.arquivo.empty()) e.arquivo = caminho;
+    return e;
+}
+
+}  // namespace
+
+Erro inclui(const std::string& caminho, std::uint32_t cod, const CamposCliente& campos,
+            bool forcar) {
+    if (!e_livro(caminho)) {
+        if (!so_nome_e_endereco(campos)) return so_no_livro(caminho);
+        return inclui_cliente(caminho, cod, *campos[0], campos[1].value_or(""), forcar);
+    }
+    return muda_no_livro(caminho, true, [&](Livro& l) -> Erro {
+        Cliente c;
+        aplica(c, campos);
+        Clientes um;
+        if (Erro e = insere_validado(um, Guarda::livro, cod, std::move(c)); !e.ok()) return e;
+        Instrucao existe(l, "SELECT 1 FROM clientes WHERE codigo = ?");
+        existe.inteiro(cod);
+        if (existe.linha()) return Erro::dados("codigo repetido");
+        return l.grava_cliente(um[0]);
+    });
+}
+
+Erro altera(const std::string& caminho, std::uint32_t cod, const CamposCliente& campos,
+            bool forcar) {
+    if (!e_livro(caminho)) {
+        if (!so_nome_e_endereco(campos)) return so_no_livro(caminho);
+        return altera_cliente(caminho, cod, campos[0], campos[1], forcar);
+    }
+    return muda_no_livro(caminho, false, [&](Livro& l) -> Erro {
+        Instrucao q(l,
+                    "SELECT codigo, nome, endereco, documento, email, cep, cidade, uf FROM "
+                    "clientes WHERE codigo = ?");
+        q.inteiro(cod);
+        if (!q.linha()) {
+            if (Erro e = q.erro(); !e.ok()) return e;
+            return Erro::ausente("nao ha cliente com o codigo " + std::to_string(cod));
+        }
+        Cliente c{cod,         q.coluna(1), q.coluna(2), q.coluna(3),
+                  q.coluna(4), q.coluna(5), q.coluna(6), q.coluna(7)};
+        aplica(c, campos);
+        if (Erro e = valida_cliente(c, Guarda::livro); !e.ok()) return e;
+        return l.grava_cliente(c);
+    });
+}
+
+Erro exclui(const std::string& caminho, std::uint32_t cod, bool forcar) {
+    if (!e_livro(caminho)) return exclui_cliente(caminho, cod, forcar);
+    return muda_no_livro(caminho, false, [&](Livro& l) { return l.exclui_cliente(cod); });
+}
+
+Erro verifica(const std::string& caminho, std::string& saida, std::vector<Erro>& avisos) {
+    avisos.clear();
+    if (!e_livro(caminho)) {
+        TLisCli lc{};
+        if (Erro e = verifica_cadastro(caminho, &lc, avisos); !e.ok()) return e;
+        saida = caminho + ": " + std::to_string(lc.ncl) +
+                " clientes; o cadastro serve para uma execucao\n";
+        return {};
+    }
+    Clientes lista;
+    if (Erro e = carrega_clientes(caminho, lista); !e.ok()) return e;
+    // Rows written by hand are judged by the rules importar applies.
+    for (const Cliente& c : lista) {
+        Cliente copia = c;
+        if (Erro e = valida_cliente(copia, Guarda::livro); !e.ok())
+            avisos.push_back(Erro::dados(caminho, 0,
+                                         "cliente " + std::to_string(c.codigo) + ": " + e.detalhe +
+                                             "; importar o recusaria"));
+    }
+    TLisCli lc{};
+    const bool execucao = cadastro_dos_clientes(lista, lc).ok() && confere_cadastro(&lc).ok();
+    saida = caminho + ": " + std::to_string(lista.size()) +
+            " clientes; o livro serve para cobrar registros" +
+            (execucao ? " e, exportado com --arq, para uma execucao\n" : "\n");
+    return {};
+}
+
+Erro lista(const std::string& caminho, bool utf8, std::string& saida) {
+    if (!e_livro(caminho)) return lista_cadastro(caminho, utf8, saida);
+    saida.clear();
+    Clientes lista;
+    if (Erro e = carrega_clientes(caminho, lista); !e.ok()) return e;
+    for (const Cliente& c : lista) {
+        saida += fmt::format("{:03}  {:<25}  {:<35}", c.codigo, c.nome, c.endereco);
+        if (!c.documento.empty()) saida += "  " + documento_formatado(c.documento);
+        saida += '\n';
+    }
+    return {};
+}
+
+Erro importa_linhas(const std::string& livro, const std::string& csv, bool forcar,
+                    std::size_t& importadas) {
+    importadas = 0;
+    std::unique_ptr<Livro> l;
+    if (Erro e = abre_livro(livro, false, l); !e.ok()) return e;
+    return l->transacao([&]() -> Erro {
+        Clientes clientes;
+        std::vector<LinhaDoLivro> antes;
+        if (Erro e = l->clientes(clientes); !e.ok()) return e;
+        if (Erro e = l->linhas(antes); !e.ok()) return e;
+        if (!antes.empty() && !forcar)
+            return Erro::recusado(livro, "o livro ja tem " + std::to_string(antes.size()) +
+                                             " linhas (use --forcar para substitui-las)");
+        TabelaLinhas tabela;
+        std::vector<LinhaLida> lidas;
+        if (Erro e = le_linhas(csv, clientes, tabela, &lidas); !e.ok()) return e;
+        std::vector<LinhaDoLivro> novas;
+        novas.reserve(lidas.size());
+        for (LinhaLida& x : lidas)
+            novas.push_back({std::move(x.numero), x.cliente});
+        importadas = novas.size();
+        return l->troca_linhas(novas);
+    });
+}
+
+namespace {
+
+std::string csv_das_linhas(const std::vector<LinhaDoLivro>& linhas, DialetoCsv d) {
+    std::string s = cabecalho_csv({"numero", "cliente"}, d);
+    for (const LinhaDoLivro& l : linhas) {
+        acrescenta_campo_csv(s, l.numero, d);
+        s += d.separador + std::to_string(l.cliente);
+        s += d.fim_de_linha;
+    }
+    return s;
+}
+
+}  // namespace
+
+Erro exporta_linhas(const std::string& livro, const std::string& csv, bool forcar,
+                    DialetoCsv dialeto) {
+    Clientes clientes;
+    std::vector<LinhaDoLivro> linhas;
+    if (Erro e = carrega_clientes(livro, clientes, &linhas); !e.ok()) return e;
+    return escreve_csv(csv, csv_das_linhas(linhas, dialeto), forcar, livro);
+}
+
+Erro lista_linhas(const std::string& livro, std::string& saida) {
+    Clientes clientes;
+    std::vector<LinhaDoLivro> linhas;
+    if (Erro e = carrega_clientes(livro, clientes, &linhas); !e.ok()) return e;
+    saida.clear();
+    for (const LinhaDoLivro& l : linhas)
+        saida += fmt::format("{:<20}  {:03}  {}\n", l.numero, l.cliente,
+                             cliente_da_conta(&clientes, l.cliente).nome);
+    return {};
+}
+
+Erro exporta_cadastro(const std::string& livro, const std::string& arq, bool forcar) {
+    Clientes clientes;
+    if (Erro e = carrega_clientes(livro, clientes); !e.ok()) return e;
+    TLisCli lc{};
+    if (Erro e = cadastro_dos_clientes(clientes, lc); !e.ok())
+        return std::move(e).no_arquivo(livro);
+    if (identidade_de(arq).e(identidade_de(livro)))
+        return Erro::recusado(arq, "e o proprio livro; o cadastro vai para outro arquivo");
+    return grava_cadastro(arq, &lc, forcar);
+}
+
+Erro copia_livro(const std::string& livro, const std::string& copia) {
+    std::unique_ptr<Livro> l;
+    if (Erro e = abre_livro(livro, false, l); !e.ok()) return e;
+    return l->copia_para(copia);
+}
