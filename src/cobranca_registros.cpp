@@ -22,9 +22,9 @@ std::optional<MesAno> le_mes(std::string_view t) {
 std::string descreve_resumo(const ResumoCobranca& r) {
     return fmt::format(
         "{} registros: {} cobrados em {} contas, {} de outros meses, {} nao cobraveis, {} sem "
-        "cliente, {} rejeitados",
+        "cliente, {} rejeitados, {} duplicados",
         r.registros, r.cobrados, r.contas, r.outros_meses, r.nao_cobraveis, r.sem_cliente,
-        r.rejeitados);
+        r.rejeitados, r.duplicados);
 }
 
 std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo) {
@@ -98,10 +98,31 @@ std::uint32_t CobrancaRegistros::exibido(std::string_view numero) {
     return como_[i];
 }
 
+bool CobrancaRegistros::repetida(const RegistroChamada& r) {
+    // A call is its uniqueid (the 17th field of both PBX layouts) and sequence (the custom
+    // layout's 19th), its account code, caller, called number, answer and billed seconds.
+    std::string_view unico;
+    std::string_view sequencia;
+    if (r.formato != FormatoRegistros::proprio) {
+        separa_campos(r.texto, ',', 19, campos_);
+        if (campos_.n > 16) unico = campos_.campos[16];
+        if (campos_.n > 18 && r.formato == FormatoRegistros::pbx_custom)
+            sequencia = campos_.campos[18];
+    }
+    const std::string chave =
+        fmt::format("{}\x1F{}\x1F{}\x1F{}\x1F{}\x1F{}\x1F{}\x1F{}", unico, sequencia, r.conta,
+                    r.origem, r.destino, r.cod_destino, segundo_utc(r.inicio), r.segundos);
+    return !chaves_.insert(std::hash<std::string>{}(chave)).second;
+}
+
 void CobrancaRegistros::registro(const RegistroChamada& r) {
     ++resumo_.registros;
     if (!r.cobravel) {
         ++resumo_.nao_cobraveis;
+        return;
+    }
+    if (repetida(r)) {
+        ++resumo_.duplicados;
         return;
     }
     const auto dono = cliente_de(r);

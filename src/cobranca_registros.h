@@ -1,6 +1,7 @@
 #pragma once
 // Billing call records: every row read is accounted for once, in the first of these that
-// applies: rejected (unreadable), not billable, without customer, of another month, billed.
+// applies: rejected (unreadable), not billable, duplicate (a call already read), without
+// customer, of another month, billed.
 // The customer of a row is its account code when that is the code of a register customer,
 // otherwise the customer whose line its caller is.
 
@@ -9,8 +10,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "campos_csv.h"
 #include "cobranca.h"
 #include "dialeto_csv.h"
 #include "erro.h"
@@ -53,10 +56,11 @@ struct ResumoCobranca {
     std::uint64_t nao_cobraveis = 0;
     std::uint64_t sem_cliente = 0;
     std::uint64_t rejeitados = 0;
+    std::uint64_t duplicados = 0;                      // billable rows of a call already read
     std::vector<SemCliente> sem_cliente_por_chamador;  // most calls first, once billing ends
 };
 // "N registros: C cobrados em K contas, O de outros meses, X nao cobraveis, S sem cliente, R
-// rejeitados".
+// rejeitados, D duplicados".
 std::string descreve_resumo(const ResumoCobranca& r);
 // What an operator adds to the lines file: a line per customer-less caller, at most `maximo`,
 // then how many more: "sem cliente: 85999990000, 12 chamadas, 00:41:20\n", "sem cliente: e mais
@@ -87,6 +91,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
+    bool repetida(const RegistroChamada& r);
 
     PedidoCobranca pedido_;
     ResumoCobranca resumo_;
@@ -100,8 +105,11 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::optional<TDataHora> ultima_;
     Erro erro_;                         // the first call the price list has no price for
     std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
-    Textos escritos_;                   // numbers as written, and
-    std::vector<std::uint32_t> como_;   // each one's index as shown in contas_.textos
+    // The key of every billable call read: its row again is the same call, billed once.
+    std::unordered_set<std::uint64_t> chaves_;
+    CamposCsv campos_;
+    Textos escritos_;                  // numbers as written, and
+    std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
 };
 
 // The files to bill.

@@ -47,6 +47,11 @@ Erro Conversor::converte(std::string_view entrada, std::string& saida) const {
 }
 
 bool e_utf8(std::string_view texto) {
+    // Most texts are ASCII: all their bytes at once, a loop compilers make wide.
+    unsigned char todos = 0;
+    for (const char c : texto)
+        todos = static_cast<unsigned char>(todos | static_cast<unsigned char>(c));
+    if (todos < 0x80) return true;
     for (std::size_t i = 0; i < texto.size();) {
         const auto b = static_cast<unsigned char>(texto[i]);
         std::size_t n = 0;  // continuation bytes

@@ -81,10 +81,24 @@ struct ChamadaDaFatura {
 };
 
 // What the pages of one bill show, whatever the bill is made from.
+// The calls of one of the customer's lines, and their subtotals.
+struct GrupoDaLinha {
+    std::string linha;  // as shown; "Sem linha" for calls whose line is not known
+    std::size_t chamadas = 0;
+    std::int64_t segundos = 0;
+    Valor valor{};
+};
+
+// A row of the calls' table: a call, or the heading or the subtotal of a line's calls.
+struct LinhaDaTabela {
+    enum class Tipo : std::uint8_t { chamada, grupo, subtotal } tipo;
+    std::size_t i;  // in DadosFatura::chamadas, or DadosFatura::grupos
+};
+
 struct DadosFatura {
     std::string nome;  // UTF-8
     std::string endereco;
-    std::string linha;  // the customer's lines that called
+    std::string linha;  // the customer's line that called, or how many lines did
     std::int8_t mes;
     std::int16_t ano;
     std::vector<ChamadaDaFatura> chamadas;
@@ -92,6 +106,10 @@ struct DadosFatura {
     std::string reais_total;  // on paper: "2.411,34"
     TData vencimento;
     std::string payload;  // the Pix code; empty: none
+    // A customer whose calls came from several lines: its calls line by line (in the order of
+    // the lines), each with a heading and a subtotal.
+    std::vector<GrupoDaLinha> grupos;
+    std::vector<LinhaDaTabela> tabela;
     // Nothing to pay: no due date, no code.
     [[nodiscard]] bool a_pagar() const { return reais_total != "0,00"; }
     // The total in centavos, as printed.
@@ -305,6 +323,7 @@ class Documento {
     void grafico(const DadosFatura& f, double x1, double topo);
     void canhoto_pix(const DadosFatura& f, const std::string& recebedor);
     void qr(const std::string& payload, double x, double y, double lado);
+    void linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, double y);
     void copia_e_cola(const std::string& payload, double y);
 
     std::unique_ptr<cairo_surface_t, LiberaCairo> superficie_;
@@ -354,7 +373,8 @@ void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::si
         paragrafo(margem, 58.0 + n * linha_emissor, l[1], emissor_, direita - margem);
     }
     regua(82.0 + desce_, 1.2);
-    escreve(margem, 90.0 + desce_, "Cliente: " + f.nome, normal_);
+    const std::string cliente = "Cliente: " + f.nome;
+    escreve(margem, 90.0 + desce_, cliente, cabe(cliente, normal_, direita - margem));
 }
 
 void Documento::grafico(const DadosFatura& f, double x1, double topo) {
@@ -474,6 +494,28 @@ void Documento::copia_e_cola(const std::string& payload, double y) {
     escreve(margem, y + 10.0, payload, cabe(payload, mono_, direita - margem));
 }
 
+// One row of the calls' table with its top at `y`.
+void Documento::linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, double y) {
+    if (l.tipo == LinhaDaTabela::Tipo::chamada) {
+        const ChamadaDaFatura& c = f.chamadas[l.i];
+        escreve(col_numero, y, c.numero, normal_);
+        escreve(col_inicio, y, fmt::format("{}", c.inicio), normal_);
+        escreve(col_duracao, y, duracao(c.segundos), normal_, Alinha::a_direita);
+        escreve(col_valor, y, c.reais, normal_, Alinha::a_direita);
+        return;
+    }
+    const GrupoDaLinha& g = f.grupos[l.i];
+    if (l.tipo == LinhaDaTabela::Tipo::grupo) {
+        escreve(col_numero, y, "Linha " + g.linha, negrito_);
+        return;
+    }
+    escreve(col_numero, y,
+            fmt::format("Subtotal da linha: {} chamada{}", g.chamadas, g.chamadas == 1 ? "" : "s"),
+            pequena_);
+    escreve(col_duracao, y, duracao(g.segundos), pequena_, Alinha::a_direita);
+    escreve(col_valor, y, no_papel(dinheiro(g.valor, ',')), pequena_, Alinha::a_direita);
+}
+
 void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
     const bool com_pix = !f.payload.empty();
     desce_ = altura_do_emissor(op);
@@ -482,8 +524,8 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
                                      ? tributos_incluidos(op.emissor->tributos, f.centavos())
                                      : std::string();
     const std::vector<std::int32_t> paginas =
-        corte_em_paginas(static_cast<std::int32_t>(f.chamadas.size()), primeiro_topo,
-                         topo_n + desce_, altura_totais + (tributos.empty() ? 0 : altura_tributos));
+        corte_em_paginas(static_cast<std::int32_t>(f.tabela.size()), primeiro_topo, topo_n + desce_,
+                         altura_totais + (tributos.empty() ? 0 : altura_tributos));
 
     std::size_t k = 0;
     for (std::size_t p = 0; p < paginas.size(); ++p) {
@@ -491,10 +533,10 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         double y = topo_n + desce_;
         if (p == 0) {
             const double d = desce_;
-            escreve(margem, 104.0 + d, "Endereço: " + f.endereco, normal_);
+            const std::string endereco = "Endereço: " + f.endereco;
+            escreve(margem, 104.0 + d, endereco, cabe(endereco, normal_, direita - margem));
             if (!f.linha.empty())
-                escreve(margem, 118.0 + d,
-                        (f.linha.find(',') == std::string::npos ? "Linha: " : "Linhas: ") + f.linha,
+                escreve(margem, 118.0 + d, (f.grupos.empty() ? "Linha: " : "Linhas: ") + f.linha,
                         normal_);
             const TData ultimo{static_cast<std::int8_t>(dias_no_mes(f.mes, f.ano)), f.mes, f.ano};
             escreve(margem, 132.0 + d,
@@ -526,13 +568,8 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         escreve(col_duracao, y - 16.0, "Duração", negrito_, Alinha::a_direita);
         escreve(col_valor, y - 16.0, "Valor (R$)", negrito_, Alinha::a_direita);
         regua(y - 3.0);
-        for (std::int32_t r = 0; r < paginas[p]; ++r, ++k, y += passo) {
-            const ChamadaDaFatura& c = f.chamadas[k];
-            escreve(col_numero, y, c.numero, normal_);
-            escreve(col_inicio, y, fmt::format("{}", c.inicio), normal_);
-            escreve(col_duracao, y, duracao(c.segundos), normal_, Alinha::a_direita);
-            escreve(col_valor, y, c.reais, normal_, Alinha::a_direita);
-        }
+        for (std::int32_t r = 0; r < paginas[p]; ++r, ++k, y += passo)
+            linha_da_tabela(f, f.tabela[k], y);
         if (p + 1 == paginas.size()) {
             regua(y + 2.0);
             escreve(col_numero, y + 6.0,
@@ -550,19 +587,38 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
     }
 }
 
-// The customer's lines that called, as shown: a few, and how many more.
-std::string linhas_da_conta(const Contas& c, std::span<const ChamadaCobrada> chamadas) {
-    constexpr std::size_t mostradas = 3;
-    std::vector<std::string_view> linhas;
-    for (const ChamadaCobrada& cha : chamadas)
-        if (cha.linha != 0) linhas.push_back(c.textos[cha.linha]);
-    std::sort(linhas.begin(), linhas.end());
-    linhas.erase(std::unique(linhas.begin(), linhas.end()), linhas.end());
-    std::string s;
-    for (std::size_t i = 0; i < std::min(linhas.size(), mostradas); ++i)
-        s += (i == 0 ? "" : ", ") + std::string(linhas[i]);
-    if (linhas.size() > mostradas) s += fmt::format(" e mais {}", linhas.size() - mostradas);
-    return s;
+// The bill's calls into its table: as they come for a customer with one line (or none known),
+// else line by line, in the order of the lines as shown, each line's calls by start under its
+// heading and above its subtotal.
+void tabela_por_linha(const Contas& c, std::span<const ChamadaCobrada> chamadas, DadosFatura& f) {
+    std::vector<std::size_t> ordem(chamadas.size());
+    for (std::size_t i = 0; i < ordem.size(); ++i)
+        ordem[i] = i;
+    const auto linha = [&](std::size_t i) { return c.textos[chamadas[i].linha]; };
+    std::ranges::stable_sort(ordem, {}, linha);
+    const bool varias = !ordem.empty() && linha(ordem.front()) != linha(ordem.back());
+    if (!varias) {
+        if (!ordem.empty()) f.linha = linha(ordem.front());
+        for (std::size_t i = 0; i < ordem.size(); ++i)
+            f.tabela.push_back({LinhaDaTabela::Tipo::chamada, i});
+        return;
+    }
+    for (std::size_t k = 0; k < ordem.size(); ++k) {
+        const std::size_t i = ordem[k];
+        if (k == 0 || linha(i) != linha(ordem[k - 1])) {
+            if (k != 0) f.tabela.push_back({LinhaDaTabela::Tipo::subtotal, f.grupos.size() - 1});
+            f.grupos.push_back({linha(i).empty() ? "não identificada" : std::string(linha(i)), 0, 0,
+                                Valor{c.exatas, 0, 0.0F}});
+            f.tabela.push_back({LinhaDaTabela::Tipo::grupo, f.grupos.size() - 1});
+        }
+        GrupoDaLinha& g = f.grupos.back();
+        ++g.chamadas;
+        g.segundos += chamadas[i].segundos;
+        g.valor += c.valor(chamadas[i]);
+        f.tabela.push_back({LinhaDaTabela::Tipo::chamada, i});
+    }
+    f.tabela.push_back({LinhaDaTabela::Tipo::subtotal, f.grupos.size() - 1});
+    f.linha = fmt::format("{}, com as chamadas de cada uma abaixo", f.grupos.size());
 }
 
 // One bill as its pages show it.
@@ -576,15 +632,24 @@ DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const Opco
             nome += fmt::format(" · {} {}", cli.documento.size() == 11 ? "CPF" : "CNPJ",
                                 documento_formatado(cli.documento));
     }
+    // The address as the book has it: the street, the city and state, the postcode.
+    std::string endereco = cli.endereco;
+    const std::string local =
+        cli.cidade.empty() || cli.uf.empty() ? cli.cidade + cli.uf : cli.cidade + " - " + cli.uf;
+    if (!local.empty()) endereco += (endereco.empty() ? "" : ", ") + local;
+    if (cli.cep.size() == 8)
+        endereco += fmt::format(", CEP {}-{}", cli.cep.substr(0, 5), cli.cep.substr(5));
     DadosFatura f{nome,
-                  texto_de(cli.endereco),
-                  linhas_da_conta(c, chamadas),
+                  texto_de(endereco),
+                  {},
                   conta.mes,
                   conta.ano,
                   {},
                   conta.tempo_total,
                   no_papel(dinheiro(conta.valor_total, ',')),
                   vencimento_da_conta(conta),
+                  {},
+                  {},
                   {}};
     f.chamadas.reserve(chamadas.size());
     for (const ChamadaCobrada& cha : chamadas) {
@@ -592,6 +657,7 @@ DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const Opco
         f.chamadas.push_back({c.textos[cha.numero], cha.inicio, cha.segundos, v.em_reais(),
                               no_papel(dinheiro(v, ','))});
     }
+    tabela_por_linha(c, chamadas, f);
     if (op.pix && f.a_pagar()) f.payload = payload_da_conta(*op.pix, conta);
     return f;
 }

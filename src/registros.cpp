@@ -145,22 +145,36 @@ std::string_view le_segundos(std::string_view t, std::uint32_t& s) {
     return {};
 }
 
-// Whether `t` is `palavra` as PBXs and people write it: blanks around it and the case of its
-// letters do not count.
-bool e_palavra(std::string_view t, std::string_view palavra) {
+// `t` without the blanks around it.
+std::string_view sem_brancos(std::string_view t) {
     const std::size_t ini = t.find_first_not_of(" \t");
-    t = ini == std::string_view::npos ? std::string_view{}
-                                      : t.substr(ini, t.find_last_not_of(" \t") + 1 - ini);
+    if (ini == std::string_view::npos) return {};
+    return t.substr(ini, t.find_last_not_of(" \t") + 1 - ini);
+}
+
+// Whether `t`, without blanks around it, is `palavra` (in capitals) in any case.
+bool e_palavra(std::string_view t, std::string_view palavra) {
     return std::ranges::equal(t, palavra, [](char a, char b) {
         return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
     });
 }
 
-// The disposition's place in `disposicoes`; disposicoes.size() for none.
+// The place in `disposicoes` of a disposition as PBXs and people write it, whatever the case of
+// its letters and the blanks around it; disposicoes.size() for none.
 std::size_t disposicao(std::string_view t) {
+    if (t == disposicoes[0]) return 0;
+    t = sem_brancos(t);
     return static_cast<std::size_t>(
         std::ranges::find_if(disposicoes, [&](std::string_view d) { return e_palavra(t, d); }) -
         disposicoes.begin());
+}
+
+// Seconds from `a` to `b`; most calls start and end on one day.
+std::int64_t segundos_entre(TDataHora a, TDataHora b) {
+    const auto no_dia = [](THora h) { return h.hor * 3600 + h.min * 60 + h.seg; };
+    if (a.dat.dia == b.dat.dia && a.dat.mes == b.dat.mes && a.dat.ano == b.dat.ano)
+        return no_dia(b.hor) - no_dia(a.hor);
+    return segundo_utc(b) - segundo_utc(a);
 }
 
 }  // namespace
@@ -194,14 +208,14 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
         if (!e_utf8(t)) return motivo_utf8;
     // A row that cannot be true is not billed: answered before it started, ended before it was
     // answered, or billed for more than it lasted (a second of rounding allowed).
-    const std::int64_t inicio = segundo_utc(partida), atendimento = segundo_utc(r.inicio),
-                       fim = segundo_utc(r.fim);
-    if (atendimento < inicio || (!c.fim.empty() && fim < atendimento)) return motivo_fora_de_ordem;
-    if (r.segundos > duracao || (!c.fim.empty() && r.segundos > fim - atendimento + 1))
+    const std::int64_t atendido = segundos_entre(r.inicio, r.fim);
+    if (segundos_entre(partida, r.inicio) < 0 || (!c.fim.empty() && atendido < 0))
+        return motivo_fora_de_ordem;
+    if (r.segundos > duracao || (!c.fim.empty() && r.segundos > atendido + 1))
         return motivo_incoerentes;
-    r.cobravel =
-        formato == FormatoRegistros::proprio ||
-        (r.segundos > 0 && d == 0 && !e_palavra(c.flags, "OMIT") && !e_palavra(c.flags, "1"));
+    r.cobravel = formato == FormatoRegistros::proprio ||
+                 (r.segundos > 0 && d == 0 && !e_palavra(sem_brancos(c.flags), "OMIT") &&
+                  !e_palavra(sem_brancos(c.flags), "1"));
     return {};
 }
 

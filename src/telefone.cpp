@@ -7,16 +7,21 @@
 
 namespace {
 
-// Whether the first two digits of `d` are an area code in use.
-bool ddd_em_uso(std::string_view d) {
+// The area codes in use, by their two digits.
+constexpr auto ddds_em_uso = [] {
     constexpr std::string_view ddds =
         "11 12 13 14 15 16 17 18 19 21 22 24 27 28 31 32 33 34 35 37 38 41 42 43 44 45 46 47 48 "
         "49 51 53 54 55 61 62 63 64 65 66 67 68 69 71 73 74 75 77 79 81 82 83 84 85 86 87 88 89 "
         "91 92 93 94 95 96 97 98 99";
-    if (d.size() < 2) return false;
+    std::array<bool, 100> em_uso{};
     for (std::size_t i = 0; i < ddds.size(); i += 3)
-        if (ddds.substr(i, 2) == d.substr(0, 2)) return true;
-    return false;
+        em_uso[static_cast<std::size_t>((ddds[i] - '0') * 10 + (ddds[i + 1] - '0'))] = true;
+    return em_uso;
+}();
+
+// Whether the first two digits of `d` are an area code in use.
+bool ddd_em_uso(std::string_view d) {
+    return d.size() >= 2 && ddds_em_uso[static_cast<std::size_t>((d[0] - '0') * 10 + (d[1] - '0'))];
 }
 
 // An area code in use and a number of 8 or 9 digits.

@@ -107,18 +107,11 @@ TEST(Cobranca, CentavosConcordamComOFloatDaExecucao) {
 // ---- Records ----
 
 RegistroChamada registro(std::string_view conta, std::string_view origem, TDataHora ini,
-                         std::uint32_t seg, bool cobravel = true) {
-    return {4,
-            FormatoRegistros::pbx_csv,
-            conta,
-            origem,
-            "8532345678",
-            {},
-            ini,
-            ini,
-            seg,
-            cobravel,
-            "a,\"b\",c"};
+                         std::uint32_t seg, bool cobravel = true,
+                         std::string_view texto = "a,\"b\",c") {
+    return {
+        4,    FormatoRegistros::pbx_csv, conta, origem, "8532345678", {}, ini, ini, seg, cobravel,
+        texto};
 }
 
 // Every row in the first place that applies, counted once; the customer-less and the rejected
@@ -134,18 +127,18 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
     const Caso casos[] = {
         {{},
          false,
-         "10 registros: 5 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
-         "1 rejeitados",
-         "3 2023-12 1 600 6.00|7 2023-12 1 42 0.42|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
+         "14 registros: 7 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
+         "1 rejeitados, 2 duplicados",
+         "3 2023-12 1 600 6.00|7 2023-12 1 42 0.42|7 2024-11 1 4 0.30|7 2024-12 4 144 1.44|"},
         {{},
          true,
-         "10 registros: 5 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
-         "1 rejeitados",
-         "3 2023-12 1 600 6.00|7 2023-12 1 42 0.42|7 2024-11 1 4 0.30|7 2024-12 2 72 0.72|"},
+         "14 registros: 7 cobrados em 4 contas, 0 de outros meses, 1 nao cobraveis, 3 sem cliente, "
+         "1 rejeitados, 2 duplicados",
+         "3 2023-12 1 600 6.00|7 2023-12 1 42 0.42|7 2024-11 1 4 0.30|7 2024-12 4 144 1.44|"},
         {MesAno{2024, 12}, true,
-         "10 registros: 2 cobrados em 1 contas, 3 de outros meses, 1 nao cobraveis, 3 sem cliente, "
-         "1 rejeitados",
-         "7 2024-12 2 72 0.72|"},
+         "14 registros: 4 cobrados em 1 contas, 3 de outros meses, 1 nao cobraveis, 3 sem cliente, "
+         "1 rejeitados, 2 duplicados",
+         "7 2024-12 4 144 1.44|"},
     };
     for (const Caso& c : casos) {
         CobrancaRegistros cob({cli, nullptr, c.mes, c.guarda, true, csv_padrao});
@@ -158,6 +151,13 @@ TEST(CobrancaRegistros, CadaRegistroContadoUmaVez) {
         cob.registro(registro("3", "", dh(31, 12, 2023, 23, 59, 59), 600));
         cob.registro(registro("007", "", dh(30, 11, 2024, 0, 0, 0), 4));
         cob.registro(registro("7", "", dh(1, 12, 2024, 9, 0, 0), 36));
+        // The same call again, as overlapping rotated logs hold it, is counted once; with
+        // another uniqueid it is another call.
+        cob.registro(registro("7", "", dh(1, 12, 2024, 9, 0, 0), 36));
+        const std::string campos = "7,,8532345678" + std::string(14, ',');
+        cob.registro(registro("7", "", dh(1, 12, 2024, 9, 0, 0), 36, true, campos + "u1,,1"));
+        cob.registro(registro("7", "", dh(1, 12, 2024, 9, 0, 0), 36, true, campos + "u1,,1"));
+        cob.registro(registro("7", "", dh(1, 12, 2024, 9, 0, 0), 36, true, campos + "u2,,1"));
         cob.registro(registro("7", "", dh(1, 12, 2023, 9, 0, 0), 42));  // a year before
         const Contas contas = cob.termina();
         EXPECT_EQ(descreve_resumo(cob.resumo()), c.resumo);

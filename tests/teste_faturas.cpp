@@ -349,8 +349,8 @@ TEST(Faturas, CadaFiguraComoNoConsoleMesmoSegundo) {
 }
 
 // Bills of records as their pages read, each row a piece of text on a bill's page (or, with
-// "-", not on it): the customer's lines that called, a few of them named; money as written on
-// paper; the issuer as written, its long address wrapped; the taxes in the price; a bill with
+// "-", not on it): the calls of a customer's lines, line by line with subtotals; money as written
+// on paper; the issuer as written, its long address wrapped; the taxes in the price; a bill with
 // nothing to pay.
 TEST(Faturas, PaginasDasContasDeRegistros) {
     if (const std::string f = falta({"pdftotext"}); !f.empty())
@@ -358,7 +358,7 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
     PastaTemp pasta;
     Contas c;
     c.clientes = clientes_de({{1, "Cliente 1", "Rua"},
-                              {2, "Cliente 2", "Rua"},
+                              {2, "Cliente 2", "Rua", {}, {}, "60170251", "Fortaleza", "CE"},
                               {3, "Cliente 3", "Rua"},
                               {4, "Cliente 4", "Rua"}});
     const std::tuple<std::uint32_t, const char*, std::uint32_t> chamadas[] = {
@@ -370,7 +370,7 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {3, "b", 61},
         {3, "c", 61},
         {3, "d", 61},
-        {3, "e", 61},
+        {3, "", 61},
         {4, "f", 2}};
     for (const auto& [cod, linha, segundos] : chamadas)
         c.chamadas.push_back({dh(3, 1, 2025, 9, 0, 0), dh(3, 1, 2025, 9, 1, 0), cod, segundos,
@@ -399,7 +399,11 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {0, "Açaí Telecom Ltda · CNPJ 11.222.333/0001-81"},
         {0, "Avenida Senador Virgílio Távora, 1000, Sala 1203, Torre Empresarial Norte, Meireles,"},
         {0, "Brasil · Atendimento: 0800 123 4567"},
-        {0, "Linhas: (85) 9 8877-4123, ramal 7"},
+        {0, "Linhas: 2, com as chamadas de cada uma abaixo"},
+        {0,
+         "Linha (85) 9 8877-4123 11963391451 03/01/2025 09:00:00 01:01 0,60 11963391451 "
+         "03/01/2025 09:00:00 01:01 0,60 Subtotal da linha: 2 chamadas 02:02 1,20 Linha ramal 7"},
+        {0, "Subtotal da linha: 1 chamada 66:56:40 2.409,96 Total: 3 chamadas 66:58:42 2.411,16"},
         {0, "Valor a pagar: R$ 2.411,16"},
         {0, "3.000,00"},
         {0, "66:56:40 2.409,96"},
@@ -408,11 +412,15 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
          "Tributos incluídos: ICMS R$ 434,01 (18%) · PIS R$ 15,67 (0,65%) · COFINS R$ 72,33 "
          "(3%) · FUST R$ 24,11 (1%) · FUNTTEL R$ 12,06 (0,5%) · total R$ 558,18"},
         {1, "Cliente: Cliente 2"},
+        {1, "Endereço: Rua, Fortaleza - CE, CEP 60170-251"},
         {1, "-Linha"},
         {1,
          "Tributos incluídos: ICMS R$ 1,62 (18%) · PIS R$ 0,06 (0,65%) · COFINS R$ 0,27 (3%) · "
          "FUST R$ 0,09 (1%) · FUNTTEL R$ 0,05 (0,5%) · total R$ 2,09"},
-        {2, "Linhas: a, b, c e mais 2"},
+        {2, "Linhas: 5, com"},
+        {2,
+         "Linha não identificada 11963391451 03/01/2025 09:00:00 01:01 0,60 Subtotal da linha: 1 "
+         "chamada 01:01 0,60 Linha a"},
         {3, "Nada a pagar"},
         {3, "-Vencimento"},
         {3, "-Pix"},

@@ -1117,7 +1117,7 @@ TEST(ContacelExportar, SaidasNuncaSobreOQueSeLe) {
     std::filesystem::create_symlink("../fora.txt", pasta / "p" / "1-2023-01.pdf");
     const std::string resumo =
         " registros: {} cobrados em {} contas, {} de outros meses, 0 nao "
-        "cobraveis, 0 sem cliente, 0 rejeitados\n";
+        "cobraveis, 0 sem cliente, 0 rejeitados, 0 duplicados\n";
     const std::string nada =
         "contacel-exportar: nenhuma chamada cobrada; nenhuma fatura foi "
         "escrita\n1" +
@@ -1202,7 +1202,7 @@ TEST(ContacelExportar, RegistrosDeCentral) {
         "1,Felipe Araujo Moreira,\"Rua Pedro I, 456 AP 301\",3,2024,1,60,0.60,2024-04-10\n";
     const std::string resumo =
         " registros: 0 cobrados em 0 contas, 0 de outros meses, 0 nao cobraveis, 0 sem cliente, 0 "
-        "rejeitados\n";
+        "rejeitados, 0 duplicados\n";
     struct Caso {
         std::vector<std::string> args;
         int status;
@@ -1216,7 +1216,7 @@ TEST(ContacelExportar, RegistrosDeCentral) {
          0,
          cabecalho + conta,
          "2 registros: 1 cobrados em 1 contas, 0 de outros meses, 0 nao "
-         "cobraveis, 0 sem cliente, 1 rejeitados\n"},
+         "cobraveis, 0 sem cliente, 1 rejeitados, 0 duplicados\n"},
         {{"contas", "--chamadas", "r.csv", "--rejeitadas", "fora.csv"},
          1,
          "",
@@ -1226,7 +1226,7 @@ TEST(ContacelExportar, RegistrosDeCentral) {
          0,
          cabecalho,
          "2 registros: 0 cobrados em 0 contas, 1 de outros meses, 0 nao "
-         "cobraveis, 0 sem cliente, 1 rejeitados\n"},
+         "cobraveis, 0 sem cliente, 1 rejeitados, 0 duplicados\n"},
         {{"contas", "--chamadas", "r.csv", "--chamadas", "./r.csv"},
          1,
          "",
