@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <functional>
 #include <tuple>
 #include <unordered_map>
 
@@ -43,12 +44,40 @@ std::int64_t segundo_utc(TDataHora d) {
 }
 
 std::uint32_t Textos::guarda(std::string_view t) {
-    if (const auto it = indice_.find(t); it != indice_.end()) return it->second;
-    const std::string& s = guardados_.emplace_back(t);
-    const auto i = static_cast<std::uint32_t>(lista_.size());
-    lista_.push_back(&s);
-    indice_.emplace(s, i);
-    return i;
+    if (vagas_.size() < 2 * (lista_.size() + 1)) cresce();
+    const std::size_t h = std::hash<std::string_view>{}(t);
+    const std::size_t mascara = vagas_.size() - 1;
+    for (std::size_t v = h & mascara;; v = (v + 1) & mascara) {
+        Vaga& vaga = vagas_[v];
+        if (vaga.indice == 0) {
+            // Texts are copied into blocks of 64 KiB, a longer one into its own.
+            constexpr std::size_t bloco = 64 * 1024;
+            if (blocos_.empty() || blocos_.back().capacity() - blocos_.back().size() < t.size()) {
+                blocos_.emplace_back();
+                blocos_.back().reserve(std::max(bloco, t.size()));
+            }
+            std::string& b = blocos_.back();
+            b.append(t);
+            lista_.emplace_back(b.data() + b.size() - t.size(), t.size());
+            vaga = {static_cast<std::uint32_t>(h), static_cast<std::uint32_t>(lista_.size())};
+            return vaga.indice - 1;
+        }
+        if (vaga.hash == static_cast<std::uint32_t>(h) && lista_[vaga.indice - 1] == t)
+            return vaga.indice - 1;
+    }
+}
+
+void Textos::cresce() {
+    std::vector<Vaga> velhas(std::max<std::size_t>(64, vagas_.size() * 2));
+    velhas.swap(vagas_);
+    const std::size_t mascara = vagas_.size() - 1;
+    for (const Vaga& vaga : velhas) {
+        if (vaga.indice == 0) continue;
+        std::size_t v = vaga.hash & mascara;
+        while (vagas_[v].indice != 0)
+            v = (v + 1) & mascara;
+        vagas_[v] = vaga;
+    }
 }
 
 TData vencimento_da_conta(const ContaMensal& c) {

@@ -5,12 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "clientes.h"
@@ -50,14 +48,29 @@ std::int64_t segundo_utc(TDataHora d);
 class Textos {
   public:
     Textos() { guarda({}); }
-    // The index of `t`, kept on first sight; 0 is the empty text.
+    // The views handed out point into the blocks, which a copy would not have.
+    Textos(const Textos&) = delete;
+    Textos& operator=(const Textos&) = delete;
+    Textos(Textos&&) = default;
+    Textos& operator=(Textos&&) = default;
+    ~Textos() = default;
+    // The index of `t`, kept on first sight; 0 is the empty text. One hash of `t` either way.
     std::uint32_t guarda(std::string_view t);
-    std::string_view operator[](std::uint32_t i) const { return *lista_[i]; }
+    // Stays valid while the Textos lives.
+    std::string_view operator[](std::uint32_t i) const { return lista_[i]; }
 
   private:
-    std::deque<std::string> guardados_;
-    std::vector<const std::string*> lista_;
-    std::unordered_map<std::string_view, std::uint32_t> indice_;
+    // A place of the open-addressing table: the low half of the text's hash and its index + 1
+    // (0: free).
+    struct Vaga {
+        std::uint32_t hash = 0;
+        std::uint32_t indice = 0;
+    };
+    void cresce();
+
+    std::vector<std::string> blocos_;  // the texts' bytes, in blocks never moved once filled
+    std::vector<std::string_view> lista_;
+    std::vector<Vaga> vagas_;  // a power of two, at most half taken
 };
 
 // One rated call of a bill, as small as it can be: millions are kept for the calls' CSV and

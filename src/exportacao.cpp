@@ -1,6 +1,7 @@
 #include "exportacao.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -18,11 +19,36 @@ std::string data_iso(TData d) {
     return fmt::format(FMT_COMPILE("{:04}-{:02}-{:02}"), d.ano, d.mes, d.dia);
 }
 
-// Appends `separador` and the date-time as "2017-11-01 23:25:18".
+// Appends `separador` and the date-time as "2017-11-01 23:25:18", its digits written directly
+// (fmt's padded small integers cost more than the rest of a row).
 void acrescenta_data_hora(std::string& linha, char separador, TDataHora dh) {
-    fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{}{:04}-{:02}-{:02} {:02}:{:02}:{:02}"),
-                   separador, dh.dat.ano, dh.dat.mes, dh.dat.dia, dh.hor.hor, dh.hor.min,
-                   dh.hor.seg);
+    const std::array<int, 6> v{dh.dat.ano, dh.dat.mes, dh.dat.dia,
+                               dh.hor.hor, dh.hor.min, dh.hor.seg};
+    if (v[0] < 0 || v[0] > 9999 ||
+        std::any_of(v.begin() + 1, v.end(), [](int x) { return x < 0 || x > 99; })) {
+        fmt::format_to(std::back_inserter(linha),
+                       FMT_COMPILE("{}{:04}-{:02}-{:02} {:02}:{:02}:{:02}"), separador, v[0], v[1],
+                       v[2], v[3], v[4], v[5]);
+        return;
+    }
+    std::array<char, 20> t{separador, 0, 0, 0, 0, '-', 0, 0, '-', 0, 0, ' ', 0, 0, ':', 0, 0, ':'};
+    const auto digitos = [&](std::size_t fim, int x, int n) {
+        for (; n > 0; --n, x /= 10)
+            t[fim--] = static_cast<char>('0' + x % 10);
+    };
+    digitos(4, v[0], 4);
+    digitos(7, v[1], 2);
+    digitos(10, v[2], 2);
+    digitos(13, v[3], 2);
+    digitos(16, v[4], 2);
+    digitos(19, v[5], 2);
+    linha.append(t.data(), t.size());
+}
+
+// Appends the decimal digits of `x`.
+void acrescenta_inteiro(std::string& linha, std::uint64_t x) {
+    const fmt::format_int f(x);
+    linha.append(f.data(), f.size());
 }
 
 void escreve(std::FILE* saida, const std::string& linha) {
@@ -54,14 +80,16 @@ void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d, bool linh
     std::string linha;
     for (const ChamadaCobrada& cha : c.chamadas) {
         linha.clear();
-        fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{}{}"), cha.cod_cli, d.separador);
+        acrescenta_inteiro(linha, cha.cod_cli);
+        linha += d.separador;
         acrescenta_campo_csv(linha, c.textos[cha.destino], d);
         linha += d.separador;
         acrescenta_campo_csv(linha, c.textos[cha.numero], d);
         acrescenta_data_hora(linha, d.separador, cha.inicio);
         acrescenta_data_hora(linha, d.separador, cha.fim);
-        fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{0}{1}{0}"), d.separador,
-                       cha.segundos);
+        linha += d.separador;
+        acrescenta_inteiro(linha, cha.segundos);
+        linha += d.separador;
         linha += dinheiro(c.valor(cha), d.decimal);
         if (com_linha || c.tarifa != nullptr) {
             linha += d.separador;
