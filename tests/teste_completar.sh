@@ -52,8 +52,11 @@ while IFS='|' read -r linha esperado; do
     fi
 done <<'TABELA'
 # linha|completacoes esperadas, em ordem alfabetica
-contacel-clientes |alterar excluir exportar gerar importar incluir listar verificar
+contacel-clientes |alterar copiar excluir exportar gerar importar incluir linhas listar verificar
 contacel-clientes ex|excluir exportar
+contacel-clientes linhas |exportar importar listar
+contacel-clientes linhas importar |novos.csv saida
+contacel-clientes incluir --u|--uf
 contacel-clientes --v|--versao --version
 contacel-clientes importar |novos.csv saida
 contacel-clientes importar novos.csv |clientes.arq saida
@@ -66,11 +69,11 @@ contacel-clientes importar --forcar --|--codificacao
 contacel-clientes --forcar importar |novos.csv saida
 contacel-clientes exportar |clientes.arq saida
 contacel-clientes exportar clientes.arq |novos.csv saida
-contacel-clientes exportar -|--forcar --planilha
+contacel-clientes exportar -|--arq --forcar --planilha
 contacel-clientes incluir 9 Ana Rua |clientes.arq saida
 contacel-clientes incluir 9 Ana |
 contacel-clientes alterar 3 --nome Ana |clientes.arq saida
-contacel-clientes alterar 3 --nome=Ana --|--endereco
+contacel-clientes alterar 3 --nome=Ana --|--cep --cidade --documento --email --endereco --forcar --uf
 contacel-clientes alterar 3 --nome |
 contacel-clientes excluir 3 |clientes.arq saida
 contacel-clientes listar -|--utf8
