@@ -93,6 +93,8 @@ struct GrupoDaLinha {
 struct LinhaDaTabela {
     enum class Tipo : std::uint8_t { chamada, grupo, subtotal } tipo;
     std::size_t i;  // in DadosFatura::chamadas, or DadosFatura::grupos
+    // A call's line in DadosFatura::grupos, when the calls are grouped
+    std::optional<std::size_t> grupo{};
 };
 
 struct DadosFatura {
@@ -563,6 +565,15 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
             }
             y = primeiro_topo;
         }
+        // A page that goes on with a line's calls says whose they are.
+        if (p > 0 && k < f.tabela.size()) {
+            const LinhaDaTabela& l = f.tabela[k];
+            if (l.tipo == LinhaDaTabela::Tipo::subtotal || l.grupo)
+                escreve(
+                    col_numero, y - 30.0,
+                    fmt::format("Linha {} (continuação)", f.grupos[l.grupo.value_or(l.i)].linha),
+                    negrito_);
+        }
         escreve(col_numero, y - 16.0, "Número chamado", negrito_);
         escreve(col_inicio, y - 16.0, "Início", negrito_);
         escreve(col_duracao, y - 16.0, "Duração", negrito_, Alinha::a_direita);
@@ -615,7 +626,7 @@ void tabela_por_linha(const Contas& c, std::span<const ChamadaCobrada> chamadas,
         ++g.chamadas;
         g.segundos += chamadas[i].segundos;
         g.valor += c.valor(chamadas[i]);
-        f.tabela.push_back({LinhaDaTabela::Tipo::chamada, i});
+        f.tabela.push_back({LinhaDaTabela::Tipo::chamada, i, f.grupos.size() - 1});
     }
     f.tabela.push_back({LinhaDaTabela::Tipo::subtotal, f.grupos.size() - 1});
     f.linha = fmt::format("{}, com as chamadas de cada uma abaixo", f.grupos.size());

@@ -372,7 +372,11 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {3, "d", 61},
         {3, "", 61},
         {4, "f", 2}};
-    for (const auto& [cod, linha, segundos] : chamadas)
+    // Line d's calls go on to the next page.
+    std::vector<std::tuple<std::uint32_t, const char*, std::uint32_t>> todas(std::begin(chamadas),
+                                                                             std::end(chamadas));
+    todas.insert(todas.end(), 40, {3, "d", 61});
+    for (const auto& [cod, linha, segundos] : todas)
         c.chamadas.push_back({dh(3, 1, 2025, 9, 0, 0), dh(3, 1, 2025, 9, 1, 0), cod, segundos,
                               c.textos.guarda("11963391451"), 0, c.textos.guarda(linha),
                               static_cast<std::uint32_t>(c.chamadas.size()),
@@ -418,15 +422,17 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
          "Tributos incluídos: ICMS R$ 1,62 (18%) · PIS R$ 0,06 (0,65%) · COFINS R$ 0,27 (3%) · "
          "FUST R$ 0,09 (1%) · FUNTTEL R$ 0,05 (0,5%) · total R$ 2,09"},
         {2, "Linhas: 5, com"},
+        {3, "Linha d (continuação) Número chamado"},
+        {3, "Subtotal da linha: 41 chamadas 41:41 24,60 Total: 45 chamadas"},
         {2,
          "Linha não identificada 11963391451 03/01/2025 09:00:00 01:01 0,60 Subtotal da linha: 1 "
          "chamada 01:01 0,60 Linha a"},
-        {3, "Nada a pagar"},
-        {3, "-Vencimento"},
-        {3, "-Pix"},
-        {3, "-Tributos"},
+        {4, "Nada a pagar"},
+        {4, "-Vencimento"},
+        {4, "-Pix"},
+        {4, "-Tributos"},
     };
-    ASSERT_EQ(paginas.size(), 5U) << texto;
+    ASSERT_EQ(paginas.size(), 6U) << texto;
     for (const auto& [pagina, trecho] : casos) {
         const std::string& p = paginas[pagina];
         const std::string t = std::regex_replace(p, std::regex("\\s+"), " ");
