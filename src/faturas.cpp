@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "datahora.h"
 #include "dinheiro.h"
 #include "documento.h"
+#include "tabela_pdf.h"
 
 namespace {
 
@@ -239,6 +241,7 @@ class Documento {
         pango_cairo_context_set_font_options(contexto, opcoes.get());
         pango_context_set_round_glyph_positions(contexto, FALSE);
         pango_layout_context_changed(texto_.get());
+        tabela_.emplace(contexto, normal_.get());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
                                        data.c_str());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_MOD_DATE,
@@ -338,6 +341,8 @@ class Documento {
     Fonte destaque_;
     Fonte mono_;
     Fonte emissor_;
+    // The calls' rows, in normal_.
+    std::optional<TabelaPdf> tabela_;
     bool qr_ok_ = true;
     double desce_ = 0.0;
 };
@@ -500,10 +505,10 @@ void Documento::copia_e_cola(const std::string& payload, double y) {
 void Documento::linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, double y) {
     if (l.tipo == LinhaDaTabela::Tipo::chamada) {
         const ChamadaDaFatura& c = f.chamadas[l.i];
-        escreve(col_numero, y, c.numero, normal_);
-        escreve(col_inicio, y, fmt::format("{}", c.inicio), normal_);
-        escreve(col_duracao, y, duracao(c.segundos), normal_, Alinha::a_direita);
-        escreve(col_valor, y, c.reais, normal_, Alinha::a_direita);
+        tabela_->celula(cr_.get(), col_numero, y, c.numero);
+        tabela_->celula(cr_.get(), col_inicio, y, fmt::format("{}", c.inicio));
+        tabela_->celula(cr_.get(), col_duracao, y, duracao(c.segundos), true);
+        tabela_->celula(cr_.get(), col_valor, y, c.reais, true);
         return;
     }
     const GrupoDaLinha& g = f.grupos[l.i];
@@ -581,6 +586,7 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         regua(y - 3.0);
         for (std::int32_t r = 0; r < paginas[p]; ++r, ++k, y += passo)
             linha_da_tabela(f, f.tabela[k], y);
+        tabela_->desenha(cr_.get());
         if (p + 1 == paginas.size()) {
             regua(y + 2.0);
             escreve(col_numero, y + 6.0,

@@ -19,6 +19,7 @@
 #include "data.h"
 #include "execucao.h"
 #include "faturas.h"
+#include "tabela_pdf.h"
 
 namespace {
 
@@ -535,6 +536,30 @@ TEST(Faturas, QrDaPaginaEOPayloadImpresso) {
         EXPECT_EQ(lido, esperados[static_cast<std::size_t>(pagina - 1)] + "\n");
         EXPECT_EQ(crc_pix(lido.substr(0, lido.size() - 5)), lido.substr(lido.size() - 5, 4));
     }
+}
+
+// A table's cells are as wide as a Pango layout of their text, kerning included, whether drawn
+// from the glyphs or, for a ligature or a character outside them, by Pango.
+TEST(TabelaPdf, LargurasComoAsDoPango) {
+    PangoContext* contexto = pango_font_map_create_context(pango_cairo_font_map_get_default());
+    pango_cairo_context_set_resolution(contexto, 72.0);
+    PangoFontDescription* fonte = pango_font_description_from_string("DejaVu Sans 9");
+    PangoLayout* layout = pango_layout_new(contexto);
+    pango_layout_set_font_description(layout, fonte);
+    {
+        TabelaPdf tabela(contexto, fonte);
+        for (const std::string_view t : {"(85) 9 8877-4123", "01/11/2017 10:00:00", "1:56:01",
+                                         "R$ 2.411,34", "AVT. Tarifa", "fim", "Ligação", ""}) {
+            pango_layout_set_text(layout, t.data(), static_cast<int>(t.size()));
+            int w = 0;
+            int h = 0;
+            pango_layout_get_size(layout, &w, &h);
+            EXPECT_DOUBLE_EQ(tabela.largura(t), static_cast<double>(w) / PANGO_SCALE) << t;
+        }
+    }
+    g_object_unref(layout);
+    pango_font_description_free(fonte);
+    g_object_unref(contexto);
 }
 
 TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {
