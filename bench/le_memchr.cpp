@@ -16,10 +16,14 @@ int main(int argc, char** argv) {
     if (fd < 0) return 1;
     std::vector<char> b(256 * 1024);
     unsigned long linhas = 0;
-    for (ssize_t n = 0; (n = ::read(fd, b.data(), b.size())) > 0;)
+    for (ssize_t n = 0; (n = ::read(fd, b.data(), b.size())) > 0;) {
+        const char* fim = b.data() + n;
         for (const char* p = b.data();
-             (p = static_cast<const char*>(std::memchr(p, '\n', b.data() + n - p))) != nullptr; ++p)
+             (p = static_cast<const char*>(
+                  std::memchr(p, '\n', static_cast<std::size_t>(fim - p)))) != nullptr;
+             ++p)
             ++linhas;
+    }
     std::printf("%lu\n", linhas);
     ::close(fd);
     return 0;
