@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <tuple>
+#include <unordered_map>
 
 #include "dialeto_csv.h"
 #include "execucao.h"
@@ -124,4 +125,70 @@ void agrupa_em_contas(Contas& contas) {
                                      0, Valor{contas.exatas, 0, 0.0F}, i});
         contas.contas.back().soma(ch[i].segundos, contas.valor(ch[i]));
     }
+}
+
+void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
+                      std::span<const std::uint32_t> meses) {
+    const Tarifa& t = *contas.tarifa;
+    const RegrasTarifa& r = t.regras;
+    // What a line has used of its month, and the group of successive calls it is in.
+    struct Estado {
+        std::int64_t restante;  // seconds of the allowance
+        std::uint32_t numero = 0;
+        std::int64_t fim = 0;  // the end of the group's last call
+        std::int64_t brutos = 0, cobrados = 0, pagos = 0, centavos = 0;
+        Preco preco = 0;
+        bool grupo = false;
+    };
+    std::unordered_map<std::uint32_t, Estado> estados;
+    for (ContaMensal& conta : contas.contas) {
+        estados.clear();
+        conta.valor_total = {};
+        conta.franquia_usada = 0;
+        for (std::size_t k = conta.primeira;
+             k < conta.primeira + static_cast<std::size_t>(conta.chamadas); ++k) {
+            ChamadaCobrada& c = contas.chamadas[k];
+            const Plano& plano = t.planos[c.plano];
+            Estado& e = estados.try_emplace(c.linha, Estado{plano.franquia}).first->second;
+            const std::int64_t inicio = segundo_utc(c.inicio);
+            if (!(r.sucessivas > 0 && e.grupo && e.numero == c.numero && inicio >= e.fim &&
+                  inicio - e.fim <= r.sucessivas)) {
+                e.grupo = true;
+                e.numero = c.numero;
+                e.brutos = e.cobrados = e.pagos = e.centavos = 0;
+                e.preco = c.preco;
+            }
+            e.fim = inicio + c.segundos;
+            e.brutos += c.segundos;
+            const std::int64_t cobrados = r.segundos_cobrados(e.brutos);
+            const std::int64_t acrescimo = cobrados - e.cobrados;
+            e.cobrados = cobrados;
+            const std::int64_t da_franquia =
+                plano.na_franquia[c.destino_tarifa] ? std::min(acrescimo, e.restante) : 0;
+            e.restante -= da_franquia;
+            conta.franquia_usada += da_franquia;
+            e.pagos += acrescimo - da_franquia;
+            const std::int64_t centavos = centavos_de(e.preco, e.pagos);
+            c.centavos = centavos - e.centavos;
+            e.centavos = centavos;
+            c.cobrados = static_cast<std::uint32_t>(acrescimo);
+            conta.valor_total.centavos += c.centavos;
+        }
+    }
+    std::unordered_map<std::uint64_t, std::size_t> indice;
+    for (std::size_t i = 0; i < contas.contas.size(); ++i)
+        indice.emplace(chave_conta(contas.contas[i]), i);
+    for (const std::uint32_t mes : meses)
+        for (const LinhaComPlano& l : linhas) {
+            const TData d{1, static_cast<std::int8_t>(mes & 0xFFU),
+                          static_cast<std::int16_t>(mes >> 8U)};
+            const auto [it, nova] =
+                indice.try_emplace(chave_conta(l.cod_cli, d), contas.contas.size());
+            if (nova) contas.contas.push_back({l.cod_cli, d.ano, d.mes, 0, 0, {}, 0});
+            ContaMensal& conta = contas.contas[it->second];
+            const std::int64_t m = t.planos[l.plano].mensalidade;
+            conta.mensalidades += m;
+            conta.valor_total.centavos += m;
+        }
+    std::ranges::sort(contas.contas, {}, [](const ContaMensal& c) { return chave_conta(c); });
 }

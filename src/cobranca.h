@@ -85,6 +85,13 @@ struct ChamadaCobrada {
     std::uint32_t linha;     // the caller's line, as shown, or empty (Textos)
     std::uint32_t ordem;     // the order it was read in: calls of one second keep it
     std::int64_t centavos;   // its charge
+    // Rated by an operator's price list: the price a minute, the billed seconds, the
+    // destination, the line's plan and the band.
+    Preco preco = 0;
+    std::uint32_t cobrados = 0;
+    std::uint16_t destino_tarifa = 0;
+    std::uint16_t plano = 0;
+    bool reduzido = false;
 };
 
 // One bill and its totals.
@@ -95,7 +102,9 @@ struct ContaMensal {
     std::int64_t chamadas = 0;
     std::int64_t tempo_total = 0;
     Valor valor_total{};
-    std::size_t primeira = 0;  // its first call in Contas::chamadas, when calls are kept
+    std::size_t primeira = 0;         // its first call in Contas::chamadas, when calls are kept
+    std::int64_t mensalidades = 0;    // centavos of its lines' monthly fees, in valor_total
+    std::int64_t franquia_usada = 0;  // seconds of the plans' allowance used
 
     void soma(std::int64_t segundos, Valor v) {
         ++chamadas;
@@ -120,6 +129,7 @@ TData vencimento_da_conta(const ContaMensal& c);
 struct Contas {
     std::shared_ptr<const Clientes> clientes;  // whose names and addresses the bills show
     bool exatas = true;                        // centavos, or the run's float
+    const Tarifa* tarifa = nullptr;            // an operator's price list the calls were rated by
     bool do_livro = false;  // the customers of a book: bills show their code and CPF/CNPJ
     std::vector<ContaMensal> contas;
     std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
@@ -137,6 +147,19 @@ struct Contas {
 
 // The bills of a prepared run, in its order, with the figures contacel prints in that run.
 Contas contas_da_execucao(const Execucao& e);
+
+// A line of a customer and its plan, which pays the plan's fee every month billed.
+struct LinhaComPlano {
+    std::uint32_t cod_cli;
+    std::uint16_t plano;
+};
+
+// Rates the grouped calls of `contas` by its price list, in call order: each line's allowance
+// of the month, and a call to the number before within the window of successive calls charged
+// as what it adds to that group; then gives every line of `linhas` its plan's fee in each of
+// `meses` (chave_mes), a bill of fees alone where the customer made no call.
+void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
+                      std::span<const std::uint32_t> meses);
 
 // Sorts `contas.chamadas` (read in any order) into bills, with their totals; without calls,
 // sorts the bills `contas.contas` already summed.

@@ -44,20 +44,29 @@ std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo) {
 CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(pedido) {
     contas_.clientes = pedido.clientes;
     contas_.exatas = true;
+    if (pedido_.tarifa->lista()) {
+        contas_.tarifa = pedido_.tarifa;
+        // Allowances and successive calls take the calls in their order, whatever is printed.
+        pedido_.guarda_chamadas = true;
+    }
     como_.push_back(0);
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
 }
 
 Erro CobrancaRegistros::le(const std::string& arquivo) {
     arquivo_ = arquivo;
-    return le_registros(arquivo, *this);
+    Erro e = le_registros(arquivo, *this);
+    return e.ok() ? erro_ : e;
 }
 
-std::optional<std::uint32_t> CobrancaRegistros::cliente_de(const RegistroChamada& r) const {
+std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
+    const RegistroChamada& r) const {
     if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr)
-        return cod;
+        return std::pair(*cod, std::uint16_t{0});
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
-    return cliente_da_linha(*pedido_.linhas, r.origem);
+    const TabelaLinhas::Linha* l = pedido_.linhas->busca(r.origem);
+    if (l == nullptr) return std::nullopt;
+    return std::pair(l->cod_cli, l->indice_plano);
 }
 
 void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::string_view texto) {
@@ -116,8 +125,8 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
         ++resumo_.duplicados;
         return;
     }
-    const std::optional<std::uint32_t> cod = cliente_de(r);
-    if (!cod) {
+    const auto dono = cliente_de(r);
+    if (!dono) {
         ++resumo_.sem_cliente;
         if (pedido_.aceita_rejeitados) anota(r.linha, "sem cliente", r.texto);
         const std::string_view chamador = r.origem.empty() ? r.conta : r.origem;
@@ -134,16 +143,41 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
         ++resumo_.outros_meses;
         return;
     }
+    const std::uint32_t cod = dono->first;
+    const Tarifa& t = *pedido_.tarifa;
+    std::optional<ChamadaTarifada> tarifada;
+    if (t.lista()) {
+        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(r.destino) != nullptr;
+        tarifada = t.avalia(r.origem, r.destino, ramal, r.inicio, r.segundos, dono->second);
+        if (!tarifada) {
+            ++resumo_.rejeitados;
+            if (pedido_.aceita_rejeitados)
+                anota(r.linha, "sem tarifa", r.texto);
+            else if (erro_.ok())
+                erro_ = Erro::dados(arquivo_, r.linha, "sem tarifa: " + std::string(r.destino));
+            return;
+        }
+        if (meses_.empty() || meses_.back() != chave_mes(r.inicio.dat))
+            meses_.push_back(chave_mes(r.inicio.dat));
+    }
     ++resumo_.cobrados;
     if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
-    const std::int64_t centavos = pedido_.tarifa->centavos(r.segundos);
+    const std::int64_t centavos =
+        tarifada ? centavos_de(tarifada->preco, tarifada->cobrados) : t.centavos(r.segundos);
     if (!pedido_.guarda_chamadas) {
-        conta_de(*cod, r.inicio.dat).soma(r.segundos, {true, centavos, 0.0F});
+        conta_de(cod, r.inicio.dat).soma(r.segundos, {true, centavos, 0.0F});
         return;
     }
-    contas_.chamadas.push_back({r.inicio, r.fim, *cod, r.segundos, exibido(r.destino),
-                                contas_.textos.guarda(r.cod_destino), exibido(r.origem),
-                                static_cast<std::uint32_t>(contas_.chamadas.size()), centavos});
+    ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
+        r.inicio, r.fim, cod, r.segundos, exibido(r.destino), contas_.textos.guarda(r.cod_destino),
+        exibido(r.origem), static_cast<std::uint32_t>(contas_.chamadas.size()), centavos});
+    if (tarifada) {
+        c.preco = tarifada->preco;
+        c.cobrados = static_cast<std::uint32_t>(tarifada->cobrados);
+        c.destino_tarifa = tarifada->destino;
+        c.plano = dono->second;
+        c.reduzido = tarifada->reduzido;
+    }
 }
 
 bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
@@ -156,6 +190,17 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
 
 Contas CobrancaRegistros::termina() {
     agrupa_em_contas(contas_);
+    if (contas_.tarifa != nullptr) {
+        std::vector<LinhaComPlano> linhas;
+        if (pedido_.linhas != nullptr)
+            pedido_.linhas->para_cada([&](const TabelaLinhas::Linha& l) {
+                linhas.push_back({l.cod_cli, l.indice_plano});
+            });
+        std::ranges::sort(meses_);
+        meses_.erase(std::unique(meses_.begin(), meses_.end()), meses_.end());
+        if (pedido_.mes) meses_ = {chave_mes({1, pedido_.mes->mes, pedido_.mes->ano})};
+        cobra_pela_lista(contas_, linhas, meses_);
+    }
     resumo_.contas = contas_.contas.size();
     std::ranges::sort(resumo_.sem_cliente_por_chamador,
                       [](const SemCliente& a, const SemCliente& b) {
@@ -187,6 +232,16 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     pedido.linhas = a.tabela;
     if (!a.linhas.empty()) {
         if (r.erro = le_linhas(a.linhas, *pedido.clientes, linhas); !r.erro.ok()) return r;
+        if (pedido.tarifa->lista())
+            linhas.para_cada([&](TabelaLinhas::Linha& l) {
+                if (l.plano.empty() || !r.erro.ok()) return;
+                const auto& planos = pedido.tarifa->planos;
+                const auto p = std::ranges::find(planos, l.plano, &Plano::nome);
+                if (p == planos.end())
+                    r.erro = Erro::dados(a.linhas, l.linha, "plano desconhecido: " + l.plano);
+                l.indice_plano = static_cast<std::uint16_t>(p - planos.begin());
+            });
+        if (!r.erro.ok()) return r;
         pedido.linhas = &linhas;
     }
     CobrancaRegistros cobranca(pedido);

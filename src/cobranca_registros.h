@@ -85,7 +85,9 @@ class CobrancaRegistros final : public DestinoRegistros {
     bool rejeitado(const RegistroRejeitado& r) override;
 
   private:
-    std::optional<std::uint32_t> cliente_de(const RegistroChamada& r) const;
+    // The customer of a row and its line's plan (the first for a row billed by account code).
+    std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
+        const RegistroChamada& r) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
@@ -101,6 +103,8 @@ class CobrancaRegistros final : public DestinoRegistros {
     // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
     std::unordered_map<std::string, std::size_t> sem_cliente_;
     std::optional<TDataHora> ultima_;
+    Erro erro_;                         // the first call the price list has no price for
+    std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
     // The key of every billable call read: its row again is the same call, billed once.
     std::unordered_set<std::uint64_t> chaves_;
     CamposCsv campos_;

@@ -72,7 +72,9 @@ void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d, bool linh
                            });
     std::vector<std::string_view> colunas{"origem",  "destino", "telefone_destino", "inicio", "fim",
                                           "duracao", "valor"};
-    if (com_linha) colunas.emplace_back("linha");
+    if (com_linha || c.tarifa != nullptr) colunas.emplace_back("linha");
+    if (c.tarifa != nullptr)
+        colunas.insert(colunas.end(), {"destino", "faixa", "segundos_cobrados"});
     escreve(saida, cabecalho_csv(colunas, d));
     // One row's text, its room kept from row to row.
     std::string linha;
@@ -89,9 +91,15 @@ void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d, bool linh
         acrescenta_inteiro(linha, cha.segundos);
         linha += d.separador;
         linha += dinheiro(c.valor(cha), d.decimal);
-        if (com_linha) {
+        if (com_linha || c.tarifa != nullptr) {
             linha += d.separador;
             acrescenta_campo_csv(linha, c.textos[cha.linha], d);
+        }
+        if (c.tarifa != nullptr) {
+            linha += d.separador;
+            acrescenta_campo_csv(linha, c.tarifa->destinos[cha.destino_tarifa].nome, d);
+            fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{0}{1}{0}{2}"), d.separador,
+                           cha.reduzido ? "reduzido" : "normal", cha.cobrados);
         }
         linha += d.fim_de_linha;
         escreve(saida, linha);
@@ -99,9 +107,12 @@ void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d, bool linh
 }
 
 void exporta_contas(const Contas& c, std::FILE* saida, DialetoCsv d) {
-    escreve(saida, cabecalho_csv({"cliente", "nome", "endereco", "mes", "ano", "chamadas",
-                                  "duracao_total", "valor_total", "vencimento"},
-                                 d));
+    std::vector<std::string_view> colunas{"cliente", "nome",     "endereco",     "mes",
+                                          "ano",     "chamadas", "duracao_total"};
+    if (c.tarifa != nullptr)
+        colunas.insert(colunas.end(), {"mensalidades", "franquia_usada", "valor_chamadas"});
+    colunas.insert(colunas.end(), {"valor_total", "vencimento"});
+    escreve(saida, cabecalho_csv(colunas, d));
     for (const ContaMensal& conta : c.contas) {
         const Cliente& cli = cliente_da_conta(c.clientes.get(), conta.cod_cli);
         std::string linha = std::to_string(conta.cod_cli);
@@ -111,6 +122,14 @@ void exporta_contas(const Contas& c, std::FILE* saida, DialetoCsv d) {
         acrescenta_campo_csv(linha, cli.endereco, d);
         linha += fmt::format(FMT_COMPILE("{0}{1}{0}{2}{0}{3}{0}{4}{0}"), d.separador, conta.mes,
                              conta.ano, conta.chamadas, conta.tempo_total);
+        if (c.tarifa != nullptr) {
+            linha += dinheiro({true, conta.mensalidades, 0.0F}, d.decimal);
+            fmt::format_to(std::back_inserter(linha), FMT_COMPILE("{0}{1}{0}"), d.separador,
+                           conta.franquia_usada);
+            linha +=
+                dinheiro({true, conta.valor_total.centavos - conta.mensalidades, 0.0F}, d.decimal);
+            linha += d.separador;
+        }
         linha += dinheiro(conta.valor_total, d.decimal);
         linha += d.separador;
         linha += data_iso(vencimento_da_conta(conta));

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -21,6 +22,8 @@
 #include "datahora.h"
 #include "dinheiro.h"
 #include "documento.h"
+#include "tabela_pdf.h"
+#include "tarifas.h"
 
 namespace {
 
@@ -83,7 +86,7 @@ struct ChamadaDaFatura {
 // What the pages of one bill show, whatever the bill is made from.
 // The calls of one of the customer's lines, and their subtotals.
 struct GrupoDaLinha {
-    std::string linha;  // as shown; "Sem linha" for calls whose line is not known
+    std::string linha;  // as shown, and with price plans its plan and fee
     std::size_t chamadas = 0;
     std::int64_t segundos = 0;
     Valor valor{};
@@ -91,7 +94,7 @@ struct GrupoDaLinha {
 
 // A row of the calls' table: a call, or the heading or the subtotal of a line's calls.
 struct LinhaDaTabela {
-    enum class Tipo : std::uint8_t { chamada, grupo, subtotal } tipo;
+    enum class Tipo : std::uint8_t { chamada, grupo, subtotal, mensalidades } tipo;
     std::size_t i;  // in DadosFatura::chamadas, or DadosFatura::grupos
     // A call's line in DadosFatura::grupos, when the calls are grouped
     std::optional<std::size_t> grupo{};
@@ -112,6 +115,7 @@ struct DadosFatura {
     // the lines), each with a heading and a subtotal.
     std::vector<GrupoDaLinha> grupos;
     std::vector<LinhaDaTabela> tabela;
+    std::string mensalidades;  // the lines' monthly fees, on paper; empty: none
     // Nothing to pay: no due date, no code.
     [[nodiscard]] bool a_pagar() const { return reais_total != "0,00"; }
     // The total in centavos, as printed.
@@ -185,6 +189,11 @@ std::string data_pdf(TData d) {
                        std::clamp<int>(d.ano, 0, 9999), d.mes, d.dia);
 }
 
+// Centavos on paper: "1.203,06".
+std::string reais_de(std::int64_t centavos) {
+    return no_papel(fmt::format(FMT_COMPILE("{},{:02}"), centavos / 100, centavos % 100));
+}
+
 // "18", "0,65": a rate in millionths as a percentage, without the zeros after its last figure.
 std::string porcento(std::int64_t milionesimos) {
     std::string s =
@@ -198,17 +207,14 @@ std::string porcento(std::int64_t milionesimos) {
 // total, rounded half up to the centavo, and their sum; empty without taxes.
 std::string tributos_incluidos(std::span<const Tributo> tributos, std::int64_t centavos) {
     if (tributos.empty()) return {};
-    const auto reais = [](std::int64_t c) {
-        return no_papel(fmt::format(FMT_COMPILE("{},{:02}"), c / 100, c % 100));
-    };
     std::string s = "Tributos incluídos:";
     std::int64_t soma = 0;
     for (const Tributo& t : tributos) {
         const std::int64_t c = (centavos * t.milionesimos + 500000) / 1000000;
         soma += c;
-        s += fmt::format(" {} R$ {} ({}%) ·", t.nome, reais(c), porcento(t.milionesimos));
+        s += fmt::format(" {} R$ {} ({}%) ·", t.nome, reais_de(c), porcento(t.milionesimos));
     }
-    return s + fmt::format(" total R$ {}", reais(soma));
+    return s + fmt::format(" total R$ {}", reais_de(soma));
 }
 
 enum class Alinha : std::uint8_t { a_esquerda, a_direita };
@@ -239,6 +245,7 @@ class Documento {
         pango_cairo_context_set_font_options(contexto, opcoes.get());
         pango_context_set_round_glyph_positions(contexto, FALSE);
         pango_layout_context_changed(texto_.get());
+        tabela_.emplace(contexto, normal_.get());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
                                        data.c_str());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_MOD_DATE,
@@ -338,6 +345,8 @@ class Documento {
     Fonte destaque_;
     Fonte mono_;
     Fonte emissor_;
+    // The calls' rows, in normal_.
+    std::optional<TabelaPdf> tabela_;
     bool qr_ok_ = true;
     double desce_ = 0.0;
 };
@@ -500,10 +509,15 @@ void Documento::copia_e_cola(const std::string& payload, double y) {
 void Documento::linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, double y) {
     if (l.tipo == LinhaDaTabela::Tipo::chamada) {
         const ChamadaDaFatura& c = f.chamadas[l.i];
-        escreve(col_numero, y, c.numero, normal_);
-        escreve(col_inicio, y, fmt::format("{}", c.inicio), normal_);
-        escreve(col_duracao, y, duracao(c.segundos), normal_, Alinha::a_direita);
-        escreve(col_valor, y, c.reais, normal_, Alinha::a_direita);
+        tabela_->celula(cr_.get(), col_numero, y, c.numero);
+        tabela_->celula(cr_.get(), col_inicio, y, fmt::format("{}", c.inicio));
+        tabela_->celula(cr_.get(), col_duracao, y, duracao(c.segundos), true);
+        tabela_->celula(cr_.get(), col_valor, y, c.reais, true);
+        return;
+    }
+    if (l.tipo == LinhaDaTabela::Tipo::mensalidades) {
+        escreve(col_numero, y, "Mensalidades das linhas", normal_);
+        escreve(col_valor, y, f.mensalidades, normal_, Alinha::a_direita);
         return;
     }
     const GrupoDaLinha& g = f.grupos[l.i];
@@ -581,6 +595,7 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         regua(y - 3.0);
         for (std::int32_t r = 0; r < paginas[p]; ++r, ++k, y += passo)
             linha_da_tabela(f, f.tabela[k], y);
+        tabela_->desenha(cr_.get());
         if (p + 1 == paginas.size()) {
             regua(y + 2.0);
             escreve(col_numero, y + 6.0,
@@ -606,10 +621,19 @@ void tabela_por_linha(const Contas& c, std::span<const ChamadaCobrada> chamadas,
     for (std::size_t i = 0; i < ordem.size(); ++i)
         ordem[i] = i;
     const auto linha = [&](std::size_t i) { return c.textos[chamadas[i].linha]; };
+    // A line as shown with its price plan's name and fee.
+    const auto com_plano = [&](std::size_t i, std::string t) {
+        if (c.tarifa == nullptr || !c.tarifa->lista() ||
+            chamadas[i].plano >= c.tarifa->planos.size())
+            return t;
+        const Plano& p = c.tarifa->planos[chamadas[i].plano];
+        return fmt::format("{} · plano {}, mensalidade R$ {}", t, p.nome, reais_de(p.mensalidade));
+    };
     std::ranges::stable_sort(ordem, {}, linha);
     const bool varias = !ordem.empty() && linha(ordem.front()) != linha(ordem.back());
     if (!varias) {
-        if (!ordem.empty()) f.linha = linha(ordem.front());
+        if (!ordem.empty() && !linha(ordem.front()).empty())
+            f.linha = com_plano(ordem.front(), std::string(linha(ordem.front())));
         for (std::size_t i = 0; i < ordem.size(); ++i)
             f.tabela.push_back({LinhaDaTabela::Tipo::chamada, i});
         return;
@@ -618,8 +642,9 @@ void tabela_por_linha(const Contas& c, std::span<const ChamadaCobrada> chamadas,
         const std::size_t i = ordem[k];
         if (k == 0 || linha(i) != linha(ordem[k - 1])) {
             if (k != 0) f.tabela.push_back({LinhaDaTabela::Tipo::subtotal, f.grupos.size() - 1});
-            f.grupos.push_back({linha(i).empty() ? "não identificada" : std::string(linha(i)), 0, 0,
-                                Valor{c.exatas, 0, 0.0F}});
+            f.grupos.push_back(
+                {com_plano(i, linha(i).empty() ? "não identificada" : std::string(linha(i))), 0, 0,
+                 Valor{c.exatas, 0, 0.0F}});
             f.tabela.push_back({LinhaDaTabela::Tipo::grupo, f.grupos.size() - 1});
         }
         GrupoDaLinha& g = f.grupos.back();
@@ -661,6 +686,7 @@ DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const Opco
                   vencimento_da_conta(conta),
                   {},
                   {},
+                  {},
                   {}};
     f.chamadas.reserve(chamadas.size());
     for (const ChamadaCobrada& cha : chamadas) {
@@ -669,6 +695,10 @@ DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const Opco
                               no_papel(dinheiro(v, ','))});
     }
     tabela_por_linha(c, chamadas, f);
+    if (conta.mensalidades > 0) {
+        f.mensalidades = reais_de(conta.mensalidades);
+        f.tabela.push_back({LinhaDaTabela::Tipo::mensalidades, 0});
+    }
     if (op.pix && f.a_pagar()) f.payload = payload_da_conta(*op.pix, conta);
     return f;
 }

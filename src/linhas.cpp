@@ -18,18 +18,23 @@ constexpr std::size_t maximo_arquivo = 64 * 1024 * 1024;
 }  // namespace
 
 std::optional<std::size_t> TabelaLinhas::insere(std::string_view numero, std::uint32_t cod_cli,
-                                                std::size_t linha) {
+                                                std::size_t linha, std::string_view plano) {
     const Telefone tel(numero);
     const std::string_view k = tel.chave();
     if (const auto it = linhas_.find(k); it != linhas_.end()) return it->second.linha;
-    linhas_.emplace(std::string(k), Linha{cod_cli, linha});
+    linhas_.emplace(std::string(k), Linha{cod_cli, linha, std::string(plano)});
     return std::nullopt;
 }
 
-std::optional<std::uint32_t> TabelaLinhas::cliente(std::string_view numero) const {
+const TabelaLinhas::Linha* TabelaLinhas::busca(std::string_view numero) const {
     const auto it = linhas_.find(Telefone(numero).chave());
-    if (it == linhas_.end()) return std::nullopt;
-    return it->second.cod_cli;
+    return it == linhas_.end() ? nullptr : &it->second;
+}
+
+std::optional<std::uint32_t> TabelaLinhas::cliente(std::string_view numero) const {
+    const Linha* l = busca(numero);
+    if (l == nullptr) return std::nullopt;
+    return l->cod_cli;
 }
 
 Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela,
@@ -37,7 +42,8 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
     csv = sem_marca_utf8(csv);
     CamposCsv c;
     std::string sem_aspas;
-    char separador = '\0';  // none until the header is read
+    char separador = '\0';    // none until the header is read
+    std::size_t colunas = 2;  // numero, cliente and, if the header says so, plano
     std::size_t linha = 0;
     while (!csv.empty()) {
         ++linha;
@@ -49,16 +55,18 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
         if (l.empty()) continue;
         if (separador == '\0') {
             for (const char s : {',', ';'}) {
-                separa_campos(l, s, 2, c);
-                if (c.valido && c.n == 2 && !c.mais && c.campos[0] == "numero" &&
-                    c.campos[1] == "cliente")
+                separa_campos(l, s, 3, c);
+                if (c.valido && (c.n == 2 || (c.n == 3 && c.campos[2] == "plano")) && !c.mais &&
+                    c.campos[0] == "numero" && c.campos[1] == "cliente") {
                     separador = s;
+                    colunas = c.n;
+                }
             }
             if (separador == '\0')
                 return Erro::dados({}, linha, "falta o cabecalho numero,cliente ou numero;cliente");
             continue;
         }
-        separa_campos(l, separador, 2, c);
+        separa_campos(l, separador, colunas, c);
         if (!c.valido)
             return Erro::dados({}, linha, "aspas sem fechamento ou texto depois das aspas");
         if (c.n < 2 || c.mais)
@@ -77,7 +85,8 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
         if (clientes.busca(*cod) == nullptr)
             return Erro::dados({}, linha,
                                "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
-        if (const auto antes = tabela.insere(numero, *cod, linha))
+        if (const auto antes =
+                tabela.insere(numero, *cod, linha, c.n == 3 ? c.campos[2] : std::string_view{}))
             return Erro::dados(
                 {}, linha,
                 "o numero " + std::string(numero) + " ja esta na linha " + std::to_string(*antes));

@@ -2,7 +2,8 @@
 // The lines file: which customer each caller of a PBX is. A CSV with the header
 // "numero,cliente" (or "numero;cliente" with the spreadsheet dialect's mark and line ends):
 // `numero` is the caller as the PBX writes its src, a phone number or an extension name;
-// `cliente` is a customer code of the register. LF, CRLF and a bare CR end a line.
+// `cliente` is a customer code of the register. A third column, `plano`, names the price plan of
+// each line (empty: the price list's first plan). LF, CRLF and a bare CR end a line.
 //
 // Lines compare as telefone.h reads numbers: "(85) 9 8877-4123", "85988774123", "085988774123",
 // "+55 85 98877-4123" and "0055 85 98877 4123" are one line; an extension such as 211553 and
@@ -25,16 +26,32 @@ class TabelaLinhas {
     // Adds the line `numero` of customer `cod_cli`, listed on line `linha` of its file; when the
     // table already has that line, the table stays as it is and the answer is where it was listed.
     std::optional<std::size_t> insere(std::string_view numero, std::uint32_t cod_cli,
-                                      std::size_t linha = 0);
+                                      std::size_t linha = 0, std::string_view plano = {});
     // The customer whose line `numero` is; nothing when none.
     [[nodiscard]] std::optional<std::uint32_t> cliente(std::string_view numero) const;
     [[nodiscard]] std::size_t tamanho() const { return linhas_.size(); }
 
-  private:
     struct Linha {
         std::uint32_t cod_cli;
-        std::size_t linha;
+        std::size_t linha;  // of the file
+        std::string plano;  // as written; empty: the first
+        std::uint16_t indice_plano = 0;
     };
+    // The line `numero`; none when it is not in the table.
+    [[nodiscard]] const Linha* busca(std::string_view numero) const;
+    // Each line, in no order.
+    template <typename F>
+    void para_cada(F&& f) {
+        for (auto& [chave, l] : linhas_)
+            f(l);
+    }
+    template <typename F>
+    void para_cada(F&& f) const {
+        for (const auto& [chave, l] : linhas_)
+            f(l);
+    }
+
+  private:
     // Found by a view of the key, without building a string.
     struct Espalha {
         using is_transparent = void;

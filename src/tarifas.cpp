@@ -1,9 +1,182 @@
 #include "tarifas.h"
 
+#include <algorithm>
+
+#include "caracteres.h"
+#include "telefone.h"
+
+namespace {
+
+// 0 = Sunday to 6 = Saturday, of the Gregorian calendar.
+int dia_da_semana(TData d) {
+    constexpr std::array<int, 12> t{0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    const int a = d.ano - (d.mes < 3 ? 1 : 0);
+    return (a + a / 4 - a / 100 + a / 400 + t[static_cast<std::size_t>(d.mes - 1)] + d.dia) % 7;
+}
+
+// Easter Sunday of the Gregorian year `a` (the anonymous Gregorian algorithm).
+TData pascoa(int a) {
+    const int b = a % 19, c = a / 100, d = a % 100;
+    const int h = (19 * b + c - c / 4 - (c - (c + 8) / 25 + 1) / 3 + 15) % 30;
+    const int l = (32 + 2 * (c % 4) + 2 * (d / 4) - h - d % 4) % 7;
+    const int m = (b + 11 * h + 22 * l) / 451;
+    const int mes = (h + l - 7 * m + 114) / 31;
+    const int dia = (h + l - 7 * m + 114) % 31 + 1;
+    return {static_cast<std::int8_t>(dia), static_cast<std::int8_t>(mes),
+            static_cast<std::int16_t>(a)};
+}
+
+bool mesma_data(TData a, TData b) {
+    return a.dia == b.dia && a.mes == b.mes && a.ano == b.ano;
+}
+
+}  // namespace
+
 float Tarifa::reais(std::int64_t ns) const {
     const std::int64_t s = regras.segundos_cobrados(ns);
     if (s == 0) return 0.0F;
     const auto por_segundo = static_cast<double>(static_cast<float>(preco) / 600000.0F);
     const double minimo = regras.minimo * por_segundo;
     return static_cast<float>(minimo + static_cast<double>(s - regras.minimo) * por_segundo);
+}
+
+bool feriado_nacional(TData d) {
+    constexpr std::array<std::pair<int, int>, 8> fixos{
+        {{1, 1}, {21, 4}, {1, 5}, {7, 9}, {12, 10}, {2, 11}, {15, 11}, {25, 12}}};
+    for (const auto& [dia, mes] : fixos)
+        if (d.dia == dia && d.mes == mes) return true;
+    if (d.dia == 20 && d.mes == 11 && d.ano >= 2024) return true;
+    if (d.mes != 3 && d.mes != 4) return false;
+    // Good Friday, two days before Easter.
+    TData p = pascoa(d.ano);
+    p.dia = static_cast<std::int8_t>(p.dia - 2);
+    if (p.dia < 1) {
+        p.mes = 3;
+        p.dia = static_cast<std::int8_t>(p.dia + 31);
+    }
+    return mesma_data(p, d);
+}
+
+TipoDestino tipo_destino(std::string_view origem, std::string_view numero, int ddd) {
+    const Telefone t(numero);
+    const auto de_area = [&](bool mesma) {
+        const std::string_view a = t.assinante();
+        if (a.size() == 8 && a.starts_with("400")) return TipoDestino::nao_geografico;
+        if (t.movel()) return mesma ? TipoDestino::local_movel : TipoDestino::ld_movel;
+        return mesma ? TipoDestino::local_fixo : TipoDestino::ld_fixo;
+    };
+    switch (t.forma()) {
+        case FormaNumero::nome:
+            return TipoDestino::ramal;
+        case FormaNumero::digitos: {
+            const std::string_view a = t.assinante();
+            return a.size() == 3 && a[0] == '1' ? TipoDestino::servico : TipoDestino::ramal;
+        }
+        case FormaNumero::nao_geografico:
+            return t.assinante().starts_with("0800") ? TipoDestino::gratuito
+                                                     : TipoDestino::nao_geografico;
+        case FormaNumero::internacional:
+            return TipoDestino::internacional;
+        case FormaNumero::local:
+            return de_area(true);
+        case FormaNumero::nacional: {
+            const Telefone o(origem);
+            const bool mesma = o.forma() == FormaNumero::nacional ? o.ddd() == t.ddd()
+                                                                  : t.ddd() == std::to_string(ddd);
+            return de_area(mesma);
+        }
+    }
+    return TipoDestino::ramal;
+}
+
+bool Tarifa::acrescenta_prefixo(std::string_view digitos, std::uint16_t destino) {
+    if (filhos_.empty()) {
+        filhos_.emplace_back();
+        fim_.push_back(-1);
+    }
+    std::size_t no = 0;
+    for (const char c : digitos) {
+        const auto d = static_cast<std::size_t>(c - '0');
+        if (filhos_[no][d] == 0) {
+            filhos_[no][d] = static_cast<std::int32_t>(filhos_.size());
+            filhos_.emplace_back();
+            fim_.push_back(-1);
+        }
+        no = static_cast<std::size_t>(filhos_[no][d]);
+    }
+    if (fim_[no] >= 0) return false;
+    fim_[no] = destino;
+    return true;
+}
+
+bool Tarifa::no_reduzido(TDataHora inicio) const {
+    const TData d = inicio.dat;
+    std::size_t dia = 0;
+    if (feriado_nacional(d) ||
+        std::ranges::any_of(feriados, [&](TData f) { return mesma_data(f, d); }))
+        dia = 3;
+    else if (const int s = dia_da_semana(d); s == 0)
+        dia = 2;
+    else if (s == 6)
+        dia = 1;
+    return reduzido[dia][static_cast<std::size_t>(inicio.hor.hor * 60 + inicio.hor.min)];
+}
+
+std::optional<ChamadaTarifada> Tarifa::avalia(std::string_view origem, std::string_view numero,
+                                              bool linha_da_tabela, TDataHora inicio,
+                                              std::int64_t n, std::size_t plano) const {
+    std::int32_t destino = -1;
+    const Telefone t(numero);
+    // The international form: a local number takes the caller's country and area.
+    std::string_view internacional = t.internacional();
+    std::array<char, 32> local{};
+    if (t.forma() == FormaNumero::local) {
+        const Telefone o(origem);
+        std::string area =
+            o.forma() == FormaNumero::nacional ? std::string(o.ddd()) : std::to_string(ddd);
+        const std::string_view a = t.assinante();
+        if (area.size() + a.size() + 2 <= local.size()) {
+            std::size_t k = 0;
+            for (const char c : "55" + area)
+                local[k++] = c;
+            --k;  // the terminating zero
+            for (const char c : a)
+                local[k++] = c;
+            internacional = std::string_view(local.data(), k);
+        }
+    }
+    if (!linha_da_tabela && !filhos_.empty()) {
+        std::size_t no = 0;
+        for (const char c : internacional) {
+            if (!e_digito(c)) break;
+            const std::int32_t f = filhos_[no][static_cast<std::size_t>(c - '0')];
+            if (f == 0) break;
+            no = static_cast<std::size_t>(f);
+            if (fim_[no] >= 0) destino = fim_[no];
+        }
+    }
+    TipoDestino tipo = TipoDestino::ramal;
+    if (destino < 0) {
+        if (!linha_da_tabela) tipo = tipo_destino(origem, numero, ddd);
+        for (std::size_t i = 0; i < destinos.size() && destino < 0; ++i)
+            if (destinos[i].tipo == tipo) destino = static_cast<std::int32_t>(i);
+        if (destino < 0) return std::nullopt;
+    } else if (destinos[static_cast<std::size_t>(destino)].tipo) {
+        tipo = *destinos[static_cast<std::size_t>(destino)].tipo;
+    } else {
+        tipo = tipo_destino(origem, numero, ddd);
+    }
+    const auto i = static_cast<std::size_t>(destino);
+    const Plano& p = planos[plano];
+    const bool red = no_reduzido(inicio);
+    std::optional<Preco> valor = red && p.reduzidos[i] ? p.reduzidos[i] : p.precos[i];
+    if (!valor) {
+        // Nothing billable is priced at zero by accident: only what is free by its kind.
+        if (tipo != TipoDestino::gratuito && tipo != TipoDestino::servico &&
+            tipo != TipoDestino::ramal)
+            return std::nullopt;
+        valor = 0;
+    }
+    return ChamadaTarifada{static_cast<std::uint16_t>(destino), red, *valor,
+                           regras.segundos_cobrados(n)};
 }

@@ -3,7 +3,15 @@
 // that turns those into money. A billing is given its price list as a value; the simulated run's
 // tariff is the default one, and an operator's own list (tarifas_toml.h) takes its place.
 
+#include <array>
+#include <bitset>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "datahora.h"
 
 // The rating rules: how many of a call's seconds are billed.
 struct RegrasTarifa {
@@ -32,10 +40,75 @@ constexpr std::int64_t centavos_de(Preco preco, std::int64_t s) {
     return (preco * s + 3000) / 6000;
 }
 
+// The kinds of destination of the numbering plan, from the number called and the caller's area.
+enum class TipoDestino : std::uint8_t {
+    local_fixo,
+    local_movel,
+    ld_fixo,  // another area code
+    ld_movel,
+    internacional,   // another country
+    gratuito,        // 0800
+    servico,         // three digits 1XX: 190, 192...
+    nao_geografico,  // 0300, 0500, 0900, 400X
+    ramal,           // no phone number, or a line of the lines file
+};
+inline constexpr std::array<std::string_view, 9> nomes_tipos{
+    "local_fixo", "local_movel", "ld_fixo",        "ld_movel", "internacional",
+    "gratuito",   "servico",     "nao_geografico", "ramal"};
+
+// The kind of the number `numero` called from `origem`; `ddd` is the area of a caller that is
+// not a Brazilian number with its area code.
+TipoDestino tipo_destino(std::string_view origem, std::string_view numero, int ddd);
+
+// A plan a line is sold: its monthly fee and allowance, and a price per destination (none: the
+// plan does not sell it).
+struct Plano {
+    std::string nome;
+    std::int64_t mensalidade = 0;                 // centavos per line per month
+    std::int64_t franquia = 0;                    // seconds included per line per month
+    std::vector<bool> na_franquia;                // by destination: its calls use the allowance
+    std::vector<std::optional<Preco>> precos;     // by destination
+    std::vector<std::optional<Preco>> reduzidos;  // by destination; none: the normal price
+};
+
+// One call as the price list rates it.
+struct ChamadaTarifada {
+    std::uint16_t destino;  // of Tarifa::destinos
+    bool reduzido;          // in the reduced band
+    Preco preco;            // a minute
+    std::int64_t cobrados;  // billed seconds, before allowance and successive calls
+};
+
 // The price list of a billing.
 struct Tarifa {
     RegrasTarifa regras;
-    Preco preco = 6000;  // of every call
+    Preco preco = 6000;  // of every call, when there are no plans
+
+    // An operator's price list: its destinations and plans (no plans: the one price above).
+    int ddd = 0;  // the operator's area code
+    struct Destino {
+        std::string nome;
+        std::optional<TipoDestino> tipo;  // or prefixes only
+    };
+    std::vector<Destino> destinos;
+    std::vector<Plano> planos;
+    // The reduced band's minutes: weekdays, Saturday, Sunday, holiday.
+    std::array<std::bitset<24 * 60>, 4> reduzido{};
+    std::vector<TData> feriados;  // the operator's own, besides the national ones
+
+    [[nodiscard]] bool lista() const { return !planos.empty(); }
+    // Adds a destination's prefix (digits of the international form); false when another
+    // destination has it already.
+    bool acrescenta_prefixo(std::string_view digitos, std::uint16_t destino);
+    // Whether the call answered at `inicio` falls in the reduced band.
+    [[nodiscard]] bool no_reduzido(TDataHora inicio) const;
+    // Rates a call of `n` seconds from `origem` to `numero` answered at `inicio`, on plan
+    // `plano`; `linha_da_tabela`: the number called is a line of the lines file. Nothing when the
+    // call matches no destination, or one the plan has no price for that is not free by kind.
+    [[nodiscard]] std::optional<ChamadaTarifada> avalia(std::string_view origem,
+                                                        std::string_view numero,
+                                                        bool linha_da_tabela, TDataHora inicio,
+                                                        std::int64_t n, std::size_t plano) const;
 
     // The charge of a call of `ns` seconds, in centavos.
     [[nodiscard]] std::int64_t centavos(std::int64_t ns) const {
@@ -44,8 +117,17 @@ struct Tarifa {
     // The same charge in the simulated run's arithmetic: the price per second in float, the
     // minimum and the blocks multiplied and added in double, the result stored as float.
     [[nodiscard]] float reais(std::int64_t ns) const;
+
+  private:
+    // The prefixes as a tree of digits: each node's children and the destination it ends.
+    std::vector<std::array<std::int32_t, 10>> filhos_;
+    std::vector<std::int32_t> fim_;
 };
+
+// Whether `d` is a national holiday: 1 Jan, Good Friday, 21 Apr, 1 May, 7 Sep, 12 Oct, 2 Nov,
+// 15 Nov, 20 Nov (from 2024), 25 Dec.
+bool feriado_nacional(TData d);
 
 // The simulated run's tariff: R$ 0,01 a second, 3 s free, 30 s at least, then blocks of 6 s with
 // a part block free.
-inline constexpr Tarifa tarifa_da_execucao{};
+inline const Tarifa tarifa_da_execucao{};

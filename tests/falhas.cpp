@@ -1,8 +1,8 @@
 // Preloaded into a program (LD_PRELOAD), makes the system fail where a test needs it to:
-// fsync() raises the signal whose number is in CONTACEL_SINAL_NO_FSYNC, as if the user had
-// pressed Ctrl-C in the middle of a write; with CONTACEL_SEM_ICONV set, no converter opens, as
-// on a system without the gconv modules; with CONTACEL_SEM_LINK set, link() fails as a file
-// system without hard links makes it; with CONTACEL_FSYNC_PASTA set, flushing a folder fails;
+// fsync() and fdatasync() raise the signal whose number is in CONTACEL_SINAL_NO_FSYNC, as if the
+// user had pressed Ctrl-C in the middle of a write; with CONTACEL_SEM_ICONV set, no converter
+// opens, as on a system without the gconv modules; with CONTACEL_SEM_LINK set, link() fails as a
+// file system without hard links makes it; with CONTACEL_FSYNC_PASTA set, flushing a folder fails;
 // with CONTACEL_SEM_FSYNC set, fsync() returns at once, as over a disk cache; with
 // CONTACEL_SINAL_NO_RENAME set to "N S", the N-th rename() raises signal S once it is done.
 
@@ -26,6 +26,15 @@ extern "C" int fsync(int fd) {
     }
     using Fsync = int (*)(int);
     static const auto original = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
+    return original(fd);
+}
+
+// SQLite flushes with fdatasync: the same signal there, as a kill in the middle of a commit.
+extern "C" int fdatasync(int fd) {
+    if (const char* v = std::getenv("CONTACEL_SINAL_NO_FSYNC"))
+        std::raise(static_cast<int>(std::strtol(v, nullptr, 10)));
+    using Fdatasync = int (*)(int);
+    static const auto original = reinterpret_cast<Fdatasync>(::dlsym(RTLD_NEXT, "fdatasync"));
     return original(fd);
 }
 

@@ -19,6 +19,8 @@
 #include "data.h"
 #include "execucao.h"
 #include "faturas.h"
+#include "tabela_pdf.h"
+#include "tarifas.h"
 
 namespace {
 
@@ -382,6 +384,13 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
                               static_cast<std::uint32_t>(c.chamadas.size()),
                               tarifa_da_execucao.centavos(segundos)});
     agrupa_em_contas(c);
+    // The first customer's lines with a price plan, whose fees the bill adds.
+    Tarifa planos;
+    planos.planos.push_back({"Empresa", 3990, 0, {}, {}, {}});
+    c.tarifa = &planos;
+    for (ChamadaCobrada& cha : c.chamadas)
+        if (cha.cod_cli != 1) cha.plano = 1;
+    c.contas[0].mensalidades = 7980;
     OpcoesFaturas op = opcoes(0, recebedor);
     op.emissor = emissor_de("Açaí Telecom Ltda",
                             "Avenida Senador Virgílio Távora, 1000, Sala 1203, Torre Empresarial "
@@ -405,9 +414,12 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {0, "Brasil · Atendimento: 0800 123 4567"},
         {0, "Linhas: 2, com as chamadas de cada uma abaixo"},
         {0,
-         "Linha (85) 9 8877-4123 11963391451 03/01/2025 09:00:00 01:01 0,60 11963391451 "
-         "03/01/2025 09:00:00 01:01 0,60 Subtotal da linha: 2 chamadas 02:02 1,20 Linha ramal 7"},
-        {0, "Subtotal da linha: 1 chamada 66:56:40 2.409,96 Total: 3 chamadas 66:58:42 2.411,16"},
+         "Linha (85) 9 8877-4123 · plano Empresa, mensalidade R$ 39,90 11963391451 03/01/2025 "
+         "09:00:00 01:01 0,60 11963391451 03/01/2025 09:00:00 01:01 0,60 Subtotal da linha: 2 "
+         "chamadas 02:02 1,20 Linha ramal 7 · plano Empresa, mensalidade R$ 39,90"},
+        {0,
+         "Subtotal da linha: 1 chamada 66:56:40 2.409,96 Mensalidades das linhas 79,80 Total: 3 "
+         "chamadas 66:58:42 2.411,16"},
         {0, "Valor a pagar: R$ 2.411,16"},
         {0, "3.000,00"},
         {0, "66:56:40 2.409,96"},
@@ -535,6 +547,30 @@ TEST(Faturas, QrDaPaginaEOPayloadImpresso) {
         EXPECT_EQ(lido, esperados[static_cast<std::size_t>(pagina - 1)] + "\n");
         EXPECT_EQ(crc_pix(lido.substr(0, lido.size() - 5)), lido.substr(lido.size() - 5, 4));
     }
+}
+
+// A table's cells are as wide as a Pango layout of their text, kerning included, whether drawn
+// from the glyphs or, for a ligature or a character outside them, by Pango.
+TEST(TabelaPdf, LargurasComoAsDoPango) {
+    PangoContext* contexto = pango_font_map_create_context(pango_cairo_font_map_get_default());
+    pango_cairo_context_set_resolution(contexto, 72.0);
+    PangoFontDescription* fonte = pango_font_description_from_string("DejaVu Sans 9");
+    PangoLayout* layout = pango_layout_new(contexto);
+    pango_layout_set_font_description(layout, fonte);
+    {
+        TabelaPdf tabela(contexto, fonte);
+        for (const std::string_view t : {"(85) 9 8877-4123", "01/11/2017 10:00:00", "1:56:01",
+                                         "R$ 2.411,34", "AVT. Tarifa", "fim", "Ligação", ""}) {
+            pango_layout_set_text(layout, t.data(), static_cast<int>(t.size()));
+            int w = 0;
+            int h = 0;
+            pango_layout_get_size(layout, &w, &h);
+            EXPECT_DOUBLE_EQ(tabela.largura(t), static_cast<double>(w) / PANGO_SCALE) << t;
+        }
+    }
+    g_object_unref(layout);
+    pango_font_description_free(fonte);
+    g_object_unref(contexto);
 }
 
 TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {

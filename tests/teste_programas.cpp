@@ -601,6 +601,41 @@ TEST(ContacelClientes, ExportarParaCadaTipoDeArquivo) {
     EXPECT_EQ(temporarios(pasta), 0U);
 }
 
+// A kill in the middle of a book's commit leaves it as before or after the change, whole, and
+// usable: customers imported, lines imported.
+TEST(ContacelClientes, LivroMortoNoMeioDaGravacao) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_clientes;
+    std::string csv = "codigo,nome,endereco\n";
+    std::string linhas = "numero,cliente\n";
+    for (int i = 1; i <= 500; ++i) {
+        csv += std::to_string(i) + ",Cliente " + std::to_string(i) + ",Rua\n";
+        linhas += "ramal" + std::to_string(i) + ",1\n";
+    }
+    grava(pasta / "c.csv", csv);
+    grava(pasta / "l.csv", linhas);
+    ASSERT_EQ(roda({f, "incluir", "1", "Ana", "Rua", "l.db"}, pasta).status, 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{f, "importar", "c.csv", "l.db", "--forcar"},
+          {f, "linhas", "importar", "l.csv", "l.db"}}) {
+        ::setenv("CONTACEL_SINAL_NO_FSYNC", std::to_string(SIGKILL).c_str(), 1);
+        ::setenv("LD_PRELOAD", caminho_falhas, 1);
+        const Resultado morto = roda(args, pasta);
+        ::unsetenv("LD_PRELOAD");
+        ::unsetenv("CONTACEL_SINAL_NO_FSYNC");
+        EXPECT_EQ(morto.status, 128 + SIGKILL) << args[1] << morto.erro;
+        const bool de_linhas = args[1] == "linhas";
+        const std::string lista =
+            roda(de_linhas ? std::vector<std::string>{f, "linhas", "listar", "l.db"}
+                           : std::vector<std::string>{f, "listar", "l.db"},
+                 pasta)
+                .saida;
+        const auto n = std::count(lista.begin(), lista.end(), '\n');
+        EXPECT_TRUE(n == 500 || n == (de_linhas ? 0 : 1)) << args[1] << ": " << n;
+        EXPECT_EQ(roda({f, "verificar", "l.db"}, pasta).status, 0);
+    }
+}
+
 // A signal in the middle of a write: by default it kills the tool, which leaves the register as
 // it was and no temporary file; ignored by the parent, it stays ignored and the change is made.
 TEST(ContacelClientes, SinalNoMeioDaGravacao) {
@@ -848,7 +883,9 @@ TEST(ContacelExportar, ErrosDeUsoCadastroESaida) {
         {{"contas", "--semente", "1", "--instante", "2017-12-01 10:00:00"},
          "--semente ou --instante, nao ambos"},
         {{"contas", "--chamadas", "r.csv", "--semente", "1"}, "--chamadas ou INSTANTE"},
-        {{"contas", "--mes", "2024-12"}, "--linhas, --mes e --rejeitadas so com --chamadas"},
+        {{"contas", "--mes", "2024-12"},
+         "--linhas, --mes, --rejeitadas e --tarifas so com --chamadas"},
+        {{"contas", "--tarifas", "t.toml"}, "--linhas, --mes, --rejeitadas e --tarifas so com"},
         {{"contas", "--chamadas", "r.csv", "--mes", "2024-13"}, "mes invalido: \"2024-13\""},
         {{"chamadas", "--chamadas", "r.csv", "--chamadas="}, "--chamadas vazio"},
         {{"contas", "--forcar"}, "--forcar so com --pasta ou --rejeitadas"},

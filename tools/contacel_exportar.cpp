@@ -26,6 +26,7 @@
 #include "linha_exportar.h"
 #include "livro.h"
 #include "saidas_exportar.h"
+#include "tarifas_toml.h"
 
 namespace {
 
@@ -105,6 +106,11 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     const std::vector<std::string> registros(lc.todos[chamadas_op].begin(),
                                              lc.todos[chamadas_op].end());
     const std::string linhas(lc.valores[linhas_op].value_or(""));
+    // The price list is read whole, and refused, before anything is written.
+    Tarifa tarifa;
+    if (lc.tem(tarifas_op))
+        if (const Erro e = le_tarifas(std::string(*lc.valores[tarifas_op]), tarifa); !e.ok())
+            return relata_erro(programa, e);
     auto lista = std::make_shared<Clientes>();
     TabelaLinhas linhas_do_livro;
     const bool livro = e_livro(clientes);
@@ -133,7 +139,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     Cobradas c =
         cobra_arquivos({registros, linhas, livro ? &linhas_do_livro : nullptr},
                        {lista, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
-                        oque != "contas", lc.tem(rejeitadas_op), dialeto});
+                        oque != "contas", lc.tem(rejeitadas_op), dialeto, &tarifa});
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
     c.contas.do_livro = livro;
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);

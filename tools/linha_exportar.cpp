@@ -20,9 +20,9 @@ Erro confere_opcoes(const LinhaDeComando& lc, std::string_view oque) {
         return Erro::uso("--semente ou --instante, nao ambos");
     if (lc.tem(chamadas_op) && algum(lc, {semente, instante_op}))
         return Erro::uso("--chamadas ou INSTANTE (--semente, --instante), nao ambos");
-    if (!lc.tem(chamadas_op) && algum(lc, {linhas_op, mes_op, rejeitadas_op}))
-        return Erro::uso("--linhas, --mes e --rejeitadas so com --chamadas");
-    for (const std::size_t o : {chamadas_op, linhas_op, rejeitadas_op})
+    if (!lc.tem(chamadas_op) && algum(lc, {linhas_op, mes_op, rejeitadas_op, tarifas_op}))
+        return Erro::uso("--linhas, --mes, --rejeitadas e --tarifas so com --chamadas");
+    for (const std::size_t o : {chamadas_op, linhas_op, rejeitadas_op, tarifas_op})
         for (const std::string_view v : lc.todos[o])
             if (v.empty()) return Erro::uso("--" + std::string(opcoes[o].nome) + " vazio");
     if (lc.tem(mes_op) && !le_mes(*lc.valores[mes_op]))

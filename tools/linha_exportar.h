@@ -27,8 +27,9 @@ enum : std::size_t {
     mes_op,
     rejeitadas_op,
     emissor_op,
+    tarifas_op,
 };
-inline constexpr std::array<Opcao, 16> opcoes{{{"ajuda", "help", 'h'},
+inline constexpr std::array<Opcao, 17> opcoes{{{"ajuda", "help", 'h'},
                                                {"versao", "version", 'V'},
                                                {"semente", nullptr, 0, true},
                                                {"instante", nullptr, 0, true},
@@ -43,7 +44,8 @@ inline constexpr std::array<Opcao, 16> opcoes{{{"ajuda", "help", 'h'},
                                                {"linhas", nullptr, 0, true},
                                                {"mes", nullptr, 0, true},
                                                {"rejeitadas", nullptr, 0, true},
-                                               {"emissor", nullptr, 0, true}}};
+                                               {"emissor", nullptr, 0, true},
+                                               {"tarifas", nullptr, 0, true}}};
 
 inline constexpr std::string_view uso =
     "uso: contacel-exportar chamadas [INSTANTE | REGISTROS] [--clientes ARQUIVO] [--planilha]\n"
@@ -61,7 +63,9 @@ inline constexpr std::string_view uso =
     "REGISTROS e --chamadas ARQUIVO, repetivel: registros CDR de uma central (CSV, .gz) ou o\n"
     "CSV de chamadas deste programa; --linhas ARQUIVO diz de que cliente e cada linha (CSV\n"
     "numero,cliente); --mes AAAA-MM cobra so esse mes; --rejeitadas ARQUIVO grava as linhas\n"
-    "ilegiveis e as sem cliente nesse CSV e cobra o resto.\n"
+    "ilegiveis e as sem cliente nesse CSV e cobra o resto; --tarifas TARIFAS.toml cobra pela\n"
+    "tabela de precos da operadora (destinos, horario reduzido, planos por linha na terceira\n"
+    "coluna, plano, do CSV de --linhas, franquias e mensalidades).\n"
     "--planilha   CSV de planilha em portugues: ponto e virgula, virgula decimal, BOM e CRLF.\n"
     "--pasta      uma fatura por arquivo, CODIGO-AAAA-MM.pdf.\n"
     "--forcar     substitui os arquivos de --pasta ou --rejeitadas que ja existam.\n"

@@ -31,7 +31,7 @@ OpcoesGravacao opcoes_de_saida(bool forcar, std::span<const std::string> lidos) 
 
 std::vector<std::string> arquivos_lidos(const LinhaDeComando& lc, const std::string& clientes) {
     std::vector<std::string> lidos{clientes};
-    for (const std::size_t o : {chamadas_op, linhas_op, emissor_op})
+    for (const std::size_t o : {chamadas_op, linhas_op, emissor_op, tarifas_op})
         for (const std::string_view v : lc.todos[o])
             lidos.emplace_back(v);
     return lidos;

@@ -1,0 +1,133 @@
+#include "tabela_pdf.h"
+
+namespace {
+
+// The one glyph `layout` lays `c` out as, in its place; none when it takes more or is missing
+// from every font.
+const PangoGlyphItem* corrida_de(PangoLayout* layout, char c) {
+    pango_layout_set_text(layout, &c, 1);
+    PangoLayoutLine* linha = pango_layout_get_line_readonly(layout, 0);
+    if (linha == nullptr || linha->runs == nullptr || linha->runs->next != nullptr) return nullptr;
+    const auto* corrida = static_cast<const PangoGlyphItem*>(linha->runs->data);
+    const PangoGlyphInfo& g = corrida->glyphs->glyphs[0];
+    if (corrida->glyphs->num_glyphs != 1 || (g.glyph & PANGO_GLYPH_UNKNOWN_FLAG) != 0 ||
+        g.geometry.x_offset != 0 || g.geometry.y_offset != 0)
+        return nullptr;
+    return corrida;
+}
+
+}  // namespace
+
+TabelaPdf::TabelaPdf(PangoContext* contexto, const PangoFontDescription* fonte)
+    : layout_(pango_layout_new(contexto)), pares_(caracteres * caracteres, par_por_ver) {
+    pango_layout_set_font_description(layout_, fonte);
+    // The table's font is the one the digits take; a character another font draws goes
+    // through Pango.
+    const PangoGlyphItem* zero = corrida_de(layout_, '0');
+    if (zero == nullptr) return;
+    PangoFont* da_tabela = zero->item->analysis.font;
+    fonte_ =
+        cairo_scaled_font_reference(pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(da_tabela)));
+    linha_base_ = static_cast<double>(pango_layout_get_baseline(layout_)) / PANGO_SCALE;
+    for (char c = primeiro; c <= ultimo; ++c) {
+        const PangoGlyphItem* corrida = corrida_de(layout_, c);
+        if (corrida == nullptr || corrida->item->analysis.font != da_tabela) continue;
+        Glifo& g = glifos_[static_cast<std::size_t>(c - primeiro)];
+        g.indice = corrida->glyphs->glyphs[0].glyph;
+        g.avanco = corrida->glyphs->glyphs[0].geometry.width;
+        g.pronto = true;
+    }
+}
+
+TabelaPdf::~TabelaPdf() {
+    if (fonte_ != nullptr) cairo_scaled_font_destroy(fonte_);
+    g_object_unref(layout_);
+}
+
+const TabelaPdf::Glifo* TabelaPdf::glifo(char c) const {
+    if (c < primeiro || c > ultimo) return nullptr;
+    const Glifo& g = glifos_[static_cast<std::size_t>(c - primeiro)];
+    return g.pronto ? &g : nullptr;
+}
+
+int TabelaPdf::par(char a, char b) {
+    int& k = pares_[static_cast<std::size_t>(a - primeiro) * caracteres +
+                    static_cast<std::size_t>(b - primeiro)];
+    if (k != par_por_ver) return k;
+    k = par_so_pango;
+    const std::array<char, 2> t{a, b};
+    pango_layout_set_text(layout_, t.data(), 2);
+    PangoLayoutLine* linha = pango_layout_get_line_readonly(layout_, 0);
+    if (linha == nullptr || linha->runs == nullptr || linha->runs->next != nullptr) return k;
+    const PangoGlyphString* g = static_cast<const PangoGlyphItem*>(linha->runs->data)->glyphs;
+    if (g->num_glyphs != 2 || g->glyphs[0].glyph != glifo(a)->indice ||
+        g->glyphs[1].glyph != glifo(b)->indice || g->glyphs[1].geometry.x_offset != 0 ||
+        g->glyphs[1].geometry.y_offset != 0 || g->glyphs[1].geometry.width != glifo(b)->avanco)
+        return k;
+    k = g->glyphs[0].geometry.width - glifo(a)->avanco;
+    return k;
+}
+
+bool TabelaPdf::pronto(std::string_view t, int& largura) {
+    largura = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const Glifo* g = glifo(t[i]);
+        if (g == nullptr) return false;
+        largura += g->avanco;
+        if (i == 0) continue;
+        const int k = par(t[i - 1], t[i]);
+        if (k == par_so_pango) return false;
+        largura += k;
+    }
+    return true;
+}
+
+double TabelaPdf::largura_pango(std::string_view t) {
+    pango_layout_set_text(layout_, t.data(), static_cast<int>(t.size()));
+    int w = 0;
+    int h = 0;
+    pango_layout_get_size(layout_, &w, &h);
+    return static_cast<double>(w) / PANGO_SCALE;
+}
+
+double TabelaPdf::largura(std::string_view t) {
+    int w = 0;
+    if (!pronto(t, w)) return largura_pango(t);
+    return static_cast<double>(w) / PANGO_SCALE;
+}
+
+void TabelaPdf::celula(cairo_t* cr, double x, double y, std::string_view t, bool a_direita) {
+    int w = 0;
+    if (!pronto(t, w)) {
+        const double wp = largura_pango(t);
+        cairo_move_to(cr, a_direita ? x - wp : x, y);
+        pango_cairo_show_layout(cr, layout_);
+        return;
+    }
+    // Positions added up in Pango units, as Pango adds them.
+    const double inicio = a_direita ? x - static_cast<double>(w) / PANGO_SCALE : x;
+    const double linha = y + linha_base_;
+    int caneta = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const Glifo& g = *glifo(t[i]);
+        if (i > 0) caneta += par(t[i - 1], t[i]);
+        glifos_da_pagina_.push_back(
+            {g.indice, inicio + static_cast<double>(caneta) / PANGO_SCALE, linha});
+        grupos_.push_back({1, 1});
+        caneta += g.avanco;
+    }
+    texto_.append(t);
+}
+
+void TabelaPdf::desenha(cairo_t* cr) {
+    if (!glifos_da_pagina_.empty()) {
+        cairo_set_scaled_font(cr, fonte_);
+        cairo_show_text_glyphs(cr, texto_.data(), static_cast<int>(texto_.size()),
+                               glifos_da_pagina_.data(), static_cast<int>(glifos_da_pagina_.size()),
+                               grupos_.data(), static_cast<int>(grupos_.size()),
+                               static_cast<cairo_text_cluster_flags_t>(0));
+    }
+    glifos_da_pagina_.clear();
+    texto_.clear();
+    grupos_.clear();
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The rows of a table on a PDF page, drawn fast: each printable ASCII character of the table's
+// font is laid out once (its glyph and advance) and each pair of them once, the first time it
+// is met (the kerning between them), a cell's text becomes glyph positions by adding those up,
+// and a page's cells are drawn at once as one glyph run, with their text, so that the page reads
+// back the same. A cell with any other character, one the font lacks, or a pair the font joins
+// into one glyph, is drawn through a Pango layout, as the page's free text is. Cells stand
+// where a Pango layout of the same text would put them: the top at the given height, starting
+// or ending at the given x.
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TabelaPdf {
+  public:
+    // The font `fonte` as `contexto` (the page's free text's) lays it out: the same resolution,
+    // font options and glyph positions.
+    TabelaPdf(PangoContext* contexto, const PangoFontDescription* fonte);
+    ~TabelaPdf();
+    TabelaPdf(const TabelaPdf&) = delete;
+    TabelaPdf& operator=(const TabelaPdf&) = delete;
+
+    // Width of `t` in points.
+    double largura(std::string_view t);
+    // `t` with its top at `y`, starting at `x` or, with `a_direita`, ending there. Kept for
+    // `desenha`, unless it goes through Pango: then drawn on `cr` at once.
+    void celula(cairo_t* cr, double x, double y, std::string_view t, bool a_direita = false);
+    // Draws the cells kept since the last call on `cr`, in its current source.
+    void desenha(cairo_t* cr);
+
+  private:
+    struct Glifo {
+        unsigned long indice = 0;
+        int avanco = 0;       // in Pango units
+        bool pronto = false;  // false: the character goes through Pango
+    };
+    // A pair's kerning, in Pango units, not yet laid out or drawn only by Pango.
+    static constexpr int par_por_ver = -0x7fffffff;
+    static constexpr int par_so_pango = par_por_ver + 1;
+    static constexpr char primeiro = ' ';
+    static constexpr char ultimo = '~';
+
+    // The glyph of `c`, or null when it goes through Pango.
+    const Glifo* glifo(char c) const;
+    // What Pango adds between `a` and `b`, both ready, or par_so_pango.
+    int par(char a, char b);
+    // Whether `t` can be drawn from glyphs; its width in Pango units then.
+    bool pronto(std::string_view t, int& largura);
+    double largura_pango(std::string_view t);
+
+    PangoLayout* layout_;
+    cairo_scaled_font_t* fonte_ = nullptr;
+    double linha_base_ = 0.0;
+    static constexpr std::size_t caracteres = ultimo - primeiro + 1;
+    std::array<Glifo, caracteres> glifos_{};
+    std::vector<int> pares_;
+    // The cells kept: their glyphs, their bytes and one cluster per byte.
+    std::vector<cairo_glyph_t> glifos_da_pagina_;
+    std::string texto_;
+    std::vector<cairo_text_cluster_t> grupos_;
+};
