@@ -200,13 +200,12 @@ Erro gera_cadastro(const std::string& caminho, int n, unsigned semente, bool for
 Erro le_csv_clientes(const std::string& csv, Guarda guarda, Codificacao codificacao,
                      Clientes& clientes) {
     clientes = {};
-    std::string bytes(limite_de_leitura, '\0');
-    std::size_t lidos = 0;
-    if (Erro e = le_arquivo_regular(csv.c_str(), std::as_writable_bytes(std::span(bytes)), lidos,
-                                    Excesso::recusa);
+    // A register's CSV is small; a book's may list an operator's every customer.
+    std::string bytes;
+    if (Erro e = le_arquivo_inteiro(csv.c_str(), bytes,
+                                    guarda == Guarda::livro ? limite_do_livro : limite_de_leitura);
         !e.ok())
         return e;
-    bytes.resize(lidos);
     Erro e =
         decodifica_csv_clientes(std::as_bytes(std::span(bytes)), clientes, guarda, codificacao);
     if (!e.ok()) e.arquivo = csv;

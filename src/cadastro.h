@@ -18,6 +18,8 @@
 
 // The most bytes a CSV file read may have.
 inline constexpr std::size_t limite_de_leitura = std::size_t{1} << 20;
+// The most bytes a book's CSV may have.
+inline constexpr std::size_t limite_do_livro = std::size_t{512} << 20;
 
 // The register `caminho` (a file the billing run could read).
 Erro le_cadastro(const std::string& caminho, TLisCli* lc);
