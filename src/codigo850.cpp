@@ -77,6 +77,7 @@ bool e_utf8(std::string_view texto) {
             cp = (cp << 6U) | (c & 0x3FU);
         }
         if (cp < menor || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        if ((cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFEU) == 0xFFFEU) return false;
         i += n + 1;
     }
     return true;

@@ -32,7 +32,9 @@ class Conversor {
     std::string indisponivel_;
 };
 
-// Whether `texto` is well-formed UTF-8: no overlong form, no surrogate, nothing past U+10FFFF.
+// Whether `texto` is well-formed UTF-8: no overlong form, no surrogate, nothing past U+10FFFF,
+// and no noncharacter (U+FDD0 to U+FDEF, U+FFFE, U+FFFF and their kin in every plane), which
+// the PDF's text refuses, failing every bill of the document.
 bool e_utf8(std::string_view texto);
 
 // Converts `utf8` into a customer's text field `destino`: at most destino.size() - 1 bytes and

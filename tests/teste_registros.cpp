@@ -161,6 +161,7 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
              pbx(a, c, b, "0") + "\n" + com(pbx(a, b, c, "60"), "Ramal", std::string(1, '\0')) +
              "\n" + com(pbx(a, b, c, "60"), "\"1001\"", "\"Jo\xE3o\"") + "\n" +
              com(pbx(a, b, c, "60"), "\"85988774123\"", "\"8598877\xC0\"") + "\n" +
+             com(pbx(a, b, c, "60"), "\"85988774123\"", "\"85\xEF\xBF\xBF\"") + "\n" +
              pbx("9999-12-31 10:00:00", "", "", "0") + "\n" + pbx(a, "", "", "0") + "\n",
          {"4097 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 61s cobravel "
           "[253]",
@@ -169,8 +170,10 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
           "4100 rejeitado: segundos incoerentes [253]", "4101 rejeitado: datas fora de ordem [252]",
           "4102 rejeitado: datas fora de ordem [252]", "4103 rejeitado: byte nulo [249]",
           "4104 rejeitado: texto que nao e UTF-8 [253]",
-          "4105 rejeitado: texto que nao e UTF-8 [250]", "4106 rejeitado: ano depois de 9998 [214]",
-          "4107 csv 2|1001|85988774123| 2024-03-05 10:00:00 2024-03-05 10:00:00 0s [214]"}},
+          "4105 rejeitado: texto que nao e UTF-8 [250]",
+          "4106 rejeitado: texto que nao e UTF-8 [247]",  // U+FFFF, which no PDF text may hold
+          "4107 rejeitado: ano depois de 9998 [214]",
+          "4108 csv 2|1001|85988774123| 2024-03-05 10:00:00 2024-03-05 10:00:00 0s [214]"}},
         {"a primeira linha desconhecida nao decide o formato",
          "codigo,nome,endereco\n" + pbx(a, b, c, "60") + "\n",
          {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "
