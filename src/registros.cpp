@@ -491,13 +491,17 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
                 ::gzclose_r(gz);
                 return parou();
             }
+        // zlib's own words are English and name the descriptor: the system's error, or what
+        // is wrong with the data, is said instead.
+        const int sis = errno;
         int z = Z_OK;
-        const std::string detalhe = lidos < 0 ? ::gzerror(gz, &z) : "";
+        if (lidos < 0) ::gzerror(gz, &z);
         const int fecho = ::gzclose_r(gz);
+        if (z == Z_ERRNO) return Erro::leitura(caminho, sis);
         if (lidos < 0 || fecho != Z_OK)
-            return Erro::leitura(caminho, z == Z_ERRNO ? errno : 0,
-                                 lidos < 0 ? "arquivo compactado corrompido (" + detalhe + ")"
-                                           : "arquivo compactado incompleto");
+            return Erro::leitura(
+                caminho, 0,
+                lidos < 0 ? "arquivo compactado corrompido" : "arquivo compactado incompleto");
     } else {
         const std::span<std::byte> b(reinterpret_cast<std::byte*>(bloco.get()), tamanho_bloco);
         for (std::size_t lidos = b.size(); lidos == b.size();) {

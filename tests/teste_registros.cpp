@@ -245,6 +245,9 @@ TEST(Registros, Arquivos) {
         {grava("duas.gz", comprimido + comprimido), 6000, ""},
         {grava("cortado.gz", comprimido.substr(0, comprimido.size() - 9)), 0,
          "nao foi possivel ler: arquivo compactado incompleto"},
+        {grava("estragado.gz",
+               comprimido.substr(0, 40) + "\xFF\xFF\xFF\xFF" + comprimido.substr(44)),
+         0, "nao foi possivel ler: arquivo compactado corrompido"},
         {grava("ruim.csv", linha + "\n" + linha + "\nx,y\n" + linha + "\n"), 2,
          ":3: campos de menos"},
         {pasta.caminho().string(), 0, ": nao e um arquivo regular"},
@@ -268,8 +271,10 @@ TEST(Registros, Arquivos) {
             }
         }
     }
-    // "-" is standard input, compressed or not.
-    for (const std::string& arquivo : {gz, (pasta / "texto.csv").string()}) {
+    // "-" is standard input, compressed or not; a folder there cannot be read, and is no
+    // corrupt compressed file.
+    for (const std::string& arquivo :
+         {gz, (pasta / "texto.csv").string(), pasta.caminho().string()}) {
         const int salvo = ::dup(STDIN_FILENO);
         const int fd = ::open(arquivo.c_str(), O_RDONLY | O_CLOEXEC);
         ::dup2(fd, STDIN_FILENO);
@@ -278,6 +283,10 @@ TEST(Registros, Arquivos) {
         const Erro e = le_registros("-", c);
         ::dup2(salvo, STDIN_FILENO);
         ::close(salvo);
+        if (arquivo == pasta.caminho().string()) {
+            EXPECT_EQ(descreve_erro(e), "-: nao foi possivel ler: Is a directory");
+            continue;
+        }
         EXPECT_TRUE(e.ok()) << descreve_erro(e);
         EXPECT_EQ(c.linhas.size(), 3000U) << arquivo;
     }
