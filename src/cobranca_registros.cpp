@@ -214,9 +214,7 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     Cobradas r;
     std::vector<Identidade> vistos;
     for (const std::string& arquivo : a.chamadas) {
-        // "-", standard input, is the file it is opened on.
-        const Identidade id =
-            arquivo == "-" ? identidade_do_descritor(STDIN_FILENO) : identidade_de(arquivo);
+        const Identidade id = identidade_lida(arquivo);
         if (const auto antes =
                 std::ranges::find_if(vistos, [&](const Identidade& v) { return v.e(id); });
             antes != vistos.end()) {

@@ -46,6 +46,10 @@ Identidade identidade_do_descritor(int fd) {
     return {info.st_dev, info.st_ino, true};
 }
 
+Identidade identidade_lida(const std::string& caminho) {
+    return caminho == "-" ? identidade_do_descritor(STDIN_FILENO) : identidade_de(caminho);
+}
+
 ArquivoAberto::~ArquivoAberto() {
     if (fd_ >= 0) ::close(fd_);
 }

@@ -26,6 +26,8 @@ Identidade identidade_de(const std::string& caminho);
 // Of the name itself, a symbolic link not followed.
 Identidade identidade_do_nome(const std::string& caminho);
 Identidade identidade_do_descritor(int fd);
+// Of a file the program reads by the name given: "-" is standard input, the file it is opened on.
+Identidade identidade_lida(const std::string& caminho);
 
 // A file opened for reading; closed when this goes, unless let go.
 class ArquivoAberto {

@@ -1162,6 +1162,7 @@ TEST(ContacelExportar, SaidasNuncaSobreOQueSeLe) {
         std::optional<std::string> destino;
         int status;
         std::string erro;
+        const char* entrada = "/dev/null";
     };
     const std::vector<std::string> fat{"faturas", "--chamadas", "r.csv"};
     const auto com = [&](std::vector<std::string> mais) {
@@ -1183,6 +1184,16 @@ TEST(ContacelExportar, SaidasNuncaSobreOQueSeLe) {
          {},
          1,
          "duro.csv: e um dos arquivos lidos"},
+        {{"contas", "--chamadas", "-"},
+         ">>duro.csv",
+         1,
+         "-: a saida padrao e este arquivo lido; nada foi escrito",
+         "r.csv"},
+        {{"chamadas", "--chamadas", "-", "--rejeitadas", "duro.csv", "--forcar"},
+         {},
+         1,
+         "duro.csv: e um dos arquivos lidos",
+         "r.csv"},
         {com({"--pasta", "p"}),
          {},
          1,
@@ -1194,7 +1205,7 @@ TEST(ContacelExportar, SaidasNuncaSobreOQueSeLe) {
     for (const Caso& c : casos) {
         std::vector<std::string> args{f};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const Resultado r = roda(args, pasta, "/dev/null", c.destino);
+        const Resultado r = roda(args, pasta, c.entrada, c.destino);
         EXPECT_EQ(r.status, c.status) << c.erro;
         if (c.status == 0) {
             EXPECT_EQ(r.erro,
