@@ -6,6 +6,7 @@
 #include "campos_csv.h"
 #include "caracteres.h"
 #include "clientes.h"
+#include "codigo850.h"
 #include "dialeto_csv.h"
 #include "leitura.h"
 #include "telefone.h"
@@ -80,6 +81,10 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
         // The spreadsheet dialect writes an apostrophe before a "+" that is not a formula.
         if (separador == ';') numero = sem_marca_de_formula(numero);
         if (numero.empty()) return Erro::dados({}, linha, "numero vazio");
+        // No record that holds these is billed: such a line would match no call.
+        if (numero.find('\0') != std::string_view::npos)
+            return Erro::dados({}, linha, "numero com byte nulo");
+        if (!e_utf8(numero)) return Erro::dados({}, linha, "numero que nao e UTF-8");
         const std::optional<std::uint32_t> cod = le_codigo(c.campos[1]);
         if (!cod) return Erro::dados({}, linha, "codigo de cliente invalido");
         if (clientes.busca(*cod) == nullptr)

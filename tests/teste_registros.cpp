@@ -402,6 +402,11 @@ TEST(Linhas, ErrosNomeiamALinha) {
         {"numero,cliente\n1001\n", "2: campos de menos (esperados numero,cliente)"},
         {"numero;cliente\n1001;1;2\n", "2: campos demais (esperados numero;cliente)"},
         {"numero,cliente\n,1\n", "2: numero vazio"},
+        {std::string("numero,cliente\n859\0"
+                     "88,1\n",
+                     24),
+         "2: numero com byte nulo"},
+        {"numero,cliente\nJo\xE3o,1\n", "2: numero que nao e UTF-8"},
         {"numero,cliente\n\"1001,1\n", "2: aspas sem fechamento ou texto depois das aspas"},
     };
     for (const auto& [csv, erro] : casos) {
