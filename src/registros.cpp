@@ -237,11 +237,16 @@ bool AnalisadorRegistros::detecta(std::string_view linha, DestinoRegistros& dest
     const std::string_view sem_linha = linha.substr(0, cabecalho_proprio.size());
     if (sem_linha == cabecalho_proprio || sem_linha == cabecalho_proprio_planilha) {
         separador_ = linha[6];
+        // After the calling line, the columns a price list adds, which billing again recomputes.
+        std::string com_tarifa = std::string(1, separador_) + std::string(coluna_linha);
+        for (const std::string_view c : {"destino", "faixa", "segundos_cobrados"})
+            (com_tarifa += separador_) += c;
         const std::string_view resto = linha.substr(sem_linha.size());
-        if (!resto.empty() && (resto[0] != separador_ || resto.substr(1) != coluna_linha))
+        if (!resto.empty() && resto != com_tarifa &&
+            (resto[0] != separador_ || resto.substr(1) != coluna_linha))
             return rejeita(motivo_desconhecido, linha, destino);
         formato_ = FormatoRegistros::proprio;
-        campos_proprio_ = campos_proprio + (resto.empty() ? 0 : 1);
+        campos_proprio_ = campos_proprio + (resto.empty() ? 0 : resto == com_tarifa ? 4 : 1);
         return true;
     }
     separa_campos(linha, ',', layout_custom.campos, campos_);

@@ -118,6 +118,11 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
          "1;2;3;2017-11-02 08:00:00;2017-11-02 08:01:40;100;0,70;'+5585988776655\r\n",
          {"2 proprio 1|+5585988776655|3|2 2017-11-02 08:00:00 2017-11-02 08:01:40 100s cobravel "
           "[70]"}},
+        {"proprio de planilha com as colunas da tarifa",
+         "origem;destino;telefone_destino;inicio;fim;duracao;valor;linha;destino;faixa;"
+         "segundos_cobrados\r\n"
+         "1;2;3;2017-11-02 08:00:00;2017-11-02 08:01:40;100;0,70;1002;Ramal;normal;0\r\n",
+         {"2 proprio 1|1002|3|2 2017-11-02 08:00:00 2017-11-02 08:01:40 100s cobravel [74]"}},
         {"proprio com uma coluna a mais que nao e a linha",
          "origem,destino,telefone_destino,inicio,fim,duracao,valor,linhas\n",
          {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "
