@@ -2,8 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <toml++/toml.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,6 +10,7 @@
 #include "codigo850.h"
 #include "documento.h"
 #include "leitura.h"
+#include "toml_lido.h"
 
 namespace {
 
@@ -104,21 +103,8 @@ Erro le_tributos(const toml::table& t, const std::string& arquivo, std::vector<T
 }  // namespace
 
 Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emissor& emissor) {
-    // Where the text stops being UTF-8 the parser can only say which column it gave up at.
-    for (std::size_t inicio = 0, linha = 1; inicio < texto_toml.size(); ++linha) {
-        const std::size_t fim = std::min(texto_toml.find('\n', inicio), texto_toml.size());
-        if (!e_utf8(texto_toml.substr(inicio, fim - inicio)))
-            return Erro::dados(arquivo, linha, "nao esta em UTF-8");
-        inicio = fim + 1;
-    }
     toml::table raiz;
-    try {
-        raiz = toml::parse(texto_toml, arquivo);
-    } catch (const toml::parse_error& e) {
-        // The parser's own description is English: the place says enough.
-        return Erro::dados(arquivo, e.source().begin.line,
-                           fmt::format("TOML invalido na coluna {}", e.source().begin.column));
-    }
+    if (Erro e = analisa_toml(texto_toml, arquivo, raiz); !e.ok()) return e;
     for (const auto& [chave, valor] : raiz)
         if ((chave.str() != "emissor" && chave.str() != "pix" && chave.str() != "tributos") ||
             !valor.is_table())

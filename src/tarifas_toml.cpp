@@ -2,14 +2,13 @@
 
 #include <fmt/format.h>
 
-#include <toml++/toml.h>
-
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
 #include "caracteres.h"
 #include "leitura.h"
+#include "toml_lido.h"
 
 namespace {
 
@@ -311,13 +310,7 @@ Erro Leitor::le(const toml::table& raiz) {
 
 Erro le_tarifas_de(std::string_view texto, const std::string& arquivo, Tarifa& t) {
     toml::table raiz;
-    try {
-        raiz = toml::parse(texto, arquivo);
-    } catch (const toml::parse_error& e) {
-        // The parser's own description is English: the place says enough.
-        return Erro::dados(arquivo, e.source().begin.line,
-                           fmt::format("TOML invalido na coluna {}", e.source().begin.column));
-    }
+    if (Erro e = analisa_toml(texto, arquivo, raiz); !e.ok()) return e;
     t = Tarifa{};
     return Leitor(arquivo, t).le(raiz);
 }

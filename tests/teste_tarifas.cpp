@@ -161,6 +161,7 @@ TEST(Tarifas, ListasRecusadas) {
     };
     const std::pair<std::string, std::string> casos[] = {
         {"ddd = \n", "t.toml:1: TOML invalido na coluna 7"},
+        {"# Fortaleza, cear\xe1\nddd = 85\n", "t.toml:1: nao esta em UTF-8"},
         {com("ddd = 85\n", "ddd = 85\ncor = 1\n"), "t.toml:2: chave desconhecida no arquivo: cor"},
         {com("sucessivas = 120", "sucessiva = 120"),
          "t.toml:3: chave desconhecida em [regras]: sucessiva"},
