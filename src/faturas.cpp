@@ -59,6 +59,12 @@ constexpr double col_numero = margem;
 constexpr double col_inicio = margem + 130.0;
 constexpr double col_duracao = margem + 350.0;
 constexpr double col_valor = direita;
+// How wide a cell may be: a cell wider than its column is cut, so as not to run over the next.
+constexpr double entre_colunas = 8.0;
+constexpr double ate_numero = col_inicio - col_numero - entre_colunas;
+constexpr double ate_inicio = 150.0;
+constexpr double ate_duracao = col_duracao - col_inicio - ate_inicio - entre_colunas;
+constexpr double ate_valor = col_valor - col_duracao - entre_colunas;
 
 struct LiberaCairo {
     void operator()(cairo_t* cr) const { cairo_destroy(cr); }
@@ -509,10 +515,10 @@ void Documento::copia_e_cola(const std::string& payload, double y) {
 void Documento::linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, double y) {
     if (l.tipo == LinhaDaTabela::Tipo::chamada) {
         const ChamadaDaFatura& c = f.chamadas[l.i];
-        tabela_->celula(cr_.get(), col_numero, y, c.numero);
-        tabela_->celula(cr_.get(), col_inicio, y, fmt::format("{}", c.inicio));
-        tabela_->celula(cr_.get(), col_duracao, y, duracao(c.segundos), true);
-        tabela_->celula(cr_.get(), col_valor, y, c.reais, true);
+        tabela_->celula(cr_.get(), col_numero, y, c.numero, false, ate_numero);
+        tabela_->celula(cr_.get(), col_inicio, y, fmt::format("{}", c.inicio), false, ate_inicio);
+        tabela_->celula(cr_.get(), col_duracao, y, duracao(c.segundos), true, ate_duracao);
+        tabela_->celula(cr_.get(), col_valor, y, c.reais, true, ate_valor);
         return;
     }
     if (l.tipo == LinhaDaTabela::Tipo::mensalidades) {

@@ -96,16 +96,35 @@ double TabelaPdf::largura(std::string_view t) {
     return static_cast<double>(w) / PANGO_SCALE;
 }
 
-void TabelaPdf::celula(cairo_t* cr, double x, double y, std::string_view t, bool a_direita) {
+std::string TabelaPdf::cortado(std::string_view t, double ate) {
+    static constexpr std::string_view reticencias = "\u2026";
+    std::string r;
+    for (std::size_t n = t.size(); n > 0; --n) {
+        // Only at a character's first byte, and never leaving a space before the ellipsis.
+        if (n < t.size() && (static_cast<unsigned char>(t[n]) & 0xc0U) == 0x80U) continue;
+        if (t[n - 1] == ' ') continue;
+        r.assign(t.substr(0, n)).append(reticencias);
+        if (largura_pango(r) <= ate) return r;
+    }
+    return std::string(reticencias);
+}
+
+void TabelaPdf::celula(cairo_t* cr, double x, double y, std::string_view t, bool a_direita,
+                       double ate) {
     int w = 0;
-    if (!pronto(t, w)) {
-        const double wp = largura_pango(t);
+    const bool de_glifos = pronto(t, w);
+    const double wp = de_glifos ? static_cast<double>(w) / PANGO_SCALE : largura_pango(t);
+    if (wp > ate) {
+        celula(cr, x, y, cortado(t, ate), a_direita);
+        return;
+    }
+    if (!de_glifos) {
         cairo_move_to(cr, a_direita ? x - wp : x, y);
         pango_cairo_show_layout(cr, layout_);
         return;
     }
     // Positions added up in Pango units, as Pango adds them.
-    const double inicio = a_direita ? x - static_cast<double>(w) / PANGO_SCALE : x;
+    const double inicio = a_direita ? x - wp : x;
     const double linha = y + linha_base_;
     int caneta = 0;
     for (std::size_t i = 0; i < t.size(); ++i) {

@@ -12,6 +12,7 @@
 #include <pango/pangocairo.h>
 
 #include <array>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,9 +28,11 @@ class TabelaPdf {
 
     // Width of `t` in points.
     double largura(std::string_view t);
-    // `t` with its top at `y`, starting at `x` or, with `a_direita`, ending there. Kept for
-    // `desenha`, unless it goes through Pango: then drawn on `cr` at once.
-    void celula(cairo_t* cr, double x, double y, std::string_view t, bool a_direita = false);
+    // `t` with its top at `y`, starting at `x` or, with `a_direita`, ending there; wider than
+    // `ate`, cut to it with an ellipsis. Kept for `desenha`, unless it goes through Pango: then
+    // drawn on `cr` at once.
+    void celula(cairo_t* cr, double x, double y, std::string_view t, bool a_direita = false,
+                double ate = std::numeric_limits<double>::infinity());
     // Draws the cells kept since the last call on `cr`, in its current source.
     void desenha(cairo_t* cr);
 
@@ -52,6 +55,8 @@ class TabelaPdf {
     // Whether `t` can be drawn from glyphs; its width in Pango units then.
     bool pronto(std::string_view t, int& largura);
     double largura_pango(std::string_view t);
+    // The longest start of `t`, whole characters, that fits in `ate` with an ellipsis after it.
+    std::string cortado(std::string_view t, double ate);
 
     PangoLayout* layout_;
     cairo_scaled_font_t* fonte_ = nullptr;

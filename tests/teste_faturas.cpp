@@ -378,9 +378,13 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
     std::vector<std::tuple<std::uint32_t, const char*, std::uint32_t>> todas(std::begin(chamadas),
                                                                              std::end(chamadas));
     todas.insert(todas.end(), 40, {3, "d", 61});
+    // Line f's call is to an address wider than its column.
     for (const auto& [cod, linha, segundos] : todas)
         c.chamadas.push_back({dh(3, 1, 2025, 9, 0, 0), dh(3, 1, 2025, 9, 1, 0), cod, segundos,
-                              c.textos.guarda("11963391451"), 0, c.textos.guarda(linha),
+                              c.textos.guarda(cod == 4 ? "sip:atendimento.financeiro@operadora-"
+                                                         "exemplo.com.br"
+                                                       : "11963391451"),
+                              0, c.textos.guarda(linha),
                               static_cast<std::uint32_t>(c.chamadas.size()),
                               tarifa_da_execucao.centavos(segundos)});
     agrupa_em_contas(c);
@@ -440,6 +444,7 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
          "Linha não identificada 11963391451 03/01/2025 09:00:00 01:01 0,60 Subtotal da linha: 1 "
          "chamada 01:01 0,60 Linha a"},
         {4, "Nada a pagar"},
+        {4, "sip:atendimento.financei… 03/01/2025 09:00:00 00:02 0,00"},
         {4, "-Vencimento"},
         {4, "-Pix"},
         {4, "-Tributos"},
