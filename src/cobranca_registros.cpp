@@ -98,21 +98,35 @@ std::uint32_t CobrancaRegistros::exibido(std::string_view numero) {
     return como_[i];
 }
 
+namespace {
+
+// A 64-bit mixer (the finaliser of SplitMix64): every bit of the input moves every bit out.
+constexpr std::uint64_t mistura(std::uint64_t x) {
+    x ^= x >> 30;
+    x *= 0xBF58476D1CE4E5B9U;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBU;
+    return x ^ (x >> 31);
+}
+
+// Adds `v` to the key `h`: order matters, and each step is mixed before the next comes in.
+constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
+    return mistura(h + 0x9E3779B97F4A7C15U + v);
+}
+
+}  // namespace
+
 bool CobrancaRegistros::repetida(const RegistroChamada& r) {
-    // A call is its uniqueid (the 17th field of both PBX layouts) and sequence (the custom
-    // layout's 19th), its account code, caller, called number, answer and billed seconds.
-    std::string_view unico;
-    std::string_view sequencia;
-    if (r.formato != FormatoRegistros::proprio) {
-        separa_campos(r.texto, ',', 19, campos_);
-        if (campos_.n > 16) unico = campos_.campos[16];
-        if (campos_.n > 18 && r.formato == FormatoRegistros::pbx_custom)
-            sequencia = campos_.campos[18];
-    }
-    const std::string chave =
-        fmt::format("{}\x1F{}\x1F{}\x1F{}\x1F{}\x1F{}\x1F{}\x1F{}", unico, sequencia, r.conta,
-                    r.origem, r.destino, r.cod_destino, segundo_utc(r.inicio), r.segundos);
-    return !chaves_.insert(std::hash<std::string>{}(chave)).second;
+    // A call is its uniqueid and sequence, its account code, caller, called number, answer and
+    // billed seconds. Each text comes in with its length, so that no two ways of cutting the
+    // same bytes into fields make the same key.
+    std::uint64_t h = 0;
+    for (const std::string_view t :
+         {r.unico, r.sequencia, r.conta, r.origem, r.destino, r.cod_destino})
+        h = junta(junta(h, t.size()), std::hash<std::string_view>{}(t));
+    h = junta(h, static_cast<std::uint64_t>(segundo_utc(r.inicio)));
+    h = junta(h, r.segundos);
+    return !chaves_.insert(h).second;
 }
 
 void CobrancaRegistros::registro(const RegistroChamada& r) {

@@ -13,7 +13,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "campos_csv.h"
 #include "cobranca.h"
 #include "dialeto_csv.h"
 #include "erro.h"
@@ -107,7 +106,6 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
     // The key of every billable call read: its row again is the same call, billed once.
     std::unordered_set<std::uint64_t> chaves_;
-    CamposCsv campos_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
 };

@@ -36,18 +36,20 @@ constexpr std::size_t inicio_conferido = 4096;
 struct Layout {
     std::size_t campos;
     std::size_t conta, origem, destino, inicio, atendimento, fim, duracao, segundos, disposicao,
-        flags;
+        flags, unico, sequencia;
 };
 // The fields of a layout that are looked at: the only ones the block scanner hands over.
 constexpr std::uint32_t lidos(const Layout& l) {
     std::uint32_t u = 0;
     for (const std::size_t i : {l.conta, l.origem, l.destino, l.inicio, l.atendimento, l.fim,
-                                l.duracao, l.segundos, l.disposicao, l.flags})
-        u |= std::uint32_t{1} << i;
+                                l.duracao, l.segundos, l.disposicao, l.flags, l.unico, l.sequencia})
+        if (i < l.campos) u |= std::uint32_t{1} << i;
     return u;
 }
-constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 12, 13, 14, 15};
-constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 11, 12, 13, 14};
+// The uniqueid of the default layout lies past its 16 fields that are split: a row may lack it,
+// and what follows it is never looked at.
+constexpr Layout layout_csv{16, 0, 1, 2, 9, 10, 11, 12, 13, 14, 15, 16, 16};
+constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 11, 12, 13, 14, 16, 18};
 // The own CSV: origem, destino, telefone_destino, inicio, fim, duracao, valor, and the calling
 // line when the calls know it.
 constexpr std::size_t campos_proprio = 7;
@@ -181,8 +183,10 @@ std::int64_t segundos_entre(TDataHora a, TDataHora b) {
 
 std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& c,
                                 RegistroChamada& r, DataLida& data) {
-    if (c.texto.find('\0') != std::string_view::npos) return motivo_nulo;
+    if (!c.sem_nulo && c.texto.find('\0') != std::string_view::npos) return motivo_nulo;
     r.formato = formato;
+    r.unico = c.unico;
+    r.sequencia = c.sequencia;
     r.texto = c.texto;
     r.conta = c.conta;
     r.origem = c.origem;
@@ -275,36 +279,54 @@ std::size_t AnalisadorRegistros::campos_do_formato() const {
 
 bool AnalisadorRegistros::registro_pbx(std::string_view linha, DestinoRegistros& destino) {
     separa_campos(linha, ',', campos_do_formato(), campos_);
-    return avalia_pbx(linha, destino);
+    return avalia_pbx(linha, false, destino);
 }
 
-bool AnalisadorRegistros::avalia_pbx(std::string_view linha, DestinoRegistros& destino) {
+bool AnalisadorRegistros::avalia_pbx(std::string_view linha, bool sem_nulo,
+                                     DestinoRegistros& destino) {
     const Layout& l = formato_ == FormatoRegistros::pbx_csv ? layout_csv : layout_custom;
     if (!campos_.valido) return rejeita(motivo_aspas, linha, destino);
     if (campos_.n < l.campos) return rejeita(motivo_campos_de_menos, linha, destino);
     sem_aspas_.clear();
     sem_aspas_.reserve(linha.size());
-    const CamposRegistro c{linha,
-                           campo(l.conta),
-                           campo(l.origem),
-                           campo(l.destino),
-                           {},
-                           campo(l.inicio),
-                           campo(l.atendimento),
-                           campo(l.fim),
-                           campo(l.duracao),
-                           campo(l.segundos),
-                           campo(l.disposicao),
-                           campo(l.flags)};
+    CamposRegistro c{linha,
+                     campo(l.conta),
+                     campo(l.origem),
+                     campo(l.destino),
+                     {},
+                     campo(l.inicio),
+                     campo(l.atendimento),
+                     campo(l.fim),
+                     campo(l.duracao),
+                     campo(l.segundos),
+                     campo(l.disposicao),
+                     campo(l.flags)};
+    c.sem_nulo = sem_nulo;
+    c.sequencia = l.sequencia < l.campos ? campo(l.sequencia) : std::string_view{};
+    if (l.unico < l.campos) {
+        c.unico = campo(l.unico);
+    } else if (campos_.mais) {
+        // The field after the last one split: the rest of the row from the separator that ends
+        // that one (after its closing quote when it has one), split no further.
+        const std::string_view ultimo = campos_.campos[l.campos - 1];
+        std::size_t p = static_cast<std::size_t>(ultimo.data() + ultimo.size() - linha.data());
+        if (linha[p] == '"') ++p;
+        CamposCsv resto;
+        separa_campos(linha.substr(p + 1), ',', 1, resto);
+        if (resto.n == 1)
+            c.unico =
+                resto.duplas == 0 ? resto.campos[0] : desfaz_aspas(resto.campos[0], sem_aspas_);
+    }
     return entrega(c, destino);
 }
 
 bool AnalisadorRegistros::registro_proprio(std::string_view linha, DestinoRegistros& destino) {
     separa_campos(linha, separador_, campos_proprio_, campos_);
-    return avalia_proprio(linha, destino);
+    return avalia_proprio(linha, false, destino);
 }
 
-bool AnalisadorRegistros::avalia_proprio(std::string_view linha, DestinoRegistros& destino) {
+bool AnalisadorRegistros::avalia_proprio(std::string_view linha, bool sem_nulo,
+                                         DestinoRegistros& destino) {
     if (!campos_.valido) return rejeita(motivo_aspas, linha, destino);
     if (campos_.n < campos_proprio_) return rejeita(motivo_campos_de_menos, linha, destino);
     if (campos_.mais) return rejeita(motivo_campos_demais, linha, destino);
@@ -313,10 +335,11 @@ bool AnalisadorRegistros::avalia_proprio(std::string_view linha, DestinoRegistro
     const auto texto = [&](std::size_t i) {
         return separador_ == ';' ? sem_marca_de_formula(campo(i)) : campo(i);
     };
-    const CamposRegistro c{linha,    campo(0), texto(campos_proprio),
-                           texto(2), campo(1), campo(3),
-                           {},       campo(4), {},
-                           campo(5), {},       {}};
+    CamposRegistro c{linha,    campo(0), texto(campos_proprio),
+                     texto(2), campo(1), campo(3),
+                     {},       campo(4), {},
+                     campo(5), {},       {}};
+    c.sem_nulo = sem_nulo;
     return entrega(c, destino);
 }
 
@@ -387,8 +410,8 @@ bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegist
             bool ok = false;
             if (simples && l.size() <= maximo_linha) {
                 ++linha_;
-                ok = *formato_ == FormatoRegistros::proprio ? avalia_proprio(l, destino)
-                                                            : avalia_pbx(l, destino);
+                ok = *formato_ == FormatoRegistros::proprio ? avalia_proprio(l, true, destino)
+                                                            : avalia_pbx(l, true, destino);
             } else {
                 std::size_t n = 0;
                 ok = uma_a_uma({l.data(), l.size() + 1}, destino, n, false);

@@ -46,6 +46,9 @@ struct RegistroChamada {
     // read whatever their case and the blanks around them; the flag OMIT may be written 1.
     bool cobravel;
     std::string_view texto;  // the row's bytes as read, without its line end
+    // PBX uniqueid (17th field of both layouts) and sequence (the custom layout's 19th), quotes
+    // undone; empty when the row has none or is of the own CSV.
+    std::string_view unico{}, sequencia{};
 };
 
 // The fields of one row that the billing reads, split and with their quotes undone, and the
@@ -57,6 +60,8 @@ struct CamposRegistro {
     std::string_view duracao;                   // PBX duration, optional
     std::string_view segundos;                  // billsec; own CSV: duracao
     std::string_view disposicao, flags;         // PBX rows only
+    std::string_view unico{}, sequencia{};      // PBX rows only, when the row has them
+    bool sem_nulo = false;                      // the row is known to hold no NUL byte
 };
 
 // The verdict on one row of kind `formato`, the same whichever way the row was found: the reason
@@ -122,9 +127,10 @@ class AnalisadorRegistros {
     bool detecta(std::string_view linha, DestinoRegistros& destino);
     bool registro_pbx(std::string_view linha, DestinoRegistros& destino);
     bool registro_proprio(std::string_view linha, DestinoRegistros& destino);
-    // The verdict on a row already split into campos_.
-    bool avalia_pbx(std::string_view linha, DestinoRegistros& destino);
-    bool avalia_proprio(std::string_view linha, DestinoRegistros& destino);
+    // The verdict on a row already split into campos_; `sem_nulo`: the row is known to hold no
+    // NUL byte.
+    bool avalia_pbx(std::string_view linha, bool sem_nulo, DestinoRegistros& destino);
+    bool avalia_proprio(std::string_view linha, bool sem_nulo, DestinoRegistros& destino);
     [[nodiscard]] std::size_t campos_do_formato() const;
     [[nodiscard]] std::uint32_t campos_lidos() const;
     bool entrega(const CamposRegistro& c, DestinoRegistros& destino);

@@ -25,8 +25,10 @@ std::string iso(TDataHora d) {
 // What a reading hands over, one line of text per row.
 struct Coleta final : DestinoRegistros {
     std::vector<std::string> linhas;
-    bool aceita = true;  // rejected rows do not stop the reading
+    std::vector<std::string> chamadas;  // each row's uniqueid/sequence
+    bool aceita = true;                 // rejected rows do not stop the reading
     void registro(const RegistroChamada& r) override {
+        chamadas.push_back(fmt::format("{}/{}", r.unico, r.sequencia));
         constexpr std::array<const char*, 3> formatos{"proprio", "csv", "custom"};
         linhas.push_back(fmt::format("{} {} {}|{}|{}|{} {} {} {}s{} [{}]", r.linha,
                                      formatos.at(static_cast<std::size_t>(r.formato)), r.conta,
@@ -39,13 +41,17 @@ struct Coleta final : DestinoRegistros {
     }
 };
 
-std::vector<std::string> le(std::string_view bytes, std::size_t bloco) {
+Coleta coleta(std::string_view bytes, std::size_t bloco) {
     AnalisadorRegistros a;
     Coleta c;
     for (std::size_t i = 0; i < bytes.size(); i += bloco)
-        if (!a.consome(bytes.substr(i, bloco), c)) return c.linhas;
+        if (!a.consome(bytes.substr(i, bloco), c)) return c;
     a.termina(c);
-    return c.linhas;
+    return c;
+}
+
+std::vector<std::string> le(std::string_view bytes, std::size_t bloco) {
+    return coleta(bytes, bloco).linhas;
 }
 
 // A row of the "csv" layout with its start, answer, end, billsec, disposition and amaflags.
@@ -200,6 +206,27 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
         const std::size_t passo = caso.bytes.size() > 5000 ? 997 : 1;
         for (std::size_t bloco = 1; bloco <= caso.bytes.size(); bloco += passo)
             ASSERT_EQ(le(caso.bytes, bloco), caso.linhas) << "em blocos de " << bloco;
+    }
+}
+
+// What tells a call from another: the uniqueid, which the default layout may lack or follow
+// with more fields, quoted or not, and the custom layout's sequence; read alike in any blocks.
+TEST(Registros, UniqueidESequencia) {
+    const std::string a = "2024-03-05 10:00:00", b = "2024-03-05 10:00:07";
+    const std::string csv = std::string(4096, '\n') + pbx(a, b, b, "1") + "\n" +
+                            com(pbx(a, b, b, "1"), R"("1709643600.1","")", "\"u\"\"1\"") + "\n" +
+                            com(pbx(a, b, b, "1"), R"(,"1709643600.1","")", "") + "\n" +
+                            com(pbx(a, b, b, "1"), R"("1709643600.1","")", "u2,x,\"y") + "\n";
+    const std::string custom =
+        std::string(4096, '\n') +
+        R"("7","1001","3232","ctx","SIP/1","SIP/2","Dial","x","2024-03-05 10:00:00",)"
+        R"(,"2024-03-05 10:00:10","10","7","ANSWERED","BILLING","7","1709.2","","1""2")"
+        "\n";
+    for (std::size_t bloco = 1; bloco <= 8192; bloco *= 2) {
+        EXPECT_EQ(coleta(csv, bloco).chamadas,
+                  (std::vector<std::string>{"1709643600.1/", "u\"1/", "/", "u2/"}))
+            << bloco;
+        EXPECT_EQ(coleta(custom, bloco).chamadas, std::vector<std::string>{"1709.2/1\"2"}) << bloco;
     }
 }
 
