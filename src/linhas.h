@@ -69,9 +69,9 @@ struct LinhaLida {
     std::uint32_t cliente;
 };
 
-// Fills `tabela` from the bytes of a lines file; `lidas`, when given, gets its rows. A line listed twice, a customer that is not in
-// `clientes`, a row without two fields or bytes without the header: an Erro of kind dados
-// naming the line (the file is left to the caller).
+// Fills `tabela` from the bytes of a lines file; `lidas`, when given, gets its rows. A line listed
+// twice, a customer that is not in `clientes`, a row without two fields or bytes without the
+// header: an Erro of kind dados naming the line (the file is left to the caller).
 Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLinhas& tabela,
                        std::vector<LinhaLida>* lidas = nullptr);
 // Fills `tabela` from the lines file `caminho`. A line listed twice, a customer that is not in
