@@ -11,15 +11,7 @@ cd "$(dirname "$0")/.."
 registros=${1:-1000000}
 command -v /usr/bin/time >/dev/null || { echo "falta /usr/bin/time (apt-get install time)" >&2; exit 1; }
 
-cmake --workflow --preset bench >/dev/null
-bin=$PWD/build/bench
-dados=$bin/registros
-mkdir -p "$dados"
-if [ "$(cat "$dados/n" 2>/dev/null)" != "$registros" ]; then
-    python3 bench/gera_registros.py "$dados/registros.csv" "$dados/linhas.csv" "$registros"
-    "$bin/contacel-clientes" gerar 20 "$dados/clientes.arq" --semente 1 --forcar >/dev/null
-    echo "$registros" >"$dados/n"
-fi
+source bench/dados_registros.sh
 trabalho=$(mktemp -d)
 trap 'rm -rf "$trabalho"' EXIT
 

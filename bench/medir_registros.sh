@@ -18,17 +18,7 @@ done
 /usr/bin/python3 -c 'import pandas' 2>/dev/null ||
     { echo "falta o pandas (apt-get install python3-pandas)" >&2; exit 1; }
 
-cmake --workflow --preset bench >/dev/null
-bin=$PWD/build/bench
-dados=$bin/registros
-mkdir -p "$dados"
-# The files are kept between measurements: generating them takes longer than every run here.
-if [ "$(cat "$dados/n" 2>/dev/null)" != "$registros" ]; then
-    python3 bench/gera_registros.py "$dados/registros.csv" "$dados/linhas.csv" "$registros"
-    "$bin/contacel-clientes" gerar 20 "$dados/clientes.arq" --semente 1 --forcar >/dev/null
-    "$bin/contacel-clientes" exportar "$dados/clientes.arq" "$dados/clientes.csv" --forcar 2>/dev/null
-    echo "$registros" >"$dados/n"
-fi
+source bench/dados_registros.sh
 if [ ! -d "$bin/node/node_modules/@duckdb/node-api" ]; then
     mkdir -p "$bin/node"
     (cd "$bin/node" && npm install --no-audit --no-fund --silent @duckdb/node-api >/dev/null)
