@@ -4,6 +4,7 @@
 #include <cairo.h>
 #include <fmt/compile.h>
 #include <fmt/format.h>
+#include <glib.h>
 #include <pango/pangocairo.h>
 #include <qrencode.h>
 
@@ -122,6 +123,8 @@ struct DadosFatura {
     std::vector<GrupoDaLinha> grupos;
     std::vector<LinhaDaTabela> tabela;
     std::string mensalidades;  // the lines' monthly fees, on paper; empty: none
+    TData emitida;             // its issue date, which dates the document too
+    std::string numero;        // as issued from a book; empty: none
     // Nothing to pay: no due date, no code.
     [[nodiscard]] bool a_pagar() const { return reais_total != "0,00"; }
     // The total in centavos, as printed.
@@ -151,12 +154,6 @@ std::string mes_por_extenso(std::int8_t mes) {
 std::string duracao(std::int64_t s) {
     if (s < 3600) return fmt::format(FMT_COMPILE("{:02}:{:02}"), s / 60, s % 60);
     return fmt::format(FMT_COMPILE("{}:{:02}:{:02}"), s / 3600, s / 60 % 60, s % 60);
-}
-
-// A bill's issue date: the first day after its month.
-TData emissao(std::int8_t mes, std::int16_t ano) {
-    if (mes >= 12) return {1, 1, static_cast<std::int16_t>(ano + 1)};
-    return {1, static_cast<std::int8_t>(mes + 1), ano};
 }
 
 // Calls per page of one bill: as many as fit, the last page also holding what ends the bill,
@@ -557,13 +554,20 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
             const double d = desce_;
             const std::string endereco = "Endereço: " + f.endereco;
             escreve(margem, 104.0 + d, endereco, cabe(endereco, normal_, direita - margem));
-            if (!f.linha.empty())
-                escreve(margem, 118.0 + d, (f.grupos.empty() ? "Linha: " : "Linhas: ") + f.linha,
-                        normal_);
+            const std::string numero = f.numero.empty() ? "" : "Fatura nº " + f.numero;
+            if (!numero.empty()) escreve(direita, 118.0 + d, numero, negrito_, Alinha::a_direita);
+            if (!f.linha.empty()) {
+                const std::string linha = (f.grupos.empty() ? "Linha: " : "Linhas: ") + f.linha;
+                if (numero.empty())
+                    escreve(margem, 118.0 + d, linha, normal_);
+                else
+                    escreve(margem, 118.0 + d, linha,
+                            cabe(linha, normal_, direita - margem - mede(numero, negrito_) - 12.0));
+            }
             const TData ultimo{static_cast<std::int8_t>(dias_no_mes(f.mes, f.ano)), f.mes, f.ano};
             escreve(margem, 132.0 + d,
                     fmt::format("Período: {} a {}", TData{1, f.mes, f.ano}, ultimo), normal_);
-            escreve(direita, 132.0 + d, fmt::format("Emissão: {}", emissao(f.mes, f.ano)), normal_,
+            escreve(direita, 132.0 + d, fmt::format("Emissão: {}", f.emitida), normal_,
                     Alinha::a_direita);
             const double coluna = com_pix ? canhoto - 12.0 : direita;
             const double topo = topo_colunas + d;
@@ -693,7 +697,15 @@ DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const Opco
                   {},
                   {},
                   {},
+                  {},
+                  emissao_da_conta(conta),
                   {}};
+    // A bill issued from a book shows its number, and again the dates it was issued with.
+    if (const auto it = c.emitidas.find(chave_conta(conta)); it != c.emitidas.end()) {
+        f.numero = it->second.numero;
+        f.emitida = it->second.emitida_em;
+        f.vencimento = it->second.vencimento;
+    }
     f.chamadas.reserve(chamadas.size());
     for (const ChamadaCobrada& cha : chamadas) {
         const Valor v = c.valor(cha);
@@ -721,6 +733,14 @@ cairo_status_t escreve_pedaco(void* destino, const unsigned char* dados, unsigne
 
 }  // namespace
 
+std::string sha256_hex(std::span<const std::byte> bytes) {
+    gchar* h = g_compute_checksum_for_data(
+        G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
+    std::string s(h);
+    g_free(h);
+    return s;
+}
+
 std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes) {
     return fmt::format(FMT_COMPILE("{}-{:04}-{:02}.pdf"), cod_cli, ano, mes);
 }
@@ -734,7 +754,7 @@ Erro escreve_faturas(const Contas& c, const OpcoesFaturas& op, const DestinoPdf&
     // Dated as its first bill is issued: never after any of its bills is due.
     std::optional<TData> primeira;
     for (const ContaMensal& conta : c.contas)
-        if (const TData d = emissao(conta.mes, conta.ano);
+        if (const TData d = emissao_da_conta(conta);
             !primeira || std::tie(d.ano, d.mes) < std::tie(primeira->ano, primeira->mes))
             primeira = d;
     Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&destino),
@@ -754,9 +774,8 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
     for (const ContaMensal& conta : c.contas) {
         if (!erro.ok()) break;
         pdf.clear();
-        Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula),
-                      data_pdf(emissao(conta.mes, conta.ano)));
         const DadosFatura f = dados_da_conta(c, conta, op);
+        Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula), data_pdf(f.emitida));
         doc.titulo(fmt::format("Conta de {} - {} de {}", f.nome, mes_por_extenso(f.mes), f.ano));
         doc.fatura(f, op);
         erro = doc.termina();
