@@ -721,15 +721,6 @@ cairo_status_t escreve_pedaco(void* destino, const unsigned char* dados, unsigne
 
 }  // namespace
 
-std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes) {
-    return fmt::format(FMT_COMPILE("{}-{:04}-{:02}.pdf"), cod_cli, ano, mes);
-}
-
-std::string payload_da_conta(const RecebedorPix& r, const ContaMensal& conta) {
-    return payload_pix(r, dinheiro(conta.valor_total, '.'),
-                       txid_pix(conta.cod_cli, conta.ano, conta.mes));
-}
-
 Erro escreve_faturas(const Contas& c, const OpcoesFaturas& op, const DestinoPdf& destino) {
     // Dated as its first bill is issued: never after any of its bills is due.
     std::optional<TData> primeira;
