@@ -662,14 +662,20 @@ Erro le_emitidas(Livro& l, const Contas& contas,
 struct FaturadasDoLivro::Consultas {
     explicit Consultas(Livro& l)
         : mes(l, "SELECT 1 FROM chamadas_cobradas WHERE chave >= ? AND chave < ? LIMIT 1"),
-          chave(l, "SELECT 1 FROM chamadas_cobradas WHERE chave = ?") {}
+          chave(l, "SELECT 1 FROM chamadas_cobradas WHERE chave = ?"),
+          alguma(l, "SELECT 1 FROM chamadas_cobradas LIMIT 1") {}
     Instrucao mes;
     Instrucao chave;
+    Instrucao alguma;
 };
 
 FaturadasDoLivro::FaturadasDoLivro(Livro& livro) : consultas_(std::make_unique<Consultas>(livro)) {}
 
 FaturadasDoLivro::~FaturadasDoLivro() = default;
+
+bool FaturadasDoLivro::nenhuma() {
+    return !consultas_->alguma.tem_linha(erro_) && erro_.ok();
+}
 
 bool FaturadasDoLivro::contem(const RegistroChamada& r) {
     if (!erro_.ok()) return false;

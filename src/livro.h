@@ -113,6 +113,8 @@ class FaturadasDoLivro final : public JaFaturadas {
     FaturadasDoLivro(const FaturadasDoLivro&) = delete;
     FaturadasDoLivro& operator=(const FaturadasDoLivro&) = delete;
     bool contem(const RegistroChamada& r) override;
+    // Whether the book holds no call at all, and so nothing needs asking.
+    bool nenhuma();
     [[nodiscard]] const Erro& erro() const { return erro_; }
 
   private:

@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "cobranca_registros.h"
 #include "execucao.h"
@@ -146,6 +147,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
         if (emite)
             if (const Erro e = l->trava(); !e.ok()) return relata_erro(programa, e);
         if (!lc.tem(segunda_via)) faturadas = std::make_unique<FaturadasDoLivro>(*l);
+        if (faturadas && faturadas->nenhuma()) faturadas.reset();
     } else {
         TLisCli lis_cli;
         if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
@@ -159,13 +161,12 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
                                           lc.tem(forcar), !lc.tem(pasta), lidos);
         !e.ok())
         return relata_erro(programa, e);
-    PedidoCobranca pedido{lista,
-                          nullptr,
-                          lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
-                          oque != "contas",
-                          lc.tem(rejeitadas_op),
-                          dialeto,
-                          &tarifa};
+    const auto mes = lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt;
+    PedidoCobranca pedido{lista,   nullptr, mes, oque != "contas", lc.tem(rejeitadas_op),
+                          dialeto, &tarifa};
+    // A large records file is read on every core unless told otherwise: the output is the same.
+    pedido.tarefas.n = lc.tem(tarefas_op) ? *numero<unsigned>(*lc.valores[tarefas_op])
+                                          : std::max(1U, std::thread::hardware_concurrency());
     pedido.faturadas = faturadas.get();
     pedido.guarda_chaves = livro && faturas;
     Cobradas c = cobra_arquivos({registros, linhas, livro ? &linhas_do_livro : nullptr}, pedido);
