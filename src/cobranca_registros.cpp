@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "caracteres.h"
 #include "clientes.h"
@@ -55,7 +56,7 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
 
 Erro CobrancaRegistros::le(const std::string& arquivo) {
     arquivo_ = arquivo;
-    Erro e = le_registros(arquivo, *this);
+    Erro e = le_registros(arquivo, *this, pedido_.tarefas);
     return e.ok() ? erro_ : e;
 }
 
@@ -123,7 +124,7 @@ constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
 
 }  // namespace
 
-bool CobrancaRegistros::repetida(const RegistroChamada& r) {
+std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
     // A call is its uniqueid and sequence, its account code, caller, called number, answer and
     // billed seconds. Each text comes in with its length, so that no two ways of cutting the
     // same bytes into fields make the same key.
@@ -132,8 +133,21 @@ bool CobrancaRegistros::repetida(const RegistroChamada& r) {
          {r.unico, r.sequencia, r.conta, r.origem, r.destino, r.cod_destino})
         h = junta(junta(h, t.size()), std::hash<std::string_view>{}(t));
     h = junta(h, static_cast<std::uint64_t>(segundo_utc(r.inicio)));
-    h = junta(h, r.segundos);
-    return !chaves_.insert(h).second;
+    return junta(h, r.segundos);
+}
+
+bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
+    return !pedido_.mes ||
+           (r.inicio.dat.ano == pedido_.mes->ano && r.inicio.dat.mes == pedido_.mes->mes);
+}
+
+CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r) const {
+    Avaliacao a{chave(r), cliente_de(r), {}};
+    if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
+        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(r.destino) != nullptr;
+        a.tarifada = t.avalia(r.origem, r.destino, ramal, r.inicio, r.segundos, a.dono->second);
+    }
+    return a;
 }
 
 void CobrancaRegistros::registro(const RegistroChamada& r) {
@@ -142,11 +156,15 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
         ++resumo_.nao_cobraveis;
         return;
     }
-    if (repetida(r)) {
+    cobra(r, avalia(r));
+}
+
+void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
+    if (!chaves_.insert(a.chave).second) {
         ++resumo_.duplicados;
         return;
     }
-    const auto dono = cliente_de(r);
+    const auto& dono = a.dono;
     if (!dono) {
         ++resumo_.sem_cliente;
         if (pedido_.aceita_rejeitados) anota(r.linha, "sem cliente", r.texto);
@@ -159,17 +177,14 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
         lista[it->second].segundos += r.segundos;
         return;
     }
-    if (pedido_.mes &&
-        (r.inicio.dat.ano != pedido_.mes->ano || r.inicio.dat.mes != pedido_.mes->mes)) {
+    if (!do_mes(r)) {
         ++resumo_.outros_meses;
         return;
     }
     const std::uint32_t cod = dono->first;
     const Tarifa& t = *pedido_.tarifa;
-    std::optional<ChamadaTarifada> tarifada;
+    const std::optional<ChamadaTarifada>& tarifada = a.tarifada;
     if (t.lista()) {
-        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(r.destino) != nullptr;
-        tarifada = t.avalia(r.origem, r.destino, ramal, r.inicio, r.segundos, dono->second);
         if (!tarifada) {
             ++resumo_.rejeitados;
             if (pedido_.aceita_rejeitados)
@@ -207,6 +222,96 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
     if (!pedido_.aceita_rejeitados) return false;
     anota(r.linha, r.motivo, r.texto);
     return true;
+}
+
+// The rows of a later part of a file. Each billable one is looked at on the part's thread, and
+// kept with what it came to and the texts that adding it to the bills may read: the numbers and
+// codes when calls are kept or it has no customer, the row itself when it may be written down.
+class CobrancaRegistros::Parte final : public ParteRegistros {
+  public:
+    explicit Parte(CobrancaRegistros& c) : c_(c) {}
+
+    void registro(const RegistroChamada& r) override {
+        if (!r.cobravel) {
+            ++nao_cobraveis_;
+            return;
+        }
+        const Avaliacao a = c_.avalia(r);
+        const PedidoCobranca& p = c_.pedido_;
+        Guardado& g = guardados_.emplace_back(
+            Guardado{r.linha, std::string::npos, r.inicio, r.fim, r.segundos, false, a});
+        if (!p.guarda_chamadas && a.dono) return;
+        g.textos = textos_.size();
+        for (const std::string_view t : {r.conta, r.origem, r.destino, r.cod_destino})
+            guarda(t);
+        guarda(p.aceita_rejeitados && (!a.dono || p.tarifa->lista()) ? r.texto
+                                                                     : std::string_view{});
+    }
+
+    bool rejeitado(const RegistroRejeitado& r) override {
+        guardados_.push_back({r.linha, textos_.size(), {}, {}, 0, true, {}});
+        guarda(r.motivo);
+        guarda(r.texto);
+        return c_.pedido_.aceita_rejeitados;
+    }
+
+    bool repete(std::size_t antes) override {
+        c_.resumo_.registros += nao_cobraveis_;
+        c_.resumo_.nao_cobraveis += nao_cobraveis_;
+        for (const Guardado& g : guardados_) {
+            std::size_t p = g.textos;
+            const auto texto = [&] {
+                if (p == std::string::npos) return std::string_view{};
+                std::uint32_t n = 0;
+                std::memcpy(&n, textos_.data() + p, sizeof n);
+                p += sizeof n + n;
+                return std::string_view(textos_).substr(p - n, n);
+            };
+            if (g.rejeitado) {
+                const std::string_view motivo = texto();
+                if (!c_.rejeitado({antes + g.linha, motivo, texto()})) return false;
+                continue;
+            }
+            ++c_.resumo_.registros;
+            RegistroChamada r{};
+            r.linha = antes + g.linha;
+            r.inicio = g.inicio;
+            r.fim = g.fim;
+            r.segundos = g.segundos;
+            r.cobravel = true;
+            r.conta = texto();
+            r.origem = texto();
+            r.destino = texto();
+            r.cod_destino = texto();
+            r.texto = texto();
+            c_.cobra(r, g.a);
+        }
+        return true;
+    }
+
+  private:
+    // A billable row, or a rejected one (its reason and bytes its texts).
+    struct Guardado {
+        std::size_t linha;   // from the part's start
+        std::size_t textos;  // where its texts begin in textos_; npos: none kept
+        TDataHora inicio, fim;
+        std::uint32_t segundos;
+        bool rejeitado;
+        Avaliacao a;
+    };
+    void guarda(std::string_view t) {
+        const auto n = static_cast<std::uint32_t>(t.size());
+        textos_.append(reinterpret_cast<const char*>(&n), sizeof n).append(t);
+    }
+
+    CobrancaRegistros& c_;
+    std::vector<Guardado> guardados_;
+    std::string textos_;  // each text kept as its length (4 bytes) and its bytes
+    std::uint64_t nao_cobraveis_ = 0;
+};
+
+std::unique_ptr<ParteRegistros> CobrancaRegistros::parte() {
+    return std::make_unique<Parte>(*this);
 }
 
 Contas CobrancaRegistros::termina() {
