@@ -763,19 +763,20 @@ void tabela_por_linha(const Contas& c, std::uint32_t cod_cli,
     if (planos && !c.linhas.empty()) {
         for (Grupo& g : grupos)
             g.paga = false;
-        const auto [de, ate] =
-            std::ranges::equal_range(c.linhas, cod_cli, {}, &LinhaComPlano::cod_cli);
         const std::size_t com_chamadas = grupos.size();
-        for (auto l = de; l != ate; ++l) {
+        auto l = std::lower_bound(
+            c.linhas.begin(), c.linhas.end(), cod_cli,
+            [](const LinhaComPlano& x, std::uint32_t cod) { return x.cod_cli < cod; });
+        for (; l != c.linhas.end() && l->cod_cli == cod_cli; ++l) {
             const Telefone t(c.textos[l->linha]);
-            const auto g =
-                std::find_if(grupos.begin(), grupos.begin() + com_chamadas, [&](const Grupo& x) {
-                    return !x.texto.empty() && Telefone(x.texto).chave() == t.chave();
-                });
-            if (g == grupos.begin() + com_chamadas)
+            std::size_t g = 0;
+            while (g < com_chamadas &&
+                   (grupos[g].texto.empty() || Telefone(grupos[g].texto).chave() != t.chave()))
+                ++g;
+            if (g == com_chamadas)
                 grupos.push_back({c.textos[l->linha], 0, 0, l->plano});
             else
-                g->paga = true;
+                grupos[g].paga = true;
         }
         std::ranges::stable_sort(grupos, {}, &Grupo::texto);
     }
