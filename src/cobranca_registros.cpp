@@ -1,12 +1,16 @@
 #include "cobranca_registros.h"
 
+#include <sys/stat.h>
+
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "caracteres.h"
 #include "clientes.h"
+#include "espalha.h"
 #include "leitura.h"
 #include "telefone.h"
 
@@ -55,6 +59,11 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
 
 Erro CobrancaRegistros::le(const std::string& arquivo) {
     arquivo_ = arquivo;
+    // A PBX row takes 250 bytes or more: room for the keys of a file's rows at once, up to a
+    // few million, rather than growing the set over and over.
+    if (struct stat st{}; ::stat(arquivo.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        chaves_.reserva(
+            std::min<std::size_t>(static_cast<std::size_t>(st.st_size) / 512, 1U << 23));
     Erro e = le_registros(arquivo, *this);
     return e.ok() ? erro_ : e;
 }
@@ -98,35 +107,46 @@ std::uint32_t CobrancaRegistros::exibido(std::string_view numero) {
     return como_[i];
 }
 
-namespace {
-
-// A 64-bit mixer (the finaliser of SplitMix64): every bit of the input moves every bit out.
-constexpr std::uint64_t mistura(std::uint64_t x) {
-    x ^= x >> 30;
-    x *= 0xBF58476D1CE4E5B9U;
-    x ^= x >> 27;
-    x *= 0x94D049BB133111EBU;
-    return x ^ (x >> 31);
-}
-
-// Adds `v` to the key `h`: order matters, and each step is mixed before the next comes in.
-constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
-    return mistura(h + 0x9E3779B97F4A7C15U + v);
-}
-
-}  // namespace
-
 bool CobrancaRegistros::repetida(const RegistroChamada& r) {
     // A call is its uniqueid and sequence, its account code, caller, called number, answer and
     // billed seconds. Each text comes in with its length, so that no two ways of cutting the
-    // same bytes into fields make the same key.
+    // same bytes into fields make the same key; a date and time is written one way only.
     std::uint64_t h = 0;
     for (const std::string_view t :
          {r.unico, r.sequencia, r.conta, r.origem, r.destino, r.cod_destino})
-        h = junta(junta(h, t.size()), std::hash<std::string_view>{}(t));
-    h = junta(h, static_cast<std::uint64_t>(segundo_utc(r.inicio)));
-    h = junta(h, r.segundos);
-    return !chaves_.insert(h).second;
+        h = junta_texto(h, t);
+    const TDataHora& a = r.inicio;
+    const auto u = [](auto v) { return static_cast<std::uint64_t>(static_cast<std::uint16_t>(v)); };
+    h = junta(h, u(a.dat.ano) << 40 | u(a.dat.mes) << 32 | u(a.dat.dia) << 24 | u(a.hor.hor) << 16 |
+                     u(a.hor.min) << 8 | u(a.hor.seg));
+    return !chaves_.insere(mistura(junta(h, r.segundos)));
+}
+
+bool ChavesVistas::insere(std::uint64_t k) {
+    if (k == 0) return !std::exchange(zero_, true);
+    if (2 * (n_ + 1) > vagas_.size()) cresce();
+    const std::size_t m = vagas_.size() - 1;
+    for (std::size_t i = k & m;; i = (i + 1) & m) {
+        if (vagas_[i] == k) return false;
+        if (vagas_[i] == 0) {
+            vagas_[i] = k;
+            ++n_;
+            return true;
+        }
+    }
+}
+
+void ChavesVistas::reserva(std::size_t n) {
+    while (vagas_.size() < 2 * n)
+        cresce();
+}
+
+void ChavesVistas::cresce() {
+    std::vector<std::uint64_t> antes(vagas_.size() * 2);
+    antes.swap(vagas_);
+    n_ = 0;
+    for (const std::uint64_t k : antes)
+        if (k != 0) insere(k);
 }
 
 void CobrancaRegistros::registro(const RegistroChamada& r) {
