@@ -168,6 +168,7 @@ void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
                 plano.na_franquia[c.destino_tarifa] ? std::min(acrescimo, e.restante) : 0;
             e.restante -= da_franquia;
             conta.franquia_usada += da_franquia;
+            c.franquia = static_cast<std::uint32_t>(da_franquia);
             e.pagos += acrescimo - da_franquia;
             const std::int64_t centavos = centavos_de(e.preco, e.pagos);
             c.centavos = centavos - e.centavos;
@@ -192,4 +193,6 @@ void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
             conta.valor_total.centavos += m;
         }
     std::ranges::sort(contas.contas, {}, [](const ContaMensal& c) { return chave_conta(c); });
+    contas.linhas.assign(linhas.begin(), linhas.end());
+    std::ranges::stable_sort(contas.linhas, {}, &LinhaComPlano::cod_cli);
 }

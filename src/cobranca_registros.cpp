@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "caracteres.h"
@@ -64,14 +65,21 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
     if (struct stat st{}; ::stat(arquivo.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         chaves_.reserva(
             std::min<std::size_t>(static_cast<std::size_t>(st.st_size) / 512, 1U << 23));
-    Erro e = le_registros(arquivo, *this);
+    Erro e = le_registros(arquivo, *this, pedido_.tarefas);
     return e.ok() ? erro_ : e;
 }
 
 std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
     const RegistroChamada& r) const {
-    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr)
-        return std::pair(*cod, std::uint16_t{0});
+    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr) {
+        // A caller that is a line of that customer keeps its line's plan.
+        std::uint16_t plano = 0;
+        if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())
+            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(r.origem);
+                l != nullptr && l->cod_cli == *cod)
+                plano = l->indice_plano;
+        return std::pair(*cod, plano);
+    }
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
     const TabelaLinhas::Linha* l = pedido_.linhas->busca(r.origem);
     if (l == nullptr) return std::nullopt;
@@ -107,7 +115,7 @@ std::uint32_t CobrancaRegistros::exibido(std::string_view numero) {
     return como_[i];
 }
 
-bool CobrancaRegistros::repetida(const RegistroChamada& r) {
+std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
     // A call is its uniqueid and sequence, its account code, caller, called number, answer and
     // billed seconds. Each text comes in with its length, so that no two ways of cutting the
     // same bytes into fields make the same key; a date and time is written one way only.
@@ -119,7 +127,7 @@ bool CobrancaRegistros::repetida(const RegistroChamada& r) {
     const auto u = [](auto v) { return static_cast<std::uint64_t>(static_cast<std::uint16_t>(v)); };
     h = junta(h, u(a.dat.ano) << 40 | u(a.dat.mes) << 32 | u(a.dat.dia) << 24 | u(a.hor.hor) << 16 |
                      u(a.hor.min) << 8 | u(a.hor.seg));
-    return !chaves_.insere(mistura(junta(h, r.segundos)));
+    return mistura(junta(h, r.segundos));
 }
 
 bool ChavesVistas::insere(std::uint64_t k) {
@@ -149,17 +157,35 @@ void ChavesVistas::cresce() {
         if (k != 0) insere(k);
 }
 
+bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
+    return !pedido_.mes ||
+           (r.inicio.dat.ano == pedido_.mes->ano && r.inicio.dat.mes == pedido_.mes->mes);
+}
+
+CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r) const {
+    Avaliacao a{chave(r), cliente_de(r), {}};
+    if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
+        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(r.destino) != nullptr;
+        a.tarifada = t.avalia(r.origem, r.destino, ramal, r.inicio, r.segundos, a.dono->second);
+    }
+    return a;
+}
+
 void CobrancaRegistros::registro(const RegistroChamada& r) {
     ++resumo_.registros;
     if (!r.cobravel) {
         ++resumo_.nao_cobraveis;
         return;
     }
-    if (repetida(r)) {
+    cobra(r, avalia(r));
+}
+
+void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
+    if (!chaves_.insere(a.chave)) {
         ++resumo_.duplicados;
         return;
     }
-    const auto dono = cliente_de(r);
+    const auto& dono = a.dono;
     if (!dono) {
         ++resumo_.sem_cliente;
         if (pedido_.aceita_rejeitados) anota(r.linha, "sem cliente", r.texto);
@@ -172,17 +198,14 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
         lista[it->second].segundos += r.segundos;
         return;
     }
-    if (pedido_.mes &&
-        (r.inicio.dat.ano != pedido_.mes->ano || r.inicio.dat.mes != pedido_.mes->mes)) {
+    if (!do_mes(r)) {
         ++resumo_.outros_meses;
         return;
     }
     const std::uint32_t cod = dono->first;
     const Tarifa& t = *pedido_.tarifa;
-    std::optional<ChamadaTarifada> tarifada;
+    const std::optional<ChamadaTarifada>& tarifada = a.tarifada;
     if (t.lista()) {
-        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(r.destino) != nullptr;
-        tarifada = t.avalia(r.origem, r.destino, ramal, r.inicio, r.segundos, dono->second);
         if (!tarifada) {
             ++resumo_.rejeitados;
             if (pedido_.aceita_rejeitados)
@@ -222,13 +245,104 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
     return true;
 }
 
+// The rows of a later part of a file. Each billable one is looked at on the part's thread, and
+// kept with what it came to and the texts that adding it to the bills may read: the numbers and
+// codes when calls are kept or it has no customer, the row itself when it may be written down.
+class CobrancaRegistros::Parte final : public ParteRegistros {
+  public:
+    explicit Parte(CobrancaRegistros& c) : c_(c) {}
+
+    void registro(const RegistroChamada& r) override {
+        if (!r.cobravel) {
+            ++nao_cobraveis_;
+            return;
+        }
+        const Avaliacao a = c_.avalia(r);
+        const PedidoCobranca& p = c_.pedido_;
+        Guardado& g = guardados_.emplace_back(
+            Guardado{r.linha, std::string::npos, r.inicio, r.fim, r.segundos, false, a});
+        if (!p.guarda_chamadas && a.dono) return;
+        g.textos = textos_.size();
+        for (const std::string_view t : {r.conta, r.origem, r.destino, r.cod_destino})
+            guarda(t);
+        guarda(p.aceita_rejeitados && (!a.dono || p.tarifa->lista()) ? r.texto
+                                                                     : std::string_view{});
+    }
+
+    bool rejeitado(const RegistroRejeitado& r) override {
+        guardados_.push_back({r.linha, textos_.size(), {}, {}, 0, true, {}});
+        guarda(r.motivo);
+        guarda(r.texto);
+        return c_.pedido_.aceita_rejeitados;
+    }
+
+    bool repete(std::size_t antes) override {
+        c_.resumo_.registros += nao_cobraveis_;
+        c_.resumo_.nao_cobraveis += nao_cobraveis_;
+        for (const Guardado& g : guardados_) {
+            std::size_t p = g.textos;
+            const auto texto = [&] {
+                if (p == std::string::npos) return std::string_view{};
+                std::uint32_t n = 0;
+                std::memcpy(&n, textos_.data() + p, sizeof n);
+                p += sizeof n + n;
+                return std::string_view(textos_).substr(p - n, n);
+            };
+            if (g.rejeitado) {
+                const std::string_view motivo = texto();
+                if (!c_.rejeitado({antes + g.linha, motivo, texto()})) return false;
+                continue;
+            }
+            ++c_.resumo_.registros;
+            RegistroChamada r{};
+            r.linha = antes + g.linha;
+            r.inicio = g.inicio;
+            r.fim = g.fim;
+            r.segundos = g.segundos;
+            r.cobravel = true;
+            r.conta = texto();
+            r.origem = texto();
+            r.destino = texto();
+            r.cod_destino = texto();
+            r.texto = texto();
+            c_.cobra(r, g.a);
+        }
+        return true;
+    }
+
+  private:
+    // A billable row, or a rejected one (its reason and bytes its texts).
+    struct Guardado {
+        std::size_t linha;   // from the part's start
+        std::size_t textos;  // where its texts begin in textos_; npos: none kept
+        TDataHora inicio, fim;
+        std::uint32_t segundos;
+        bool rejeitado;
+        Avaliacao a;
+    };
+    void guarda(std::string_view t) {
+        const auto n = static_cast<std::uint32_t>(t.size());
+        textos_.append(reinterpret_cast<const char*>(&n), sizeof n).append(t);
+    }
+
+    CobrancaRegistros& c_;
+    std::vector<Guardado> guardados_;
+    std::string textos_;  // each text kept as its length (4 bytes) and its bytes
+    std::uint64_t nao_cobraveis_ = 0;
+};
+
+std::unique_ptr<ParteRegistros> CobrancaRegistros::parte() {
+    return std::make_unique<Parte>(*this);
+}
+
 Contas CobrancaRegistros::termina() {
     agrupa_em_contas(contas_);
     if (contas_.tarifa != nullptr) {
         std::vector<LinhaComPlano> linhas;
         if (pedido_.linhas != nullptr)
             pedido_.linhas->para_cada([&](const TabelaLinhas::Linha& l) {
-                linhas.push_back({l.cod_cli, l.indice_plano});
+                linhas.push_back(
+                    {l.cod_cli, l.indice_plano, contas_.textos.guarda(numero_exibido(l.numero))});
             });
         std::ranges::sort(meses_);
         meses_.erase(std::unique(meses_.begin(), meses_.end()), meses_.end());

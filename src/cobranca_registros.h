@@ -6,6 +6,7 @@
 // otherwise the customer whose line its caller is.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,7 @@ struct PedidoCobranca {
     bool aceita_rejeitados = false;
     DialetoCsv dialeto = csv_padrao;             // of the rejected rows' CSV
     const Tarifa* tarifa = &tarifa_da_execucao;  // the price list the calls are rated by
+    Tarefas tarefas{};  // threads a large plain records file is read on at once
 };
 
 // The billable calls of one caller that is no customer's line.
@@ -96,15 +98,28 @@ class CobrancaRegistros final : public DestinoRegistros {
 
     void registro(const RegistroChamada& r) override;
     bool rejeitado(const RegistroRejeitado& r) override;
+    std::unique_ptr<ParteRegistros> parte() override;
 
   private:
-    // The customer of a row and its line's plan (the first for a row billed by account code).
+    class Parte;
+    // What a billable row comes to, found without changing the bills (and so on any thread):
+    // the key of its call, its customer and line's plan (the first for a row billed by account
+    // code), and its rating by a price list when it is billed by one.
+    struct Avaliacao {
+        std::uint64_t chave;
+        std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
+        std::optional<ChamadaTarifada> tarifada;
+    };
+    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r) const;
+    [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
+    // Adds a billable row to the bills, as `a` says, unless its call was read before.
+    void cobra(const RegistroChamada& r, const Avaliacao& a);
     std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
         const RegistroChamada& r) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
-    bool repetida(const RegistroChamada& r);
+    [[nodiscard]] static std::uint64_t chave(const RegistroChamada& r);
 
     PedidoCobranca pedido_;
     ResumoCobranca resumo_;
