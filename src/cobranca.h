@@ -156,7 +156,7 @@ struct LinhaComPlano {
 
 // Rates the grouped calls of `contas` by its price list, in call order: each line's allowance
 // of the month, and a call to the number before within the window of successive calls charged
-// as what it adds to that group; then gives every line of `linhas` its plan's fee in each of
+// as what it adds to that group (bills without their calls kept are rated already); then gives every line of `linhas` its plan's fee in each of
 // `meses` (chave_mes), a bill of fees alone where the customer made no call.
 void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
                       std::span<const std::uint32_t> meses);

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <numeric>
 
 #include "caracteres.h"
 #include "clientes.h"
@@ -46,10 +47,10 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
     contas_.exatas = true;
     if (pedido_.tarifa->lista()) {
         contas_.tarifa = pedido_.tarifa;
-        // Allowances and successive calls take the calls in their order, whatever is printed.
-        pedido_.guarda_chamadas = true;
+        em_ordem_ = pedido_.tarifa->em_ordem() && !pedido_.guarda_chamadas;
     }
     como_.push_back(0);
+    dados_chamadores_.push_back({0, pedido_.tarifa->ddd});
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
 }
 
@@ -114,6 +115,23 @@ constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
     return mistura(h + 0x9E3779B97F4A7C15U + v);
 }
 
+// A key equal for two numbers exactly when a bill shows them alike: a Brazilian mobile or
+// landline by its digits, any other text of digits alone by them and their count, anything else
+// by its place in `outros`.
+std::uint64_t chave_numero(const Telefone& t, std::string_view escrito, Textos& outros) {
+    const auto valor = [](std::string_view d) {
+        std::uint64_t v = 0;
+        for (const char c : d)
+            v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        return v;
+    };
+    if (t.forma() == FormaNumero::nacional && (t.movel() || t.fixo()))
+        return std::uint64_t{1} << 63U | valor(t.internacional());
+    if (!escrito.empty() && escrito.size() <= 17 && so_digitos(escrito))
+        return std::uint64_t{1} << 62U | (valor(escrito) * 32 + escrito.size());
+    return outros.guarda(escrito);
+}
+
 }  // namespace
 
 bool CobrancaRegistros::repetida(const RegistroChamada& r) {
@@ -160,9 +178,20 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
     const std::uint32_t cod = dono->first;
     const Tarifa& t = *pedido_.tarifa;
     std::optional<ChamadaTarifada> tarifada;
+    std::optional<Pendente> pendente;
     if (t.lista()) {
-        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(r.destino) != nullptr;
-        tarifada = t.avalia(r.origem, r.destino, ramal, r.inicio, r.segundos, dono->second);
+        const Chamador& de = chamador(r.origem);
+        const Telefone numero(r.destino);
+        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr;
+        tarifada = t.avalia(de.area, numero, ramal, r.inicio, r.segundos, dono->second);
+        if (tarifada && em_ordem_)
+            pendente = Pendente{segundo_utc(r.inicio),
+                                chave_numero(numero, r.destino, outros_numeros_),
+                                tarifada->preco,
+                                de.linha,
+                                r.segundos,
+                                dono->second,
+                                t.planos[dono->second].na_franquia[tarifada->destino]};
         if (!tarifada) {
             ++resumo_.rejeitados;
             if (pedido_.aceita_rejeitados)
@@ -176,10 +205,19 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
     }
     ++resumo_.cobrados;
     if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
-    const std::int64_t centavos =
-        tarifada ? centavos_de(tarifada->preco, tarifada->cobrados) : t.centavos(r.segundos);
+    const std::int64_t centavos = pendente   ? 0
+                                  : tarifada ? centavos_de(tarifada->preco, tarifada->cobrados)
+                                             : t.centavos(r.segundos);
     if (!pedido_.guarda_chamadas) {
         conta_de(cod, r.inicio.dat).soma(r.segundos, {true, centavos, 0.0F});
+        if (pendente) {
+            // The line's calls in this bill, found by the bill's place and the line as shown.
+            const auto [it, nova] = indice_linhas_.try_emplace(
+                std::uint64_t{ultima_conta_} << 32U | pendente->linha, contas_linhas_.size());
+            if (nova) contas_linhas_.push_back(ultima_conta_);
+            pendente->linha = it->second;
+            pendentes_.push_back(*pendente);
+        }
         return;
     }
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
@@ -202,7 +240,43 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
     return true;
 }
 
+const CobrancaRegistros::Chamador& CobrancaRegistros::chamador(std::string_view origem) {
+    const std::uint32_t i = chamadores_.guarda(origem);
+    if (i == dados_chamadores_.size())
+        dados_chamadores_.push_back({exibido(origem), area_de(origem, pedido_.tarifa->ddd)});
+    return dados_chamadores_[i];
+}
+
+void CobrancaRegistros::cobra_em_ordem() {
+    // The calls of each line and month together, each line's in the order they were read; then
+    // by answer, which keeps that order within a second.
+    std::vector<std::uint32_t> fim(contas_linhas_.size() + 1, 0);
+    for (const Pendente& p : pendentes_)
+        ++fim[p.linha + 1];
+    std::partial_sum(fim.begin(), fim.end(), fim.begin());
+    std::vector<std::pair<std::int64_t, std::uint32_t>> ordem(pendentes_.size());
+    for (std::uint32_t i = 0; i < pendentes_.size(); ++i)
+        ordem[fim[pendentes_[i].linha]++] = {pendentes_[i].inicio, i};
+    const Tarifa& t = *pedido_.tarifa;
+    auto inicio = ordem.begin();
+    for (std::size_t l = 0; l < contas_linhas_.size(); ++l) {
+        const auto fim_da_linha = ordem.begin() + fim[l];
+        if (!std::is_sorted(inicio, fim_da_linha)) std::sort(inicio, fim_da_linha);
+        ContaMensal& conta = contas_.contas[contas_linhas_[l]];
+        ConsumoLinha consumo(t.planos[pendentes_[inicio->second].plano].franquia);
+        for (; inicio != fim_da_linha; ++inicio) {
+            const Pendente& p = pendentes_[inicio->second];
+            const ConsumoLinha::Parcela parcela =
+                consumo.cobra(t.regras, p.numero, p.inicio, p.segundos, p.preco, p.na_franquia);
+            conta.valor_total.centavos += parcela.centavos;
+            conta.franquia_usada += parcela.da_franquia;
+        }
+    }
+    pendentes_ = {};
+}
+
 Contas CobrancaRegistros::termina() {
+    if (!pendentes_.empty()) cobra_em_ordem();
     agrupa_em_contas(contas_);
     if (contas_.tarifa != nullptr) {
         std::vector<LinhaComPlano> linhas;

@@ -91,6 +91,8 @@ class CobrancaRegistros final : public DestinoRegistros {
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
     bool repetida(const RegistroChamada& r);
+    // Rates the calls kept as Pendente into their bills.
+    void cobra_em_ordem();
 
     PedidoCobranca pedido_;
     ResumoCobranca resumo_;
@@ -108,6 +110,32 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::unordered_set<std::uint64_t> chaves_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
+
+    // Rating by a price list. Each caller as written, with its line as shown and area code.
+    struct Chamador {
+        std::uint32_t linha;
+        int area;
+    };
+    const Chamador& chamador(std::string_view origem);
+    Textos chamadores_;
+    std::vector<Chamador> dados_chamadores_;
+    // Without the calls kept, what the allowance and successive calls need of each call, rated
+    // in answer order per line and month once every row is read.
+    bool em_ordem_ = false;
+    struct Pendente {
+        std::int64_t inicio;   // segundo_utc
+        std::uint64_t numero;  // the same for every spelling of one number
+        Preco preco;
+        std::uint32_t linha;  // of contas_linhas_
+        std::uint32_t segundos;
+        std::uint16_t plano;
+        bool na_franquia;
+    };
+    std::vector<Pendente> pendentes_;
+    // The bill of each line of a month, and its place there by bill << 32 | line as shown.
+    std::vector<std::size_t> contas_linhas_;
+    std::unordered_map<std::uint64_t, std::uint32_t> indice_linhas_;
+    Textos outros_numeros_;  // numbers that are neither a Brazilian line nor digits alone
 };
 
 // The files to bill.
