@@ -148,6 +148,7 @@ void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
                         plano.na_franquia[c.destino_tarifa]);
             c.centavos = p.centavos;
             c.cobrados = static_cast<std::uint32_t>(p.cobrados);
+            c.franquia = static_cast<std::uint32_t>(p.da_franquia);
             conta.franquia_usada += p.da_franquia;
             conta.valor_total.centavos += c.centavos;
         }
@@ -168,4 +169,6 @@ void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
             conta.valor_total.centavos += m;
         }
     std::ranges::sort(contas.contas, {}, [](const ContaMensal& c) { return chave_conta(c); });
+    contas.linhas.assign(linhas.begin(), linhas.end());
+    std::ranges::stable_sort(contas.linhas, {}, &LinhaComPlano::cod_cli);
 }

@@ -92,6 +92,7 @@ struct ChamadaCobrada {
     std::uint16_t destino_tarifa = 0;
     std::uint16_t plano = 0;
     bool reduzido = false;
+    std::uint32_t franquia = 0;  // of its billed seconds, those the line's allowance paid
 };
 
 // One bill and its totals.
@@ -124,6 +125,13 @@ constexpr std::uint64_t chave_conta(const ContaMensal& c) {
 // The 10th of the month after the bill's: its due date.
 TData vencimento_da_conta(const ContaMensal& c);
 
+// A line of a customer and its plan, which pays the plan's fee every month billed.
+struct LinhaComPlano {
+    std::uint32_t cod_cli;
+    std::uint16_t plano;
+    std::uint32_t linha = 0;  // as shown (Contas::textos)
+};
+
 // Bills by chave_conta; each bill's calls by start, in the order they were read when they start
 // in the same second.
 struct Contas {
@@ -134,6 +142,9 @@ struct Contas {
     std::vector<ContaMensal> contas;
     std::vector<ChamadaCobrada> chamadas;  // bill after bill; empty when only totals are kept
     Textos textos;
+    // With a price list, every line of the lines file by customer: a bill names each one,
+    // calls or not.
+    std::vector<LinhaComPlano> linhas;
 
     std::span<const ChamadaCobrada> chamadas_de(const ContaMensal& c) const {
         return std::span(chamadas).subspan(c.primeira, static_cast<std::size_t>(c.chamadas));
@@ -148,16 +159,11 @@ struct Contas {
 // The bills of a prepared run, in its order, with the figures contacel prints in that run.
 Contas contas_da_execucao(const Execucao& e);
 
-// A line of a customer and its plan, which pays the plan's fee every month billed.
-struct LinhaComPlano {
-    std::uint32_t cod_cli;
-    std::uint16_t plano;
-};
-
 // Rates the grouped calls of `contas` by its price list, in call order: each line's allowance
 // of the month, and a call to the number before within the window of successive calls charged
-// as what it adds to that group (bills without their calls kept are rated already); then gives every line of `linhas` its plan's fee in each of
-// `meses` (chave_mes), a bill of fees alone where the customer made no call.
+// as what it adds to that group (bills without their calls kept are rated already); then gives
+// every line of `linhas` its plan's fee in each of `meses` (chave_mes), a bill of fees alone
+// where the customer made no call; keeps `linhas` in the bills, by customer.
 void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
                       std::span<const std::uint32_t> meses);
 

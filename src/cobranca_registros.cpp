@@ -62,8 +62,15 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 
 std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
     const RegistroChamada& r) const {
-    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr)
-        return std::pair(*cod, std::uint16_t{0});
+    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr) {
+        // A caller that is a line of that customer keeps its line's plan.
+        std::uint16_t plano = 0;
+        if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())
+            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(r.origem);
+                l != nullptr && l->cod_cli == *cod)
+                plano = l->indice_plano;
+        return std::pair(*cod, plano);
+    }
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
     const TabelaLinhas::Linha* l = pedido_.linhas->busca(r.origem);
     if (l == nullptr) return std::nullopt;
@@ -282,7 +289,8 @@ Contas CobrancaRegistros::termina() {
         std::vector<LinhaComPlano> linhas;
         if (pedido_.linhas != nullptr)
             pedido_.linhas->para_cada([&](const TabelaLinhas::Linha& l) {
-                linhas.push_back({l.cod_cli, l.indice_plano});
+                linhas.push_back(
+                    {l.cod_cli, l.indice_plano, contas_.textos.guarda(numero_exibido(l.numero))});
             });
         std::ranges::sort(meses_);
         meses_.erase(std::unique(meses_.begin(), meses_.end()), meses_.end());

@@ -171,11 +171,3 @@ Erro le_emissor(const std::string& arquivo, Emissor& emissor) {
     texto_toml.resize(lidos);
     return le_emissor_de(texto_toml, arquivo, emissor);
 }
-
-std::string recebedor_escrito(const RecebedorPix& r) {
-    const auto aparado = [](std::string_view t) {
-        const std::size_t i = t.find_first_not_of(' ');
-        return i == t.npos ? std::string_view() : t.substr(i, t.find_last_not_of(' ') + 1 - i);
-    };
-    return fmt::format("{}, {}", aparado(r.nome), aparado(r.cidade));
-}

@@ -24,6 +24,7 @@
 #include "documento.h"
 #include "tabela_pdf.h"
 #include "tarifas.h"
+#include "telefone.h"
 
 namespace {
 
@@ -54,17 +55,39 @@ constexpr double lado_qr = 100.0;
 // The issuer's name and CNPJ leave room for the page number beside them.
 constexpr double largura_nome_emissor = direita - margem - 80.0;
 
-// Columns: number called, start (left edges); duration and charge (right edges).
-constexpr double col_numero = margem;
-constexpr double col_inicio = margem + 130.0;
-constexpr double col_duracao = margem + 350.0;
-constexpr double col_valor = direita;
-// How wide a cell may be: a cell wider than its column is cut, so as not to run over the next.
+// The calls' columns: number called, start and, with a price list, destination and band (left
+// edges); duration and charge (right edges). How wide a cell may be: a cell wider than its
+// column is cut, so as not to run over the next.
+struct Colunas {
+    double numero, inicio, destino, faixa, duracao, valor;
+    double ate_numero, ate_inicio, ate_destino, ate_faixa, ate_duracao, ate_valor;
+};
 constexpr double entre_colunas = 8.0;
-constexpr double ate_numero = col_inicio - col_numero - entre_colunas;
-constexpr double ate_inicio = 150.0;
-constexpr double ate_duracao = col_duracao - col_inicio - ate_inicio - entre_colunas;
-constexpr double ate_valor = col_valor - col_duracao - entre_colunas;
+constexpr Colunas colunas_simples{margem,
+                                  margem + 130.0,
+                                  0.0,
+                                  0.0,
+                                  margem + 350.0,
+                                  direita,
+                                  130.0 - entre_colunas,
+                                  150.0,
+                                  0.0,
+                                  0.0,
+                                  350.0 - 130.0 - 150.0 - entre_colunas,
+                                  direita - margem - 350.0 - entre_colunas};
+// The same number and start; the other columns narrower, for the destination and band.
+constexpr Colunas colunas_tarifadas{margem,
+                                    margem + 130.0,
+                                    margem + 234.0,
+                                    margem + 356.0,
+                                    margem + 448.0,
+                                    direita,
+                                    130.0 - entre_colunas,
+                                    104.0 - entre_colunas,
+                                    122.0 - entre_colunas,
+                                    50.0 - entre_colunas,
+                                    50.0 - entre_colunas,
+                                    direita - margem - 448.0 - entre_colunas};
 
 struct LiberaCairo {
     void operator()(cairo_t* cr) const { cairo_destroy(cr); }
@@ -87,6 +110,9 @@ struct ChamadaDaFatura {
     std::int64_t segundos;
     double valor;       // for the chart
     std::string reais;  // as the bill adds it up, on paper: "3,06", "1.203,06"
+    // Rated by a price list: its destination and band.
+    std::string_view destino{};
+    bool reduzido = false;
 };
 
 // What the pages of one bill show, whatever the bill is made from.
@@ -96,12 +122,31 @@ struct GrupoDaLinha {
     std::size_t chamadas = 0;
     std::int64_t segundos = 0;
     Valor valor{};
+    std::string franquia{};  // its plan's allowance and what its calls used; empty: none
 };
 
-// A row of the calls' table: a call, or the heading or the subtotal of a line's calls.
+// The calls to one destination of a price list, and their totals.
+struct ResumoDestino {
+    std::uint16_t destino;
+    std::string_view nome;
+    std::size_t chamadas = 0;
+    std::int64_t segundos = 0;
+    Valor valor{};
+};
+
+// A row of the calls' table: a call, the heading or the subtotal of a line's calls, the
+// allowance of the one line, the heading or a row of the summary by destination, the fees.
 struct LinhaDaTabela {
-    enum class Tipo : std::uint8_t { chamada, grupo, subtotal, mensalidades } tipo;
-    std::size_t i;  // in DadosFatura::chamadas, or DadosFatura::grupos
+    enum class Tipo : std::uint8_t {
+        chamada,
+        grupo,
+        subtotal,
+        franquia,
+        resumo,
+        destino,
+        mensalidades
+    } tipo;
+    std::size_t i;  // in DadosFatura::chamadas, DadosFatura::grupos or DadosFatura::destinos
     // A call's line in DadosFatura::grupos, when the calls are grouped
     std::optional<std::size_t> grupo{};
 };
@@ -122,6 +167,10 @@ struct DadosFatura {
     std::vector<GrupoDaLinha> grupos;
     std::vector<LinhaDaTabela> tabela;
     std::string mensalidades;  // the lines' monthly fees, on paper; empty: none
+    // Rated by a price list: each call's destination and band, and the calls by destination.
+    bool tarifada = false;
+    std::vector<ResumoDestino> destinos;
+    std::string franquia;  // the one line's allowance and what its calls used; empty: none
     // Nothing to pay: no due date, no code.
     [[nodiscard]] bool a_pagar() const { return reais_total != "0,00"; }
     // The total in centavos, as printed.
@@ -151,6 +200,12 @@ std::string mes_por_extenso(std::int8_t mes) {
 std::string duracao(std::int64_t s) {
     if (s < 3600) return fmt::format(FMT_COMPILE("{:02}:{:02}"), s / 60, s % 60);
     return fmt::format(FMT_COMPILE("{}:{:02}:{:02}"), s / 3600, s / 60 % 60, s % 60);
+}
+
+// Seconds of an allowance: "100 min", "73 min 20 s".
+std::string minutos_e_segundos(std::int64_t s) {
+    if (s % 60 == 0) return fmt::format("{} min", s / 60);
+    return fmt::format("{} min {} s", s / 60, s % 60);
 }
 
 // A bill's issue date: the first day after its month.
@@ -292,6 +347,16 @@ class Documento {
         const double w = mede(t, f);
         cairo_move_to(cr_.get(), a == Alinha::a_direita ? x - w : x, y);
         pango_cairo_show_layout(cr_.get(), texto_.get());
+    }
+
+    // `t` starting at `x`, or when wider than `ate` cut to it with an ellipsis, as a table's
+    // cell is.
+    void escreve_cortado(double x, double y, std::string_view t, const Fonte& f, double ate) {
+        if (mede(t, f) <= ate) {
+            escreve(x, y, t, f);
+            return;
+        }
+        escreve(x, y, cortado(t, ate, [&](std::string_view r) { return mede(r, f); }), f);
     }
 
     // `f`, or `f` made smaller so that `t` is no wider than `ate`.
@@ -513,33 +578,64 @@ void Documento::copia_e_cola(const std::string& payload, double y) {
 
 // One row of the calls' table with its top at `y`.
 void Documento::linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, double y) {
-    if (l.tipo == LinhaDaTabela::Tipo::chamada) {
-        const ChamadaDaFatura& c = f.chamadas[l.i];
-        tabela_->celula(cr_.get(), col_numero, y, c.numero, false, ate_numero);
-        tabela_->celula(cr_.get(), col_inicio, y, fmt::format("{}", c.inicio), false, ate_inicio);
-        tabela_->celula(cr_.get(), col_duracao, y, duracao(c.segundos), true, ate_duracao);
-        tabela_->celula(cr_.get(), col_valor, y, c.reais, true, ate_valor);
-        return;
-    }
-    if (l.tipo == LinhaDaTabela::Tipo::mensalidades) {
-        escreve(col_numero, y, "Mensalidades das linhas", normal_);
-        escreve(col_valor, y, f.mensalidades, normal_, Alinha::a_direita);
-        return;
+    const Colunas& col = f.tarifada ? colunas_tarifadas : colunas_simples;
+    cairo_t* cr = cr_.get();
+    switch (l.tipo) {
+        case LinhaDaTabela::Tipo::chamada: {
+            const ChamadaDaFatura& c = f.chamadas[l.i];
+            tabela_->celula(cr, col.numero, y, c.numero, false, col.ate_numero);
+            tabela_->celula(cr, col.inicio, y, fmt::format("{}", c.inicio), false, col.ate_inicio);
+            if (f.tarifada) {
+                tabela_->celula_repetida(cr, col.destino, y, c.destino, false, col.ate_destino);
+                tabela_->celula(cr, col.faixa, y, c.reduzido ? "reduzido" : "normal", false,
+                                col.ate_faixa);
+            }
+            tabela_->celula(cr, col.duracao, y, duracao(c.segundos), true, col.ate_duracao);
+            tabela_->celula(cr, col.valor, y, c.reais, true, col.ate_valor);
+            return;
+        }
+        case LinhaDaTabela::Tipo::mensalidades:
+            escreve(col.numero, y, "Mensalidades das linhas", normal_);
+            escreve(col.valor, y, f.mensalidades, normal_, Alinha::a_direita);
+            return;
+        case LinhaDaTabela::Tipo::franquia:
+            escreve_cortado(col.numero, y, f.franquia, pequena_, direita - margem);
+            return;
+        case LinhaDaTabela::Tipo::resumo:
+            escreve(col.numero, y, "Chamadas por destino", negrito_);
+            return;
+        case LinhaDaTabela::Tipo::destino: {
+            const ResumoDestino& d = f.destinos[l.i];
+            tabela_->celula_repetida(cr, col.numero, y, d.nome, false, col.ate_numero);
+            tabela_->celula(cr, col.inicio, y,
+                            fmt::format("{} chamada{}", d.chamadas, d.chamadas == 1 ? "" : "s"),
+                            false, col.ate_inicio);
+            tabela_->celula(cr, col.duracao, y, duracao(d.segundos), true, col.ate_duracao);
+            tabela_->celula(cr, col.valor, y, no_papel(dinheiro(d.valor, ',')), true,
+                            col.ate_valor);
+            return;
+        }
+        case LinhaDaTabela::Tipo::grupo:
+            escreve_cortado(col.numero, y, "Linha " + f.grupos[l.i].linha, negrito_,
+                            direita - margem);
+            return;
+        case LinhaDaTabela::Tipo::subtotal:
+            break;
     }
     const GrupoDaLinha& g = f.grupos[l.i];
-    if (l.tipo == LinhaDaTabela::Tipo::grupo) {
-        escreve(col_numero, y, "Linha " + g.linha, negrito_);
-        return;
-    }
-    escreve(col_numero, y,
-            fmt::format("Subtotal da linha: {} chamada{}", g.chamadas, g.chamadas == 1 ? "" : "s"),
-            pequena_);
-    escreve(col_duracao, y, duracao(g.segundos), pequena_, Alinha::a_direita);
-    escreve(col_valor, y, no_papel(dinheiro(g.valor, ',')), pequena_, Alinha::a_direita);
+    std::string subtotal = g.chamadas == 0 ? std::string("Nenhuma chamada no mês")
+                                           : fmt::format("Subtotal da linha: {} chamada{}",
+                                                         g.chamadas, g.chamadas == 1 ? "" : "s");
+    if (!g.franquia.empty()) subtotal += " · " + g.franquia;
+    escreve_cortado(col.numero, y, subtotal, pequena_, col.duracao - 48.0 - col.numero);
+    if (g.chamadas == 0) return;
+    escreve(col.duracao, y, duracao(g.segundos), pequena_, Alinha::a_direita);
+    escreve(col.valor, y, no_papel(dinheiro(g.valor, ',')), pequena_, Alinha::a_direita);
 }
 
 void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
     const bool com_pix = !f.payload.empty();
+    const Colunas& col = f.tarifada ? colunas_tarifadas : colunas_simples;
     desce_ = altura_do_emissor(op);
     const double primeiro_topo = (com_pix ? topo_1_pix : topo_1) + desce_;
     const std::string tributos = op.emissor && f.a_pagar()
@@ -589,27 +685,31 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         if (p > 0 && k < f.tabela.size()) {
             const LinhaDaTabela& l = f.tabela[k];
             if (l.tipo == LinhaDaTabela::Tipo::subtotal || l.grupo)
-                escreve(
-                    col_numero, y - 30.0,
+                escreve_cortado(
+                    col.numero, y - 30.0,
                     fmt::format("Linha {} (continuação)", f.grupos[l.grupo.value_or(l.i)].linha),
-                    negrito_);
+                    negrito_, direita - margem);
         }
-        escreve(col_numero, y - 16.0, "Número chamado", negrito_);
-        escreve(col_inicio, y - 16.0, "Início", negrito_);
-        escreve(col_duracao, y - 16.0, "Duração", negrito_, Alinha::a_direita);
-        escreve(col_valor, y - 16.0, "Valor (R$)", negrito_, Alinha::a_direita);
+        escreve(col.numero, y - 16.0, "Número chamado", negrito_);
+        escreve(col.inicio, y - 16.0, "Início", negrito_);
+        if (f.tarifada) {
+            escreve(col.destino, y - 16.0, "Destino", negrito_);
+            escreve(col.faixa, y - 16.0, "Faixa", negrito_);
+        }
+        escreve(col.duracao, y - 16.0, "Duração", negrito_, Alinha::a_direita);
+        escreve(col.valor, y - 16.0, "Valor (R$)", negrito_, Alinha::a_direita);
         regua(y - 3.0);
         for (std::int32_t r = 0; r < paginas[p]; ++r, ++k, y += passo)
             linha_da_tabela(f, f.tabela[k], y);
         tabela_->desenha(cr_.get());
         if (p + 1 == paginas.size()) {
             regua(y + 2.0);
-            escreve(col_numero, y + 6.0,
+            escreve(col.numero, y + 6.0,
                     fmt::format("Total: {} chamada{}", f.chamadas.size(),
                                 f.chamadas.size() == 1 ? "" : "s"),
                     negrito_);
-            escreve(col_duracao, y + 6.0, duracao(f.segundos_total), negrito_, Alinha::a_direita);
-            escreve(col_valor, y + 6.0, f.reais_total, negrito_, Alinha::a_direita);
+            escreve(col.duracao, y + 6.0, duracao(f.segundos_total), negrito_, Alinha::a_direita);
+            escreve(col.valor, y + 6.0, f.reais_total, negrito_, Alinha::a_direita);
             if (!tributos.empty())
                 paragrafo(margem, y + altura_totais, tributos, pequena_, direita - margem);
         } else {
@@ -621,46 +721,113 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
 
 // The bill's calls into its table: as they come for a customer with one line (or none known),
 // else line by line, in the order of the lines as shown, each line's calls by start under its
-// heading and above its subtotal.
-void tabela_por_linha(const Contas& c, std::span<const ChamadaCobrada> chamadas, DadosFatura& f) {
+// heading and above its subtotal. With price plans, each of the customer's lines is named with
+// its plan, fee and allowance, also one that made no call.
+void tabela_por_linha(const Contas& c, std::uint32_t cod_cli,
+                      std::span<const ChamadaCobrada> chamadas, DadosFatura& f) {
     std::vector<std::size_t> ordem(chamadas.size());
     for (std::size_t i = 0; i < ordem.size(); ++i)
         ordem[i] = i;
     const auto linha = [&](std::size_t i) { return c.textos[chamadas[i].linha]; };
-    // A line as shown with its price plan's name and fee.
-    const auto com_plano = [&](std::size_t i, std::string t) {
-        if (c.tarifa == nullptr || !c.tarifa->lista() ||
-            chamadas[i].plano >= c.tarifa->planos.size())
-            return t;
-        const Plano& p = c.tarifa->planos[chamadas[i].plano];
-        return fmt::format("{} · plano {}, mensalidade R$ {}", t, p.nome, reais_de(p.mensalidade));
-    };
     std::ranges::stable_sort(ordem, {}, linha);
-    const bool varias = !ordem.empty() && linha(ordem.front()) != linha(ordem.back());
-    if (!varias) {
-        if (!ordem.empty() && !linha(ordem.front()).empty())
-            f.linha = com_plano(ordem.front(), std::string(linha(ordem.front())));
+    const bool planos = c.tarifa != nullptr && c.tarifa->lista();
+    const auto plano_de = [&](std::uint16_t p) {
+        return planos && p < c.tarifa->planos.size() ? &c.tarifa->planos[p] : nullptr;
+    };
+    // Each line: its calls, ordem[de, ate), its plan and whether it is one of the customer's
+    // lines, which pays the plan's fee.
+    struct Grupo {
+        std::string_view texto;
+        std::size_t de, ate;
+        std::uint16_t plano;
+        bool paga = true;
+    };
+    // A line as shown with its price plan's name and fee.
+    const auto com_plano = [&](std::string t, const Grupo& g) {
+        const Plano* p = plano_de(g.plano);
+        if (p == nullptr) return t;
+        if (!g.paga) return fmt::format("{} · plano {}", t, p->nome);
+        return fmt::format("{} · plano {}, mensalidade R$ {}", t, p->nome,
+                           reais_de(p->mensalidade));
+    };
+    std::vector<Grupo> grupos;
+    for (std::size_t k = 0; k < ordem.size(); ++k) {
+        if (k == 0 || linha(ordem[k]) != linha(ordem[k - 1]))
+            grupos.push_back({linha(ordem[k]), k, k, chamadas[ordem[k]].plano});
+        grupos.back().ate = k + 1;
+    }
+    if (planos && !c.linhas.empty()) {
+        for (Grupo& g : grupos)
+            g.paga = false;
+        const auto [de, ate] =
+            std::ranges::equal_range(c.linhas, cod_cli, {}, &LinhaComPlano::cod_cli);
+        const std::size_t com_chamadas = grupos.size();
+        for (auto l = de; l != ate; ++l) {
+            const Telefone t(c.textos[l->linha]);
+            const auto g =
+                std::find_if(grupos.begin(), grupos.begin() + com_chamadas, [&](const Grupo& x) {
+                    return !x.texto.empty() && Telefone(x.texto).chave() == t.chave();
+                });
+            if (g == grupos.begin() + com_chamadas)
+                grupos.push_back({c.textos[l->linha], 0, 0, l->plano});
+            else
+                g->paga = true;
+        }
+        std::ranges::stable_sort(grupos, {}, &Grupo::texto);
+    }
+    // The plan's allowance and what the line's calls used of it.
+    const auto franquia = [&](const Grupo& g) {
+        const Plano* p = plano_de(g.plano);
+        if (p == nullptr || p->franquia == 0) return std::string();
+        std::int64_t usados = 0;
+        for (std::size_t k = g.de; k < g.ate; ++k)
+            usados += chamadas[ordem[k]].franquia;
+        return fmt::format("Franquia: {}, usados {}", minutos_e_segundos(p->franquia),
+                           minutos_e_segundos(usados));
+    };
+    if (grupos.size() <= 1) {
+        if (!grupos.empty() && !grupos[0].texto.empty())
+            f.linha = com_plano(std::string(grupos[0].texto), grupos[0]);
         for (std::size_t i = 0; i < ordem.size(); ++i)
             f.tabela.push_back({LinhaDaTabela::Tipo::chamada, i});
+        if (!grupos.empty()) f.franquia = franquia(grupos[0]);
+        if (!f.franquia.empty()) f.tabela.push_back({LinhaDaTabela::Tipo::franquia, 0});
         return;
     }
-    for (std::size_t k = 0; k < ordem.size(); ++k) {
-        const std::size_t i = ordem[k];
-        if (k == 0 || linha(i) != linha(ordem[k - 1])) {
-            if (k != 0) f.tabela.push_back({LinhaDaTabela::Tipo::subtotal, f.grupos.size() - 1});
-            f.grupos.push_back(
-                {com_plano(i, linha(i).empty() ? "não identificada" : std::string(linha(i))), 0, 0,
-                 Valor{c.exatas, 0, 0.0F}});
-            f.tabela.push_back({LinhaDaTabela::Tipo::grupo, f.grupos.size() - 1});
+    for (const Grupo& g : grupos) {
+        const std::size_t n = f.grupos.size();
+        f.grupos.push_back(
+            {com_plano(g.texto.empty() ? "não identificada" : std::string(g.texto), g), 0, 0,
+             Valor{c.exatas, 0, 0.0F}, franquia(g)});
+        f.tabela.push_back({LinhaDaTabela::Tipo::grupo, n});
+        for (std::size_t k = g.de; k < g.ate; ++k) {
+            const std::size_t i = ordem[k];
+            ++f.grupos[n].chamadas;
+            f.grupos[n].segundos += chamadas[i].segundos;
+            f.grupos[n].valor += c.valor(chamadas[i]);
+            f.tabela.push_back({LinhaDaTabela::Tipo::chamada, i, n});
         }
-        GrupoDaLinha& g = f.grupos.back();
-        ++g.chamadas;
-        g.segundos += chamadas[i].segundos;
-        g.valor += c.valor(chamadas[i]);
-        f.tabela.push_back({LinhaDaTabela::Tipo::chamada, i, f.grupos.size() - 1});
+        f.tabela.push_back({LinhaDaTabela::Tipo::subtotal, n});
     }
-    f.tabela.push_back({LinhaDaTabela::Tipo::subtotal, f.grupos.size() - 1});
     f.linha = fmt::format("{}, com as chamadas de cada uma abaixo", f.grupos.size());
+}
+
+// The calls of a bill rated by a price list, by destination in the list's order.
+void resumo_por_destino(const Contas& c, std::span<const ChamadaCobrada> chamadas, DadosFatura& f) {
+    for (const ChamadaCobrada& cha : chamadas) {
+        auto d = std::ranges::find(f.destinos, cha.destino_tarifa, &ResumoDestino::destino);
+        if (d == f.destinos.end())
+            d = f.destinos.insert(f.destinos.end(),
+                                  {cha.destino_tarifa, c.tarifa->destinos[cha.destino_tarifa].nome,
+                                   0, 0, Valor{c.exatas, 0, 0.0F}});
+        ++d->chamadas;
+        d->segundos += cha.segundos;
+        d->valor += c.valor(cha);
+    }
+    std::ranges::sort(f.destinos, {}, &ResumoDestino::destino);
+    if (!f.destinos.empty()) f.tabela.push_back({LinhaDaTabela::Tipo::resumo, 0});
+    for (std::size_t k = 0; k < f.destinos.size(); ++k)
+        f.tabela.push_back({LinhaDaTabela::Tipo::destino, k});
 }
 
 // One bill as its pages show it.
@@ -693,14 +860,23 @@ DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const Opco
                   {},
                   {},
                   {},
+                  {},
+                  false,
+                  {},
                   {}};
+    f.tarifada = c.tarifa != nullptr && c.tarifa->lista();
     f.chamadas.reserve(chamadas.size());
     for (const ChamadaCobrada& cha : chamadas) {
         const Valor v = c.valor(cha);
         f.chamadas.push_back({c.textos[cha.numero], cha.inicio, cha.segundos, v.em_reais(),
                               no_papel(dinheiro(v, ','))});
+        if (f.tarifada) {
+            f.chamadas.back().destino = c.tarifa->destinos[cha.destino_tarifa].nome;
+            f.chamadas.back().reduzido = cha.reduzido;
+        }
     }
-    tabela_por_linha(c, chamadas, f);
+    tabela_por_linha(c, conta.cod_cli, chamadas, f);
+    if (f.tarifada) resumo_por_destino(c, chamadas, f);
     if (conta.mensalidades > 0) {
         f.mensalidades = reais_de(conta.mensalidades);
         f.tabela.push_back({LinhaDaTabela::Tipo::mensalidades, 0});
@@ -720,15 +896,6 @@ cairo_status_t escreve_pedaco(void* destino, const unsigned char* dados, unsigne
 }
 
 }  // namespace
-
-std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes) {
-    return fmt::format(FMT_COMPILE("{}-{:04}-{:02}.pdf"), cod_cli, ano, mes);
-}
-
-std::string payload_da_conta(const RecebedorPix& r, const ContaMensal& conta) {
-    return payload_pix(r, dinheiro(conta.valor_total, '.'),
-                       txid_pix(conta.cod_cli, conta.ano, conta.mes));
-}
 
 Erro escreve_faturas(const Contas& c, const OpcoesFaturas& op, const DestinoPdf& destino) {
     // Dated as its first bill is issued: never after any of its bills is due.

@@ -23,7 +23,8 @@ std::optional<std::size_t> TabelaLinhas::insere(std::string_view numero, std::ui
     const Telefone tel(numero);
     const std::string_view k = tel.chave();
     if (const auto it = linhas_.find(k); it != linhas_.end()) return it->second.linha;
-    linhas_.emplace(std::string(k), Linha{cod_cli, linha, std::string(plano)});
+    linhas_.emplace(std::string(k),
+                    Linha{cod_cli, linha, std::string(plano), 0, std::string(numero)});
     return std::nullopt;
 }
 

@@ -38,6 +38,7 @@ class TabelaLinhas {
         std::size_t linha;  // of the file
         std::string plano;  // as written; empty: the first
         std::uint16_t indice_plano = 0;
+        std::string numero;  // as written
     };
     // The line `numero`; none when it is not in the table.
     [[nodiscard]] const Linha* busca(std::string_view numero) const;

@@ -26,6 +26,7 @@ TabelaPdf::TabelaPdf(PangoContext* contexto, const PangoFontDescription* fonte)
     const PangoGlyphItem* zero = corrida_de(layout_, '0');
     if (zero == nullptr) return;
     PangoFont* da_tabela = zero->item->analysis.font;
+    da_tabela_ = da_tabela;
     fonte_ =
         cairo_scaled_font_reference(pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(da_tabela)));
     linha_base_ = static_cast<double>(pango_layout_get_baseline(layout_)) / PANGO_SCALE;
@@ -96,7 +97,8 @@ double TabelaPdf::largura(std::string_view t) {
     return static_cast<double>(w) / PANGO_SCALE;
 }
 
-std::string TabelaPdf::cortado(std::string_view t, double ate) {
+std::string cortado(std::string_view t, double ate,
+                    const std::function<double(std::string_view)>& largura) {
     static constexpr std::string_view reticencias = "\u2026";
     std::string r;
     for (std::size_t n = t.size(); n > 0; --n) {
@@ -104,7 +106,7 @@ std::string TabelaPdf::cortado(std::string_view t, double ate) {
         if (n < t.size() && (static_cast<unsigned char>(t[n]) & 0xc0U) == 0x80U) continue;
         if (t[n - 1] == ' ') continue;
         r.assign(t.substr(0, n)).append(reticencias);
-        if (largura_pango(r) <= ate) return r;
+        if (largura(r) <= ate) return r;
     }
     return std::string(reticencias);
 }
@@ -115,7 +117,8 @@ void TabelaPdf::celula(cairo_t* cr, double x, double y, std::string_view t, bool
     const bool de_glifos = pronto(t, w);
     const double wp = de_glifos ? static_cast<double>(w) / PANGO_SCALE : largura_pango(t);
     if (wp > ate) {
-        celula(cr, x, y, cortado(t, ate), a_direita);
+        celula(cr, x, y, cortado(t, ate, [this](std::string_view r) { return largura_pango(r); }),
+               a_direita);
         return;
     }
     if (!de_glifos) {
@@ -135,6 +138,65 @@ void TabelaPdf::celula(cairo_t* cr, double x, double y, std::string_view t, bool
         grupos_.push_back({1, 1});
         caneta += g.avanco;
     }
+    texto_.append(t);
+}
+
+const TabelaPdf::Corrida& TabelaPdf::corrida(std::string_view t) {
+    if (const auto it = corridas_.find(t); it != corridas_.end()) return it->second;
+    Corrida& c = corridas_[std::string(t)];
+    c.largura = largura_pango(t);
+    PangoLayoutLine* linha = pango_layout_get_line_readonly(layout_, 0);
+    if (fonte_ == nullptr || pango_layout_get_line_count(layout_) != 1 || linha->runs == nullptr ||
+        linha->runs->next != nullptr)
+        return c;
+    const auto* run = static_cast<const PangoGlyphItem*>(linha->runs->data);
+    const PangoGlyphString* g = run->glyphs;
+    if (run->item->analysis.font != da_tabela_ || run->item->offset != 0 ||
+        static_cast<std::size_t>(run->item->length) != t.size() ||
+        (run->item->analysis.level & 1U) != 0)
+        return c;
+    // Glyph by glyph from the start, as Pango places them; each cluster with its bytes, up to
+    // the next cluster's start.
+    int caneta = 0;
+    for (int i = 0; i < g->num_glyphs; ++i) {
+        const PangoGlyphInfo& gi = g->glyphs[i];
+        if ((gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) != 0 || gi.glyph == PANGO_GLYPH_EMPTY) {
+            c.glifos.clear();
+            c.grupos.clear();
+            return c;
+        }
+        c.glifos.push_back({gi.glyph,
+                            static_cast<double>(caneta + gi.geometry.x_offset) / PANGO_SCALE,
+                            static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE});
+        caneta += gi.geometry.width;
+        if (i > 0 && g->log_clusters[i] == g->log_clusters[i - 1]) {
+            ++c.grupos.back().num_glyphs;
+            continue;
+        }
+        int fim = static_cast<int>(t.size());
+        for (int j = i + 1; j < g->num_glyphs && fim == static_cast<int>(t.size()); ++j)
+            if (g->log_clusters[j] != g->log_clusters[i]) fim = g->log_clusters[j];
+        c.grupos.push_back({fim - g->log_clusters[i], 1});
+    }
+    return c;
+}
+
+void TabelaPdf::celula_repetida(cairo_t* cr, double x, double y, std::string_view t, bool a_direita,
+                                double ate) {
+    int w = 0;
+    if (pronto(t, w)) {
+        celula(cr, x, y, t, a_direita, ate);
+        return;
+    }
+    const Corrida& c = corrida(t);
+    if (c.glifos.empty() || c.largura > ate) {
+        celula(cr, x, y, t, a_direita, ate);
+        return;
+    }
+    const double inicio = a_direita ? x - c.largura : x;
+    for (const cairo_glyph_t& g : c.glifos)
+        glifos_da_pagina_.push_back({g.index, inicio + g.x, y + linha_base_ + g.y});
+    grupos_.insert(grupos_.end(), c.grupos.begin(), c.grupos.end());
     texto_.append(t);
 }
 

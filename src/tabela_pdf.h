@@ -12,10 +12,17 @@
 #include <pango/pangocairo.h>
 
 #include <array>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+// The longest start of `t`, whole characters and no blank before the ellipsis, that fits in
+// `ate` with an ellipsis after it, by the widths `largura` gives.
+std::string cortado(std::string_view t, double ate,
+                    const std::function<double(std::string_view)>& largura);
 
 class TabelaPdf {
   public:
@@ -33,6 +40,11 @@ class TabelaPdf {
     // drawn on `cr` at once.
     void celula(cairo_t* cr, double x, double y, std::string_view t, bool a_direita = false,
                 double ate = std::numeric_limits<double>::infinity());
+    // A cell whose text comes back row after row, whatever its characters (a destination's
+    // name): laid out by Pango the first time only, then kept as glyphs like any other cell.
+    void celula_repetida(cairo_t* cr, double x, double y, std::string_view t,
+                         bool a_direita = false,
+                         double ate = std::numeric_limits<double>::infinity());
     // Draws the cells kept since the last call on `cr`, in its current source.
     void desenha(cairo_t* cr);
 
@@ -55,10 +67,25 @@ class TabelaPdf {
     // Whether `t` can be drawn from glyphs; its width in Pango units then.
     bool pronto(std::string_view t, int& largura);
     double largura_pango(std::string_view t);
-    // The longest start of `t`, whole characters, that fits in `ate` with an ellipsis after it.
-    std::string cortado(std::string_view t, double ate);
+
+    // A text laid out once: its glyphs from its start, its clusters and its width in points;
+    // no glyphs when Pango draws it with another font or more than one run.
+    struct Corrida {
+        std::vector<cairo_glyph_t> glifos;
+        std::vector<cairo_text_cluster_t> grupos;
+        double largura = 0.0;
+    };
+    struct Espalha {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    const Corrida& corrida(std::string_view t);
 
     PangoLayout* layout_;
+    PangoFont* da_tabela_ = nullptr;
+    std::unordered_map<std::string, Corrida, Espalha, std::equal_to<>> corridas_;
     cairo_scaled_font_t* fonte_ = nullptr;
     double linha_base_ = 0.0;
     static constexpr std::size_t caracteres = ultimo - primeiro + 1;

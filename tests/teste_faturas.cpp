@@ -370,7 +370,10 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {2, "", 900},
         {3, "a", 61},
         {3, "b", 61},
-        {3, "c", 61},
+        {3,
+         "sip:ramal.da.recepcao.do.segundo.andar.bloco.b@pabx.operadora-exemplo.com.br;transport="
+         "tls;user=phone",
+         61},
         {3, "d", 61},
         {3, "", 61},
         {4, "f", 2}};
@@ -388,12 +391,19 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
                               static_cast<std::uint32_t>(c.chamadas.size()),
                               tarifa_da_execucao.centavos(segundos)});
     agrupa_em_contas(c);
-    // The first customer's lines with a price plan, whose fees the bill adds.
+    // The first customer's lines with a price plan, whose fees the bill adds, one without calls;
+    // its calls' destinations, bands and allowance.
     Tarifa planos;
-    planos.planos.push_back({"Empresa", 3990, 0, {}, {}, {}});
+    planos.destinos = {{"Local móvel", {}}, {"Longa distância móvel", {}}};
+    planos.planos.push_back({"Empresa", 3990, 6000, {}, {}, {}});
     c.tarifa = &planos;
     for (ChamadaCobrada& cha : c.chamadas)
         if (cha.cod_cli != 1) cha.plano = 1;
+    c.chamadas[0].reduzido = true;
+    c.chamadas[0].franquia = 61;
+    c.chamadas[1].destino_tarifa = 1;
+    for (const char* l : {"(85) 3234-0000", "(85) 9 8877-4123"})
+        c.linhas.push_back({1, 0, c.textos.guarda(l)});
     c.contas[0].mensalidades = 7980;
     OpcoesFaturas op = opcoes(0, recebedor);
     op.emissor = emissor_de("Açaí Telecom Ltda",
@@ -416,14 +426,19 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {0, "Açaí Telecom Ltda · CNPJ 11.222.333/0001-81"},
         {0, "Avenida Senador Virgílio Távora, 1000, Sala 1203, Torre Empresarial Norte, Meireles,"},
         {0, "Brasil · Atendimento: 0800 123 4567"},
-        {0, "Linhas: 2, com as chamadas de cada uma abaixo"},
+        {0, "Linhas: 3, com as chamadas de cada uma abaixo"},
+        {0,
+         "Início Destino Faixa Duração Valor (R$) Linha (85) 3234-0000 · plano Empresa, "
+         "mensalidade R$ 39,90 Nenhuma chamada no mês · Franquia: 100 min, usados 0 min Linha"},
         {0,
          "Linha (85) 9 8877-4123 · plano Empresa, mensalidade R$ 39,90 11963391451 03/01/2025 "
-         "09:00:00 01:01 0,60 11963391451 03/01/2025 09:00:00 01:01 0,60 Subtotal da linha: 2 "
-         "chamadas 02:02 1,20 Linha ramal 7 · plano Empresa, mensalidade R$ 39,90"},
+         "09:00:00 Local móvel reduzido 01:01 0,60 11963391451 03/01/2025 09:00:00 Local móvel "
+         "normal 01:01 0,60 Subtotal da linha: 2 chamadas · Franquia: 100 min, usados 1 min 1 s "
+         "02:02 1,20 Linha ramal 7 · plano Empresa 11963391451"},
         {0,
-         "Subtotal da linha: 1 chamada 66:56:40 2.409,96 Mensalidades das linhas 79,80 Total: 3 "
-         "chamadas 66:58:42 2.411,16"},
+         "Subtotal da linha: 1 chamada · Franquia: 100 min, usados 0 min 66:56:40 2.409,96 "
+         "Chamadas por destino Local móvel 2 chamadas 02:02 1,20 Longa distância móvel 1 chamada "
+         "66:56:40 2.409,96 Mensalidades das linhas 79,80 Total: 3 chamadas 66:58:42 2.411,16"},
         {0, "Valor a pagar: R$ 2.411,16"},
         {0, "3.000,00"},
         {0, "66:56:40 2.409,96"},
@@ -439,12 +454,14 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
          "FUST R$ 0,09 (1%) · FUNTTEL R$ 0,05 (0,5%) · total R$ 2,09"},
         {2, "Linhas: 5, com"},
         {3, "Linha d (continuação) Número chamado"},
-        {3, "Subtotal da linha: 41 chamadas 41:41 24,60 Total: 45 chamadas"},
+        {3, "Subtotal da linha: 41 chamadas 41:41 24,60 Linha sip:ramal.da.recepcao.do.segundo."},
+        {3, "-user=phone"},
+        {3, "Chamadas por destino Local móvel 45 chamadas 45:45 27,00 Total: 45 chamadas"},
         {2,
-         "Linha não identificada 11963391451 03/01/2025 09:00:00 01:01 0,60 Subtotal da linha: 1 "
-         "chamada 01:01 0,60 Linha a"},
+         "Linha não identificada 11963391451 03/01/2025 09:00:00 Local móvel normal 01:01 0,60 "
+         "Subtotal da linha: 1 chamada 01:01 0,60 Linha a"},
         {4, "Nada a pagar"},
-        {4, "sip:atendimento.financei… 03/01/2025 09:00:00 00:02 0,00"},
+        {4, "sip:atendimento.financei… 03/01/2025 09:00:00 Local móvel normal 00:02 0,00"},
         {4, "-Vencimento"},
         {4, "-Pix"},
         {4, "-Tributos"},

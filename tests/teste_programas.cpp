@@ -1301,6 +1301,21 @@ TEST(ContacelExportar, RegistrosDeCentral) {
         "1,,(85) 3234-5678,2024-03-01 10:00:05,2024-03-01 10:01:05,60,0.60,(85) 9 8877-4123\n");
     grava(pasta / "chamadas.csv", chamadas);
     EXPECT_EQ(exporta("faturas", {"--chamadas", "chamadas.csv"}), exporta("faturas", de_r));
+    // So does the CSV of a price list, with the line's own plan.
+    grava(pasta / "l.csv", "numero,cliente,plano\n85988774123,1,B\n");
+    grava(pasta / "t.toml",
+          "ddd = 85\n[[destino]]\nnome = \"Fixo\"\ntipo = \"local_fixo\"\n[[plano]]\nnome = "
+          "\"A\"\nprecos = { \"Fixo\" = 0.10 }\n[[plano]]\nnome = \"B\"\nprecos = { \"Fixo\" = "
+          "0.20 }\n");
+    const std::vector<std::string> tarifas{"--linhas", "l.csv", "--tarifas", "t.toml"};
+    std::vector<std::string> de_r_tarifado = de_r;
+    de_r_tarifado.insert(de_r_tarifado.end(), tarifas.begin(), tarifas.end());
+    grava(pasta / "tarifadas.csv", exporta("chamadas", de_r_tarifado));
+    std::vector<std::string> do_csv{"--chamadas", "tarifadas.csv"};
+    do_csv.insert(do_csv.end(), tarifas.begin(), tarifas.end());
+    const std::string pdf = exporta("faturas", de_r_tarifado);
+    EXPECT_EQ(exporta("faturas", do_csv), pdf);
+    EXPECT_NE(exporta("contas", do_csv).find(",0.20,"), std::string::npos);
     // Standard output is never a file it reads nor the rejected rows' file, and bills that could
     // not be written leave no rejected rows' file behind.
     const std::string fora_antes = le(pasta / "fora.csv");

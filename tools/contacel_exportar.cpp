@@ -25,6 +25,7 @@
 #include "instante.h"
 #include "linha_exportar.h"
 #include "livro.h"
+#include "modulo_faturas.h"
 #include "saidas_exportar.h"
 #include "tarifas_toml.h"
 
@@ -191,8 +192,11 @@ int main(int argc, char** argv) {
     }
     const bool faturas = oque == "faturas";
     OpcoesFaturas op;
-    if (faturas)
+    if (faturas) {
         if (const int r = confere_faturas(lc, op); r != 0) return r;
+        // Drawing needs a module of its own: one missing is said before anything is read.
+        if (const Erro e = carrega_modulo_faturas(); !e.ok()) return relata_erro(programa, e);
+    }
     const std::string clientes(lc.tem(clientes_op) ? *lc.valores[clientes_op] : arquivo_clientes);
     const DialetoCsv dialeto = lc.tem(planilha) ? csv_planilha : csv_padrao;
 
