@@ -8,7 +8,8 @@
 // 00 + carrier, 0 + carrier + area code, area code, local), the longest prefix of its
 // international form that names a destination (a join on every leading part of the number)
 // or else its kind, the reduced band by day of the week, national and own holidays and the
-// minute it was answered, the line's plan (the first for a row billed by account code),
+// minute it was answered, the line's plan (the first for a row billed by the account code of
+// another customer or from no line),
 // Anatel's billed seconds; then, per line and month in answer order, the calls to the same
 // number answered within `sucessivas` seconds of the previous one's end joined into one group
 // rated on its summed seconds at its first call's price, and the allowance used by the billed
@@ -118,7 +119,8 @@ const r = await c.runAndReadAll(`
                       numero(src) AS o, numero(dst) AS t
                FROM reg WHERE disposition = 'ANSWERED' AND billsec > 0 AND amaflags <> 'OMIT'),
        dono AS (SELECT coalesce(cli.codigo, lin.cliente) AS cliente,
-                       CASE WHEN cli.codigo IS NULL THEN lin.plano ELSE 0 END AS plano,
+                       CASE WHEN cli.codigo IS NULL OR lin.cliente = cli.codigo THEN lin.plano
+                            ELSE 0 END AS plano,
                        exibido(src, o[1], o[2]) AS linha, exibido(dst, t[1], t[2]) AS num,
                        CASE WHEN o[1] = 'b' THEN o[2][3:4] ELSE '${ddd}' END AS area,
                        t, dst, inicio, billsec, ordem

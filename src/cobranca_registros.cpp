@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 #include "caracteres.h"
@@ -50,13 +51,12 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
         em_ordem_ = pedido_.tarifa->em_ordem() && !pedido_.guarda_chamadas;
     }
     como_.push_back(0);
-    dados_chamadores_.push_back({0, pedido_.tarifa->ddd});
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
 }
 
 Erro CobrancaRegistros::le(const std::string& arquivo) {
     arquivo_ = arquivo;
-    Erro e = le_registros(arquivo, *this);
+    Erro e = le_registros(arquivo, *this, pedido_.tarefas);
     return e.ok() ? erro_ : e;
 }
 
@@ -123,9 +123,9 @@ constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
 }
 
 // A key equal for two numbers exactly when a bill shows them alike: a Brazilian mobile or
-// landline by its digits, any other text of digits alone by them and their count, anything else
-// by its place in `outros`.
-std::uint64_t chave_numero(const Telefone& t, std::string_view escrito, Textos& outros) {
+// landline by its digits, any other text of digits alone by them and their count; none for
+// anything else.
+std::optional<std::uint64_t> chave_numero(const Telefone& t, std::string_view escrito) {
     const auto valor = [](std::string_view d) {
         std::uint64_t v = 0;
         for (const char c : d)
@@ -136,12 +136,12 @@ std::uint64_t chave_numero(const Telefone& t, std::string_view escrito, Textos& 
         return std::uint64_t{1} << 63U | valor(t.internacional());
     if (!escrito.empty() && escrito.size() <= 17 && so_digitos(escrito))
         return std::uint64_t{1} << 62U | (valor(escrito) * 32 + escrito.size());
-    return outros.guarda(escrito);
+    return std::nullopt;
 }
 
 }  // namespace
 
-bool CobrancaRegistros::repetida(const RegistroChamada& r) {
+std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
     // A call is its uniqueid and sequence, its account code, caller, called number, answer and
     // billed seconds. Each text comes in with its length, so that no two ways of cutting the
     // same bytes into fields make the same key.
@@ -150,8 +150,28 @@ bool CobrancaRegistros::repetida(const RegistroChamada& r) {
          {r.unico, r.sequencia, r.conta, r.origem, r.destino, r.cod_destino})
         h = junta(junta(h, t.size()), std::hash<std::string_view>{}(t));
     h = junta(h, static_cast<std::uint64_t>(segundo_utc(r.inicio)));
-    h = junta(h, r.segundos);
-    return !chaves_.insert(h).second;
+    return junta(h, r.segundos);
+}
+
+bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
+    return !pedido_.mes ||
+           (r.inicio.dat.ano == pedido_.mes->ano && r.inicio.dat.mes == pedido_.mes->mes);
+}
+
+CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r) const {
+    Avaliacao a{chave(r), cliente_de(r), {}, {}, {}};
+    if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
+        const Telefone origem(r.origem);
+        const Telefone numero(r.destino);
+        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr;
+        a.tarifada =
+            t.avalia(area_de(origem, t.ddd), numero, ramal, r.inicio, r.segundos, a.dono->second);
+        if (em_ordem_) {
+            a.numero = chave_numero(numero, r.destino);
+            a.linha = chave_numero(origem, r.origem);
+        }
+    }
+    return a;
 }
 
 void CobrancaRegistros::registro(const RegistroChamada& r) {
@@ -160,11 +180,15 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
         ++resumo_.nao_cobraveis;
         return;
     }
-    if (repetida(r)) {
+    cobra(r, avalia(r));
+}
+
+void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
+    if (!chaves_.insert(a.chave).second) {
         ++resumo_.duplicados;
         return;
     }
-    const auto dono = cliente_de(r);
+    const auto& dono = a.dono;
     if (!dono) {
         ++resumo_.sem_cliente;
         if (pedido_.aceita_rejeitados) anota(r.linha, "sem cliente", r.texto);
@@ -177,28 +201,14 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
         lista[it->second].segundos += r.segundos;
         return;
     }
-    if (pedido_.mes &&
-        (r.inicio.dat.ano != pedido_.mes->ano || r.inicio.dat.mes != pedido_.mes->mes)) {
+    if (!do_mes(r)) {
         ++resumo_.outros_meses;
         return;
     }
     const std::uint32_t cod = dono->first;
     const Tarifa& t = *pedido_.tarifa;
-    std::optional<ChamadaTarifada> tarifada;
-    std::optional<Pendente> pendente;
+    const std::optional<ChamadaTarifada>& tarifada = a.tarifada;
     if (t.lista()) {
-        const Chamador& de = chamador(r.origem);
-        const Telefone numero(r.destino);
-        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr;
-        tarifada = t.avalia(de.area, numero, ramal, r.inicio, r.segundos, dono->second);
-        if (tarifada && em_ordem_)
-            pendente = Pendente{segundo_utc(r.inicio),
-                                chave_numero(numero, r.destino, outros_numeros_),
-                                tarifada->preco,
-                                de.linha,
-                                r.segundos,
-                                dono->second,
-                                t.planos[dono->second].na_franquia[tarifada->destino]};
         if (!tarifada) {
             ++resumo_.rejeitados;
             if (pedido_.aceita_rejeitados)
@@ -212,19 +222,27 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
     }
     ++resumo_.cobrados;
     if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
-    const std::int64_t centavos = pendente   ? 0
+    const bool em_ordem = tarifada && em_ordem_;
+    const std::int64_t centavos = em_ordem   ? 0
                                   : tarifada ? centavos_de(tarifada->preco, tarifada->cobrados)
                                              : t.centavos(r.segundos);
     if (!pedido_.guarda_chamadas) {
         conta_de(cod, r.inicio.dat).soma(r.segundos, {true, centavos, 0.0F});
-        if (pendente) {
-            // The line's calls in this bill, found by the bill's place and the line as shown.
-            const auto [it, nova] = indice_linhas_.try_emplace(
-                std::uint64_t{ultima_conta_} << 32U | pendente->linha, contas_linhas_.size());
-            if (nova) contas_linhas_.push_back(ultima_conta_);
-            pendente->linha = it->second;
-            pendentes_.push_back(*pendente);
+        if (!em_ordem) return;
+        // The line's calls of this bill: by the line's key, then the bill.
+        const std::uint64_t linha = a.linha ? *a.linha : outros_numeros_.guarda(r.origem);
+        auto& contas = linhas_em_ordem_[linha];
+        auto l =
+            std::ranges::find(contas, ultima_conta_, &std::pair<std::size_t, std::uint32_t>::first);
+        if (l == contas.end()) {
+            l = contas.insert(contas.end(),
+                              {ultima_conta_, static_cast<std::uint32_t>(contas_linhas_.size())});
+            contas_linhas_.push_back(ultima_conta_);
         }
+        pendentes_.push_back({segundo_utc(r.inicio),
+                              a.numero ? *a.numero : outros_numeros_.guarda(r.destino),
+                              tarifada->preco, l->second, r.segundos, dono->second,
+                              t.planos[dono->second].na_franquia[tarifada->destino]});
         return;
     }
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
@@ -247,11 +265,94 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
     return true;
 }
 
-const CobrancaRegistros::Chamador& CobrancaRegistros::chamador(std::string_view origem) {
-    const std::uint32_t i = chamadores_.guarda(origem);
-    if (i == dados_chamadores_.size())
-        dados_chamadores_.push_back({exibido(origem), area_de(origem, pedido_.tarifa->ddd)});
-    return dados_chamadores_[i];
+// The rows of a later part of a file. Each billable one is looked at on the part's thread, and
+// kept with what it came to and the texts that adding it to the bills may read: the numbers and
+// codes when calls are kept or it has no customer, the row itself when it may be written down.
+class CobrancaRegistros::Parte final : public ParteRegistros {
+  public:
+    explicit Parte(CobrancaRegistros& c) : c_(c) {}
+
+    void registro(const RegistroChamada& r) override {
+        if (!r.cobravel) {
+            ++nao_cobraveis_;
+            return;
+        }
+        const Avaliacao a = c_.avalia(r);
+        const PedidoCobranca& p = c_.pedido_;
+        Guardado& g = guardados_.emplace_back(
+            Guardado{r.linha, std::string::npos, r.inicio, r.fim, r.segundos, false, a});
+        if (!c_.le_textos(a)) return;
+        g.textos = textos_.size();
+        for (const std::string_view t : {r.conta, r.origem, r.destino, r.cod_destino})
+            guarda(t);
+        guarda(p.aceita_rejeitados && (!a.dono || p.tarifa->lista()) ? r.texto
+                                                                     : std::string_view{});
+    }
+
+    bool rejeitado(const RegistroRejeitado& r) override {
+        guardados_.push_back({r.linha, textos_.size(), {}, {}, 0, true, {}});
+        guarda(r.motivo);
+        guarda(r.texto);
+        return c_.pedido_.aceita_rejeitados;
+    }
+
+    bool repete(std::size_t antes) override {
+        c_.resumo_.registros += nao_cobraveis_;
+        c_.resumo_.nao_cobraveis += nao_cobraveis_;
+        for (const Guardado& g : guardados_) {
+            std::size_t p = g.textos;
+            const auto texto = [&] {
+                if (p == std::string::npos) return std::string_view{};
+                std::uint32_t n = 0;
+                std::memcpy(&n, textos_.data() + p, sizeof n);
+                p += sizeof n + n;
+                return std::string_view(textos_).substr(p - n, n);
+            };
+            if (g.rejeitado) {
+                const std::string_view motivo = texto();
+                if (!c_.rejeitado({antes + g.linha, motivo, texto()})) return false;
+                continue;
+            }
+            ++c_.resumo_.registros;
+            RegistroChamada r{};
+            r.linha = antes + g.linha;
+            r.inicio = g.inicio;
+            r.fim = g.fim;
+            r.segundos = g.segundos;
+            r.cobravel = true;
+            r.conta = texto();
+            r.origem = texto();
+            r.destino = texto();
+            r.cod_destino = texto();
+            r.texto = texto();
+            c_.cobra(r, g.a);
+        }
+        return true;
+    }
+
+  private:
+    // A billable row, or a rejected one (its reason and bytes its texts).
+    struct Guardado {
+        std::size_t linha;   // from the part's start
+        std::size_t textos;  // where its texts begin in textos_; npos: none kept
+        TDataHora inicio, fim;
+        std::uint32_t segundos;
+        bool rejeitado;
+        Avaliacao a;
+    };
+    void guarda(std::string_view t) {
+        const auto n = static_cast<std::uint32_t>(t.size());
+        textos_.append(reinterpret_cast<const char*>(&n), sizeof n).append(t);
+    }
+
+    CobrancaRegistros& c_;
+    std::vector<Guardado> guardados_;
+    std::string textos_;  // each text kept as its length (4 bytes) and its bytes
+    std::uint64_t nao_cobraveis_ = 0;
+};
+
+std::unique_ptr<ParteRegistros> CobrancaRegistros::parte() {
+    return std::make_unique<Parte>(*this);
 }
 
 void CobrancaRegistros::cobra_em_ordem() {

@@ -6,6 +6,7 @@
 // otherwise the customer whose line its caller is.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,7 @@ struct PedidoCobranca {
     bool aceita_rejeitados = false;
     DialetoCsv dialeto = csv_padrao;             // of the rejected rows' CSV
     const Tarifa* tarifa = &tarifa_da_execucao;  // the price list the calls are rated by
+    Tarefas tarefas{};  // threads a large plain records file is read on at once
 };
 
 // The billable calls of one caller that is no customer's line.
@@ -82,15 +84,35 @@ class CobrancaRegistros final : public DestinoRegistros {
 
     void registro(const RegistroChamada& r) override;
     bool rejeitado(const RegistroRejeitado& r) override;
+    std::unique_ptr<ParteRegistros> parte() override;
 
   private:
-    // The customer of a row and its line's plan (the first for a row billed by account code).
+    class Parte;
+    // What a billable row comes to, found without changing the bills (and so on any thread):
+    // the key of its call, its customer and line's plan (the first for a row billed by account
+    // code), and its rating by a price list when it is billed by one.
+    struct Avaliacao {
+        std::uint64_t chave;
+        std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
+        std::optional<ChamadaTarifada> tarifada;
+        // For rating in answer order: the number called and the caller's line, each a key
+        // equal for every spelling a bill shows alike (chave_numero); none: by its text.
+        std::optional<std::uint64_t> numero, linha;
+    };
+    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r) const;
+    [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
+    // Adds a billable row to the bills, as `a` says, unless its call was read before.
+    void cobra(const RegistroChamada& r, const Avaliacao& a);
     std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
         const RegistroChamada& r) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
-    bool repetida(const RegistroChamada& r);
+    [[nodiscard]] static std::uint64_t chave(const RegistroChamada& r);
+    // Whether adding a row rated as `a` to the bills reads its numbers' texts.
+    [[nodiscard]] bool le_textos(const Avaliacao& a) const {
+        return pedido_.guarda_chamadas || !a.dono || (a.tarifada && (!a.numero || !a.linha));
+    }
     // Rates the calls kept as Pendente into their bills.
     void cobra_em_ordem();
 
@@ -111,20 +133,12 @@ class CobrancaRegistros final : public DestinoRegistros {
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
 
-    // Rating by a price list. Each caller as written, with its line as shown and area code.
-    struct Chamador {
-        std::uint32_t linha;
-        int area;
-    };
-    const Chamador& chamador(std::string_view origem);
-    Textos chamadores_;
-    std::vector<Chamador> dados_chamadores_;
     // Without the calls kept, what the allowance and successive calls need of each call, rated
     // in answer order per line and month once every row is read.
     bool em_ordem_ = false;
     struct Pendente {
         std::int64_t inicio;   // segundo_utc
-        std::uint64_t numero;  // the same for every spelling of one number
+        std::uint64_t numero;  // Avaliacao::numero, or a place in outros_numeros_
         Preco preco;
         std::uint32_t linha;  // of contas_linhas_
         std::uint32_t segundos;
@@ -132,10 +146,11 @@ class CobrancaRegistros final : public DestinoRegistros {
         bool na_franquia;
     };
     std::vector<Pendente> pendentes_;
-    // The bill of each line of a month, and its place there by bill << 32 | line as shown.
-    std::vector<std::size_t> contas_linhas_;
-    std::unordered_map<std::uint64_t, std::uint32_t> indice_linhas_;
-    Textos outros_numeros_;  // numbers that are neither a Brazilian line nor digits alone
+    std::vector<std::size_t> contas_linhas_;  // the bill of each line of a month
+    // By the line's key: its bills' places in contas_ and its place in contas_linhas_ for each.
+    std::unordered_map<std::uint64_t, std::vector<std::pair<std::size_t, std::uint32_t>>>
+        linhas_em_ordem_;
+    Textos outros_numeros_;  // numbers and lines without a key of digits
 };
 
 // The files to bill.

@@ -84,10 +84,13 @@ Erro abre_entrada_padrao(ArquivoAberto& a) {
     return {};
 }
 
-int le_ate_encher(int fd, std::span<std::byte> b, std::size_t& lidos) {
+int le_ate_encher(int fd, std::span<std::byte> b, std::size_t& lidos,
+                  std::optional<std::uint64_t> posicao) {
     lidos = 0;
     while (lidos < b.size()) {
-        const ssize_t n = ::read(fd, b.data() + lidos, b.size() - lidos);
+        const ssize_t n = posicao ? ::pread(fd, b.data() + lidos, b.size() - lidos,
+                                            static_cast<off_t>(*posicao + lidos))
+                                  : ::read(fd, b.data() + lidos, b.size() - lidos);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno;
         if (n == 0) break;

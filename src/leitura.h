@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -56,8 +57,10 @@ Erro abre_arquivo_regular(const char* caminho, ArquivoAberto& a);
 Erro abre_entrada_padrao(ArquivoAberto& a);
 
 // read(2) into `b` until it is full or the file ends, past interruptions; `lidos` gets the bytes
-// read. 0, or the errno of a failed read.
-int le_ate_encher(int fd, std::span<std::byte> b, std::size_t& lidos);
+// read. 0, or the errno of a failed read. With `posicao`, pread(2) from there instead, the
+// descriptor's own position left as it was.
+int le_ate_encher(int fd, std::span<std::byte> b, std::size_t& lidos,
+                  std::optional<std::uint64_t> posicao = {});
 
 // What to do with a file longer than the buffer.
 enum class Excesso : bool {

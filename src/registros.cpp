@@ -5,12 +5,16 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "campos_csv.h"
 #include "caracteres.h"
@@ -354,7 +358,7 @@ bool AnalisadorRegistros::entrega(const CamposRegistro& c, DestinoRegistros& des
 
 bool AnalisadorRegistros::linha(std::string_view linha, bool longa, DestinoRegistros& destino) {
     ++linha_;
-    if (linha_ == 1) linha = sem_marca_utf8(linha);
+    if (linha_ == 1 && !do_meio_) linha = sem_marca_utf8(linha);
     if (longa || linha.size() > maximo_linha)
         return rejeita(motivo_longo, linha.substr(0, maximo_linha), destino);
     if (linha.empty()) return true;
@@ -474,6 +478,16 @@ bool AnalisadorRegistros::confere_inicio(DestinoRegistros& destino) {
     return consome(inicio, destino);
 }
 
+AnalisadorRegistros AnalisadorRegistros::continuacao() const {
+    AnalisadorRegistros a;
+    a.formato_ = formato_;
+    a.separador_ = separador_;
+    a.campos_proprio_ = campos_proprio_;
+    a.conferido_ = true;
+    a.do_meio_ = true;
+    return a;
+}
+
 bool AnalisadorRegistros::termina(DestinoRegistros& destino) {
     if (!erro_.ok()) return false;
     if (!conferido_ && !confere_inicio(destino)) return false;
@@ -488,9 +502,125 @@ namespace {
 
 constexpr std::size_t tamanho_bloco = 256 * 1024;
 
-}  // namespace
+// Rows handed nowhere: the first rows of a file read only to tell its kind.
+struct Descarte final : DestinoRegistros {
+    void registro(const RegistroChamada&) override {}
+    bool rejeitado(const RegistroRejeitado&) override { return true; }
+};
 
-Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
+// Where the parts of a file of `tamanho` bytes begin, after the first, for at most `n` parts of
+// at least `minimo` bytes: just after the first LF from each n-th of it (an LF always ends a
+// row, alone or after a CR). Fewer where there is no LF.
+std::vector<std::uint64_t> cortes(int fd, std::uint64_t tamanho, Tarefas t) {
+    // The first bytes decide whether the file is binary: they are all in the first part.
+    const std::uint64_t minimo = std::max<std::uint64_t>(t.minimo, inicio_conferido);
+    const std::uint64_t n = std::min<std::uint64_t>(t.n, tamanho / minimo);
+    std::vector<std::uint64_t> c;
+    std::array<char, 64 * 1024> b;
+    for (std::uint64_t k = 1; k < n; ++k) {
+        std::uint64_t p = std::max(tamanho / n * k, c.empty() ? 0 : c.back());
+        for (std::size_t lidos = b.size(); p < tamanho && lidos == b.size(); p += lidos) {
+            if (le_ate_encher(fd, std::as_writable_bytes(std::span(b)), lidos, p) != 0) return c;
+            if (const void* lf = std::memchr(b.data(), '\n', lidos); lf != nullptr) {
+                p += static_cast<std::uint64_t>(static_cast<const char*>(lf) - b.data()) + 1;
+                if (p < tamanho) c.push_back(p);
+                break;
+            }
+        }
+    }
+    return c;
+}
+
+// Reads the bytes of `fd` from `inicio` up to `fim` (or the file's end) in blocks into `a`, with
+// `bloco` as buffer, while `segue()`. False when `a` stops; `sis` gets the errno of a read that
+// failed.
+template <class Segue>
+bool le_trecho(int fd, std::uint64_t inicio, std::uint64_t fim, std::span<char> bloco,
+               AnalisadorRegistros& a, DestinoRegistros& destino, int& sis, Segue segue) {
+    sis = 0;
+    for (std::uint64_t p = inicio; p < fim && segue();) {
+        const std::size_t quer =
+            static_cast<std::size_t>(std::min<std::uint64_t>(bloco.size(), fim - p));
+        std::size_t lidos = 0;
+        if ((sis = le_ate_encher(fd, std::as_writable_bytes(bloco.first(quer)), lidos, p)) != 0)
+            return true;
+        if (!a.consome(bloco.first(lidos), destino)) return false;
+        if (lidos < quer) break;
+        p += lidos;
+    }
+    return true;
+}
+
+// One part after the first of a file read in parts, read on a thread of its own.
+struct Parte {
+    std::uint64_t inicio = 0, fim = 0;
+    AnalisadorRegistros analisador;
+    std::unique_ptr<ParteRegistros> destino;
+    int sis = 0;          // a read that failed
+    bool lida = false;    // read to its end, or to where it stopped
+    std::jthread tarefa;  // none when it could not be started: it is read when its turn comes
+};
+
+// Reads the plain regular file `fd` in the parts that begin at 0 and at each of `c`, each but
+// the first into a part of `destino` (`primeira` the first of them), and hands them over in
+// order; `modelo` knows the file's kind.
+Erro le_em_partes(int fd, const std::string& caminho, DestinoRegistros& destino,
+                  std::unique_ptr<ParteRegistros> primeira, std::span<const std::uint64_t> c,
+                  const AnalisadorRegistros& modelo) {
+    // The first part that stopped: the parts after it stop too, as they would not be read.
+    std::atomic<std::size_t> parada{SIZE_MAX};
+    const auto para = [&](std::size_t k) {
+        for (std::size_t v = parada.load(); k < v && !parada.compare_exchange_weak(v, k);) {
+        }
+    };
+    const auto le = [&](Parte& p, std::size_t k) {
+        const auto bloco = std::make_unique_for_overwrite<char[]>(tamanho_bloco);
+        const bool ok =
+            le_trecho(fd, p.inicio, p.fim, {bloco.get(), tamanho_bloco}, p.analisador, *p.destino,
+                      p.sis, [&] { return parada.load(std::memory_order_relaxed) > k; }) &&
+            (p.sis != 0 || p.analisador.termina(*p.destino));
+        if (!ok || p.sis != 0) para(k);
+        p.lida = true;
+    };
+    std::vector<Parte> partes(c.size());
+    for (std::size_t k = 0; k < partes.size(); ++k) {
+        Parte& p = partes[k];
+        p.inicio = c[k];
+        p.fim = k + 1 < c.size() ? c[k + 1] : UINT64_MAX;
+        p.analisador = modelo.continuacao();
+        p.destino = k == 0 ? std::move(primeira) : destino.parte();
+        try {
+            p.tarefa = std::jthread(le, std::ref(p), k + 1);
+        } catch (const std::system_error&) {
+        }
+    }
+    const auto bloco = std::make_unique_for_overwrite<char[]>(tamanho_bloco);
+    AnalisadorRegistros a;
+    int sis = 0;
+    const bool ok =
+        le_trecho(fd, 0, c[0], {bloco.get(), tamanho_bloco}, a, destino, sis, [] { return true; });
+    if (!ok || sis != 0) para(0);
+    if (!ok) return Erro(a.erro()).no_arquivo(caminho);
+    if (sis != 0) return Erro::leitura(caminho, sis);
+    std::size_t antes = a.linhas();
+    for (std::size_t k = 0; k < partes.size(); ++k) {
+        Parte& p = partes[k];
+        if (p.tarefa.joinable()) p.tarefa.join();
+        if (!p.lida) le(p, k + 1);
+        if (!p.destino->repete(antes)) {
+            para(k + 1);
+            Erro e = p.analisador.erro();
+            e.linha += antes;
+            return std::move(e).no_arquivo(caminho);
+        }
+        if (p.sis != 0) return Erro::leitura(caminho, p.sis);
+        antes += p.analisador.linhas();
+    }
+    return {};
+}
+
+}  // namespace
+Erro le_registros(const std::string& caminho, DestinoRegistros& destino, Tarefas tarefas) {
     const bool entrada = caminho == "-";
     ArquivoAberto d;
     if (entrada) {
@@ -531,6 +661,20 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino) {
                 caminho, 0,
                 lidos < 0 ? "arquivo compactado corrompido" : "arquivo compactado incompleto");
     } else {
+        if (tarefas.n > 1)
+            if (const std::vector<std::uint64_t> c = cortes(d.fd(), d.tamanho(), tarefas);
+                !c.empty()) {
+                // The kind of file, from its first rows (which the first part reads again).
+                AnalisadorRegistros inicio;
+                Descarte nada;
+                int sis = 0;
+                if (le_trecho(d.fd(), 0, std::min<std::uint64_t>(c[0], tamanho_bloco),
+                              {bloco.get(), tamanho_bloco}, inicio, nada, sis,
+                              [] { return true; }) &&
+                    inicio.formato())
+                    if (auto p = destino.parte(); p != nullptr)
+                        return le_em_partes(d.fd(), caminho, destino, std::move(p), c, inicio);
+            }
         const std::span<std::byte> b(reinterpret_cast<std::byte*>(bloco.get()), tamanho_bloco);
         for (std::size_t lidos = b.size(); lidos == b.size();) {
             if (const int sis = le_ate_encher(d.fd(), b, lidos); sis != 0)

@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -89,14 +90,34 @@ struct RegistroRejeitado {
     std::string_view texto;
 };
 
+class ParteRegistros;
+
 // What the reader hands rows to; `rejeitado` returns false to stop reading.
 class DestinoRegistros {
   public:
     virtual void registro(const RegistroChamada& r) = 0;
     virtual bool rejeitado(const RegistroRejeitado& r) = 0;
+    // A destination for the rows of a later part of a file, read on a thread of its own while
+    // the parts before it are read; none (the default) reads every file in one pass.
+    virtual std::unique_ptr<ParteRegistros> parte() { return nullptr; }
 
   protected:
     ~DestinoRegistros() = default;
+};
+
+// Takes the rows of a part of a file, its lines counted from the part's start, on the part's
+// thread, and keeps what they come to until the parts before it are handed over. It may read
+// the destination it came from, but changes it only in `repete`.
+class ParteRegistros : public DestinoRegistros {
+  public:
+    ParteRegistros() = default;
+    ParteRegistros(const ParteRegistros&) = delete;
+    ParteRegistros& operator=(const ParteRegistros&) = delete;
+    virtual ~ParteRegistros() = default;
+    // Hands what the part's rows came to over to that destination, in order, as if they had
+    // been read there after the `antes` lines of the parts before. False when a rejected row
+    // stops the reading: the last row the part took, refused by `rejeitado`.
+    virtual bool repete(std::size_t antes) = 0;
 };
 
 // The bytes of one records file in, its rows out, however the bytes are split into blocks.
@@ -113,6 +134,11 @@ class AnalisadorRegistros {
     [[nodiscard]] const Erro& erro() const { return erro_; }
     // The kind of file, once its first row is read.
     [[nodiscard]] std::optional<FormatoRegistros> formato() const { return formato_; }
+    // The lines read so far.
+    [[nodiscard]] std::size_t linhas() const { return linha_; }
+    // A reader of the same file from a later line on, its kind known from this one and its
+    // lines counted from there.
+    [[nodiscard]] AnalisadorRegistros continuacao() const;
 
   private:
     bool confere_inicio(DestinoRegistros& destino);
@@ -143,6 +169,7 @@ class AnalisadorRegistros {
     std::size_t linha_ = 0;           // lines read
     bool cr_ = false;                 // the last block ended with a CR: an LF after it ends nothing
     bool conferido_ = false;          // the first bytes were looked at for a binary file
+    bool do_meio_ = false;            // reads from a later line than the first on
     std::string inicio_{};            // the first bytes, until then
     std::string pendente_{};          // a row begun in an earlier block
     bool longa_ = false;        // that row is longer than a row may be: only its start is kept
@@ -153,8 +180,17 @@ class AnalisadorRegistros {
     Erro erro_{};
 };
 
+// How many threads read a large plain file at once (each part of it at least `minimo` bytes).
+struct Tarefas {
+    unsigned n = 1;
+    std::uint64_t minimo = std::uint64_t{2} << 20;
+};
+
 // Reads the file `caminho` (a regular file, or "-" for standard input; gzip-compressed ones
 // through zlib) in blocks with read(2), never mapping it, and hands every row over. An Erro for
 // a file that cannot be read, a folder, a device or a binary file; a stop asked by `rejeitado` is
 // an Erro of kind dados naming the file and the line.
-Erro le_registros(const std::string& caminho, DestinoRegistros& destino);
+// A plain regular file of at least two parts is cut after a line end near each n-th of it, and
+// the parts read at once when the destination takes parts: the rows, the stops and the errors
+// are the same as in one pass.
+Erro le_registros(const std::string& caminho, DestinoRegistros& destino, Tarefas tarefas = {});

@@ -58,10 +58,9 @@ bool feriado_nacional(TData d) {
     return mesma_data(p, d);
 }
 
-int area_de(std::string_view origem, int ddd) {
-    const Telefone o(origem);
-    if (o.forma() != FormaNumero::nacional) return ddd;
-    const std::string_view d = o.ddd();
+int area_de(const Telefone& origem, int ddd) {
+    if (origem.forma() != FormaNumero::nacional) return ddd;
+    const std::string_view d = origem.ddd();
     return (d[0] - '0') * 10 + (d[1] - '0');
 }
 
@@ -95,7 +94,7 @@ TipoDestino tipo_destino(const Telefone& t, int area) {
 }
 
 TipoDestino tipo_destino(std::string_view origem, std::string_view numero, int ddd) {
-    return tipo_destino(Telefone(numero), area_de(origem, ddd));
+    return tipo_destino(Telefone(numero), area_de(Telefone(origem), ddd));
 }
 
 ConsumoLinha::Parcela ConsumoLinha::cobra(const RegrasTarifa& r, std::uint64_t numero,

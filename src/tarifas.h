@@ -60,7 +60,7 @@ inline constexpr std::array<std::string_view, 9> nomes_tipos{
 
 // The area code a call from `origem` is rated from: its own when `origem` is a Brazilian number
 // with its area code, else `ddd`.
-int area_de(std::string_view origem, int ddd);
+int area_de(const Telefone& origem, int ddd);
 // The kind of the number `numero` called from area code `area`.
 TipoDestino tipo_destino(const Telefone& numero, int area);
 // The kind of the number `numero` called from `origem`; `ddd` is the area of a caller that is

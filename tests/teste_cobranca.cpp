@@ -280,6 +280,77 @@ TEST(CobrancaRegistros, CsvDeChamadasDeUmaExecucaoDeVolta) {
     std::srand(1);
 }
 
+// A file read in parts at once bills as one pass does: the same calls, rejected rows with their
+// lines, summary and first error, whatever lies at the cuts (a call of an earlier part again, a
+// row over the middle, CRLF, a row too long, no last line end).
+TEST(CobrancaRegistros, EmPartesComoNumaPassada) {
+    const auto cli = clientes_de({{7, "Sete", "Rua 7"}, {3, "Tres", "Rua 3"}});
+    TabelaLinhas linhas;
+    linhas.insere("211553", 3);
+    // Row i, of customer 7, 3 or none; every 13th the call of 150 rows before again.
+    const auto linha = [](int i, bool ruins) -> std::string {
+        if (ruins && i % 41 == 5) return fmt::format("{},x,y", i);
+        const int j = i % 13 == 12 && i >= 150 ? i - 150 : i;
+        constexpr std::array<const char*, 3> quem{"7,", ",211553", ",1001"};
+        return fmt::format(
+            "{},85{:08},ctx,,,,,,2024-03-{:02} {:02}:{:02}:00,,2024-03-{:02} "
+            "{:02}:{:02}:59,59,{},{},"
+            "DOCUMENTATION,u{}",
+            quem[static_cast<std::size_t>(j % 3)], j * 7919, 1 + j % 28, j % 24, j % 60, 1 + j % 28,
+            j % 24, j % 60, 1 + j % 50, j % 7 == 0 ? "NO ANSWER" : "ANSWERED", j);
+    };
+    const auto arquivo = [&](bool ruins, int erro, std::string_view fim) {
+        std::string a;
+        for (int i = 0; i < 600; ++i) {
+            a += i == erro ? "x,y" : i == 300 && ruins ? std::string(70000, 'x') : linha(i, ruins);
+            if (i < 599 || fim == "\r\n") a += fim;
+        }
+        return a;
+    };
+    struct Arquivo {
+        std::string bytes;
+        bool aceita;
+    };
+    const Arquivo arquivos[] = {
+        {arquivo(true, -1, "\n"), true},
+        {arquivo(true, -1, "\r\n"), true},
+        {arquivo(false, -1, "\n"), true},
+        {arquivo(false, 450, "\n"), false},
+    };
+    // Counts the parts asked for.
+    struct Partes final : DestinoRegistros {
+        CobrancaRegistros& c;
+        unsigned n = 0;
+        explicit Partes(CobrancaRegistros& cob) : c(cob) {}
+        void registro(const RegistroChamada& r) override { c.registro(r); }
+        bool rejeitado(const RegistroRejeitado& r) override { return c.rejeitado(r); }
+        std::unique_ptr<ParteRegistros> parte() override {
+            ++n;
+            return c.parte();
+        }
+    };
+    PastaTemp pasta;
+    const std::string r = (pasta / "r.csv").string();
+    for (const Arquivo& a : arquivos) {
+        grava(r, a.bytes);
+        for (const bool guarda : {false, true}) {
+            std::string uma;
+            for (unsigned n = 1; n <= 4; ++n) {
+                CobrancaRegistros cob({cli, &linhas, {}, guarda, a.aceita, csv_padrao});
+                Partes p(cob);
+                const Erro e = le_registros(r, p, {n, 1});
+                const Contas contas = cob.termina();
+                const std::string tudo = descreve_erro(e) + "\n" + descreve_resumo(cob.resumo()) +
+                                         "\n" + descreve_sem_cliente(cob.resumo()) +
+                                         cob.rejeitadas() + em_csv(contas, guarda, csv_padrao);
+                EXPECT_EQ(p.n, n - 1);
+                if (n == 1) uma = tudo;
+                EXPECT_EQ(tudo, uma) << n << " " << a.bytes.substr(0, 100);
+            }
+        }
+    }
+}
+
 TEST(CobrancaRegistros, Mes) {
     EXPECT_EQ(le_mes("2024-12")->ano, 2024);
     EXPECT_EQ(le_mes("0999-01")->mes, 1);

@@ -86,9 +86,10 @@ contacel-exportar --semente 1 |chamadas contas faturas
 contacel-exportar --instante 2017-12-01T10:00:00Z |chamadas contas faturas
 contacel-clientes incluir 9 Ana Rua:1 |clientes.arq saida
 contacel-exportar chamadas |
-contacel-exportar chamadas -|--chamadas --clientes --forcar --instante --linhas --mes --planilha --rejeitadas --semente --tarifas
+contacel-exportar chamadas -|--chamadas --clientes --forcar --instante --linhas --mes --planilha --rejeitadas --semente --tarefas --tarifas
 contacel-exportar contas --semente 1 -|--clientes --forcar --planilha
-contacel-exportar contas --chamadas a.csv --mes 2024-12 -|--chamadas --clientes --forcar --linhas --planilha --rejeitadas --tarifas
+contacel-exportar contas --chamadas a.csv --mes 2024-12 -|--chamadas --clientes --forcar --linhas --planilha --rejeitadas --tarefas --tarifas
+contacel-exportar --tarefas |
 contacel-exportar faturas --chamadas |clientes.arq notas.txt novos.csv saida
 contacel-exportar --linhas |novos.csv saida
 contacel-exportar --mes |

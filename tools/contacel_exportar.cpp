@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "cobranca_registros.h"
 #include "execucao.h"
@@ -137,10 +138,13 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
                                           lc.tem(forcar), !lc.tem(pasta), lidos);
         !e.ok())
         return relata_erro(programa, e);
-    Cobradas c =
-        cobra_arquivos({registros, linhas, livro ? &linhas_do_livro : nullptr},
-                       {lista, nullptr, lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
-                        oque != "contas", lc.tem(rejeitadas_op), dialeto, &tarifa});
+    const auto mes = lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt;
+    PedidoCobranca pedido{lista,   nullptr, mes, oque != "contas", lc.tem(rejeitadas_op),
+                          dialeto, &tarifa};
+    // A large records file is read on every core unless told otherwise: the output is the same.
+    pedido.tarefas.n = lc.tem(tarefas_op) ? *numero<unsigned>(*lc.valores[tarefas_op])
+                                          : std::max(1U, std::thread::hardware_concurrency());
+    Cobradas c = cobra_arquivos({registros, linhas, livro ? &linhas_do_livro : nullptr}, pedido);
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
     c.contas.do_livro = livro;
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);

@@ -1,8 +1,10 @@
 #include "linha_exportar.h"
 
 #include <algorithm>
+#include <string>
 
 #include "cobranca_registros.h"
+#include "inteiro.h"
 
 namespace exportar {
 
@@ -25,6 +27,12 @@ Erro confere_opcoes(const LinhaDeComando& lc, std::string_view oque) {
     for (const std::size_t o : {chamadas_op, linhas_op, rejeitadas_op, tarifas_op})
         for (const std::string_view v : lc.todos[o])
             if (v.empty()) return Erro::uso("--" + std::string(opcoes[o].nome) + " vazio");
+    if (lc.tem(tarefas_op) && !lc.tem(chamadas_op)) return Erro::uso("--tarefas so com --chamadas");
+    if (lc.tem(tarefas_op))
+        if (const auto n = numero<unsigned>(*lc.valores[tarefas_op]);
+            !n || *n < 1 || *n > maximo_tarefas)
+            return Erro::uso("--tarefas deve ser um numero de 1 a " +
+                             std::to_string(maximo_tarefas));
     if (lc.tem(mes_op) && !le_mes(*lc.valores[mes_op]))
         return Erro::uso("mes invalido: \"" + std::string(*lc.valores[mes_op]) +
                          "\" (use AAAA-MM)");

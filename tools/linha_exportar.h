@@ -28,8 +28,9 @@ enum : std::size_t {
     rejeitadas_op,
     emissor_op,
     tarifas_op,
+    tarefas_op,
 };
-inline constexpr std::array<Opcao, 17> opcoes{{{"ajuda", "help", 'h'},
+inline constexpr std::array<Opcao, 18> opcoes{{{"ajuda", "help", 'h'},
                                                {"versao", "version", 'V'},
                                                {"semente", nullptr, 0, true},
                                                {"instante", nullptr, 0, true},
@@ -45,7 +46,8 @@ inline constexpr std::array<Opcao, 17> opcoes{{{"ajuda", "help", 'h'},
                                                {"mes", nullptr, 0, true},
                                                {"rejeitadas", nullptr, 0, true},
                                                {"emissor", nullptr, 0, true},
-                                               {"tarifas", nullptr, 0, true}}};
+                                               {"tarifas", nullptr, 0, true},
+                                               {"tarefas", nullptr, 0, true}}};
 
 inline constexpr std::string_view uso =
     "uso: contacel-exportar chamadas [INSTANTE | REGISTROS] [--clientes ARQUIVO] [--planilha]\n"
@@ -65,7 +67,9 @@ inline constexpr std::string_view uso =
     "numero,cliente); --mes AAAA-MM cobra so esse mes; --rejeitadas ARQUIVO grava as linhas\n"
     "ilegiveis e as sem cliente nesse CSV e cobra o resto; --tarifas TARIFAS.toml cobra pela\n"
     "tabela de precos da operadora (destinos, horario reduzido, planos por linha na terceira\n"
-    "coluna, plano, do CSV de --linhas, franquias e mensalidades).\n"
+    "coluna, plano, do CSV de --linhas, franquias e mensalidades); --tarefas N le um arquivo\n"
+    "grande sem compressao em N partes ao mesmo tempo (padrao: os nucleos do computador), com\n"
+    "a mesma saida.\n"
     "--planilha   CSV de planilha em portugues: ponto e virgula, virgula decimal, BOM e CRLF.\n"
     "--pasta      uma fatura por arquivo, CODIGO-AAAA-MM.pdf.\n"
     "--forcar     substitui os arquivos de --pasta ou --rejeitadas que ja existam.\n"
@@ -77,6 +81,9 @@ inline constexpr std::string_view uso =
 
 inline constexpr std::string_view pix_juntas =
     "--pix-chave, --pix-nome e --pix-cidade vao juntas, ou com o [pix] de --emissor";
+
+// The value of --tarefas: from 1 to maximo_tarefas threads.
+inline constexpr unsigned maximo_tarefas = 256;
 
 // Whether the options given go together for exporting `oque` ("chamadas", "contas" or
 // "faturas"): ok, or an Erro of kind uso saying what is wrong.
