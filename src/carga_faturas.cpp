@@ -60,3 +60,8 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
     if (Erro e = carrega_modulo_faturas(); !e.ok()) return e;
     return modulo->escreve_cada_fatura(c, op, destino);
 }
+
+std::string sha256_hex(std::span<const std::byte> bytes) {
+    if (!carrega_modulo_faturas().ok()) return {};
+    return modulo->sha256_hex(bytes);
+}

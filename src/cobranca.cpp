@@ -84,6 +84,11 @@ TData vencimento_da_conta(const ContaMensal& c) {
     return vencimento_de({10, c.mes, c.ano});
 }
 
+TData emissao_da_conta(const ContaMensal& c) {
+    if (c.mes >= 12) return {1, 1, static_cast<std::int16_t>(c.ano + 1)};
+    return {1, static_cast<std::int8_t>(c.mes + 1), c.ano};
+}
+
 Contas contas_da_execucao(const Execucao& e) {
     Contas r;
     r.clientes = std::make_shared<const Clientes>(clientes_do_cadastro(e.lis_cli));

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "clientes.h"
@@ -124,6 +125,15 @@ constexpr std::uint64_t chave_conta(const ContaMensal& c) {
 
 // The 10th of the month after the bill's: its due date.
 TData vencimento_da_conta(const ContaMensal& c);
+// The first day after the bill's month: its issue date.
+TData emissao_da_conta(const ContaMensal& c);
+
+// A bill issued and kept in a book: its number and its dates, printed again on a second copy.
+struct Emitida {
+    std::string numero;  // "2024-000123"
+    TData emitida_em;
+    TData vencimento;
+};
 
 // A line of a customer and its plan, which pays the plan's fee every month billed.
 struct LinhaComPlano {
@@ -145,6 +155,10 @@ struct Contas {
     // With a price list, every line of the lines file by customer: a bill names each one,
     // calls or not.
     std::vector<LinhaComPlano> linhas;
+    // With a book: the bills already issued (or numbered to be), by chave_conta, and each
+    // call's key (chave_da_chamada) by ChamadaCobrada::ordem when they were kept.
+    std::unordered_map<std::uint64_t, Emitida> emitidas;
+    std::vector<std::string> chaves;
 
     std::span<const ChamadaCobrada> chamadas_de(const ContaMensal& c) const {
         return std::span(chamadas).subspan(c.primeira, static_cast<std::size_t>(c.chamadas));

@@ -23,10 +23,12 @@ std::optional<MesAno> le_mes(std::string_view t) {
 
 std::string descreve_resumo(const ResumoCobranca& r) {
     return fmt::format(
-        "{} registros: {} cobrados em {} contas, {} de outros meses, {} nao cobraveis, {} sem "
-        "cliente, {} rejeitados, {} duplicados",
-        r.registros, r.cobrados, r.contas, r.outros_meses, r.nao_cobraveis, r.sem_cliente,
-        r.rejeitados, r.duplicados);
+               "{} registros: {} cobrados em {} contas, {} de outros meses, {} nao cobraveis, {} "
+               "sem "
+               "cliente, {} rejeitados, {} duplicados",
+               r.registros, r.cobrados, r.contas, r.outros_meses, r.nao_cobraveis, r.sem_cliente,
+               r.rejeitados, r.duplicados) +
+           (r.do_livro ? fmt::format(", {} ja faturados", r.ja_faturados) : std::string());
 }
 
 std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo) {
@@ -117,6 +119,11 @@ constexpr std::uint64_t mistura(std::uint64_t x) {
     return x ^ (x >> 31);
 }
 
+// What makes a call one call besides its answer time and billed seconds, in the key's order.
+std::array<std::string_view, 6> textos_da_chave(const RegistroChamada& r) {
+    return {r.origem, r.destino, r.unico, r.sequencia, r.conta, r.cod_destino};
+}
+
 // Adds `v` to the key `h`: order matters, and each step is mixed before the next comes in.
 constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
     return mistura(h + 0x9E3779B97F4A7C15U + v);
@@ -142,12 +149,10 @@ std::optional<std::uint64_t> chave_numero(const Telefone& t, std::string_view es
 }  // namespace
 
 std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
-    // A call is its uniqueid and sequence, its account code, caller, called number, answer and
-    // billed seconds. Each text comes in with its length, so that no two ways of cutting the
-    // same bytes into fields make the same key.
+    // The key of chave_da_chamada as a number. Each text comes in with its length, so that no
+    // two ways of cutting the same bytes into fields make the same key.
     std::uint64_t h = 0;
-    for (const std::string_view t :
-         {r.unico, r.sequencia, r.conta, r.origem, r.destino, r.cod_destino})
+    for (const std::string_view t : textos_da_chave(r))
         h = junta(junta(h, t.size()), std::hash<std::string_view>{}(t));
     h = junta(h, static_cast<std::uint64_t>(segundo_utc(r.inicio)));
     return junta(h, r.segundos);
@@ -174,6 +179,22 @@ CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r)
     return a;
 }
 
+std::string chave_da_chamada(const RegistroChamada& r) {
+    const TDataHora& d = r.inicio;
+    std::string k = fmt::format(FMT_COMPILE("{:04}-{:02}-{:02} {:02}:{:02}:{:02}"), d.dat.ano,
+                                d.dat.mes, d.dat.dia, d.hor.hor, d.hor.min, d.hor.seg);
+    const std::array<std::string_view, 6> textos = textos_da_chave(r);
+    for (std::size_t i = 0; i < textos.size(); ++i) {
+        if (i == 2) fmt::format_to(std::back_inserter(k), FMT_COMPILE("|{}"), r.segundos);
+        k += '|';
+        for (const char c : textos[i]) {
+            if (c == '|' || c == '\\') k += '\\';
+            k += c;
+        }
+    }
+    return k;
+}
+
 void CobrancaRegistros::registro(const RegistroChamada& r) {
     ++resumo_.registros;
     if (!r.cobravel) {
@@ -186,6 +207,10 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
 void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
     if (!chaves_.insert(a.chave).second) {
         ++resumo_.duplicados;
+        return;
+    }
+    if (pedido_.faturadas != nullptr && pedido_.faturadas->contem(r)) {
+        ++resumo_.ja_faturados;
         return;
     }
     const auto& dono = a.dono;
@@ -248,6 +273,7 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
         r.inicio, r.fim, cod, r.segundos, exibido(r.destino), contas_.textos.guarda(r.cod_destino),
         exibido(r.origem), static_cast<std::uint32_t>(contas_.chamadas.size()), centavos});
+    if (pedido_.guarda_chaves) contas_.chaves.push_back(chave_da_chamada(r));
     if (tarifada) {
         c.preco = tarifada->preco;
         c.cobrados = static_cast<std::uint32_t>(tarifada->cobrados);
@@ -281,10 +307,16 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
         const PedidoCobranca& p = c_.pedido_;
         Guardado& g = guardados_.emplace_back(
             Guardado{r.linha, std::string::npos, r.inicio, r.fim, r.segundos, false, a});
-        if (!c_.le_textos(a)) return;
+        // A book asks for the whole key of a call (chave_da_chamada).
+        const bool chave = p.faturadas != nullptr || p.guarda_chaves;
+        if (!c_.le_textos(a) && !chave) return;
         g.textos = textos_.size();
         for (const std::string_view t : {r.conta, r.origem, r.destino, r.cod_destino})
             guarda(t);
+        if (chave) {
+            guarda(r.unico);
+            guarda(r.sequencia);
+        }
         guarda(p.aceita_rejeitados && (!a.dono || p.tarifa->lista()) ? r.texto
                                                                      : std::string_view{});
     }
@@ -324,6 +356,10 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             r.origem = texto();
             r.destino = texto();
             r.cod_destino = texto();
+            if (c_.pedido_.faturadas != nullptr || c_.pedido_.guarda_chaves) {
+                r.unico = texto();
+                r.sequencia = texto();
+            }
             r.texto = texto();
             c_.cobra(r, g.a);
         }
@@ -407,6 +443,19 @@ Contas CobrancaRegistros::termina() {
     return std::move(contas_);
 }
 
+Erro acha_planos(TabelaLinhas& linhas, const Tarifa& tarifa, const std::string& arquivo) {
+    Erro e;
+    if (!tarifa.lista()) return e;
+    linhas.para_cada([&](TabelaLinhas::Linha& l) {
+        if (l.plano.empty() || !e.ok()) return;
+        const auto p = std::ranges::find(tarifa.planos, l.plano, &Plano::nome);
+        if (p == tarifa.planos.end())
+            e = Erro::dados(arquivo, l.linha, "plano desconhecido: " + l.plano);
+        l.indice_plano = static_cast<std::uint16_t>(p - tarifa.planos.begin());
+    });
+    return e;
+}
+
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     Cobradas r;
     std::vector<Identidade> vistos;
@@ -427,16 +476,7 @@ Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {
     pedido.linhas = a.tabela;
     if (!a.linhas.empty()) {
         if (r.erro = le_linhas(a.linhas, *pedido.clientes, linhas); !r.erro.ok()) return r;
-        if (pedido.tarifa->lista())
-            linhas.para_cada([&](TabelaLinhas::Linha& l) {
-                if (l.plano.empty() || !r.erro.ok()) return;
-                const auto& planos = pedido.tarifa->planos;
-                const auto p = std::ranges::find(planos, l.plano, &Plano::nome);
-                if (p == planos.end())
-                    r.erro = Erro::dados(a.linhas, l.linha, "plano desconhecido: " + l.plano);
-                l.indice_plano = static_cast<std::uint16_t>(p - planos.begin());
-            });
-        if (!r.erro.ok()) return r;
+        if (r.erro = acha_planos(linhas, *pedido.tarifa, a.linhas); !r.erro.ok()) return r;
         pedido.linhas = &linhas;
     }
     CobrancaRegistros cobranca(pedido);

@@ -1,7 +1,7 @@
 #pragma once
 // Billing call records: every row read is accounted for once, in the first of these that
-// applies: rejected (unreadable), not billable, duplicate (a call already read), without
-// customer, of another month, billed.
+// applies: rejected (unreadable), not billable, duplicate (a call already read), already on an
+// issued bill, without customer, of another month, billed.
 // The customer of a row is its account code when that is the code of a register customer,
 // otherwise the customer whose line its caller is.
 
@@ -28,6 +28,21 @@ struct MesAno {
 // "2024-12" as a month; nothing for any other text.
 std::optional<MesAno> le_mes(std::string_view texto);
 
+// The key of a call: two billable rows equal in it are one call, billed once. Its answer time
+// comes first, so that the keys of a month are one range of a book's keys, then its caller,
+// called number and billed seconds, the PBX's uniqueid and sequence where the layout has them,
+// and the account codes: "2024-11-05 10:00:05|85988774123|8532345678|61|1730800805.17|3||",
+// a "|" or a backslash within a field written after a backslash.
+std::string chave_da_chamada(const RegistroChamada& r);
+
+// Calls already on issued bills: a book's, asked of every billable row.
+class JaFaturadas {
+  public:
+    virtual ~JaFaturadas() = default;
+    // Whether the call of `r` is on an issued bill.
+    virtual bool contem(const RegistroChamada& r) = 0;
+};
+
 // What to bill, and how much of it to keep.
 struct PedidoCobranca {
     std::shared_ptr<const Clientes> clientes;
@@ -38,7 +53,9 @@ struct PedidoCobranca {
     bool aceita_rejeitados = false;
     DialetoCsv dialeto = csv_padrao;             // of the rejected rows' CSV
     const Tarifa* tarifa = &tarifa_da_execucao;  // the price list the calls are rated by
-    Tarefas tarefas{};  // threads a large plain records file is read on at once
+    Tarefas tarefas{};                 // threads a large plain records file is read on at once
+    JaFaturadas* faturadas = nullptr;  // calls not to bill again, asked in the billing's order
+    bool guarda_chaves = false;        // with the calls, each call's key (Contas::chaves)
 };
 
 // The billable calls of one caller that is no customer's line.
@@ -58,10 +75,12 @@ struct ResumoCobranca {
     std::uint64_t sem_cliente = 0;
     std::uint64_t rejeitados = 0;
     std::uint64_t duplicados = 0;                      // billable rows of a call already read
+    std::uint64_t ja_faturados = 0;                    // of a call on an issued bill
+    bool do_livro = false;                             // billed with a book: ja_faturados said
     std::vector<SemCliente> sem_cliente_por_chamador;  // most calls first, once billing ends
 };
 // "N registros: C cobrados em K contas, O de outros meses, X nao cobraveis, S sem cliente, R
-// rejeitados, D duplicados".
+// rejeitados, D duplicados" and, with a book, ", J ja faturados".
 std::string descreve_resumo(const ResumoCobranca& r);
 // What an operator adds to the lines file: a line per customer-less caller, at most `maximo`,
 // then how many more: "sem cliente: 85999990000, 12 chamadas, 00:41:20\n", "sem cliente: e mais
@@ -167,6 +186,10 @@ struct Cobradas {
     std::optional<TDataHora> ultima;  // the latest start billed
     std::string rejeitadas;           // CobrancaRegistros::rejeitadas()
 };
+
+// Gives each line of `linhas` its plan's place in the price list `tarifa` (without a list, the
+// first); a plan the list does not have is an error naming `arquivo` and the line's row.
+Erro acha_planos(TabelaLinhas& linhas, const Tarifa& tarifa, const std::string& arquivo);
 
 // Reads the lines file, then bills every records file (a file named twice is refused: its calls
 // would be billed twice). With pedido.aceita_rejeitados an unreadable row goes to the rejected

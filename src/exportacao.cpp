@@ -112,6 +112,7 @@ void exporta_contas(const Contas& c, std::FILE* saida, DialetoCsv d) {
     if (c.tarifa != nullptr)
         colunas.insert(colunas.end(), {"mensalidades", "franquia_usada", "valor_chamadas"});
     colunas.insert(colunas.end(), {"valor_total", "vencimento"});
+    if (c.do_livro) colunas.emplace_back("fatura");
     escreve(saida, cabecalho_csv(colunas, d));
     for (const ContaMensal& conta : c.contas) {
         const Cliente& cli = cliente_da_conta(c.clientes.get(), conta.cod_cli);
@@ -133,6 +134,11 @@ void exporta_contas(const Contas& c, std::FILE* saida, DialetoCsv d) {
         linha += dinheiro(conta.valor_total, d.decimal);
         linha += d.separador;
         linha += data_iso(vencimento_da_conta(conta));
+        if (c.do_livro) {
+            linha += d.separador;
+            if (const auto it = c.emitidas.find(chave_conta(conta)); it != c.emitidas.end())
+                linha += it->second.numero;
+        }
         linha += d.fim_de_linha;
         escreve(saida, linha);
     }

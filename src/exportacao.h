@@ -17,5 +17,5 @@ Erro textos_em_utf8(const TLisCli& lis_cli);
 void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d = csv_padrao,
                       bool linhas = false);
 // The header of the bills' CSV, then one row per bill: the customer, the month, the totals, the
-// due date.
+// due date and, with a book, the number it was issued with (empty: none).
 void exporta_contas(const Contas& c, std::FILE* saida, DialetoCsv d = csv_padrao);

@@ -4,6 +4,7 @@
 #include <cairo.h>
 #include <fmt/compile.h>
 #include <fmt/format.h>
+#include <glib.h>
 #include <pango/pangocairo.h>
 #include <qrencode.h>
 
@@ -171,6 +172,8 @@ struct DadosFatura {
     bool tarifada = false;
     std::vector<ResumoDestino> destinos;
     std::string franquia;  // the one line's allowance and what its calls used; empty: none
+    TData emitida{};       // its issue date, which dates the document too
+    std::string numero{};  // as issued from a book; empty: none
     // Nothing to pay: no due date, no code.
     [[nodiscard]] bool a_pagar() const { return reais_total != "0,00"; }
     // The total in centavos, as printed.
@@ -206,12 +209,6 @@ std::string duracao(std::int64_t s) {
 std::string minutos_e_segundos(std::int64_t s) {
     if (s % 60 == 0) return fmt::format("{} min", s / 60);
     return fmt::format("{} min {} s", s / 60, s % 60);
-}
-
-// A bill's issue date: the first day after its month.
-TData emissao(std::int8_t mes, std::int16_t ano) {
-    if (mes >= 12) return {1, 1, static_cast<std::int16_t>(ano + 1)};
-    return {1, static_cast<std::int8_t>(mes + 1), ano};
 }
 
 // Calls per page of one bill: as many as fit, the last page also holding what ends the bill,
@@ -653,13 +650,20 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
             const double d = desce_;
             const std::string endereco = "Endereço: " + f.endereco;
             escreve(margem, 104.0 + d, endereco, cabe(endereco, normal_, direita - margem));
-            if (!f.linha.empty())
-                escreve(margem, 118.0 + d, (f.grupos.empty() ? "Linha: " : "Linhas: ") + f.linha,
-                        normal_);
+            const std::string numero = f.numero.empty() ? "" : "Fatura nº " + f.numero;
+            if (!numero.empty()) escreve(direita, 118.0 + d, numero, negrito_, Alinha::a_direita);
+            if (!f.linha.empty()) {
+                const std::string linha = (f.grupos.empty() ? "Linha: " : "Linhas: ") + f.linha;
+                if (numero.empty())
+                    escreve(margem, 118.0 + d, linha, normal_);
+                else
+                    escreve(margem, 118.0 + d, linha,
+                            cabe(linha, normal_, direita - margem - mede(numero, negrito_) - 12.0));
+            }
             const TData ultimo{static_cast<std::int8_t>(dias_no_mes(f.mes, f.ano)), f.mes, f.ano};
             escreve(margem, 132.0 + d,
                     fmt::format("Período: {} a {}", TData{1, f.mes, f.ano}, ultimo), normal_);
-            escreve(direita, 132.0 + d, fmt::format("Emissão: {}", emissao(f.mes, f.ano)), normal_,
+            escreve(direita, 132.0 + d, fmt::format("Emissão: {}", f.emitida), normal_,
                     Alinha::a_direita);
             const double coluna = com_pix ? canhoto - 12.0 : direita;
             const double topo = topo_colunas + d;
@@ -759,19 +763,20 @@ void tabela_por_linha(const Contas& c, std::uint32_t cod_cli,
     if (planos && !c.linhas.empty()) {
         for (Grupo& g : grupos)
             g.paga = false;
-        const auto [de, ate] =
-            std::ranges::equal_range(c.linhas, cod_cli, {}, &LinhaComPlano::cod_cli);
         const std::size_t com_chamadas = grupos.size();
-        for (auto l = de; l != ate; ++l) {
+        auto l = std::lower_bound(
+            c.linhas.begin(), c.linhas.end(), cod_cli,
+            [](const LinhaComPlano& x, std::uint32_t cod) { return x.cod_cli < cod; });
+        for (; l != c.linhas.end() && l->cod_cli == cod_cli; ++l) {
             const Telefone t(c.textos[l->linha]);
-            const auto g =
-                std::find_if(grupos.begin(), grupos.begin() + com_chamadas, [&](const Grupo& x) {
-                    return !x.texto.empty() && Telefone(x.texto).chave() == t.chave();
-                });
-            if (g == grupos.begin() + com_chamadas)
+            std::size_t g = 0;
+            while (g < com_chamadas &&
+                   (grupos[g].texto.empty() || Telefone(grupos[g].texto).chave() != t.chave()))
+                ++g;
+            if (g == com_chamadas)
                 grupos.push_back({c.textos[l->linha], 0, 0, l->plano});
             else
-                g->paga = true;
+                grupos[g].paga = true;
         }
         std::ranges::stable_sort(grupos, {}, &Grupo::texto);
     }
@@ -863,8 +868,16 @@ DadosFatura dados_da_conta(const Contas& c, const ContaMensal& conta, const Opco
                   {},
                   false,
                   {},
+                  {},
+                  emissao_da_conta(conta),
                   {}};
     f.tarifada = c.tarifa != nullptr && c.tarifa->lista();
+    // A bill issued from a book shows its number, and again the dates it was issued with.
+    if (const auto it = c.emitidas.find(chave_conta(conta)); it != c.emitidas.end()) {
+        f.numero = it->second.numero;
+        f.emitida = it->second.emitida_em;
+        f.vencimento = it->second.vencimento;
+    }
     f.chamadas.reserve(chamadas.size());
     for (const ChamadaCobrada& cha : chamadas) {
         const Valor v = c.valor(cha);
@@ -897,11 +910,19 @@ cairo_status_t escreve_pedaco(void* destino, const unsigned char* dados, unsigne
 
 }  // namespace
 
+std::string sha256_hex(std::span<const std::byte> bytes) {
+    gchar* h = g_compute_checksum_for_data(
+        G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
+    std::string s(h);
+    g_free(h);
+    return s;
+}
+
 Erro escreve_faturas(const Contas& c, const OpcoesFaturas& op, const DestinoPdf& destino) {
     // Dated as its first bill is issued: never after any of its bills is due.
     std::optional<TData> primeira;
     for (const ContaMensal& conta : c.contas)
-        if (const TData d = emissao(conta.mes, conta.ano);
+        if (const TData d = emissao_da_conta(conta);
             !primeira || std::tie(d.ano, d.mes) < std::tie(primeira->ano, primeira->mes))
             primeira = d;
     Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&destino),
@@ -921,9 +942,8 @@ Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const Destino
     for (const ContaMensal& conta : c.contas) {
         if (!erro.ok()) break;
         pdf.clear();
-        Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula),
-                      data_pdf(emissao(conta.mes, conta.ano)));
         const DadosFatura f = dados_da_conta(c, conta, op);
+        Documento doc(escreve_pedaco, const_cast<DestinoPdf*>(&acumula), data_pdf(f.emitida));
         doc.titulo(fmt::format("Conta de {} - {} de {}", f.nome, mes_por_extenso(f.mes), f.ano));
         doc.fatura(f, op);
         erro = doc.termina();

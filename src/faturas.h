@@ -48,6 +48,9 @@ Erro escreve_faturas(const Contas& c, const OpcoesFaturas& op, const DestinoPdf&
 // Each bill as a document of its own, named by nome_arquivo_fatura; stops at the first failure.
 Erro escreve_cada_fatura(const Contas& c, const OpcoesFaturas& op, const DestinoFatura& destino);
 
+// The SHA-256 of `bytes` in lowercase hexadecimal: what a book keeps of each bill it issued.
+std::string sha256_hex(std::span<const std::byte> bytes);
+
 // "CODIGO-AAAA-MM.pdf": "1-2017-11.pdf".
 std::string nome_arquivo_fatura(std::uint32_t cod_cli, std::int16_t ano, std::int8_t mes);
 // The payload printed and encoded on a bill: its amount to pay and its transaction id.

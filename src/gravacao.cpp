@@ -390,7 +390,7 @@ Erro GravacaoEmLote::escreve(std::span<const std::byte> bytes) {
     return (proximo_++)->escreve(bytes);
 }
 
-Erro GravacaoEmLote::confirma() {
+Erro GravacaoEmLote::confirma(const std::function<Erro()>& junto) {
     std::list<PastaAberta> pastas;
     std::vector<std::string> abertas;
     for (const Gravacao& g : arquivos_) {
@@ -413,5 +413,10 @@ Erro GravacaoEmLote::confirma() {
     }
     for (PastaAberta& p : pastas)
         if (Erro e = p.sincroniza(); !e.ok()) return e;
+    if (Erro e = junto ? junto() : Erro{}; !e.ok()) {
+        for (Gravacao& g : arquivos_)
+            g.desfaz_criacao();
+        return e;
+    }
     return {};
 }

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <functional>
 #include <list>
 #include <span>
 #include <string>
@@ -96,8 +97,10 @@ class GravacaoEmLote {
     // Writes the next file, in the order of `caminhos`.
     Erro escreve(std::span<const std::byte> bytes);
     // Gives every file its name. A failure midway undoes the files this set created; those it
-    // replaced cannot come back.
-    Erro confirma();
+    // replaced cannot come back. `junto`, when given, is what goes with the files (a book's
+    // record of them): done once they all have their names, before a signal held meanwhile
+    // lands; its failure undoes the files this set created too.
+    Erro confirma(const std::function<Erro()>& junto = {});
 
   private:
     OpcoesGravacao op_;

@@ -95,12 +95,12 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
         if (clientes.busca(*cod) == nullptr)
             return Erro::dados({}, linha,
                                "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
-        if (const auto antes =
-                tabela.insere(numero, *cod, linha, c.n == 3 ? c.campos[2] : std::string_view{}))
+        const std::string_view plano = c.n == 3 ? c.campos[2] : std::string_view{};
+        if (const auto antes = tabela.insere(numero, *cod, linha, plano))
             return Erro::dados(
                 {}, linha,
                 "o numero " + std::string(numero) + " ja esta na linha " + std::to_string(*antes));
-        if (lidas != nullptr) lidas->push_back({std::string(numero), *cod});
+        if (lidas != nullptr) lidas->push_back({std::string(numero), *cod, std::string(plano)});
     }
     if (separador == '\0')
         return Erro::dados({}, 1, "falta o cabecalho numero,cliente ou numero;cliente");

@@ -72,6 +72,7 @@ class TabelaLinhas {
 struct LinhaLida {
     std::string numero;
     std::uint32_t cliente;
+    std::string plano{};  // empty: the first
 };
 
 // Fills `tabela` from the bytes of a lines file; `lidas`, when given, gets its rows. A line listed

@@ -64,6 +64,7 @@ CREATE TABLE faturas (
     sha256         TEXT NOT NULL,
     UNIQUE (cliente, ano, mes)
 );
+CREATE INDEX faturas_por_mes ON faturas (ano, mes);
 CREATE TABLE chamadas_cobradas (
     chave  TEXT PRIMARY KEY,
     fatura TEXT NOT NULL REFERENCES faturas (numero)
@@ -120,6 +121,12 @@ class Instrucao {
                             : std::string();
     }
     std::int64_t numero(int i) const { return sqlite3_column_int64(st_, i); }
+    // Whether the query gives a row; made ready for new values.
+    bool tem_linha(Erro& e) {
+        const bool tem = linha();
+        e = executa();
+        return tem;
+    }
 
   private:
     Livro& livro_;
@@ -526,7 +533,7 @@ Erro importa_linhas(const std::string& livro, const std::string& csv, bool forca
         std::vector<LinhaDoLivro> novas;
         novas.reserve(lidas.size());
         for (LinhaLida& x : lidas)
-            novas.push_back({std::move(x.numero), x.cliente});
+            novas.push_back({std::move(x.numero), x.cliente, std::move(x.plano)});
         importadas = novas.size();
         return l->troca_linhas(novas);
     });
@@ -534,11 +541,19 @@ Erro importa_linhas(const std::string& livro, const std::string& csv, bool forca
 
 namespace {
 
+// The lines file of the book's lines; the column `plano` only when a line has a plan.
 std::string csv_das_linhas(const std::vector<LinhaDoLivro>& linhas, DialetoCsv d) {
-    std::string s = cabecalho_csv({"numero", "cliente"}, d);
+    const bool planos =
+        std::ranges::any_of(linhas, [](const LinhaDoLivro& l) { return !l.plano.empty(); });
+    std::string s = planos ? cabecalho_csv({"numero", "cliente", "plano"}, d)
+                           : cabecalho_csv({"numero", "cliente"}, d);
     for (const LinhaDoLivro& l : linhas) {
         acrescenta_campo_csv(s, l.numero, d);
         s += d.separador + std::to_string(l.cliente);
+        if (planos) {
+            s += d.separador;
+            acrescenta_campo_csv(s, l.plano, d);
+        }
         s += d.fim_de_linha;
     }
     return s;
@@ -580,4 +595,222 @@ Erro copia_livro(const std::string& livro, const std::string& copia) {
     std::unique_ptr<Livro> l;
     if (Erro e = abre_livro(livro, false, l); !e.ok()) return e;
     return l->copia_para(copia);
+}
+
+// ---- The bills it issued ----
+
+namespace {
+
+std::string data_iso(TData d) {
+    return fmt::format("{:04}-{:02}-{:02}", d.ano, d.mes, d.dia);
+}
+
+TData data_de_iso(std::string_view t) {
+    const auto n = [&](std::size_t i, std::size_t k) {
+        int v = 0;
+        for (std::size_t j = i; j < i + k && j < t.size(); ++j)
+            v = v * 10 + (t[j] - '0');
+        return v;
+    };
+    return {static_cast<std::int8_t>(n(8, 2)), static_cast<std::int8_t>(n(5, 2)),
+            static_cast<std::int16_t>(n(0, 4))};
+}
+
+// The range of the keys of a month's calls: the keys begin with the answer time, "2024-11-...".
+std::pair<std::string, std::string> chaves_do_mes(std::int16_t ano, std::int8_t mes) {
+    const std::string m = fmt::format("{:04}-{:02}", ano, mes);
+    return {m + "-", m + "."};
+}
+
+std::string mes_ano(const ContaMensal& c) {
+    return fmt::format("{:02}/{:04}", c.mes, c.ano);
+}
+
+// The bills the book issued for the months of `contas`, by chave_conta.
+Erro le_emitidas(Livro& l, const Contas& contas,
+                 std::unordered_map<std::uint64_t, FaturaDoLivro>& emitidas) {
+    std::vector<std::uint32_t> meses;
+    for (const ContaMensal& c : contas.contas)
+        meses.push_back(chave_mes({1, c.mes, c.ano}));
+    std::ranges::sort(meses);
+    meses.erase(std::unique(meses.begin(), meses.end()), meses.end());
+    Instrucao q(l,
+                "SELECT numero, cliente, valor_centavos, vencimento, emitida_em, sha256 FROM "
+                "faturas WHERE ano = ? AND mes = ?");
+    for (const std::uint32_t m : meses) {
+        const auto ano = static_cast<std::int16_t>(m >> 8U);
+        const auto mes = static_cast<std::int8_t>(m & 0xFFU);
+        q.inteiro(ano).inteiro(mes);
+        while (q.linha()) {
+            FaturaDoLivro f{q.coluna(0),
+                            static_cast<std::uint32_t>(q.numero(1)),
+                            ano,
+                            mes,
+                            q.numero(2),
+                            data_de_iso(q.coluna(3)),
+                            data_de_iso(q.coluna(4)),
+                            q.coluna(5)};
+            emitidas.emplace(chave_conta(f.cliente, {1, mes, ano}), std::move(f));
+        }
+        if (Erro e = q.executa(); !e.ok()) return e;
+    }
+    return {};
+}
+
+}  // namespace
+
+struct FaturadasDoLivro::Consultas {
+    explicit Consultas(Livro& l)
+        : mes(l, "SELECT 1 FROM chamadas_cobradas WHERE chave >= ? AND chave < ? LIMIT 1"),
+          chave(l, "SELECT 1 FROM chamadas_cobradas WHERE chave = ?"),
+          alguma(l, "SELECT 1 FROM chamadas_cobradas LIMIT 1") {}
+    Instrucao mes;
+    Instrucao chave;
+    Instrucao alguma;
+};
+
+FaturadasDoLivro::FaturadasDoLivro(Livro& livro) : consultas_(std::make_unique<Consultas>(livro)) {}
+
+FaturadasDoLivro::~FaturadasDoLivro() = default;
+
+bool FaturadasDoLivro::nenhuma() {
+    return !consultas_->alguma.tem_linha(erro_) && erro_.ok();
+}
+
+bool FaturadasDoLivro::contem(const RegistroChamada& r) {
+    if (!erro_.ok()) return false;
+    // Most months have no issued bill: their rows are not asked one by one.
+    const std::uint32_t m = chave_mes(r.inicio.dat);
+    auto it = std::ranges::find(meses_, m, &std::pair<std::uint32_t, bool>::first);
+    if (it == meses_.end()) {
+        const auto [de, ate] = chaves_do_mes(r.inicio.dat.ano, r.inicio.dat.mes);
+        const bool tem = consultas_->mes.texto(de).texto(ate).tem_linha(erro_);
+        it = meses_.insert(meses_.end(), {m, tem});
+    }
+    return it->second && consultas_->chave.texto(chave_da_chamada(r)).tem_linha(erro_);
+}
+
+Erro tira_emitidas(Livro& l, Contas& contas) {
+    std::unordered_map<std::uint64_t, FaturaDoLivro> emitidas;
+    if (Erro e = le_emitidas(l, contas, emitidas); !e.ok()) return e;
+    std::erase_if(contas.contas, [&](const ContaMensal& c) {
+        const auto it = emitidas.find(chave_conta(c));
+        if (it == emitidas.end()) return false;
+        const FaturaDoLivro& f = it->second;
+        contas.emitidas[chave_conta(c)] = {f.numero, f.emitida_em, f.vencimento};
+        return c.chamadas == 0;
+    });
+    return {};
+}
+
+Erro numera_faturas(Livro& l, Contas& contas) {
+    if (Erro e = tira_emitidas(l, contas); !e.ok()) return e;
+    for (const ContaMensal& c : contas.contas)
+        if (const auto it = contas.emitidas.find(chave_conta(c)); it != contas.emitidas.end())
+            return Erro::dados(
+                l.caminho(), 0,
+                fmt::format("a conta de {} do cliente {} ja foi emitida, fatura {}, e os "
+                            "registros tem chamadas dela nao faturadas ({}); --mes escolhe "
+                            "outro mes",
+                            mes_ano(c), c.cod_cli, it->second.numero, c.chamadas));
+    // The next number of each year of issue, after the greatest ever issued in it.
+    std::vector<std::pair<std::int16_t, std::int64_t>> proximos;
+    Instrucao maior(l, "SELECT max(numero) FROM faturas WHERE numero >= ? AND numero < ?");
+    for (const ContaMensal& c : contas.contas) {
+        const TData emitida = emissao_da_conta(c);
+        auto p =
+            std::ranges::find(proximos, emitida.ano, &std::pair<std::int16_t, std::int64_t>::first);
+        if (p == proximos.end()) {
+            const std::string ano = fmt::format("{:04}", emitida.ano);
+            maior.texto(ano + "-").texto(ano + ".");
+            std::int64_t n = 0;
+            if (maior.linha()) {
+                const std::string m = maior.coluna(0);
+                for (std::size_t i = 5; i < m.size(); ++i)
+                    n = n * 10 + (m[i] - '0');
+            }
+            if (Erro e = maior.executa(); !e.ok()) return e;
+            p = proximos.insert(proximos.end(), {emitida.ano, n + 1});
+        }
+        if (p->second > 999999)
+            return Erro::dados(l.caminho(), 0,
+                               fmt::format("o livro ja numerou 999999 faturas em {}", p->first));
+        contas.emitidas[chave_conta(c)] = {fmt::format("{:04}-{:06}", p->first, p->second++),
+                                           emitida, vencimento_da_conta(c)};
+    }
+    return {};
+}
+
+Erro registra_fatura(Livro& l, const Contas& contas, const ContaMensal& conta,
+                     const std::string& sha256) {
+    const Emitida& f = contas.emitidas.at(chave_conta(conta));
+    Instrucao fatura(l, "INSERT INTO faturas VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    fatura.texto(f.numero)
+        .inteiro(conta.cod_cli)
+        .inteiro(conta.ano)
+        .inteiro(conta.mes)
+        .inteiro(conta.valor_total.centavos)
+        .texto(data_iso(f.vencimento))
+        .texto(data_iso(f.emitida_em))
+        .texto(sha256);
+    if (Erro e = fatura.executa(); !e.ok()) return e;
+    Instrucao chamada(l, "INSERT INTO chamadas_cobradas VALUES (?, ?)");
+    for (const ChamadaCobrada& c : contas.chamadas_de(conta))
+        if (Erro e = chamada.texto(contas.chaves.at(c.ordem)).texto(f.numero).executa(); !e.ok())
+            return e;
+    return {};
+}
+
+Erro confere_segunda_via(Livro& l, Contas& contas) {
+    std::unordered_map<std::uint64_t, FaturaDoLivro> emitidas;
+    if (Erro e = le_emitidas(l, contas, emitidas); !e.ok()) return e;
+    // How many calls each bill of a month holds, its keys' range counted once a month.
+    std::unordered_map<std::string, std::int64_t> chamadas;
+    std::vector<std::uint32_t> contados;
+    Instrucao por_fatura(l,
+                         "SELECT fatura, count(*) FROM chamadas_cobradas WHERE chave >= ? AND "
+                         "chave < ? GROUP BY fatura");
+    Instrucao da_chave(l, "SELECT fatura FROM chamadas_cobradas WHERE chave = ?");
+    const auto outra = [&](const ContaMensal& c, const FaturaDoLivro& f, std::string_view agora) {
+        return Erro::dados(l.caminho(), 0,
+                           fmt::format("a fatura {} (cliente {}, {}) nao e a dos registros: {}; "
+                                       "a segunda via seria outra conta",
+                                       f.numero, c.cod_cli, mes_ano(c), agora));
+    };
+    for (const ContaMensal& c : contas.contas) {
+        const auto it = emitidas.find(chave_conta(c));
+        if (it == emitidas.end())
+            return Erro::dados(l.caminho(), 0,
+                               fmt::format("a conta de {} do cliente {} nao foi emitida; emita-a "
+                                           "sem --segunda-via",
+                                           mes_ano(c), c.cod_cli));
+        const FaturaDoLivro& f = it->second;
+        if (f.valor_centavos != c.valor_total.centavos)
+            return outra(c, f,
+                         fmt::format("foi de R$ {}, os registros dao R$ {}",
+                                     dinheiro({true, f.valor_centavos, 0.0F}, ','),
+                                     dinheiro(c.valor_total, ',')));
+        if (const std::uint32_t m = chave_mes({1, c.mes, c.ano});
+            std::ranges::find(contados, m) == contados.end()) {
+            contados.push_back(m);
+            const auto [de, ate] = chaves_do_mes(c.ano, c.mes);
+            por_fatura.texto(de).texto(ate);
+            while (por_fatura.linha())
+                chamadas[por_fatura.coluna(0)] = por_fatura.numero(1);
+            if (Erro e = por_fatura.executa(); !e.ok()) return e;
+        }
+        bool mesmas = chamadas[f.numero] == c.chamadas;
+        for (const ChamadaCobrada& ch : contas.chamadas_de(c)) {
+            if (!mesmas) break;
+            da_chave.texto(contas.chaves.at(ch.ordem));
+            mesmas = da_chave.linha() && da_chave.coluna(0) == f.numero;
+            if (Erro e = da_chave.executa(); !e.ok()) return e;
+        }
+        if (!mesmas)
+            return outra(c, f,
+                         fmt::format("teve {} chamadas, os registros dao {} outras",
+                                     chamadas[f.numero], c.chamadas));
+        contas.emitidas[chave_conta(c)] = {f.numero, f.emitida_em, f.vencimento};
+    }
+    return {};
 }

@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "clientes.h"
+#include "cobranca.h"
+#include "cobranca_registros.h"
 #include "dialeto_csv.h"
 #include "erro.h"
 #include "linhas.h"
@@ -39,6 +41,19 @@ struct LinhaDoLivro {
     std::string numero;
     std::uint32_t cliente = 0;
     std::string plano{};
+};
+
+// A bill the book keeps: one per customer and month, numbered "AAAA-NNNNNN" in its year of
+// issue, with the SHA-256 of its document.
+struct FaturaDoLivro {
+    std::string numero;
+    std::uint32_t cliente = 0;
+    std::int16_t ano = 0;
+    std::int8_t mes = 0;
+    std::int64_t valor_centavos = 0;
+    TData vencimento{};
+    TData emitida_em{};
+    std::string sha256{};
 };
 
 class Livro {
@@ -60,6 +75,10 @@ class Livro {
         if (!e.ok()) static_cast<void>(executa("ROLLBACK"));
         return e;
     }
+    // Takes the book for writing, as one transaction kept only by grava(): closed before, the
+    // book is as it was.
+    Erro trava() { return executa("BEGIN IMMEDIATE"); }
+    Erro grava() { return executa("COMMIT"); }
     // Inserts `c`, or gives the customer of its code its fields.
     Erro grava_cliente(const Cliente& c);
     // Removes the customer `cod`; refused when bills or lines are kept for it.
@@ -84,6 +103,41 @@ class Livro {
     sqlite3* db_ = nullptr;
     std::string caminho_;
 };
+
+// The calls on the book's issued bills, asked row by row (only in the months that have any); a
+// failure of the book meanwhile is kept for erro().
+class FaturadasDoLivro final : public JaFaturadas {
+  public:
+    explicit FaturadasDoLivro(Livro& livro);
+    ~FaturadasDoLivro() override;
+    FaturadasDoLivro(const FaturadasDoLivro&) = delete;
+    FaturadasDoLivro& operator=(const FaturadasDoLivro&) = delete;
+    bool contem(const RegistroChamada& r) override;
+    // Whether the book holds no call at all, and so nothing needs asking.
+    bool nenhuma();
+    [[nodiscard]] const Erro& erro() const { return erro_; }
+
+  private:
+    struct Consultas;
+    std::unique_ptr<Consultas> consultas_;
+    std::vector<std::pair<std::uint32_t, bool>> meses_;  // chave_mes asked: whether it has calls
+    Erro erro_;
+};
+
+// The bills of records billed with a book, against the bills it issued (Contas::emitidas):
+// - tira_emitidas: a bill already issued with nothing left to bill (its calls were on it, its
+//   fees too) goes; one with calls stays, with the number it was issued with.
+// - numera_faturas: after tira_emitidas, refuses a bill already issued, naming its number;
+//   gives every other the next number of its year of issue, never one issued before.
+// - registra_fatura: keeps the bill `conta` numbered so, its document's SHA-256 and the keys
+//   of its calls (contas.chaves), in the book's transaction (see Livro::trava).
+// - confere_segunda_via: each bill must have been issued with the same value and the same calls;
+//   it gets again the number and dates it was issued with.
+Erro tira_emitidas(Livro& l, Contas& contas);
+Erro numera_faturas(Livro& l, Contas& contas);
+Erro registra_fatura(Livro& l, const Contas& contas, const ContaMensal& conta,
+                     const std::string& sha256);
+Erro confere_segunda_via(Livro& l, Contas& contas);
 
 // The customers and lines of the register or book `caminho`, for billing. A register has no
 // lines.

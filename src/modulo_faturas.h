@@ -14,6 +14,7 @@ struct ModuloFaturas {
     std::size_t tamanhos;
     Erro (*escreve_faturas)(const Contas&, const OpcoesFaturas&, const DestinoPdf&);
     Erro (*escreve_cada_fatura)(const Contas&, const OpcoesFaturas&, const DestinoFatura&);
+    std::string (*sha256_hex)(std::span<const std::byte>);
 };
 
 // What a module and a program of the same build agree on.
@@ -25,5 +26,6 @@ inline constexpr const char* entrada_modulo_faturas = "contacel_modulo_faturas";
 extern "C" __attribute__((visibility("default"))) const ModuloFaturas* contacel_modulo_faturas();
 
 // Loads the module once, the first time it is needed; a module missing, or of another build,
-// fails with TipoErro::sistema naming the file. escreve_faturas and escreve_cada_fatura call it.
+// fails with TipoErro::sistema naming the file. escreve_faturas and escreve_cada_fatura call it;
+// sha256_hex takes it loaded by them.
 Erro carrega_modulo_faturas();

@@ -405,6 +405,8 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
     for (const char* l : {"(85) 3234-0000", "(85) 9 8877-4123"})
         c.linhas.push_back({1, 0, c.textos.guarda(l)});
     c.contas[0].mensalidades = 7980;
+    // The second customer's bill as a book issued it: its number and dates.
+    c.emitidas[chave_conta(c.contas[1])] = {"2025-000123", {15, 2, 2025}, {20, 2, 2025}};
     OpcoesFaturas op = opcoes(0, recebedor);
     op.emissor = emissor_de("Açaí Telecom Ltda",
                             "Avenida Senador Virgílio Távora, 1000, Sala 1203, Torre Empresarial "
@@ -446,7 +448,11 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {0,
          "Tributos incluídos: ICMS R$ 434,01 (18%) · PIS R$ 15,67 (0,65%) · COFINS R$ 72,33 "
          "(3%) · FUST R$ 24,11 (1%) · FUNTTEL R$ 12,06 (0,5%) · total R$ 558,18"},
+        {0, "-Fatura nº"},
         {1, "Cliente: Cliente 2"},
+        {1, "Fatura nº 2025-000123"},
+        {1, "Emissão: 15/02/2025"},
+        {1, "Vencimento: 20/02/2025"},
         {1, "Endereço: Rua, Fortaleza - CE, CEP 60170-251"},
         {1, "-Linha"},
         {1,
@@ -615,6 +621,17 @@ TEST(Faturas, DestinoQueFalhaEErroDeEscrita) {
               TipoErro::gravacao);
 }
 
+// What a book keeps of each document it issued: the standard vectors of SHA-256.
+TEST(Faturas, Sha256DoDocumento) {
+    const std::pair<std::string_view, const char*> casos[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+    };
+    for (const auto& [texto, hash] : casos)
+        EXPECT_EQ(sha256_hex(std::as_bytes(std::span(texto))), hash);
+}
+
 // A document is dated by the issue date of its first bill, never after any of them is due, or
 // each bill by its own; a document without bills by the run's second, never the clock's, even
 // where a year has more than four digits.
@@ -630,9 +647,12 @@ TEST(Faturas, DatasDoDocumento) {
         return r;
     };
     EXPECT_EQ(datas(pdf_de(*e, opcoes(1512122400))), "20171201000000-03'00 20171201000000-03'00 ");
+    // The first bill as a book issued it, on the 5th.
+    Contas c = contas_da_execucao(*e);
+    c.emitidas[chave_conta(c.contas[0])] = {"2017-000001", {5, 12, 2017}, {10, 12, 2017}};
     std::string cada;
     ASSERT_TRUE(escreve_cada_fatura(
-                    contas_da_execucao(*e), opcoes(0),
+                    c, opcoes(0),
                     [&](const std::string& nome, std::span<const std::byte> b) {
                         if (nome.starts_with("1-"))
                             cada += datas({reinterpret_cast<const char*>(b.data()), b.size()});
@@ -640,7 +660,7 @@ TEST(Faturas, DatasDoDocumento) {
                     })
                     .ok());
     EXPECT_EQ(cada,
-              "20171201000000-03'00 20171201000000-03'00 20180101000000-03'00 "
+              "20171205000000-03'00 20171205000000-03'00 20180101000000-03'00 "
               "20180101000000-03'00 ");
     const std::pair<std::time_t, const char*> casos[] = {{1512122400, "20171201100000Z"},
                                                          {-1, "19691231235959Z"},

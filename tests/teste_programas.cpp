@@ -1136,6 +1136,83 @@ TEST(ContacelExportar, FaturasNaPastaTodasOuNenhumaSobSinal) {
                           " travas de uma gravacao interrompida em b; remova b/*.lock\n");
 }
 
+// Bills issued from a book, under kills: SIGKILL after the documents have their names and before
+// the book keeps them leaves the book as it was, and the same run again gives the same numbers
+// and bytes; a signal held over the renames lands once the book keeps them. Then a bill is never
+// issued twice, and its second copy is the same bytes, or refused when the records changed.
+TEST(ContacelExportar, FaturasDoLivroNumeradasUmaVez) {
+    PastaTemp pasta;
+    const std::string f = caminho_contacel_exportar;
+    grava(pasta / "c.csv", "codigo,nome,endereco\n1,Ana,Rua\n2,Bia,Rua\n");
+    ASSERT_EQ(roda({caminho_contacel_clientes, "importar", "c.csv", "l.db"}, pasta).status, 0);
+    const std::string r = registros_mensais(2, 2);
+    grava(pasta / "r.csv", r);
+    grava(pasta / "tarde.csv", r + R"("1","85988774123","8532345678","c","","","","","",)"
+                                   R"("2023-01-15 10:00:00","2023-01-15 10:00:05",)"
+                                   R"("2023-01-15 10:01:05",65,60,"ANSWERED","DOCUMENTATION")"
+                                   "\n");
+    const auto exporta = [&](const std::string& oque, const std::string& registros,
+                             std::vector<std::string> mais) {
+        mais.insert(mais.begin(), {f, oque, "--chamadas", registros, "--clientes", "l.db"});
+        return roda(mais, pasta);
+    };
+    // The book's calls, by what `contas` bills again.
+    const auto ja_faturados = [&] {
+        const std::string e = exporta("contas", "r.csv", {}).erro;
+        return e.substr(e.find("duplicados, ") + 12);
+    };
+    const std::vector<std::string> janeiro{"--mes", "2023-01", "--pasta", "b"};
+    std::vector<std::string> forcado = janeiro;
+    forcado.emplace_back("--forcar");
+    std::filesystem::create_directories(pasta / "b");
+    std::filesystem::create_directories(pasta / "c");
+    ::setenv("LD_PRELOAD", caminho_falhas, 1);
+    ::setenv("CONTACEL_SINAL_NO_RENAME", "2 9", 1);
+    EXPECT_EQ(exporta("faturas", "r.csv", forcado).status, 128 + SIGKILL);
+    ::setenv("CONTACEL_SINAL_NO_RENAME", "1 2", 1);
+    const auto orfas = conteudo(pasta / "b");
+    EXPECT_EQ(orfas.size(), 2U);
+    EXPECT_EQ(ja_faturados(), "0 ja faturados\n");
+    EXPECT_EQ(exporta("faturas", "r.csv", janeiro).erro,
+              "contacel-exportar: b/1-2023-01.pdf: o arquivo ja existe (use --forcar para "
+              "substitui-lo)\n");
+    EXPECT_EQ(exporta("faturas", "r.csv", forcado).status, 128 + SIGINT);
+    ::unsetenv("CONTACEL_SINAL_NO_RENAME");
+    ::unsetenv("LD_PRELOAD");
+    EXPECT_EQ(conteudo(pasta / "b"), orfas);
+    EXPECT_EQ(ja_faturados(), "2 ja faturados\n");
+    EXPECT_EQ(exporta("contas", "tarde.csv", {}).saida,
+              "cliente,nome,endereco,mes,ano,chamadas,duracao_total,valor_total,vencimento,"
+              "fatura\n1,Ana,Rua,1,2023,1,60,0.60,2023-02-10,2023-000001\n"
+              "1,Ana,Rua,2,2023,1,60,0.60,2023-03-10,\n2,Bia,Rua,2,2023,1,60,0.60,2023-03-10,\n");
+    // Every month but the one issued; never twice; the second copy, the same bytes.
+    const std::array<std::string, 3> casos[] = {
+        {"r.csv", "--pasta b", "2 cobrados em 2 contas, 0 de outros meses"},
+        {"tarde.csv", "--pasta c",
+         "l.db: a conta de 01/2023 do cliente 1 ja foi emitida, fatura 2023-000001, e os "
+         "registros tem chamadas dela nao faturadas (1); --mes escolhe outro mes\n"},
+        {"tarde.csv", "--segunda-via --mes 2023-01 --pasta c",
+         "l.db: a fatura 2023-000001 (cliente 1, 01/2023) nao e a dos registros: foi de R$ 0,60, "
+         "os registros dao R$ 1,20; a segunda via seria outra conta\n"},
+        {"r.csv", "--segunda-via --mes 2023-01 --pasta c", ", 0 ja faturados\n"},
+        {"r.csv", "", "com um livro, as faturas vao para --pasta, cada uma no seu arquivo\n"},
+    };
+    for (const auto& [registros, opcoes, diz] : casos) {
+        std::vector<std::string> mais;
+        std::istringstream palavras(opcoes);
+        for (std::string p; palavras >> p;)
+            mais.push_back(p);
+        const Resultado x = exporta("faturas", registros, mais);
+        EXPECT_NE(x.erro.find(diz), std::string::npos) << opcoes << x.erro;
+        EXPECT_EQ(x.status, diz.ends_with("faturados\n") || diz.ends_with("meses") ? 0
+                            : opcoes.empty()                                       ? 2
+                                                                                   : 1)
+            << opcoes;
+    }
+    EXPECT_EQ(conteudo(pasta / "b").size(), 4U);
+    EXPECT_EQ(conteudo(pasta / "c"), orfas);
+}
+
 // No output ever lands on a file the command reads, through a symbolic or a hard link, standard
 // output included; a link in the bills folder is replaced as itself, never followed out of it;
 // a month without bills writes nothing and says so.

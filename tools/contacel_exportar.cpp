@@ -101,6 +101,19 @@ int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFatur
     return EXIT_SUCCESS;
 }
 
+// The customers and lines of the book `caminho`, kept open for the billing: each line with its
+// plan in `tarifa`.
+Erro abre_livro(const std::string& caminho, const Tarifa& tarifa, std::unique_ptr<Livro>& livro,
+                Clientes& clientes, TabelaLinhas& linhas) {
+    if (Erro e = Livro::abre(caminho, false, livro); !e.ok()) return e;
+    std::vector<LinhaDoLivro> l;
+    if (Erro e = livro->clientes(clientes); !e.ok()) return e;
+    if (Erro e = livro->linhas(l); !e.ok()) return e;
+    for (const LinhaDoLivro& x : l)
+        linhas.insere(x.numero, x.cliente, 0, x.plano);
+    return acha_planos(linhas, tarifa, caminho);
+}
+
 // Bills the records files of --chamadas; the exit status.
 int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFaturas& op,
                       const std::string& clientes, std::span<const std::string> lidos,
@@ -108,6 +121,14 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     const std::vector<std::string> registros(lc.todos[chamadas_op].begin(),
                                              lc.todos[chamadas_op].end());
     const std::string linhas(lc.valores[linhas_op].value_or(""));
+    const bool faturas = oque == "faturas";
+    const bool livro = e_livro(clientes);
+    if (livro && lc.tem(linhas_op))
+        return uso_errado("--linhas nao vai com um livro, que tem as linhas");
+    if (livro && faturas && !lc.tem(pasta))
+        return uso_errado("com um livro, as faturas vao para --pasta, cada uma no seu arquivo");
+    if (!livro && lc.tem(segunda_via))
+        return uso_errado("--segunda-via so com um livro (--clientes LIVRO.db)");
     // The price list is read whole, and refused, before anything is written.
     Tarifa tarifa;
     if (lc.tem(tarifas_op))
@@ -115,16 +136,18 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
             return relata_erro(programa, e);
     auto lista = std::make_shared<Clientes>();
     TabelaLinhas linhas_do_livro;
-    const bool livro = e_livro(clientes);
+    std::unique_ptr<Livro> l;
+    std::unique_ptr<FaturadasDoLivro> faturadas;
+    // Bills issued from a book are numbered and kept under its lock, from before their calls are
+    // rated until every document has its name.
+    const bool emite = livro && faturas && !lc.tem(segunda_via);
     if (livro) {
-        // The book holds the lines too.
-        if (lc.tem(linhas_op))
-            return uso_errado("--linhas nao vai com um livro, que tem as linhas");
-        std::vector<LinhaDoLivro> l;
-        if (const Erro e = carrega_clientes(clientes, *lista, &l); !e.ok())
+        if (Erro e = abre_livro(clientes, tarifa, l, *lista, linhas_do_livro); !e.ok())
             return relata_erro(programa, e);
-        for (const LinhaDoLivro& x : l)
-            linhas_do_livro.insere(x.numero, x.cliente);
+        if (emite)
+            if (const Erro e = l->trava(); !e.ok()) return relata_erro(programa, e);
+        if (!lc.tem(segunda_via)) faturadas = std::make_unique<FaturadasDoLivro>(*l);
+        if (faturadas && faturadas->nenhuma()) faturadas.reset();
     } else {
         TLisCli lis_cli;
         if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
@@ -144,15 +167,41 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     // A large records file is read on every core unless told otherwise: the output is the same.
     pedido.tarefas.n = lc.tem(tarefas_op) ? *numero<unsigned>(*lc.valores[tarefas_op])
                                           : std::max(1U, std::thread::hardware_concurrency());
+    pedido.faturadas = faturadas.get();
+    pedido.guarda_chaves = livro && faturas;
     Cobradas c = cobra_arquivos({registros, linhas, livro ? &linhas_do_livro : nullptr}, pedido);
+    if (c.erro.ok() && faturadas) c.erro = faturadas->erro();
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
     c.contas.do_livro = livro;
+    c.resumo.do_livro = livro;
+    if (livro) {
+        const Erro e = !faturas              ? tira_emitidas(*l, c.contas)
+                       : lc.tem(segunda_via) ? confere_segunda_via(*l, c.contas)
+                                             : numera_faturas(*l, c.contas);
+        if (!e.ok()) return relata_erro(programa, e);
+        c.resumo.contas = c.contas.contas.size();
+    }
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);
     // Bills are dated by their issue date; a document without any, by the last call: the same
     // records give the same bytes.
     if (c.ultima) op.instante = segundo_utc(*c.ultima);
     if (op.titulo.empty()) op.titulo = titulo_registros;
-    if (oque == "faturas") {
+    if (emite) {
+        // Each bill into the book as its document is written; the book keeps them only once
+        // every document has its name.
+        if (c.contas.contas.empty()) {
+            std::fprintf(stderr, "%s: nenhuma chamada cobrada; nenhuma fatura foi escrita\n",
+                         programa);
+        } else if (const Erro e = grava_faturas_na_pasta(
+                       c.contas, op, std::string(*lc.valores[pasta]), lc.tem(forcar), lidos,
+                       {[&](const ContaMensal& conta, std::span<const std::byte> pdf) {
+                            return registra_fatura(*l, c.contas, conta, sha256_hex(pdf));
+                        },
+                        [&] { return l->grava(); }});
+                   !e.ok()) {
+            return relata_erro(programa, e);
+        }
+    } else if (faturas) {
         if (const int r = exporta_faturas(c.contas, lc, op, lidos); r != 0) return r;
     } else if (oque == "chamadas") {
         exporta_chamadas(c.contas, stdout, dialeto, true);

@@ -39,6 +39,8 @@ Erro confere_opcoes(const LinhaDeComando& lc, std::string_view oque) {
     if (!faturas && algum(lc, {pasta, pix_chave, pix_nome, pix_cidade, emissor_op}))
         return Erro::uso("--pasta, --emissor e --pix-* sao de faturas");
     if (faturas && lc.tem(planilha)) return Erro::uso("--planilha nao e de faturas");
+    if (lc.tem(segunda_via) && (!faturas || !lc.tem(chamadas_op)))
+        return Erro::uso("--segunda-via e de faturas com --chamadas e um livro");
     if (lc.tem(forcar) && !algum(lc, {pasta, rejeitadas_op}))
         return Erro::uso("--forcar so com --pasta ou --rejeitadas");
     if (lc.tem(pasta) && lc.valores[pasta]->empty()) return Erro::uso("--pasta vazia");

@@ -29,8 +29,9 @@ enum : std::size_t {
     emissor_op,
     tarifas_op,
     tarefas_op,
+    segunda_via,
 };
-inline constexpr std::array<Opcao, 18> opcoes{{{"ajuda", "help", 'h'},
+inline constexpr std::array<Opcao, 19> opcoes{{{"ajuda", "help", 'h'},
                                                {"versao", "version", 'V'},
                                                {"semente", nullptr, 0, true},
                                                {"instante", nullptr, 0, true},
@@ -47,7 +48,8 @@ inline constexpr std::array<Opcao, 18> opcoes{{{"ajuda", "help", 'h'},
                                                {"rejeitadas", nullptr, 0, true},
                                                {"emissor", nullptr, 0, true},
                                                {"tarifas", nullptr, 0, true},
-                                               {"tarefas", nullptr, 0, true}}};
+                                               {"tarefas", nullptr, 0, true},
+                                               {"segunda-via"}}};
 
 inline constexpr std::string_view uso =
     "uso: contacel-exportar chamadas [INSTANTE | REGISTROS] [--clientes ARQUIVO] [--planilha]\n"
@@ -55,6 +57,7 @@ inline constexpr std::string_view uso =
     "     contacel-exportar faturas  [INSTANTE | REGISTROS] [--clientes ARQUIVO]\n"
     "                                [--pasta PASTA] [--forcar] [--emissor EMISSOR.toml]\n"
     "                                [--pix-chave CHAVE --pix-nome NOME --pix-cidade CIDADE]\n"
+    "                                [--segunda-via]\n"
     "     contacel-exportar --ajuda | --versao\n"
     "\n"
     "Escreve as chamadas ou as contas em CSV (UTF-8), ou as faturas em PDF, na saida padrao:\n"
@@ -77,6 +80,9 @@ inline constexpr std::string_view uso =
     "             o recebedor Pix), num arquivo TOML; as opcoes --pix-* valem mais que ele.\n"
     "--pix-*      um QR Code Pix estatico com o valor a pagar em cada fatura. NOME ate 25\n"
     "             caracteres e CIDADE ate 15, acentos escritos sem eles (Sao Paulo).\n"
+    "Com um livro (--clientes LIVRO.db), faturas vai para --pasta e registra no livro cada\n"
+    "fatura emitida, com seu numero (AAAA-NNNNNN) e suas chamadas, que nao se cobram de novo.\n"
+    "--segunda-via  imprime de novo as faturas ja emitidas, com os mesmos numeros e valores.\n"
     "Saida: 0 feito, 1 erro nos dados ou nos arquivos, 2 erro de uso.\n";
 
 inline constexpr std::string_view pix_juntas =

@@ -75,7 +75,8 @@ Erro SaidaRejeitadas::confirma() {
 }
 
 Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const std::string& pasta,
-                            bool forcar, std::span<const std::string> lidos) {
+                            bool forcar, std::span<const std::string> lidos,
+                            const RegistroDeFaturas& livro) {
     // An empty name is the working folder, never the root.
     const std::string prefixo = pasta.empty() ? std::string() : pasta + "/";
     if (struct stat info{}; ::stat(pasta.empty() ? "." : pasta.c_str(), &info) != 0)
@@ -97,14 +98,16 @@ Erro grava_faturas_na_pasta(const Contas& contas, const OpcoesFaturas& op, const
     GravacaoEmLote lote(og);
     if (Erro e = lote.trava(nomes); !e.ok()) return e;
     Erro erro;
+    std::size_t k = 0;
     const Erro doc =
         escreve_cada_fatura(contas, op, [&](const std::string&, std::span<const std::byte> pdf) {
             erro = lote.escreve(pdf);
+            if (erro.ok() && livro.cada) erro = livro.cada(contas.contas[k++], pdf);
             return erro.ok();
         });
     if (!erro.ok()) return erro;
     if (!doc.ok()) return doc;
-    return lote.confirma();
+    return lote.confirma(livro.feito);
 }
 
 }  // namespace exportar

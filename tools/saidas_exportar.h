@@ -3,6 +3,7 @@
 // rows' file and the folder of bills are each checked against every file the command reads,
 // through symbolic and hard links alike, before anything is read or written.
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -44,7 +45,15 @@ class SaidaRejeitadas {
 // file is written when any of them exists (a link that leads nowhere too); with it they are
 // replaced, a symbolic link as itself, never its target. None may be one of `lidos` (the first,
 // the register, is said as such).
+// With a book, `livro` is told each bill and its document once it is written beside its name
+// (and may stop the set before any file has its name), then `feito` keeps what it was told once
+// every file has its name, before a signal lands (see GravacaoEmLote::confirma).
+struct RegistroDeFaturas {
+    std::function<Erro(const ContaMensal&, std::span<const std::byte>)> cada;
+    std::function<Erro()> feito;
+};
 Erro grava_faturas_na_pasta(const Contas& c, const OpcoesFaturas& op, const std::string& pasta,
-                            bool forcar, std::span<const std::string> lidos);
+                            bool forcar, std::span<const std::string> lidos,
+                            const RegistroDeFaturas& livro = {});
 
 }  // namespace exportar
