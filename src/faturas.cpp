@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "codigo850.h"
@@ -328,13 +329,31 @@ class Documento {
     }
 
   private:
+    // `t` in `f` laid out, wrapped within `ate` points when given. Each text is laid out once
+    // per bill in each font and width: the heading, the table's headings and the like come back
+    // on every page.
+    PangoLayout* disposto(std::string_view t, const PangoFontDescription* f, double ate = -1.0) {
+        char* fonte = pango_font_description_to_string(f);
+        std::string chave = fmt::format("{}\x1f{}\x1f{}", fonte, ate, t);
+        g_free(fonte);
+        auto [l, novo] = dispostos_.try_emplace(std::move(chave));
+        if (novo) {
+            l->second.reset(pango_layout_new(pango_layout_get_context(texto_.get())));
+            pango_layout_set_font_description(l->second.get(), f);
+            pango_layout_set_text(l->second.get(), t.data(), static_cast<int>(t.size()));
+            if (ate >= 0.0) {
+                pango_layout_set_width(l->second.get(), static_cast<int>(ate * PANGO_SCALE));
+                pango_layout_set_wrap(l->second.get(), PANGO_WRAP_WORD_CHAR);
+            }
+        }
+        return l->second.get();
+    }
+
     // Width of `t` in `f`, in points.
     double mede(std::string_view t, const Fonte& f) {
-        pango_layout_set_font_description(texto_.get(), f.get());
-        pango_layout_set_text(texto_.get(), t.data(), static_cast<int>(t.size()));
         int w = 0;
         int h = 0;
-        pango_layout_get_size(texto_.get(), &w, &h);
+        pango_layout_get_size(disposto(t, f.get()), &w, &h);
         return static_cast<double>(w) / PANGO_SCALE;
     }
 
@@ -343,7 +362,7 @@ class Documento {
                  Alinha a = Alinha::a_esquerda) {
         const double w = mede(t, f);
         cairo_move_to(cr_.get(), a == Alinha::a_direita ? x - w : x, y);
-        pango_cairo_show_layout(cr_.get(), texto_.get());
+        pango_cairo_show_layout(cr_.get(), disposto(t, f.get()));
     }
 
     // `t` starting at `x`, or when wider than `ate` cut to it with an ellipsis, as a table's
@@ -369,18 +388,12 @@ class Documento {
     // drawn with its top at `y` unless `desenha` is false. The lines it takes.
     int paragrafo(double x, double y, std::string_view t, const Fonte& f, double ate,
                   bool desenha = true) {
-        PangoLayout* l = texto_.get();
-        pango_layout_set_font_description(l, f.get());
-        pango_layout_set_text(l, t.data(), static_cast<int>(t.size()));
-        pango_layout_set_width(l, static_cast<int>(ate * PANGO_SCALE));
-        pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
-        const int linhas = pango_layout_get_line_count(l);
+        PangoLayout* l = disposto(t, f.get(), ate);
         if (desenha) {
             cairo_move_to(cr_.get(), x, y);
             pango_cairo_show_layout(cr_.get(), l);
         }
-        pango_layout_set_width(l, -1);
-        return linhas;
+        return pango_layout_get_line_count(l);
     }
 
     void regua(double y, double espessura = 0.6) {
@@ -406,6 +419,8 @@ class Documento {
     std::unique_ptr<cairo_surface_t, LiberaCairo> superficie_;
     std::unique_ptr<cairo_t, LiberaCairo> cr_;
     std::unique_ptr<PangoLayout, LiberaPango> texto_;
+    // The bill's free text as laid out, by font, width and text.
+    std::unordered_map<std::string, std::unique_ptr<PangoLayout, LiberaPango>> dispostos_;
     Fonte normal_;
     Fonte pequena_;
     Fonte negrito_;
@@ -631,6 +646,7 @@ void Documento::linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, do
 }
 
 void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
+    dispostos_.clear();
     const bool com_pix = !f.payload.empty();
     const Colunas& col = f.tarifada ? colunas_tarifadas : colunas_simples;
     desce_ = altura_do_emissor(op);

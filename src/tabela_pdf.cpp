@@ -189,7 +189,18 @@ void TabelaPdf::celula_repetida(cairo_t* cr, double x, double y, std::string_vie
         return;
     }
     const Corrida& c = corrida(t);
-    if (c.glifos.empty() || c.largura > ate) {
+    if (c.largura > ate) {
+        auto [corte, novo] = cortes_.try_emplace({std::string(t), ate});
+        if (novo)
+            corte->second =
+                cortado(t, ate, [this](std::string_view r) { return largura_pango(r); });
+        if (corte->second.size() < t.size())
+            celula_repetida(cr, x, y, corte->second, a_direita);
+        else
+            celula(cr, x, y, t, a_direita, ate);
+        return;
+    }
+    if (c.glifos.empty()) {
         celula(cr, x, y, t, a_direita, ate);
         return;
     }

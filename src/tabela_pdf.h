@@ -14,9 +14,11 @@
 #include <array>
 #include <functional>
 #include <limits>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // The longest start of `t`, whole characters and no blank before the ellipsis, that fits in
@@ -86,6 +88,8 @@ class TabelaPdf {
     PangoLayout* layout_;
     PangoFont* da_tabela_ = nullptr;
     std::unordered_map<std::string, Corrida, Espalha, std::equal_to<>> corridas_;
+    // A repeated text too wide for its column, by the text and the column's width: as cut.
+    std::map<std::pair<std::string, double>, std::string, std::less<>> cortes_;
     cairo_scaled_font_t* fonte_ = nullptr;
     double linha_base_ = 0.0;
     static constexpr std::size_t caracteres = ultimo - primeiro + 1;

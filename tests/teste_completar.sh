@@ -99,6 +99,8 @@ contacel-exportar faturas --pasta=|saida
 contacel-exportar faturas --clientes |clientes.arq saida
 contacel-exportar --clientes=cl|clientes.arq
 contacel-exportar faturas --pix|--pix-chave --pix-cidade --pix-nome
+contacel-exportar faturas --chamadas a.csv --se|--segunda-via
+contacel-exportar faturas --semente 1 --se|
 contacel-exportar --ver|--versao --version
 TABELA
 

@@ -394,7 +394,7 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
     // The first customer's lines with a price plan, whose fees the bill adds, one without calls;
     // its calls' destinations, bands and allowance.
     Tarifa planos;
-    planos.destinos = {{"Local móvel", {}}, {"Longa distância móvel", {}}};
+    planos.destinos = {{"Local móvel", {}}, {"Longa distância móvel de outra operadora", {}}};
     planos.planos.push_back({"Empresa", 3990, 6000, {}, {}, {}});
     c.tarifa = &planos;
     for (ChamadaCobrada& cha : c.chamadas)
@@ -436,10 +436,12 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
          "Linha (85) 9 8877-4123 · plano Empresa, mensalidade R$ 39,90 11963391451 03/01/2025 "
          "09:00:00 Local móvel reduzido 01:01 0,60 11963391451 03/01/2025 09:00:00 Local móvel "
          "normal 01:01 0,60 Subtotal da linha: 2 chamadas · Franquia: 100 min, usados 1 min 1 s "
-         "02:02 1,20 Linha ramal 7 · plano Empresa 11963391451"},
+         "02:02 1,20 Linha ramal 7 · plano Empresa 11963391451 03/01/2025 09:00:00 Longa "
+         "distância móvel… normal"},
         {0,
          "Subtotal da linha: 1 chamada · Franquia: 100 min, usados 0 min 66:56:40 2.409,96 "
-         "Chamadas por destino Local móvel 2 chamadas 02:02 1,20 Longa distância móvel 1 chamada "
+         "Chamadas por destino Local móvel 2 chamadas 02:02 1,20 Longa distância móvel d… 1 "
+         "chamada "
          "66:56:40 2.409,96 Mensalidades das linhas 79,80 Total: 3 chamadas 66:58:42 2.411,16"},
         {0, "Valor a pagar: R$ 2.411,16"},
         {0, "3.000,00"},

@@ -1,6 +1,8 @@
 // The book as a store: the register's operations on a book, the new fields and their rules,
 // the lines, the books that are refused, and a writer that waits for another.
 
+#include <fmt/format.h>
+
 #include <thread>
 
 #include "apoio.h"
@@ -78,7 +80,7 @@ TEST(Livro, OperacoesComoAsDoCadastro) {
                               "3;Rui Lima;Rua B;111.444.777-35;;;;SP\r\n"));
 
     // Lines: in, listed, refused twice without --forcar; a customer with lines stays.
-    grava(pasta / "l.csv", "numero,cliente\n(85) 9 8877-4123,7\nramal7,3\n");
+    grava(pasta / "l.csv", "numero,cliente,plano\n(85) 9 8877-4123,7,Empresa\nramal7,3,\n");
     ASSERT_TRUE(importa_linhas(livro, (pasta / "l.csv").string(), false, n).ok());
     EXPECT_EQ(n, 2U);
     EXPECT_TRUE(descreve_erro(importa_linhas(livro, (pasta / "l.csv").string(), false, n))
@@ -87,6 +89,21 @@ TEST(Livro, OperacoesComoAsDoCadastro) {
     std::string s;
     ASSERT_TRUE(lista_linhas(livro, s).ok());
     EXPECT_EQ(s, "(85) 9 8877-4123      007  Ana\nramal7                003  Rui Lima\n");
+    // Each line's plan out again, and looked for in a price list, which names the book.
+    ASSERT_TRUE(exporta_linhas(livro, (pasta / "volta.csv").string(), true, csv_padrao).ok());
+    EXPECT_EQ(le(pasta / "volta.csv"),
+              "numero,cliente,plano\n(85) 9 8877-4123,7,Empresa\nramal7,3,\n");
+    std::vector<LinhaDoLivro> do_livro;
+    std::unique_ptr<Livro> aberto;
+    ASSERT_TRUE(Livro::abre(livro, false, aberto).ok());
+    ASSERT_TRUE(aberto->linhas(do_livro).ok());
+    TabelaLinhas tabela;
+    for (const LinhaDoLivro& x : do_livro)
+        tabela.insere(x.numero, x.cliente, 0, x.plano);
+    Tarifa planos;
+    planos.planos.push_back({"Basico", 0, 0, {}, {}, {}});
+    EXPECT_EQ(descreve_erro(acha_planos(tabela, planos, livro)),
+              livro + ": plano desconhecido: Empresa");
     grava(pasta / "x.csv", "numero,cliente\n1001,8\n");
     EXPECT_EQ(descreve_erro(importa_linhas(livro, (pasta / "x.csv").string(), true, n)),
               (pasta / "x.csv").string() + ":2: o cliente 8 nao esta no cadastro");
@@ -143,6 +160,77 @@ TEST(Livro, LivrosRuinsSaoRecusados) {
                   ":2: documento invalido (CPF ou CNPJ com os digitos verificadores): 123");
     EXPECT_EQ(listado(livro),
               "001  Ana                        Rua                                \n");
+}
+
+// Bills issued from a book: numbered after the greatest of their year of issue, their calls kept
+// by key and left out of the next billing, never issued twice; a
+// second copy only of the same value and calls.
+TEST(Livro, FaturasNumeradasEChamadasUmaVez) {
+    PastaTemp pasta;
+    const std::string livro = (pasta / "l.db").string();
+    ASSERT_TRUE(inclui(livro, 1, campos("Ana", "Rua"), false).ok());
+    ASSERT_TRUE(inclui(livro, 2, campos("Bia", "Rua"), false).ok());
+    std::unique_ptr<Livro> l;
+    ASSERT_TRUE(Livro::abre(livro, false, l).ok());
+    ASSERT_TRUE(l->executa("INSERT INTO faturas VALUES ('2024-000041', 2, 2024, 1, 0, "
+                           "'2024-02-10', '2024-02-01', '')")
+                    .ok());
+    const auto pbx = [](int cliente, int dia, const char* unico) {
+        return fmt::format(R"("{0}","85988774123","8532345678","c","","","","","",)"
+                           R"("2024-11-{1:02} 10:00:00","2024-11-{1:02} 10:00:05",)"
+                           R"("2024-11-{1:02} 10:01:05",65,60,"ANSWERED","DOCUMENTATION","{2}")"
+                           "\n",
+                           cliente, dia, unico);
+    };
+    const std::string r = pbx(1, 5, "u1") + pbx(2, 6, "u2") + pbx(1, 7, "u3");
+    grava(pasta / "r.csv", r);
+    grava(pasta / "tarde.csv", r + pbx(1, 8, "u4"));
+    grava(pasta / "outra.csv", r.substr(0, r.rfind("\"1\",")) + pbx(1, 9, "u5"));
+    const auto cobra = [&](const char* registros, bool segunda_via) {
+        auto clientes = std::make_shared<Clientes>();
+        EXPECT_TRUE(l->clientes(*clientes).ok());
+        FaturadasDoLivro faturadas(*l);
+        PedidoCobranca p{clientes, nullptr, {}, true};
+        p.faturadas = segunda_via ? nullptr : &faturadas;
+        p.guarda_chaves = true;
+        Cobradas c = cobra_arquivos({{(pasta / registros).string()}, {}, nullptr}, p);
+        c.resumo.do_livro = true;
+        EXPECT_TRUE(c.erro.ok() && faturadas.erro().ok()) << descreve_erro(c.erro);
+        return c;
+    };
+    Cobradas c = cobra("r.csv", false);
+    ASSERT_TRUE(l->trava().ok());
+    ASSERT_TRUE(numera_faturas(*l, c.contas).ok());
+    for (const ContaMensal& conta : c.contas.contas)
+        ASSERT_TRUE(registra_fatura(*l, c.contas, conta, "sha").ok());
+    ASSERT_TRUE(l->grava().ok());
+    EXPECT_EQ(c.contas.emitidas.at(chave_conta(c.contas.contas[1])).numero, "2024-000043");
+    EXPECT_EQ(c.contas.chaves[0], "2024-11-05 10:00:05|85988774123|8532345678|60|u1||1|");
+    // The same records again: every call already billed, and no bill left.
+    c = cobra("r.csv", false);
+    ASSERT_TRUE(tira_emitidas(*l, c.contas).ok());
+    EXPECT_TRUE(descreve_resumo(c.resumo).ends_with(", 0 duplicados, 3 ja faturados"));
+    EXPECT_TRUE(c.contas.contas.empty());
+    const std::pair<const char*, std::string> casos[] = {
+        {"tarde.csv",
+         "a conta de 11/2024 do cliente 1 ja foi emitida, fatura 2024-000042, e os registros tem "
+         "chamadas dela nao faturadas (1)"},
+        {"r.csv", ""},
+        {"outra.csv",
+         "a fatura 2024-000042 (cliente 1, 11/2024) nao e a dos registros: teve 2 chamadas, os "
+         "registros dao 2 outras"},
+    };
+    for (const auto& [registros, diz] : casos) {
+        const bool segunda_via = registros != std::string_view("tarde.csv");
+        c = cobra(registros, segunda_via);
+        const Erro e =
+            segunda_via ? confere_segunda_via(*l, c.contas) : numera_faturas(*l, c.contas);
+        EXPECT_TRUE(diz.empty() ? e.ok() : descreve_erro(e).starts_with(livro + ": " + diz))
+            << registros << ": " << descreve_erro(e);
+        if (diz.empty()) {
+            EXPECT_EQ(c.contas.emitidas.at(chave_conta(c.contas.contas[0])).numero, "2024-000042");
+        }
+    }
 }
 
 // A second writer waits while another holds the book, then says it is locked; a reader does not
