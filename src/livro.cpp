@@ -115,12 +115,15 @@ class Instrucao {
         return rc_ == SQLITE_OK || rc_ == SQLITE_ROW || rc_ == SQLITE_DONE ? Erro{}
                                                                            : livro_.falha(rc_);
     }
-    std::string coluna(int i) const {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st_, i));
-        return t != nullptr ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(st_, i)))
-                            : std::string();
-    }
+    std::string coluna(int i) const { return std::string(texto_da_coluna(i)); }
     std::int64_t numero(int i) const { return sqlite3_column_int64(st_, i); }
+    // The text of column `i` of this row, valid until the next.
+    std::string_view texto_da_coluna(int i) const {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st_, i));
+        return t != nullptr
+                   ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(st_, i)))
+                   : std::string_view();
+    }
     // Whether the query gives a row; made ready for new values.
     bool tem_linha(Erro& e) {
         const bool tem = linha();
@@ -271,9 +274,16 @@ Erro Livro::clientes(Clientes& lista) {
 
 Erro Livro::linhas(std::vector<LinhaDoLivro>& lista) {
     lista.clear();
+    return linhas([&](std::string_view numero, std::uint32_t cliente, std::string_view plano) {
+        lista.push_back({std::string(numero), cliente, std::string(plano)});
+    });
+}
+
+Erro Livro::linhas(
+    const std::function<void(std::string_view, std::uint32_t, std::string_view)>& cada) {
     Instrucao q(*this, "SELECT numero, cliente, plano FROM linhas ORDER BY rowid");
     while (q.linha())
-        lista.push_back({q.coluna(0), static_cast<std::uint32_t>(q.numero(1)), q.coluna(2)});
+        cada(q.texto_da_coluna(0), static_cast<std::uint32_t>(q.numero(1)), q.texto_da_coluna(2));
     return q.erro();
 }
 

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -66,6 +67,8 @@ class Livro {
 
     Erro clientes(Clientes& lista);
     Erro linhas(std::vector<LinhaDoLivro>& lista);
+    // Each line in turn, without holding them all: its number, customer and plan.
+    Erro linhas(const std::function<void(std::string_view, std::uint32_t, std::string_view)>& cada);
     // Runs `muda` as one transaction, taken for writing at once: kept when it returns ok.
     template <typename F>
     Erro transacao(F&& muda) {

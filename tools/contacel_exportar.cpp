@@ -106,11 +106,13 @@ int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFatur
 Erro abre_livro(const std::string& caminho, const Tarifa& tarifa, std::unique_ptr<Livro>& livro,
                 Clientes& clientes, TabelaLinhas& linhas) {
     if (Erro e = Livro::abre(caminho, false, livro); !e.ok()) return e;
-    std::vector<LinhaDoLivro> l;
     if (Erro e = livro->clientes(clientes); !e.ok()) return e;
-    if (Erro e = livro->linhas(l); !e.ok()) return e;
-    for (const LinhaDoLivro& x : l)
-        linhas.insere(x.numero, x.cliente, 0, x.plano);
+    if (Erro e = livro->linhas(
+            [&](std::string_view numero, std::uint32_t cliente, std::string_view plano) {
+                linhas.insere(numero, cliente, 0, plano);
+            });
+        !e.ok())
+        return e;
     return acha_planos(linhas, tarifa, caminho);
 }
 
