@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "cobranca.h"
@@ -87,6 +86,21 @@ std::string descreve_resumo(const ResumoCobranca& r);
 // 3\n". Empty when every billable call had its customer.
 std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo = 10);
 
+// A set of 64-bit keys that are hashes already: open addressing, the key its own place.
+class ChavesVistas {
+  public:
+    // Whether `k` is new; it is kept either way.
+    bool insere(std::uint64_t k);
+    // Room for about `n` keys without growing.
+    void reserva(std::size_t n);
+
+  private:
+    void cresce();
+    std::vector<std::uint64_t> vagas_ = std::vector<std::uint64_t>(std::size_t{1} << 12);
+    std::size_t n_ = 0;
+    bool zero_ = false;  // 0 marks a free place; the key 0 is kept here
+};
+
 // Bills the records of one file after another.
 class CobrancaRegistros final : public DestinoRegistros {
   public:
@@ -114,6 +128,9 @@ class CobrancaRegistros final : public DestinoRegistros {
         std::uint64_t chave;
         std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
         std::optional<ChamadaTarifada> tarifada;
+        // For rating in answer order: the number called and the caller's line, each a key
+        // equal for every spelling a bill shows alike (chave_numero); none: by its text.
+        std::optional<std::uint64_t> numero, linha;
     };
     [[nodiscard]] Avaliacao avalia(const RegistroChamada& r) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
@@ -125,6 +142,12 @@ class CobrancaRegistros final : public DestinoRegistros {
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
     [[nodiscard]] static std::uint64_t chave(const RegistroChamada& r);
+    // Whether adding a row rated as `a` to the bills reads its numbers' texts.
+    [[nodiscard]] bool le_textos(const Avaliacao& a) const {
+        return pedido_.guarda_chamadas || !a.dono || (a.tarifada && (!a.numero || !a.linha));
+    }
+    // Rates the calls kept as Pendente into their bills.
+    void cobra_em_ordem();
 
     PedidoCobranca pedido_;
     ResumoCobranca resumo_;
@@ -139,9 +162,28 @@ class CobrancaRegistros final : public DestinoRegistros {
     Erro erro_;                         // the first call the price list has no price for
     std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
     // The key of every billable call read: its row again is the same call, billed once.
-    std::unordered_set<std::uint64_t> chaves_;
+    ChavesVistas chaves_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
+
+    // Without the calls kept, what the allowance and successive calls need of each call, rated
+    // in answer order per line and month once every row is read.
+    bool em_ordem_ = false;
+    struct Pendente {
+        std::int64_t inicio;   // segundo_utc
+        std::uint64_t numero;  // Avaliacao::numero, or a place in outros_numeros_
+        Preco preco;
+        std::uint32_t linha;  // of contas_linhas_
+        std::uint32_t segundos;
+        std::uint16_t plano;
+        bool na_franquia;
+    };
+    std::vector<Pendente> pendentes_;
+    std::vector<std::size_t> contas_linhas_;  // the bill of each line of a month
+    // By the line's key: its bills' places in contas_ and its place in contas_linhas_ for each.
+    std::unordered_map<std::uint64_t, std::vector<std::pair<std::size_t, std::uint32_t>>>
+        linhas_em_ordem_;
+    Textos outros_numeros_;  // numbers and lines without a key of digits
 };
 
 // The files to bill.
