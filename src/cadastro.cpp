@@ -231,7 +231,7 @@ Erro escreve_csv(const std::string& csv, std::string_view texto, bool forcar,
     Destino d;
     if (Erro e = segue_links(nome, d); !e.ok()) return e;
     if (d.descritor >= 0) {
-        if (identidade_do_descritor(d.descritor).e(cadastro)) return o_proprio();
+        if (e_do_lido(identidade_do_descritor(d.descritor), lido)) return o_proprio();
         return escreve_tudo(d.descritor, bytes, nome);
     }
     // Opened first, then looked at: a device or a FIFO is written in place, a FIFO nobody reads
@@ -245,7 +245,7 @@ Erro escreve_csv(const std::string& csv, std::string_view texto, bool forcar,
         const Identidade alvo = identidade_do_descritor(fd);
         struct stat info {};
         Erro e;
-        if (alvo.e(cadastro)) {
+        if (e_do_lido(alvo, lido)) {
             e = o_proprio();
         } else if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
             // Written in place, now waiting as a reader takes it.

@@ -46,6 +46,13 @@ Identidade identidade_do_descritor(int fd) {
     return {info.st_dev, info.st_ino, true};
 }
 
+bool e_do_lido(const Identidade& alvo, const std::string& lido) {
+    if (alvo.e(identidade_lida(lido))) return true;
+    for (const char* diario : {"-wal", "-shm", "-journal"})
+        if (alvo.e(identidade_de(lido + diario))) return true;
+    return false;
+}
+
 Identidade identidade_lida(const std::string& caminho) {
     return caminho == "-" ? identidade_do_descritor(STDIN_FILENO) : identidade_de(caminho);
 }

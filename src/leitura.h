@@ -27,6 +27,9 @@ Identidade identidade_de(const std::string& caminho);
 // Of the name itself, a symbolic link not followed.
 Identidade identidade_do_nome(const std::string& caminho);
 Identidade identidade_do_descritor(int fd);
+// Whether `alvo` is the file `lido` or the journal a database keeps beside it (`-wal`, `-shm`,
+// `-journal`): writing over either loses what the database holds.
+bool e_do_lido(const Identidade& alvo, const std::string& lido);
 // Of a file the program reads by the name given: "-" is standard input, the file it is opened on.
 Identidade identidade_lida(const std::string& caminho);
 

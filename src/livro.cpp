@@ -598,7 +598,7 @@ Erro exporta_cadastro(const std::string& livro, const std::string& arq, bool for
     TLisCli lc{};
     if (Erro e = cadastro_dos_clientes(clientes, lc); !e.ok())
         return std::move(e).no_arquivo(livro);
-    if (identidade_de(arq).e(identidade_de(livro)))
+    if (e_do_lido(identidade_de(arq), livro))
         return Erro::recusado(arq, "e o proprio livro; o cadastro vai para outro arquivo");
     return grava_cadastro(arq, &lc, forcar);
 }

@@ -14,7 +14,7 @@ namespace {
 // The place in `lidos` of the file `alvo` is; none: lidos.size().
 std::size_t lido(std::span<const std::string> lidos, const Identidade& alvo) {
     std::size_t i = 0;
-    while (i < lidos.size() && !identidade_lida(lidos[i]).e(alvo))
+    while (i < lidos.size() && !e_do_lido(alvo, lidos[i]))
         ++i;
     return i;
 }
