@@ -135,49 +135,26 @@ void agrupa_em_contas(Contas& contas) {
 void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
                       std::span<const std::uint32_t> meses) {
     const Tarifa& t = *contas.tarifa;
-    const RegrasTarifa& r = t.regras;
-    // What a line has used of its month, and the group of successive calls it is in.
-    struct Estado {
-        std::int64_t restante;  // seconds of the allowance
-        std::uint32_t numero = 0;
-        std::int64_t fim = 0;  // the end of the group's last call
-        std::int64_t brutos = 0, cobrados = 0, pagos = 0, centavos = 0;
-        Preco preco = 0;
-        bool grupo = false;
-    };
-    std::unordered_map<std::uint32_t, Estado> estados;
+    // Without the calls, the bills hold their charges already.
+    std::unordered_map<std::uint32_t, ConsumoLinha> linhas_da_conta;
     for (ContaMensal& conta : contas.contas) {
-        estados.clear();
+        if (contas.chamadas.empty()) break;
+        linhas_da_conta.clear();
         conta.valor_total = {};
         conta.franquia_usada = 0;
         for (std::size_t k = conta.primeira;
              k < conta.primeira + static_cast<std::size_t>(conta.chamadas); ++k) {
             ChamadaCobrada& c = contas.chamadas[k];
             const Plano& plano = t.planos[c.plano];
-            Estado& e = estados.try_emplace(c.linha, Estado{plano.franquia}).first->second;
-            const std::int64_t inicio = segundo_utc(c.inicio);
-            if (!(r.sucessivas > 0 && e.grupo && e.numero == c.numero && inicio >= e.fim &&
-                  inicio - e.fim <= r.sucessivas)) {
-                e.grupo = true;
-                e.numero = c.numero;
-                e.brutos = e.cobrados = e.pagos = e.centavos = 0;
-                e.preco = c.preco;
-            }
-            e.fim = inicio + c.segundos;
-            e.brutos += c.segundos;
-            const std::int64_t cobrados = r.segundos_cobrados(e.brutos);
-            const std::int64_t acrescimo = cobrados - e.cobrados;
-            e.cobrados = cobrados;
-            const std::int64_t da_franquia =
-                plano.na_franquia[c.destino_tarifa] ? std::min(acrescimo, e.restante) : 0;
-            e.restante -= da_franquia;
-            conta.franquia_usada += da_franquia;
-            c.franquia = static_cast<std::uint32_t>(da_franquia);
-            e.pagos += acrescimo - da_franquia;
-            const std::int64_t centavos = centavos_de(e.preco, e.pagos);
-            c.centavos = centavos - e.centavos;
-            e.centavos = centavos;
-            c.cobrados = static_cast<std::uint32_t>(acrescimo);
+            ConsumoLinha& l =
+                linhas_da_conta.try_emplace(c.linha, ConsumoLinha(plano.franquia)).first->second;
+            const ConsumoLinha::Parcela p =
+                l.cobra(t.regras, c.numero, segundo_utc(c.inicio), c.segundos, c.preco,
+                        plano.na_franquia[c.destino_tarifa]);
+            c.centavos = p.centavos;
+            c.cobrados = static_cast<std::uint32_t>(p.cobrados);
+            c.franquia = static_cast<std::uint32_t>(p.da_franquia);
+            conta.franquia_usada += p.da_franquia;
             conta.valor_total.centavos += c.centavos;
         }
     }

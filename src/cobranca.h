@@ -175,9 +175,9 @@ Contas contas_da_execucao(const Execucao& e);
 
 // Rates the grouped calls of `contas` by its price list, in call order: each line's allowance
 // of the month, and a call to the number before within the window of successive calls charged
-// as what it adds to that group; then gives every line of `linhas` its plan's fee in each of
-// `meses` (chave_mes), a bill of fees alone where the customer made no call; keeps `linhas` in
-// the bills, by customer.
+// as what it adds to that group (bills without their calls kept are rated already); then gives
+// every line of `linhas` its plan's fee in each of `meses` (chave_mes), a bill of fees alone
+// where the customer made no call; keeps `linhas` in the bills, by customer.
 void cobra_pela_lista(Contas& contas, std::span<const LinhaComPlano> linhas,
                       std::span<const std::uint32_t> meses);
 

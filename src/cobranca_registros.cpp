@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "caracteres.h"
 #include "clientes.h"
@@ -49,8 +50,7 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
     contas_.exatas = true;
     if (pedido_.tarifa->lista()) {
         contas_.tarifa = pedido_.tarifa;
-        // Allowances and successive calls take the calls in their order, whatever is printed.
-        pedido_.guarda_chamadas = true;
+        em_ordem_ = pedido_.tarifa->em_ordem() && !pedido_.guarda_chamadas;
     }
     como_.push_back(0);
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
@@ -129,6 +129,23 @@ constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
     return mistura(h + 0x9E3779B97F4A7C15U + v);
 }
 
+// A key equal for two numbers exactly when a bill shows them alike: a Brazilian mobile or
+// landline by its digits, any other text of digits alone by them and their count; none for
+// anything else.
+std::optional<std::uint64_t> chave_numero(const Telefone& t, std::string_view escrito) {
+    const auto valor = [](std::string_view d) {
+        std::uint64_t v = 0;
+        for (const char c : d)
+            v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        return v;
+    };
+    if (t.forma() == FormaNumero::nacional && (t.movel() || t.fixo()))
+        return std::uint64_t{1} << 63U | valor(t.internacional());
+    if (!escrito.empty() && escrito.size() <= 17 && so_digitos(escrito))
+        return std::uint64_t{1} << 62U | (valor(escrito) * 32 + escrito.size());
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
@@ -147,10 +164,17 @@ bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
 }
 
 CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r) const {
-    Avaliacao a{chave(r), cliente_de(r), {}};
+    Avaliacao a{chave(r), cliente_de(r), {}, {}, {}};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
-        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(r.destino) != nullptr;
-        a.tarifada = t.avalia(r.origem, r.destino, ramal, r.inicio, r.segundos, a.dono->second);
+        const Telefone origem(r.origem);
+        const Telefone numero(r.destino);
+        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr;
+        a.tarifada =
+            t.avalia(area_de(origem, t.ddd), numero, ramal, r.inicio, r.segundos, a.dono->second);
+        if (em_ordem_) {
+            a.numero = chave_numero(numero, r.destino);
+            a.linha = chave_numero(origem, r.origem);
+        }
     }
     return a;
 }
@@ -223,10 +247,27 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
     }
     ++resumo_.cobrados;
     if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
-    const std::int64_t centavos =
-        tarifada ? centavos_de(tarifada->preco, tarifada->cobrados) : t.centavos(r.segundos);
+    const bool em_ordem = tarifada && em_ordem_;
+    const std::int64_t centavos = em_ordem   ? 0
+                                  : tarifada ? centavos_de(tarifada->preco, tarifada->cobrados)
+                                             : t.centavos(r.segundos);
     if (!pedido_.guarda_chamadas) {
         conta_de(cod, r.inicio.dat).soma(r.segundos, {true, centavos, 0.0F});
+        if (!em_ordem) return;
+        // The line's calls of this bill: by the line's key, then the bill.
+        const std::uint64_t linha = a.linha ? *a.linha : outros_numeros_.guarda(r.origem);
+        auto& contas = linhas_em_ordem_[linha];
+        auto l =
+            std::ranges::find(contas, ultima_conta_, &std::pair<std::size_t, std::uint32_t>::first);
+        if (l == contas.end()) {
+            l = contas.insert(contas.end(),
+                              {ultima_conta_, static_cast<std::uint32_t>(contas_linhas_.size())});
+            contas_linhas_.push_back(ultima_conta_);
+        }
+        pendentes_.push_back({segundo_utc(r.inicio),
+                              a.numero ? *a.numero : outros_numeros_.guarda(r.destino),
+                              tarifada->preco, l->second, r.segundos, dono->second,
+                              t.planos[dono->second].na_franquia[tarifada->destino]});
         return;
     }
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
@@ -268,7 +309,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             Guardado{r.linha, std::string::npos, r.inicio, r.fim, r.segundos, false, a});
         // A book asks for the whole key of a call (chave_da_chamada).
         const bool chave = p.faturadas != nullptr || p.guarda_chaves;
-        if (!p.guarda_chamadas && a.dono && !chave) return;
+        if (!c_.le_textos(a) && !chave) return;
         g.textos = textos_.size();
         for (const std::string_view t : {r.conta, r.origem, r.destino, r.cod_destino})
             guarda(t);
@@ -350,7 +391,36 @@ std::unique_ptr<ParteRegistros> CobrancaRegistros::parte() {
     return std::make_unique<Parte>(*this);
 }
 
+void CobrancaRegistros::cobra_em_ordem() {
+    // The calls of each line and month together, each line's in the order they were read; then
+    // by answer, which keeps that order within a second.
+    std::vector<std::uint32_t> fim(contas_linhas_.size() + 1, 0);
+    for (const Pendente& p : pendentes_)
+        ++fim[p.linha + 1];
+    std::partial_sum(fim.begin(), fim.end(), fim.begin());
+    std::vector<std::pair<std::int64_t, std::uint32_t>> ordem(pendentes_.size());
+    for (std::uint32_t i = 0; i < pendentes_.size(); ++i)
+        ordem[fim[pendentes_[i].linha]++] = {pendentes_[i].inicio, i};
+    const Tarifa& t = *pedido_.tarifa;
+    auto inicio = ordem.begin();
+    for (std::size_t l = 0; l < contas_linhas_.size(); ++l) {
+        const auto fim_da_linha = ordem.begin() + fim[l];
+        if (!std::is_sorted(inicio, fim_da_linha)) std::sort(inicio, fim_da_linha);
+        ContaMensal& conta = contas_.contas[contas_linhas_[l]];
+        ConsumoLinha consumo(t.planos[pendentes_[inicio->second].plano].franquia);
+        for (; inicio != fim_da_linha; ++inicio) {
+            const Pendente& p = pendentes_[inicio->second];
+            const ConsumoLinha::Parcela parcela =
+                consumo.cobra(t.regras, p.numero, p.inicio, p.segundos, p.preco, p.na_franquia);
+            conta.valor_total.centavos += parcela.centavos;
+            conta.franquia_usada += parcela.da_franquia;
+        }
+    }
+    pendentes_ = {};
+}
+
 Contas CobrancaRegistros::termina() {
+    if (!pendentes_.empty()) cobra_em_ordem();
     agrupa_em_contas(contas_);
     if (contas_.tarifa != nullptr) {
         std::vector<LinhaComPlano> linhas;

@@ -114,6 +114,9 @@ class CobrancaRegistros final : public DestinoRegistros {
         std::uint64_t chave;
         std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
         std::optional<ChamadaTarifada> tarifada;
+        // For rating in answer order: the number called and the caller's line, each a key
+        // equal for every spelling a bill shows alike (chave_numero); none: by its text.
+        std::optional<std::uint64_t> numero, linha;
     };
     [[nodiscard]] Avaliacao avalia(const RegistroChamada& r) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
@@ -125,6 +128,12 @@ class CobrancaRegistros final : public DestinoRegistros {
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
     [[nodiscard]] static std::uint64_t chave(const RegistroChamada& r);
+    // Whether adding a row rated as `a` to the bills reads its numbers' texts.
+    [[nodiscard]] bool le_textos(const Avaliacao& a) const {
+        return pedido_.guarda_chamadas || !a.dono || (a.tarifada && (!a.numero || !a.linha));
+    }
+    // Rates the calls kept as Pendente into their bills.
+    void cobra_em_ordem();
 
     PedidoCobranca pedido_;
     ResumoCobranca resumo_;
@@ -142,6 +151,25 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::unordered_set<std::uint64_t> chaves_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
+
+    // Without the calls kept, what the allowance and successive calls need of each call, rated
+    // in answer order per line and month once every row is read.
+    bool em_ordem_ = false;
+    struct Pendente {
+        std::int64_t inicio;   // segundo_utc
+        std::uint64_t numero;  // Avaliacao::numero, or a place in outros_numeros_
+        Preco preco;
+        std::uint32_t linha;  // of contas_linhas_
+        std::uint32_t segundos;
+        std::uint16_t plano;
+        bool na_franquia;
+    };
+    std::vector<Pendente> pendentes_;
+    std::vector<std::size_t> contas_linhas_;  // the bill of each line of a month
+    // By the line's key: its bills' places in contas_ and its place in contas_linhas_ for each.
+    std::unordered_map<std::uint64_t, std::vector<std::pair<std::size_t, std::uint32_t>>>
+        linhas_em_ordem_;
+    Textos outros_numeros_;  // numbers and lines without a key of digits
 };
 
 // The files to bill.

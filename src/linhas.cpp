@@ -29,7 +29,11 @@ std::optional<std::size_t> TabelaLinhas::insere(std::string_view numero, std::ui
 }
 
 const TabelaLinhas::Linha* TabelaLinhas::busca(std::string_view numero) const {
-    const auto it = linhas_.find(Telefone(numero).chave());
+    return busca(Telefone(numero));
+}
+
+const TabelaLinhas::Linha* TabelaLinhas::busca(const Telefone& numero) const {
+    const auto it = linhas_.find(numero.chave());
     return it == linhas_.end() ? nullptr : &it->second;
 }
 

@@ -21,6 +21,8 @@
 #include "clientes.h"
 #include "erro.h"
 
+class Telefone;
+
 class TabelaLinhas {
   public:
     // Adds the line `numero` of customer `cod_cli`, listed on line `linha` of its file; when the
@@ -40,6 +42,8 @@ class TabelaLinhas {
     };
     // The line `numero`; none when it is not in the table.
     [[nodiscard]] const Linha* busca(std::string_view numero) const;
+    // The same, of a number already read.
+    [[nodiscard]] const Linha* busca(const Telefone& numero) const;
     // Each line, in no order.
     template <typename F>
     void para_cada(F&& f) {

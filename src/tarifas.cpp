@@ -1,6 +1,7 @@
 #include "tarifas.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "caracteres.h"
 #include "telefone.h"
@@ -57,8 +58,13 @@ bool feriado_nacional(TData d) {
     return mesma_data(p, d);
 }
 
-TipoDestino tipo_destino(std::string_view origem, std::string_view numero, int ddd) {
-    const Telefone t(numero);
+int area_de(const Telefone& origem, int ddd) {
+    if (origem.forma() != FormaNumero::nacional) return ddd;
+    const std::string_view d = origem.ddd();
+    return (d[0] - '0') * 10 + (d[1] - '0');
+}
+
+TipoDestino tipo_destino(const Telefone& t, int area) {
     const auto de_area = [&](bool mesma) {
         const std::string_view a = t.assinante();
         if (a.size() == 8 && a.starts_with("400")) return TipoDestino::nao_geografico;
@@ -80,13 +86,50 @@ TipoDestino tipo_destino(std::string_view origem, std::string_view numero, int d
         case FormaNumero::local:
             return de_area(true);
         case FormaNumero::nacional: {
-            const Telefone o(origem);
-            const bool mesma = o.forma() == FormaNumero::nacional ? o.ddd() == t.ddd()
-                                                                  : t.ddd() == std::to_string(ddd);
-            return de_area(mesma);
+            const std::string_view d = t.ddd();
+            return de_area((d[0] - '0') * 10 + (d[1] - '0') == area);
         }
     }
     return TipoDestino::ramal;
+}
+
+TipoDestino tipo_destino(std::string_view origem, std::string_view numero, int ddd) {
+    return tipo_destino(Telefone(numero), area_de(Telefone(origem), ddd));
+}
+
+ConsumoLinha::Parcela ConsumoLinha::cobra(const RegrasTarifa& r, std::uint64_t numero,
+                                          std::int64_t inicio, std::int64_t segundos, Preco preco,
+                                          bool na_franquia) {
+    if (!(r.sucessivas > 0 && grupo_ && numero_ == numero && inicio >= fim_ &&
+          inicio - fim_ <= r.sucessivas)) {
+        grupo_ = true;
+        numero_ = numero;
+        brutos_ = cobrados_ = pagos_ = centavos_ = 0;
+        preco_ = preco;
+    }
+    fim_ = inicio + segundos;
+    brutos_ += segundos;
+    const std::int64_t cobrados = r.segundos_cobrados(brutos_);
+    const std::int64_t acrescimo = cobrados - cobrados_;
+    cobrados_ = cobrados;
+    const std::int64_t da_franquia = na_franquia ? std::min(acrescimo, restante_) : 0;
+    restante_ -= da_franquia;
+    pagos_ += acrescimo - da_franquia;
+    const std::int64_t centavos = centavos_de(preco_, pagos_);
+    const Parcela p{acrescimo, da_franquia, centavos - centavos_};
+    centavos_ = centavos;
+    return p;
+}
+
+bool Tarifa::em_ordem() const {
+    return regras.sucessivas > 0 ||
+           std::ranges::any_of(planos, [](const Plano& p) { return p.franquia > 0; });
+}
+
+void Tarifa::acrescenta_destino(Destino d) {
+    if (d.tipo)
+        por_tipo_[static_cast<std::size_t>(*d.tipo)] = static_cast<std::int32_t>(destinos.size());
+    destinos.push_back(std::move(d));
 }
 
 bool Tarifa::acrescenta_prefixo(std::string_view digitos, std::uint16_t destino) {
@@ -122,30 +165,22 @@ bool Tarifa::no_reduzido(TDataHora inicio) const {
     return reduzido[dia][static_cast<std::size_t>(inicio.hor.hor * 60 + inicio.hor.min)];
 }
 
-std::optional<ChamadaTarifada> Tarifa::avalia(std::string_view origem, std::string_view numero,
-                                              bool linha_da_tabela, TDataHora inicio,
-                                              std::int64_t n, std::size_t plano) const {
+std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool linha_da_tabela,
+                                              TDataHora inicio, std::int64_t n,
+                                              std::size_t plano) const {
     std::int32_t destino = -1;
-    const Telefone t(numero);
-    // The international form: a local number takes the caller's country and area.
-    std::string_view internacional = t.internacional();
-    std::array<char, 32> local{};
-    if (t.forma() == FormaNumero::local) {
-        const Telefone o(origem);
-        std::string area =
-            o.forma() == FormaNumero::nacional ? std::string(o.ddd()) : std::to_string(ddd);
-        const std::string_view a = t.assinante();
-        if (area.size() + a.size() + 2 <= local.size()) {
-            std::size_t k = 0;
-            for (const char c : "55" + area)
-                local[k++] = c;
-            --k;  // the terminating zero
-            for (const char c : a)
-                local[k++] = c;
-            internacional = std::string_view(local.data(), k);
-        }
-    }
     if (!linha_da_tabela && !filhos_.empty()) {
+        // The international form: a local number takes the caller's country and area.
+        std::string_view internacional = t.internacional();
+        std::array<char, 32> local{'5', '5'};
+        if (t.forma() == FormaNumero::local) {
+            const auto [fim, erro] = std::to_chars(local.data() + 2, local.data() + 8, area);
+            const std::string_view a = t.assinante();
+            if (erro == std::errc{} && a.size() <= static_cast<std::size_t>(local.end() - fim)) {
+                a.copy(fim, a.size());
+                internacional = std::string_view(local.data(), fim + a.size());
+            }
+        }
         std::size_t no = 0;
         for (const char c : internacional) {
             if (!e_digito(c)) break;
@@ -155,22 +190,19 @@ std::optional<ChamadaTarifada> Tarifa::avalia(std::string_view origem, std::stri
             if (fim_[no] >= 0) destino = fim_[no];
         }
     }
-    TipoDestino tipo = TipoDestino::ramal;
+    // The kind, only when it decides: the destination, or whether a call without price is free.
+    std::optional<TipoDestino> tipo;
     if (destino < 0) {
-        if (!linha_da_tabela) tipo = tipo_destino(origem, numero, ddd);
-        for (std::size_t i = 0; i < destinos.size() && destino < 0; ++i)
-            if (destinos[i].tipo == tipo) destino = static_cast<std::int32_t>(i);
+        tipo = linha_da_tabela ? TipoDestino::ramal : tipo_destino(t, area);
+        destino = por_tipo_[static_cast<std::size_t>(*tipo)];
         if (destino < 0) return std::nullopt;
-    } else if (destinos[static_cast<std::size_t>(destino)].tipo) {
-        tipo = *destinos[static_cast<std::size_t>(destino)].tipo;
-    } else {
-        tipo = tipo_destino(origem, numero, ddd);
     }
     const auto i = static_cast<std::size_t>(destino);
     const Plano& p = planos[plano];
     const bool red = no_reduzido(inicio);
     std::optional<Preco> valor = red && p.reduzidos[i] ? p.reduzidos[i] : p.precos[i];
     if (!valor) {
+        if (!tipo) tipo = destinos[i].tipo ? *destinos[i].tipo : tipo_destino(t, area);
         // Nothing billable is priced at zero by accident: only what is free by its kind.
         if (tipo != TipoDestino::gratuito && tipo != TipoDestino::servico &&
             tipo != TipoDestino::ramal)

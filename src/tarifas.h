@@ -13,6 +13,8 @@
 
 #include "datahora.h"
 
+class Telefone;
+
 // The rating rules: how many of a call's seconds are billed.
 struct RegrasTarifa {
     std::int32_t gratis = 3;           // a call this short or shorter costs nothing
@@ -56,6 +58,11 @@ inline constexpr std::array<std::string_view, 9> nomes_tipos{
     "local_fixo", "local_movel", "ld_fixo",        "ld_movel", "internacional",
     "gratuito",   "servico",     "nao_geografico", "ramal"};
 
+// The area code a call from `origem` is rated from: its own when `origem` is a Brazilian number
+// with its area code, else `ddd`.
+int area_de(const Telefone& origem, int ddd);
+// The kind of the number `numero` called from area code `area`.
+TipoDestino tipo_destino(const Telefone& numero, int area);
 // The kind of the number `numero` called from `origem`; `ddd` is the area of a caller that is
 // not a Brazilian number with its area code.
 TipoDestino tipo_destino(std::string_view origem, std::string_view numero, int ddd);
@@ -79,6 +86,31 @@ struct ChamadaTarifada {
     std::int64_t cobrados;  // billed seconds, before allowance and successive calls
 };
 
+// The calls of one line in one month, rated one after another in answer order: what is left of
+// its allowance and the group of successive calls the last one began or continued.
+class ConsumoLinha {
+  public:
+    explicit ConsumoLinha(std::int64_t franquia) : restante_(franquia) {}
+    struct Parcela {
+        std::int64_t cobrados;     // billed seconds the call adds to its group
+        std::int64_t da_franquia;  // of them, taken from the allowance
+        std::int64_t centavos;     // what it adds to its group's charge
+    };
+    // The next call: to `numero` (a key equal for every spelling of one number), answered at
+    // second `inicio` and `segundos` long, at `preco` a minute; `na_franquia`: its destination
+    // uses the allowance.
+    Parcela cobra(const RegrasTarifa& r, std::uint64_t numero, std::int64_t inicio,
+                  std::int64_t segundos, Preco preco, bool na_franquia);
+
+  private:
+    std::int64_t restante_;  // seconds of the allowance
+    std::uint64_t numero_ = 0;
+    std::int64_t fim_ = 0;  // the end of the group's last call
+    std::int64_t brutos_ = 0, cobrados_ = 0, pagos_ = 0, centavos_ = 0;
+    Preco preco_ = 0;
+    bool grupo_ = false;
+};
+
 // The price list of a billing.
 struct Tarifa {
     RegrasTarifa regras;
@@ -97,16 +129,20 @@ struct Tarifa {
     std::vector<TData> feriados;  // the operator's own, besides the national ones
 
     [[nodiscard]] bool lista() const { return !planos.empty(); }
+    // Whether a call's charge depends on the calls before it: successive calls, or an allowance.
+    [[nodiscard]] bool em_ordem() const;
+    // Adds a destination; its kind, when it has one, names no other destination.
+    void acrescenta_destino(Destino d);
     // Adds a destination's prefix (digits of the international form); false when another
     // destination has it already.
     bool acrescenta_prefixo(std::string_view digitos, std::uint16_t destino);
     // Whether the call answered at `inicio` falls in the reduced band.
     [[nodiscard]] bool no_reduzido(TDataHora inicio) const;
-    // Rates a call of `n` seconds from `origem` to `numero` answered at `inicio`, on plan
-    // `plano`; `linha_da_tabela`: the number called is a line of the lines file. Nothing when the
-    // call matches no destination, or one the plan has no price for that is not free by kind.
-    [[nodiscard]] std::optional<ChamadaTarifada> avalia(std::string_view origem,
-                                                        std::string_view numero,
+    // Rates a call of `n` seconds from area code `area` (area_de) to `numero` answered at
+    // `inicio`, on plan `plano`; `linha_da_tabela`: the number called is a line of the lines
+    // file. Nothing when the call matches no destination, or one the plan has no price for that
+    // is not free by kind.
+    [[nodiscard]] std::optional<ChamadaTarifada> avalia(int area, const Telefone& numero,
                                                         bool linha_da_tabela, TDataHora inicio,
                                                         std::int64_t n, std::size_t plano) const;
 
@@ -122,6 +158,7 @@ struct Tarifa {
     // The prefixes as a tree of digits: each node's children and the destination it ends.
     std::vector<std::array<std::int32_t, 10>> filhos_;
     std::vector<std::int32_t> fim_;
+    std::array<std::int32_t, nomes_tipos.size()> por_tipo_{-1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 // Whether `d` is a national holiday: 1 Jan, Good Friday, 21 Apr, 1 May, 7 Sep, 12 Oct, 2 Nov,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <unordered_map>
 
 #include "caracteres.h"
 #include "leitura.h"
@@ -38,13 +39,15 @@ class Leitor {
     Erro destino(const toml::table& d);
     Erro plano(const toml::table& p);
     std::optional<std::size_t> indice(std::string_view nome) const {
-        for (std::size_t i = 0; i < t_.destinos.size(); ++i)
-            if (t_.destinos[i].nome == nome) return i;
-        return std::nullopt;
+        const auto it = por_nome_.find(std::string(nome));
+        if (it == por_nome_.end()) return std::nullopt;
+        return it->second;
     }
 
     const std::string& arquivo_;
     Tarifa& t_;
+    // The destinations by name: a list names a few thousand, each price names one.
+    std::unordered_map<std::string, std::size_t> por_nome_;
 };
 
 Erro Leitor::chaves(const toml::table& t, std::string_view onde,
@@ -209,7 +212,8 @@ Erro Leitor::destino(const toml::table& d) {
                 return falha(x, fmt::format("prefixo {} em dois destinos", *s));
         }
     }
-    t_.destinos.push_back(std::move(novo));
+    por_nome_.emplace(novo.nome, t_.destinos.size());
+    t_.acrescenta_destino(std::move(novo));
     return {};
 }
 

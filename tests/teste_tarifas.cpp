@@ -112,7 +112,8 @@ TEST(Tarifas, FaixaReduzida) {
 }
 
 // Each call's billed seconds and charge: a prefix over a kind, the reduced price, the
-// allowance of one minute ending inside a call, a successive group of three, a call to a line.
+// allowance of one minute ending inside a call, a successive group of three, a call to a line;
+// the calls rated in answer order, not as read, also when only the bill's totals are kept.
 TEST(Tarifas, FranquiaESucessivas) {
     const Tarifa t = tarifa();
     const auto cli = clientes_de({{7, "Sete", "Rua 7"}});
@@ -120,38 +121,41 @@ TEST(Tarifas, FranquiaESucessivas) {
     linhas.insere("8532345678", 7);
     linhas.insere("8532345679", 7, 0, "Outro");
     linhas.para_cada([](TabelaLinhas::Linha& l) { l.indice_plano = l.plano.empty() ? 0 : 1; });
-    CobrancaRegistros cob({cli, &linhas, {}, true, false, csv_padrao, &t});
-    const auto chama = [&](const char* origem, const char* numero, TDataHora ini, std::uint32_t s,
-                           const char* conta = "") {
-        cob.registro(
-            {1, FormatoRegistros::pbx_csv, conta, origem, numero, {}, ini, ini, s, true, "x"});
-    };
-    chama("8532345679", "32000005", dh(4, 3, 2024, 9, 0, 0), 60, "7");  // by code: its line's plan
-    chama("8532345678", "32000001", dh(4, 3, 2024, 10, 0, 0), 40);      // 36 s of the allowance
-    chama("8532345678", "32000002", dh(4, 3, 2024, 11, 0, 0), 50);      // 24 s left: pays 24
-    chama("8532345678", "32000003", dh(4, 3, 2024, 12, 0, 0), 20);      // a group of three
-    chama("8532345678", "32000003", dh(4, 3, 2024, 12, 2, 20), 20);     // 120 s after its end
-    chama("8532345678", "32000003", dh(4, 3, 2024, 12, 3, 0), 20);
-    chama("8532345678", "32000003", dh(4, 3, 2024, 12, 5, 21), 20);         // 121 s: a new one
-    chama("8532345678", "+351 21 000 0000", dh(4, 3, 2024, 22, 0, 0), 60);  // no reduced price
-    chama("8532345678", "32000004", dh(4, 3, 2024, 22, 0, 0), 60);          // reduced
-    chama("8532345679", "32000004", dh(4, 3, 2024, 10, 0, 0), 60);          // plan Outro
-    chama("8532345678", "8532345679", dh(4, 3, 2024, 10, 0, 0), 60);        // a line: free
-    const Contas c = cob.termina();
-    std::string s;
-    for (const ChamadaCobrada& ch : c.chamadas)
-        s += fmt::format("{} {} {} {}|", c.textos[ch.numero], ch.cobrados, ch.centavos,
-                         c.tarifa->destinos[ch.destino_tarifa].nome);
-    EXPECT_EQ(s,
-              "32000005 60 20 Local fixo|32000001 36 0 Local fixo|32000004 60 20 Local fixo|(85) "
-              "3234-5679 60 0 Ramal|"
-              "32000002 48 4 Local fixo|32000003 30 5 Local fixo|32000003 6 1 Local fixo|"
-              "32000003 24 4 Local fixo|32000003 30 5 Local fixo|"
-              "+351 21 000 0000 60 120 Portugal|32000004 60 5 Local fixo|");
-    ASSERT_EQ(c.contas.size(), 1U);
-    EXPECT_EQ(c.contas[0].franquia_usada, 60);
-    EXPECT_EQ(c.contas[0].mensalidades, 3990);
-    EXPECT_EQ(c.contas[0].valor_total.centavos, 3990 + 184);
+    for (const bool guarda : {true, false}) {
+        CobrancaRegistros cob({cli, &linhas, {}, guarda, false, csv_padrao, &t});
+        const auto chama = [&](const char* origem, const char* numero, TDataHora ini,
+                               std::uint32_t s, const char* conta = "") {
+            cob.registro(
+                {1, FormatoRegistros::pbx_csv, conta, origem, numero, {}, ini, ini, s, true, "x"});
+        };
+        chama("8532345678", "32000004", dh(4, 3, 2024, 22, 0, 0), 60);      // reduced; read first
+        chama("8532345679", "32000005", dh(4, 3, 2024, 9, 0, 0), 60, "7");  // by code: its plan
+        chama("8532345678", "32000001", dh(4, 3, 2024, 10, 0, 0), 40);      // 36 s of the allowance
+        chama("8532345678", "32000002", dh(4, 3, 2024, 11, 0, 0), 50);      // 24 s left: pays 24
+        chama("8532345678", "32000003", dh(4, 3, 2024, 12, 0, 0), 20);      // a group of three
+        chama("8532345678", "32000003", dh(4, 3, 2024, 12, 2, 20), 20);     // 120 s after its end
+        chama("8532345678", "32000003", dh(4, 3, 2024, 12, 3, 0), 20);
+        chama("8532345678", "32000003", dh(4, 3, 2024, 12, 5, 21), 20);         // 121 s: a new one
+        chama("8532345678", "+351 21 000 0000", dh(4, 3, 2024, 22, 0, 0), 60);  // no reduced price
+        chama("8532345679", "32000004", dh(4, 3, 2024, 10, 0, 0), 60);          // plan Outro
+        chama("8532345678", "8532345679", dh(4, 3, 2024, 10, 0, 0), 60);        // a line: free
+        const Contas c = cob.termina();
+        std::string s;
+        for (const ChamadaCobrada& ch : c.chamadas)
+            s += fmt::format("{} {} {} {}|", c.textos[ch.numero], ch.cobrados, ch.centavos,
+                             c.tarifa->destinos[ch.destino_tarifa].nome);
+        EXPECT_EQ(s, guarda ? "32000005 60 20 Local fixo|32000001 36 0 Local fixo|"
+                              "32000004 60 20 Local fixo|(85) 3234-5679 60 0 Ramal|"
+                              "32000002 48 4 Local fixo|32000003 30 5 Local fixo|"
+                              "32000003 6 1 Local fixo|32000003 24 4 Local fixo|"
+                              "32000003 30 5 Local fixo|32000004 60 5 Local fixo|"
+                              "+351 21 000 0000 60 120 Portugal|"
+                            : "");
+        ASSERT_EQ(c.contas.size(), 1U);
+        EXPECT_EQ(c.contas[0].franquia_usada, 60);
+        EXPECT_EQ(c.contas[0].mensalidades, 3990);
+        EXPECT_EQ(c.contas[0].valor_total.centavos, 3990 + 184);
+    }
 }
 
 // Every price list refused, and where.
