@@ -217,11 +217,11 @@ bool VarredorBloco::proxima(std::string_view& linha, CamposCsv& c, bool& simples
             const std::size_t antes = n;
             for (std::uint64_t f = t & ate; f != 0; f &= f - 1)
                 ate_aqui[n++] = base + static_cast<std::uint32_t>(std::countr_zero(f));
-            // The second quotes of doubled quotes: each in the field that ends next.
+            // The second quotes of doubled quotes: each in the field that ends next, the one
+            // after as many as end before it here.
             for (std::uint64_t d = dobradas_[bloco] & desde & ate; d != 0; d &= d - 1) {
-                const std::uint32_t q = base + static_cast<std::uint32_t>(std::countr_zero(d));
                 std::size_t i = antes;
-                while (i < n && ate_aqui[i] < q)
+                for (std::uint64_t f = t & ate & (d ^ (d - 1)); f != 0; f &= f - 1)
                     ++i;
                 if (i < maximo) duplas |= 1U << i;
             }

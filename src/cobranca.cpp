@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "dialeto_csv.h"
+#include "espalha.h"
 #include "execucao.h"
 
 namespace {
@@ -45,7 +46,7 @@ std::int64_t segundo_utc(TDataHora d) {
 
 std::uint32_t Textos::guarda(std::string_view t) {
     if (vagas_.size() < 2 * (lista_.size() + 1)) cresce();
-    const std::size_t h = std::hash<std::string_view>{}(t);
+    const std::uint64_t h = espalha_texto(t);
     const std::size_t mascara = vagas_.size() - 1;
     for (std::size_t v = h & mascara;; v = (v + 1) & mascara) {
         Vaga& vaga = vagas_[v];

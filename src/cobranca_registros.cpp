@@ -1,14 +1,18 @@
 #include "cobranca_registros.h"
 
+#include <sys/stat.h>
+
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <utility>
 
 #include "caracteres.h"
 #include "clientes.h"
+#include "espalha.h"
 #include "leitura.h"
 #include "telefone.h"
 
@@ -58,6 +62,11 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
 
 Erro CobrancaRegistros::le(const std::string& arquivo) {
     arquivo_ = arquivo;
+    // A PBX row takes 250 bytes or more: room for the keys of a file's rows at once, up to a
+    // few million, rather than growing the set over and over.
+    if (struct stat st{}; ::stat(arquivo.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        chaves_.reserva(
+            std::min<std::size_t>(static_cast<std::size_t>(st.st_size) / 512, 1U << 23));
     Erro e = le_registros(arquivo, *this, pedido_.tarefas);
     return e.ok() ? erro_ : e;
 }
@@ -110,23 +119,9 @@ std::uint32_t CobrancaRegistros::exibido(std::string_view numero) {
 
 namespace {
 
-// A 64-bit mixer (the finaliser of SplitMix64): every bit of the input moves every bit out.
-constexpr std::uint64_t mistura(std::uint64_t x) {
-    x ^= x >> 30;
-    x *= 0xBF58476D1CE4E5B9U;
-    x ^= x >> 27;
-    x *= 0x94D049BB133111EBU;
-    return x ^ (x >> 31);
-}
-
 // What makes a call one call besides its answer time and billed seconds, in the key's order.
 std::array<std::string_view, 6> textos_da_chave(const RegistroChamada& r) {
     return {r.origem, r.destino, r.unico, r.sequencia, r.conta, r.cod_destino};
-}
-
-// Adds `v` to the key `h`: order matters, and each step is mixed before the next comes in.
-constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
-    return mistura(h + 0x9E3779B97F4A7C15U + v);
 }
 
 // A key equal for two numbers exactly when a bill shows them alike: a Brazilian mobile or
@@ -150,12 +145,43 @@ std::optional<std::uint64_t> chave_numero(const Telefone& t, std::string_view es
 
 std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
     // The key of chave_da_chamada as a number. Each text comes in with its length, so that no
-    // two ways of cutting the same bytes into fields make the same key.
+    // two ways of cutting the same bytes into fields make the same key; a date and time is
+    // written one way only.
     std::uint64_t h = 0;
     for (const std::string_view t : textos_da_chave(r))
-        h = junta(junta(h, t.size()), std::hash<std::string_view>{}(t));
-    h = junta(h, static_cast<std::uint64_t>(segundo_utc(r.inicio)));
-    return junta(h, r.segundos);
+        h = junta_texto(h, t);
+    const TDataHora& a = r.inicio;
+    const auto u = [](auto v) { return static_cast<std::uint64_t>(static_cast<std::uint16_t>(v)); };
+    h = junta(h, u(a.dat.ano) << 40 | u(a.dat.mes) << 32 | u(a.dat.dia) << 24 | u(a.hor.hor) << 16 |
+                     u(a.hor.min) << 8 | u(a.hor.seg));
+    return mistura(junta(h, r.segundos));
+}
+
+bool ChavesVistas::insere(std::uint64_t k) {
+    if (k == 0) return !std::exchange(zero_, true);
+    if (2 * (n_ + 1) > vagas_.size()) cresce();
+    const std::size_t m = vagas_.size() - 1;
+    for (std::size_t i = k & m;; i = (i + 1) & m) {
+        if (vagas_[i] == k) return false;
+        if (vagas_[i] == 0) {
+            vagas_[i] = k;
+            ++n_;
+            return true;
+        }
+    }
+}
+
+void ChavesVistas::reserva(std::size_t n) {
+    while (vagas_.size() < 2 * n)
+        cresce();
+}
+
+void ChavesVistas::cresce() {
+    std::vector<std::uint64_t> antes(vagas_.size() * 2);
+    antes.swap(vagas_);
+    n_ = 0;
+    for (const std::uint64_t k : antes)
+        if (k != 0) insere(k);
 }
 
 bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
@@ -205,7 +231,7 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
 }
 
 void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
-    if (!chaves_.insert(a.chave).second) {
+    if (!chaves_.insere(a.chave)) {
         ++resumo_.duplicados;
         return;
     }

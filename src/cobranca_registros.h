@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "cobranca.h"
@@ -87,6 +86,21 @@ std::string descreve_resumo(const ResumoCobranca& r);
 // 3\n". Empty when every billable call had its customer.
 std::string descreve_sem_cliente(const ResumoCobranca& r, std::size_t maximo = 10);
 
+// A set of 64-bit keys that are hashes already: open addressing, the key its own place.
+class ChavesVistas {
+  public:
+    // Whether `k` is new; it is kept either way.
+    bool insere(std::uint64_t k);
+    // Room for about `n` keys without growing.
+    void reserva(std::size_t n);
+
+  private:
+    void cresce();
+    std::vector<std::uint64_t> vagas_ = std::vector<std::uint64_t>(std::size_t{1} << 12);
+    std::size_t n_ = 0;
+    bool zero_ = false;  // 0 marks a free place; the key 0 is kept here
+};
+
 // Bills the records of one file after another.
 class CobrancaRegistros final : public DestinoRegistros {
   public:
@@ -148,7 +162,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     Erro erro_;                         // the first call the price list has no price for
     std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
     // The key of every billable call read: its row again is the same call, billed once.
-    std::unordered_set<std::uint64_t> chaves_;
+    ChavesVistas chaves_;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
 

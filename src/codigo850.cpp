@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -47,11 +48,28 @@ Erro Conversor::converte(std::string_view entrada, std::string& saida) const {
 }
 
 bool e_utf8(std::string_view texto) {
-    // Most texts are ASCII: all their bytes at once, a loop compilers make wide.
-    unsigned char todos = 0;
-    for (const char c : texto)
-        todos = static_cast<unsigned char>(todos | static_cast<unsigned char>(c));
-    if (todos < 0x80) return true;
+    // Most texts are ASCII: all their bytes at once, a short one's in two words that may
+    // overlap, a longer one's in a loop compilers make wide.
+    const char* p = texto.data();
+    const std::size_t tamanho = texto.size();
+    std::uint64_t todos = 0;
+    const auto junta = [&](std::size_t de, auto palavra) {
+        std::memcpy(&palavra, p + de, sizeof palavra);
+        todos |= palavra;
+    };
+    if (tamanho >= 8 && tamanho <= 16) {
+        junta(0, std::uint64_t{});
+        junta(tamanho - 8, std::uint64_t{});
+    } else if (tamanho >= 4 && tamanho < 8) {
+        junta(0, std::uint32_t{});
+        junta(tamanho - 4, std::uint32_t{});
+    } else {
+        unsigned char bytes = 0;
+        for (const char c : texto)
+            bytes = static_cast<unsigned char>(bytes | static_cast<unsigned char>(c));
+        todos = bytes;
+    }
+    if ((todos & 0x8080808080808080U) == 0) return true;
     for (std::size_t i = 0; i < texto.size();) {
         const auto b = static_cast<unsigned char>(texto[i]);
         std::size_t n = 0;  // continuation bytes

@@ -19,6 +19,16 @@ std::string data_iso(TData d) {
     return fmt::format(FMT_COMPILE("{:04}-{:02}-{:02}"), d.ano, d.mes, d.dia);
 }
 
+// The numbers 00 to 99 written in two digits each, one after the other.
+constexpr auto pares = [] {
+    std::array<char, 200> p{};
+    for (std::size_t i = 0; i < 100; ++i) {
+        p[2 * i] = static_cast<char>('0' + i / 10);
+        p[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return p;
+}();
+
 // Appends `separador` and the date-time as "2017-11-01 23:25:18", its digits written directly
 // (fmt's padded small integers cost more than the rest of a row).
 void acrescenta_data_hora(std::string& linha, char separador, TDataHora dh) {
@@ -32,16 +42,16 @@ void acrescenta_data_hora(std::string& linha, char separador, TDataHora dh) {
         return;
     }
     std::array<char, 20> t{separador, 0, 0, 0, 0, '-', 0, 0, '-', 0, 0, ' ', 0, 0, ':', 0, 0, ':'};
-    const auto digitos = [&](std::size_t fim, int x, int n) {
-        for (; n > 0; --n, x /= 10)
-            t[fim--] = static_cast<char>('0' + x % 10);
+    const auto par = [&](std::size_t i, int x) {
+        std::memcpy(&t[i], &pares[2 * static_cast<std::size_t>(x)], 2);
     };
-    digitos(4, v[0], 4);
-    digitos(7, v[1], 2);
-    digitos(10, v[2], 2);
-    digitos(13, v[3], 2);
-    digitos(16, v[4], 2);
-    digitos(19, v[5], 2);
+    par(1, v[0] / 100);
+    par(3, v[0] % 100);
+    par(6, v[1]);
+    par(9, v[2]);
+    par(12, v[3]);
+    par(15, v[4]);
+    par(18, v[5]);
     linha.append(t.data(), t.size());
 }
 
@@ -49,6 +59,17 @@ void acrescenta_data_hora(std::string& linha, char separador, TDataHora dh) {
 void acrescenta_inteiro(std::string& linha, std::uint64_t x) {
     const fmt::format_int f(x);
     linha.append(f.data(), f.size());
+}
+
+// Appends a charge as dinheiro() writes it, an exact one that is not negative directly.
+void acrescenta_valor(std::string& linha, Valor v, char decimal) {
+    if (!v.exato || v.centavos < 0) {
+        linha += dinheiro(v, decimal);
+        return;
+    }
+    acrescenta_inteiro(linha, static_cast<std::uint64_t>(v.centavos / 100));
+    linha += decimal;
+    linha.append(&pares[2 * static_cast<std::size_t>(v.centavos % 100)], 2);
 }
 
 void escreve(std::FILE* saida, const std::string& linha) {
@@ -90,7 +111,7 @@ void exporta_chamadas(const Contas& c, std::FILE* saida, DialetoCsv d, bool linh
         linha += d.separador;
         acrescenta_inteiro(linha, cha.segundos);
         linha += d.separador;
-        linha += dinheiro(c.valor(cha), d.decimal);
+        acrescenta_valor(linha, c.valor(cha), d.decimal);
         if (com_linha || c.tarifa != nullptr) {
             linha += d.separador;
             acrescenta_campo_csv(linha, c.textos[cha.linha], d);

@@ -109,24 +109,31 @@ std::string_view le_data_hora(std::string_view t, TDataHora& dh, DataLida& antes
         (!mesma &&
          ((a & sep_a) != 0x2D00002D00000000 || !sao_digitos(a, ~sep_a) || !sao_digitos(b, dia))))
         return motivo_data;
-    const auto digito = [](std::uint64_t x, unsigned i) {
-        return static_cast<int>((x >> (8 * i)) & 0xFF) - '0';
+    // Each byte with the two-digit number that starts there (digits already checked).
+    const auto pares = [](std::uint64_t x) {
+        x &= 0x0F0F0F0F0F0F0F0F;
+        return x * 10 + (x >> 8);
+    };
+    const auto par = [](std::uint64_t x, unsigned i) {
+        return static_cast<int>((x >> (8 * i)) & 0xFF);
     };
     DataLida nova = antes;
     if (!mesma) {
-        const int ano = digito(a, 0) * 1000 + digito(a, 1) * 100 + digito(a, 2) * 10 + digito(a, 3);
-        const int mes = digito(a, 5) * 10 + digito(a, 6);
-        const int d = digito(b, 0) * 10 + digito(b, 1);
-        if (ano == 0 || mes == 0 || mes > 12 || d == 0 || d > dias_no_mes(mes, ano))
+        const std::uint64_t pa = pares(a);
+        const int ano = par(pa, 0) * 100 + par(pa, 2);
+        const int mes = par(pa, 5);
+        const int d = par(pares(b), 0);
+        if (ano == 0 || mes == 0 || mes > 12 || d == 0 || (d > 28 && d > dias_no_mes(mes, ano)))
             return motivo_data_impossivel;
         nova = {a,
                 b & dia,
                 {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
                  static_cast<std::int16_t>(ano)}};
     }
-    const int h = digito(c, 0) * 10 + digito(c, 1);
-    const int m = digito(c, 3) * 10 + digito(c, 4);
-    const int s = digito(c, 6) * 10 + digito(c, 7);
+    const std::uint64_t pc = pares(c);
+    const int h = par(pc, 0);
+    const int m = par(pc, 3);
+    const int s = par(pc, 6);
     if (h > 23 || m > 59 || s > 59) return motivo_data_impossivel;
     // A bill is due on the 10th of the next month, which must have a year of four digits too.
     if (nova.dat.ano > 9998) return motivo_ano;
@@ -153,9 +160,12 @@ std::string_view le_segundos(std::string_view t, std::uint32_t& s) {
 
 // `t` without the blanks around it.
 std::string_view sem_brancos(std::string_view t) {
-    const std::size_t ini = t.find_first_not_of(" \t");
-    if (ini == std::string_view::npos) return {};
-    return t.substr(ini, t.find_last_not_of(" \t") + 1 - ini);
+    const auto branco = [](char c) { return c == ' ' || c == '\t'; };
+    while (!t.empty() && branco(t.front()))
+        t.remove_prefix(1);
+    while (!t.empty() && branco(t.back()))
+        t.remove_suffix(1);
+    return t;
 }
 
 // Whether `t`, without blanks around it, is `palavra` (in capitals) in any case.
@@ -168,7 +178,8 @@ bool e_palavra(std::string_view t, std::string_view palavra) {
 // The place in `disposicoes` of a disposition as PBXs and people write it, whatever the case of
 // its letters and the blanks around it; disposicoes.size() for none.
 std::size_t disposicao(std::string_view t) {
-    if (t == disposicoes[0]) return 0;
+    for (std::size_t i = 0; i < disposicoes.size(); ++i)
+        if (t == disposicoes[i]) return i;
     t = sem_brancos(t);
     return static_cast<std::size_t>(
         std::ranges::find_if(disposicoes, [&](std::string_view d) { return e_palavra(t, d); }) -
@@ -221,9 +232,9 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
         return motivo_fora_de_ordem;
     if (r.segundos > duracao || (!c.fim.empty() && r.segundos > atendido + 1))
         return motivo_incoerentes;
+    const std::string_view flags = sem_brancos(c.flags);
     r.cobravel = formato == FormatoRegistros::proprio ||
-                 (r.segundos > 0 && d == 0 && !e_palavra(sem_brancos(c.flags), "OMIT") &&
-                  !e_palavra(sem_brancos(c.flags), "1"));
+                 (r.segundos > 0 && d == 0 && !e_palavra(flags, "OMIT") && !e_palavra(flags, "1"));
     return {};
 }
 
@@ -307,7 +318,7 @@ bool AnalisadorRegistros::avalia_pbx(std::string_view linha, bool sem_nulo,
                      campo(l.flags)};
     c.sem_nulo = sem_nulo;
     c.sequencia = l.sequencia < l.campos ? campo(l.sequencia) : std::string_view{};
-    if (l.unico < l.campos) {
+    if (l.unico < l.campos || campos_.n > l.unico) {
         c.unico = campo(l.unico);
     } else if (campos_.mais) {
         // The field after the last one split: the rest of the row from the separator that ends
@@ -406,8 +417,12 @@ bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegist
     // CR, which may end rows inside it, or a NUL) or too long row by row,
     if (const std::size_t lf = bytes.rfind('\n'); lf != std::string_view::npos && lf >= usados) {
         const std::string_view inteiras = bytes.substr(usados, lf + 1 - usados);
+        // The scanner also splits the default layout's optional uniqueid, which comes right
+        // after its fields: a plain row's is well quoted.
+        const bool com_unico = *formato_ == FormatoRegistros::pbx_csv;
         varredor_.prepara(inteiras, *formato_ == FormatoRegistros::proprio ? separador_ : ',',
-                          campos_do_formato(), campos_lidos());
+                          campos_do_formato() + (com_unico ? 1 : 0),
+                          campos_lidos() | (com_unico ? std::uint32_t{1} << layout_csv.unico : 0));
         std::string_view l;
         bool simples = false;
         while (varredor_.proxima(l, campos_, simples)) {

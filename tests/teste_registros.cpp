@@ -173,7 +173,9 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
              "\n" + com(pbx(a, b, c, "60"), "\"1001\"", "\"Jo\xE3o\"") + "\n" +
              com(pbx(a, b, c, "60"), "\"85988774123\"", "\"8598877\xC0\"") + "\n" +
              com(pbx(a, b, c, "60"), "\"85988774123\"", "\"85\xEF\xBF\xBF\"") + "\n" +
-             pbx("9999-12-31 10:00:00", "", "", "0") + "\n" + pbx(a, "", "", "0") + "\n",
+             pbx("9999-12-31 10:00:00", "", "", "0") + "\n" + pbx(a, "", "", "0") + "\n" +
+             com(pbx(a, b, c, "60"), "\"1001\"", "\"\xE3\"") + "\n" +
+             com(pbx(a, b, c, "60"), "\"1001\"", "\"10011001100110011001\xE3\"") + "\n",
          {"4097 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 61s cobravel "
           "[253]",
           "4098 rejeitado: segundos incoerentes [253]",
@@ -184,7 +186,9 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
           "4105 rejeitado: texto que nao e UTF-8 [250]",
           "4106 rejeitado: texto que nao e UTF-8 [247]",  // U+FFFF, which no PDF text may hold
           "4107 rejeitado: ano depois de 9998 [214]",
-          "4108 csv 2|1001|85988774123| 2024-03-05 10:00:00 2024-03-05 10:00:00 0s [214]"}},
+          "4108 csv 2|1001|85988774123| 2024-03-05 10:00:00 2024-03-05 10:00:00 0s [214]",
+          "4109 rejeitado: texto que nao e UTF-8 [250]",
+          "4110 rejeitado: texto que nao e UTF-8 [270]"}},
         {"a primeira linha desconhecida nao decide o formato",
          "codigo,nome,endereco\n" + pbx(a, b, c, "60") + "\n",
          {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "

@@ -1,0 +1,49 @@
+#pragma once
+// Hashes of 64 bits for the tables kept per record: a text's bytes read a word at a time, never
+// past its end, and mixed so that every bit of the result depends on every bit read.
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+// A 64-bit mixer (the finaliser of SplitMix64): every bit of the input moves every bit out.
+constexpr std::uint64_t mistura(std::uint64_t x) {
+    x ^= x >> 30;
+    x *= 0xBF58476D1CE4E5B9U;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBU;
+    return x ^ (x >> 31);
+}
+
+// Adds `v` to the hash `h`: order matters; `mistura` finishes it once it is whole.
+constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
+    return (std::rotl(h, 23) ^ v) * 0x9E3779B97F4A7C15U;
+}
+
+// Adds the text `t` and its length to `h`: eight bytes at a time, the last up to 16 as two words
+// that may overlap, a short one as the bytes that make it up.
+inline std::uint64_t junta_texto(std::uint64_t h, std::string_view t) {
+    const auto palavra = [](const char* p, auto x) {
+        std::memcpy(&x, p, sizeof x);
+        return std::uint64_t{x};
+    };
+    const char* p = t.data();
+    std::size_t n = t.size();
+    h = junta(h, n);
+    for (; n > 16; p += 8, n -= 8)
+        h = junta(h, palavra(p, std::uint64_t{}));
+    if (n >= 8)
+        return junta(junta(h, palavra(p, std::uint64_t{})), palavra(p + n - 8, std::uint64_t{}));
+    if (n >= 4)
+        return junta(h, palavra(p, std::uint32_t{}) | palavra(p + n - 4, std::uint32_t{}) << 32);
+    if (n == 0) return h;
+    const auto byte = [&](std::size_t i) {
+        return std::uint64_t{static_cast<unsigned char>(p[i])};
+    };
+    return junta(h, byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16);
+}
+
+inline std::uint64_t espalha_texto(std::string_view t) {
+    return mistura(junta_texto(0, t));
+}
