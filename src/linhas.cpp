@@ -95,7 +95,8 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
         if (clientes.busca(*cod) == nullptr)
             return Erro::dados({}, linha,
                                "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
-        const std::string_view plano = c.n == 3 ? c.campos[2] : std::string_view{};
+        std::string_view plano = c.n == 3 ? c.campos[2] : std::string_view{};
+        if ((c.duplas & 4U) != 0) plano = desfaz_aspas(plano, sem_aspas);
         if (const auto antes = tabela.insere(numero, *cod, linha, plano))
             return Erro::dados(
                 {}, linha,

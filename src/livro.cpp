@@ -332,7 +332,9 @@ Erro Livro::troca_linhas(std::span<const LinhaDoLivro> linhas) {
 }
 
 Erro Livro::copia_para(const std::string& destino) {
-    if (::access(destino.c_str(), F_OK) == 0) return Erro::ja_existe(destino);
+    // Never over a file: it may be a book another program has open.
+    if (::access(destino.c_str(), F_OK) == 0)
+        return Erro::recusado(destino, "o arquivo ja existe; a copia vai para um arquivo novo");
     sqlite3* copia = nullptr;
     int rc = sqlite3_open_v2(destino.c_str(), &copia, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                              nullptr);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -194,6 +195,21 @@ std::int64_t segundos_entre(TDataHora a, TDataHora b) {
     return segundo_utc(b) - segundo_utc(a);
 }
 
+// The date-time `s` seconds after `d`.
+TDataHora depois(TDataHora d, std::int64_t s) {
+    using namespace std::chrono;
+    const sys_seconds t{seconds{segundo_utc(d) + s}};
+    const sys_days dia = floor<days>(t);
+    const year_month_day ymd{dia};
+    const hh_mm_ss<seconds> hms{t - dia};
+    return {{static_cast<std::int8_t>(unsigned{ymd.day()}),
+             static_cast<std::int8_t>(unsigned{ymd.month()}),
+             static_cast<std::int16_t>(int{ymd.year()})},
+            {static_cast<std::int8_t>(hms.hours().count()),
+             static_cast<std::int8_t>(hms.minutes().count()),
+             static_cast<std::int8_t>(hms.seconds().count())}};
+}
+
 }  // namespace
 
 std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& c,
@@ -207,7 +223,8 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
     r.origem = c.origem;
     r.destino = c.destino;
     r.cod_destino = c.cod_destino;
-    // The answer, or the start when there is none; the end, or the start when there is none.
+    // The answer, or the start when there is none; the end, or the answer and the billed seconds
+    // when there is none, so that the calls' CSV reads back as the same call.
     TDataHora partida{};
     if (const std::string_view m = le_data_hora(c.inicio, partida, data); !m.empty()) return m;
     r.inicio = r.fim = partida;
@@ -217,6 +234,7 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
     if (!c.fim.empty())
         if (const std::string_view m = le_data_hora(c.fim, r.fim, data); !m.empty()) return m;
     if (const std::string_view m = le_segundos(c.segundos, r.segundos); !m.empty()) return m;
+    if (c.fim.empty()) r.fim = depois(r.inicio, r.segundos);
     std::uint32_t duracao = r.segundos;
     if (!c.duracao.empty())
         if (const std::string_view m = le_segundos(c.duracao, duracao); !m.empty()) return m;

@@ -31,11 +31,14 @@ Erro texto_do_livro(std::string_view campo, std::string_view t, std::size_t maxi
     const std::string c(campo);
     if (t.empty()) return obrigatorio ? Erro::dados(c + " vazio") : Erro{};
     if (!e_utf8(t)) return Erro::dados(c + " nao e UTF-8 valido");
-    if (std::ranges::any_of(t, [](char x) {
-            const auto b = static_cast<unsigned char>(x);
-            return b < 0x20 || b == 0x7F;
-        }))
-        return Erro::dados(c + " com caractere de controle");
+    // C0, DEL and C1 (U+0080 to U+009F, "\xC2\x80" to "\xC2\x9F" in UTF-8): a terminal
+    // would take some of them for commands.
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const auto b = static_cast<unsigned char>(t[i]);
+        const bool c1 =
+            b == 0xC2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) < 0xA0;
+        if (b < 0x20 || b == 0x7F || c1) return Erro::dados(c + " com caractere de controle");
+    }
     // Characters, not bytes: every byte but a continuation one starts one.
     const auto n = static_cast<std::size_t>(std::ranges::count_if(
         t, [](char x) { return (static_cast<unsigned char>(x) & 0xC0U) != 0x80U; }));

@@ -92,7 +92,7 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
          ",client1,3232,ctx,\xE9ramal\xFF,,,,,2023-12-31 23:59:59,,,27,27,ANSWERED,\n"
          "x,\"a,b\",\"\"\"9\"\"\",,,,,,,2024-02-29 00:00:00,,2024-02-29 00:00:01,1,1,BUSY,"
          "DOCUMENTATION,u,v,w,x,y\n",
-         {"1 csv |client1|3232| 2023-12-31 23:59:59 2023-12-31 23:59:59 27s cobravel [67]",
+         {"1 csv |client1|3232| 2023-12-31 23:59:59 2024-01-01 00:00:26 27s cobravel [67]",
           "2 csv x|a,b|\"9\"| 2024-02-29 00:00:00 2024-02-29 00:00:01 1s [95]"}},
         {"custom",
          R"("""Fulano"" <1001>","1001","3232","ctx","SIP/1","SIP/2","Dial","x",)"
@@ -175,7 +175,8 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
              com(pbx(a, b, c, "60"), "\"85988774123\"", "\"85\xEF\xBF\xBF\"") + "\n" +
              pbx("9999-12-31 10:00:00", "", "", "0") + "\n" + pbx(a, "", "", "0") + "\n" +
              com(pbx(a, b, c, "60"), "\"1001\"", "\"\xE3\"") + "\n" +
-             com(pbx(a, b, c, "60"), "\"1001\"", "\"10011001100110011001\xE3\"") + "\n",
+             com(pbx(a, b, c, "60"), "\"1001\"", "\"10011001100110011001\xE3\"") + "\n" +
+             pbx(a, b, "", "60") + "\n",
          {"4097 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 61s cobravel "
           "[253]",
           "4098 rejeitado: segundos incoerentes [253]",
@@ -188,7 +189,9 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
           "4107 rejeitado: ano depois de 9998 [214]",
           "4108 csv 2|1001|85988774123| 2024-03-05 10:00:00 2024-03-05 10:00:00 0s [214]",
           "4109 rejeitado: texto que nao e UTF-8 [250]",
-          "4110 rejeitado: texto que nao e UTF-8 [270]"}},
+          "4110 rejeitado: texto que nao e UTF-8 [270]",
+          "4111 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel "
+          "[234]"}},
         {"a primeira linha desconhecida nao decide o formato",
          "codigo,nome,endereco\n" + pbx(a, b, c, "60") + "\n",
          {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "
