@@ -1,5 +1,6 @@
 #include "clientes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -28,6 +29,10 @@ std::optional<std::size_t> Clientes::posicao(std::uint32_t cod) const {
 const Cliente* Clientes::busca(std::uint32_t cod) const {
     const auto i = posicao(cod);
     return i ? &lista_[*i] : nullptr;
+}
+
+bool Clientes::tem(std::uint32_t cod) const {
+    return indice_.contains(cod) || std::ranges::binary_search(so_codigos_, cod);
 }
 
 void Clientes::reserve(std::size_t n) {

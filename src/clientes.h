@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "cliente.h"
@@ -35,6 +36,11 @@ class Clientes {
     [[nodiscard]] std::optional<std::size_t> posicao(std::uint32_t cod) const;
     // The first customer with the code `cod`, or nullptr.
     [[nodiscard]] const Cliente* busca(std::uint32_t cod) const;
+    // Customers known only by their codes (their details are asked for when needed): the codes
+    // in ascending order.
+    void conhece(std::vector<std::uint32_t> codigos) { so_codigos_ = std::move(codigos); }
+    // Whether a customer has the code `cod`, listed or known only by it.
+    [[nodiscard]] bool tem(std::uint32_t cod) const;
     [[nodiscard]] std::size_t size() const { return lista_.size(); }
     [[nodiscard]] bool empty() const { return lista_.empty(); }
     const Cliente& operator[](std::size_t i) const { return lista_[i]; }
@@ -46,6 +52,7 @@ class Clientes {
   private:
     std::vector<Cliente> lista_;
     std::unordered_map<std::uint32_t, std::size_t> indice_;
+    std::vector<std::uint32_t> so_codigos_;
 };
 
 // A customer code: a whole number from 1 to 4294967295, nothing before or after it.

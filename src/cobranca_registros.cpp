@@ -73,7 +73,7 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 
 std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
     const RegistroChamada& r, const Telefone& origem) const {
-    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->busca(*cod) != nullptr) {
+    if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->tem(*cod)) {
         // A caller that is a line of that customer keeps its line's plan.
         std::uint16_t plano = 0;
         if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())

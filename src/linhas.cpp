@@ -92,7 +92,7 @@ Erro decodifica_linhas(std::string_view csv, const Clientes& clientes, TabelaLin
         if (!e_utf8(numero)) return Erro::dados({}, linha, "numero que nao e UTF-8");
         const std::optional<std::uint32_t> cod = le_codigo(c.campos[1]);
         if (!cod) return Erro::dados({}, linha, "codigo de cliente invalido");
-        if (clientes.busca(*cod) == nullptr)
+        if (!clientes.tem(*cod))
             return Erro::dados({}, linha,
                                "o cliente " + std::to_string(*cod) + " nao esta no cadastro");
         std::string_view plano = c.n == 3 ? c.campos[2] : std::string_view{};

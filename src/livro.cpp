@@ -138,6 +138,25 @@ class Instrucao {
     int n_ = 0;
 };
 
+// The customer of a row of the columns of `clientes`, in order.
+Cliente cliente_da_linha(const Instrucao& q) {
+    return {static_cast<std::uint32_t>(q.numero(0)),
+            q.coluna(1),
+            q.coluna(2),
+            q.coluna(3),
+            q.coluna(4),
+            q.coluna(5),
+            q.coluna(6),
+            q.coluna(7)};
+}
+
+// The number the query `sql` counts.
+Erro conta_linhas(Livro& l, const char* sql, std::int64_t& n) {
+    Instrucao q(l, sql);
+    n = q.linha() ? q.numero(0) : 0;
+    return q.executa();
+}
+
 bool termina_em_db(const std::string& caminho) {
     return caminho.size() > 3 && caminho.ends_with(".db");
 }
@@ -267,9 +286,28 @@ Erro Livro::clientes(Clientes& lista) {
                 "SELECT codigo, nome, endereco, documento, email, cep, cidade, uf FROM clientes "
                 "ORDER BY codigo");
     while (q.linha())
-        lista.insere({static_cast<std::uint32_t>(q.numero(0)), q.coluna(1), q.coluna(2),
-                      q.coluna(3), q.coluna(4), q.coluna(5), q.coluna(6), q.coluna(7)});
+        lista.insere(cliente_da_linha(q));
     return q.erro();
+}
+
+Erro Livro::codigos(std::vector<std::uint32_t>& lista) {
+    lista.clear();
+    Instrucao q(*this, "SELECT codigo FROM clientes ORDER BY codigo");
+    while (q.linha())
+        lista.push_back(static_cast<std::uint32_t>(q.numero(0)));
+    return q.erro();
+}
+
+Erro Livro::clientes(std::span<const std::uint32_t> cods, Clientes& lista) {
+    Instrucao q(*this,
+                "SELECT codigo, nome, endereco, documento, email, cep, cidade, uf FROM clientes "
+                "WHERE codigo = ?");
+    for (const std::uint32_t cod : cods) {
+        q.inteiro(cod);
+        if (q.linha()) lista.insere(cliente_da_linha(q));
+        if (Erro e = q.executa(); !e.ok()) return e;
+    }
+    return {};
 }
 
 Erro Livro::linhas(std::vector<LinhaDoLivro>& lista) {
@@ -287,16 +325,19 @@ Erro Livro::linhas(
     return q.erro();
 }
 
-Erro Livro::grava_cliente(const Cliente& c) {
+Erro Livro::grava_clientes(std::span<const Cliente> lista) {
     Instrucao q(*this,
                 "INSERT INTO clientes VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (codigo) DO "
                 "UPDATE SET nome = excluded.nome, endereco = excluded.endereco, documento = "
                 "excluded.documento, email = excluded.email, cep = excluded.cep, cidade = "
                 "excluded.cidade, uf = excluded.uf");
-    q.inteiro(c.codigo).texto(c.nome).texto(c.endereco);
-    for (const std::string* s : {&c.documento, &c.email, &c.cep, &c.cidade, &c.uf})
-        q.texto(*s, true);
-    return q.executa();
+    for (const Cliente& c : lista) {
+        q.inteiro(c.codigo).texto(c.nome).texto(c.endereco);
+        for (const std::string* s : {&c.documento, &c.email, &c.cep, &c.cidade, &c.uf})
+            q.texto(*s, true);
+        if (Erro e = q.executa(); !e.ok()) return e;
+    }
+    return {};
 }
 
 Erro Livro::exclui_cliente(std::uint32_t cod) {
@@ -386,14 +427,12 @@ Erro importa_clientes(const std::string& caminho, const std::string& csv, bool f
     std::unique_ptr<Livro> l;
     if (Erro e = abre_livro(caminho, true, l); !e.ok()) return e;
     Erro e = l->transacao([&]() -> Erro {
-        Clientes antes;
-        if (Erro f = l->clientes(antes); !f.ok()) return f;
-        if (!antes.empty() && !forcar)
-            return Erro::recusado(caminho, "o livro ja tem " + std::to_string(antes.size()) +
+        std::int64_t antes = 0;
+        if (Erro f = conta_linhas(*l, "SELECT count(*) FROM clientes", antes); !f.ok()) return f;
+        if (antes != 0 && !forcar)
+            return Erro::recusado(caminho, "o livro ja tem " + std::to_string(antes) +
                                                " clientes (use --forcar para importar por cima)");
-        for (const Cliente& c : lidos)
-            if (Erro f = l->grava_cliente(c); !f.ok()) return f;
-        return Erro{};
+        return l->grava_clientes(std::span(lidos.begin(), lidos.end()));
     });
     if (e.ok()) importados = lidos.size();
     return e;
@@ -465,16 +504,10 @@ Erro altera(const std::string& caminho, std::uint32_t cod, const CamposCliente& 
         return altera_cliente(caminho, cod, campos[0], campos[1], forcar);
     }
     return muda_no_livro(caminho, false, [&](Livro& l) -> Erro {
-        Instrucao q(l,
-                    "SELECT codigo, nome, endereco, documento, email, cep, cidade, uf FROM "
-                    "clientes WHERE codigo = ?");
-        q.inteiro(cod);
-        if (!q.linha()) {
-            if (Erro e = q.erro(); !e.ok()) return e;
-            return Erro::ausente("nao ha cliente com o codigo " + std::to_string(cod));
-        }
-        Cliente c{cod,         q.coluna(1), q.coluna(2), q.coluna(3),
-                  q.coluna(4), q.coluna(5), q.coluna(6), q.coluna(7)};
+        Clientes um;
+        if (Erro e = l.clientes(std::span(&cod, 1), um); !e.ok()) return e;
+        if (um.empty()) return Erro::ausente("nao ha cliente com o codigo " + std::to_string(cod));
+        Cliente c = um[0];
         aplica(c, campos);
         if (Erro e = valida_cliente(c, Guarda::livro); !e.ok()) return e;
         return l.grava_cliente(c);
@@ -532,13 +565,15 @@ Erro importa_linhas(const std::string& livro, const std::string& csv, bool forca
     std::unique_ptr<Livro> l;
     if (Erro e = abre_livro(livro, false, l); !e.ok()) return e;
     return l->transacao([&]() -> Erro {
-        Clientes clientes;
-        std::vector<LinhaDoLivro> antes;
-        if (Erro e = l->clientes(clientes); !e.ok()) return e;
-        if (Erro e = l->linhas(antes); !e.ok()) return e;
-        if (!antes.empty() && !forcar)
-            return Erro::recusado(livro, "o livro ja tem " + std::to_string(antes.size()) +
+        std::int64_t antes = 0;
+        if (Erro e = conta_linhas(*l, "SELECT count(*) FROM linhas", antes); !e.ok()) return e;
+        if (antes != 0 && !forcar)
+            return Erro::recusado(livro, "o livro ja tem " + std::to_string(antes) +
                                              " linhas (use --forcar para substitui-las)");
+        std::vector<std::uint32_t> codigos;
+        if (Erro e = l->codigos(codigos); !e.ok()) return e;
+        Clientes clientes;
+        clientes.conhece(std::move(codigos));
         TabelaLinhas tabela;
         std::vector<LinhaLida> lidas;
         if (Erro e = le_linhas(csv, clientes, tabela, &lidas); !e.ok()) return e;

@@ -66,6 +66,10 @@ class Livro {
     Livro& operator=(const Livro&) = delete;
 
     Erro clientes(Clientes& lista);
+    // The codes of every customer, in ascending order.
+    Erro codigos(std::vector<std::uint32_t>& lista);
+    // Appends to `lista` the customers of the codes `cods` that the book has.
+    Erro clientes(std::span<const std::uint32_t> cods, Clientes& lista);
     Erro linhas(std::vector<LinhaDoLivro>& lista);
     // Each line in turn, without holding them all: its number, customer and plan.
     Erro linhas(const std::function<void(std::string_view, std::uint32_t, std::string_view)>& cada);
@@ -82,8 +86,9 @@ class Livro {
     // book is as it was.
     Erro trava() { return executa("BEGIN IMMEDIATE"); }
     Erro grava() { return executa("COMMIT"); }
-    // Inserts `c`, or gives the customer of its code its fields.
-    Erro grava_cliente(const Cliente& c);
+    // Inserts each customer, or gives the customer of its code its fields.
+    Erro grava_clientes(std::span<const Cliente> lista);
+    Erro grava_cliente(const Cliente& c) { return grava_clientes(std::span(&c, 1)); }
     // Removes the customer `cod`; refused when bills or lines are kept for it.
     Erro exclui_cliente(std::uint32_t cod);
     // The book's lines become `linhas`.

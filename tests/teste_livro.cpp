@@ -100,6 +100,12 @@ TEST(Livro, OperacoesComoAsDoCadastro) {
     std::unique_ptr<Livro> aberto;
     ASSERT_TRUE(Livro::abre(livro, false, aberto).ok());
     ASSERT_TRUE(aberto->linhas(do_livro).ok());
+    // Customers asked by code: those the book has, with every field.
+    Clientes pedidos;
+    const std::uint32_t cods[] = {5, 7};
+    ASSERT_TRUE(aberto->clientes(cods, pedidos).ok());
+    ASSERT_EQ(pedidos.size(), 1U);
+    EXPECT_EQ(pedidos[0].email, "ana@x.com.br");
     TabelaLinhas tabela;
     for (const LinhaDoLivro& x : do_livro)
         tabela.insere(x.numero, x.cliente, 0, x.plano);

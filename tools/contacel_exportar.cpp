@@ -101,12 +101,14 @@ int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFatur
     return EXIT_SUCCESS;
 }
 
-// The customers and lines of the book `caminho`, kept open for the billing: each line with its
-// plan in `tarifa`.
+// The customers' codes and the lines of the book `caminho`, kept open for the billing: each line
+// with its plan in `tarifa`.
 Erro abre_livro(const std::string& caminho, const Tarifa& tarifa, std::unique_ptr<Livro>& livro,
                 Clientes& clientes, TabelaLinhas& linhas) {
     if (Erro e = Livro::abre(caminho, false, livro); !e.ok()) return e;
-    if (Erro e = livro->clientes(clientes); !e.ok()) return e;
+    std::vector<std::uint32_t> codigos;
+    if (Erro e = livro->codigos(codigos); !e.ok()) return e;
+    clientes.conhece(std::move(codigos));
     if (Erro e = livro->linhas(
             [&](std::string_view numero, std::uint32_t cliente, std::string_view plano) {
                 linhas.insere(numero, cliente, 0, plano);
@@ -182,6 +184,16 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
                                              : numera_faturas(*l, c.contas);
         if (!e.ok()) return relata_erro(programa, e);
         c.resumo.contas = c.contas.contas.size();
+        // Only the customers billed, of however many the book holds.
+        std::vector<std::uint32_t> cobrados;
+        for (const ContaMensal& conta : c.contas.contas)
+            cobrados.push_back(conta.cod_cli);
+        std::ranges::sort(cobrados);
+        cobrados.erase(std::unique(cobrados.begin(), cobrados.end()), cobrados.end());
+        auto detalhes = std::make_shared<Clientes>();
+        if (const Erro ed = l->clientes(cobrados, *detalhes); !ed.ok())
+            return relata_erro(programa, ed);
+        c.contas.clientes = std::move(detalhes);
     }
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);
     // Bills are dated by their issue date; a document without any, by the last call: the same
