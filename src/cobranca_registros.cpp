@@ -72,18 +72,18 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 }
 
 std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
-    const RegistroChamada& r) const {
+    const RegistroChamada& r, const Telefone& origem) const {
     if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->tem(*cod)) {
         // A caller that is a line of that customer keeps its line's plan.
         std::uint16_t plano = 0;
         if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())
-            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(r.origem);
+            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(origem);
                 l != nullptr && l->cod_cli == *cod)
                 plano = l->indice_plano;
         return std::pair(*cod, plano);
     }
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
-    const TabelaLinhas::Linha* l = pedido_.linhas->busca(r.origem);
+    const TabelaLinhas::Linha* l = pedido_.linhas->busca(origem);
     if (l == nullptr) return std::nullopt;
     return std::pair(l->cod_cli, l->indice_plano);
 }
@@ -189,14 +189,15 @@ bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
            (r.inicio.dat.ano == pedido_.mes->ano && r.inicio.dat.mes == pedido_.mes->mes);
 }
 
-CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r) const {
-    Avaliacao a{chave(r), cliente_de(r), {}, {}, {}};
+CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
+                                                       DiaTarifado& dia) const {
+    const Telefone origem(r.origem);
+    Avaliacao a{chave(r), cliente_de(r, origem), {}, {}, {}};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
-        const Telefone origem(r.origem);
         const Telefone numero(r.destino);
         const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr;
-        a.tarifada =
-            t.avalia(area_de(origem, t.ddd), numero, ramal, r.inicio, r.segundos, a.dono->second);
+        a.tarifada = t.avalia(area_de(origem, t.ddd), numero, ramal, r.inicio, r.segundos,
+                              a.dono->second, dia);
         if (em_ordem_) {
             a.numero = chave_numero(numero, r.destino);
             a.linha = chave_numero(origem, r.origem);
@@ -227,7 +228,7 @@ void CobrancaRegistros::registro(const RegistroChamada& r) {
         ++resumo_.nao_cobraveis;
         return;
     }
-    cobra(r, avalia(r));
+    cobra(r, avalia(r, dia_));
 }
 
 void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
@@ -329,7 +330,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             ++nao_cobraveis_;
             return;
         }
-        const Avaliacao a = c_.avalia(r);
+        const Avaliacao a = c_.avalia(r, dia_);
         const PedidoCobranca& p = c_.pedido_;
         Guardado& g = guardados_.emplace_back(
             Guardado{r.linha, std::string::npos, r.inicio, r.fim, r.segundos, false, a});
@@ -409,6 +410,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
 
     CobrancaRegistros& c_;
     std::vector<Guardado> guardados_;
+    DiaTarifado dia_;
     std::string textos_;  // each text kept as its length (4 bytes) and its bytes
     std::uint64_t nao_cobraveis_ = 0;
 };

@@ -132,12 +132,14 @@ class CobrancaRegistros final : public DestinoRegistros {
         // equal for every spelling a bill shows alike (chave_numero); none: by its text.
         std::optional<std::uint64_t> numero, linha;
     };
-    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r) const;
+    // `dia`: the thread's (tarifas.h).
+    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, DiaTarifado& dia) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
     // Adds a billable row to the bills, as `a` says, unless its call was read before.
     void cobra(const RegistroChamada& r, const Avaliacao& a);
-    std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
-        const RegistroChamada& r) const;
+    // `origem`: r.origem read.
+    std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(const RegistroChamada& r,
+                                                                      const Telefone& origem) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
@@ -155,6 +157,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::string rejeitadas_;
     Contas contas_;
     std::size_t ultima_conta_ = 0;
+    DiaTarifado dia_;                                        // of the rows read on this thread
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
     // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
     std::unordered_map<std::string, std::size_t> sem_cliente_;

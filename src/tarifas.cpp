@@ -152,22 +152,30 @@ bool Tarifa::acrescenta_prefixo(std::string_view digitos, std::uint16_t destino)
     return true;
 }
 
-bool Tarifa::no_reduzido(TDataHora inicio) const {
-    const TData d = inicio.dat;
-    std::size_t dia = 0;
+std::size_t Tarifa::dia_de(TData d) const {
     if (feriado_nacional(d) ||
         std::ranges::any_of(feriados, [&](TData f) { return mesma_data(f, d); }))
-        dia = 3;
-    else if (const int s = dia_da_semana(d); s == 0)
-        dia = 2;
+        return 3;
+    if (const int s = dia_da_semana(d); s == 0)
+        return 2;
     else if (s == 6)
-        dia = 1;
-    return reduzido[dia][static_cast<std::size_t>(inicio.hor.hor * 60 + inicio.hor.min)];
+        return 1;
+    return 0;
+}
+
+bool Tarifa::no_reduzido(TDataHora inicio) const {
+    DiaTarifado ultimo;
+    return no_reduzido(inicio, ultimo);
+}
+
+bool Tarifa::no_reduzido(TDataHora inicio, DiaTarifado& ultimo) const {
+    if (!mesma_data(ultimo.data, inicio.dat)) ultimo = {inicio.dat, dia_de(inicio.dat)};
+    return reduzido[ultimo.dia][static_cast<std::size_t>(inicio.hor.hor * 60 + inicio.hor.min)];
 }
 
 std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool linha_da_tabela,
-                                              TDataHora inicio, std::int64_t n,
-                                              std::size_t plano) const {
+                                              TDataHora inicio, std::int64_t n, std::size_t plano,
+                                              DiaTarifado& ultimo) const {
     std::int32_t destino = -1;
     if (!linha_da_tabela && !filhos_.empty()) {
         // The international form: a local number takes the caller's country and area.
@@ -199,7 +207,7 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
     }
     const auto i = static_cast<std::size_t>(destino);
     const Plano& p = planos[plano];
-    const bool red = no_reduzido(inicio);
+    const bool red = no_reduzido(inicio, ultimo);
     std::optional<Preco> valor = red && p.reduzidos[i] ? p.reduzidos[i] : p.precos[i];
     if (!valor) {
         if (!tipo) tipo = destinos[i].tipo ? *destinos[i].tipo : tipo_destino(t, area);

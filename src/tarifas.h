@@ -111,6 +111,13 @@ class ConsumoLinha {
     bool grupo_ = false;
 };
 
+// The last date a billing rated a call on, and which day of the reduced band it is (weekday,
+// Saturday, Sunday, holiday): records come mostly in date order. Each thread keeps its own.
+struct DiaTarifado {
+    TData data{};
+    std::size_t dia = 0;
+};
+
 // The price list of a billing.
 struct Tarifa {
     RegrasTarifa regras;
@@ -138,13 +145,15 @@ struct Tarifa {
     bool acrescenta_prefixo(std::string_view digitos, std::uint16_t destino);
     // Whether the call answered at `inicio` falls in the reduced band.
     [[nodiscard]] bool no_reduzido(TDataHora inicio) const;
+    [[nodiscard]] bool no_reduzido(TDataHora inicio, DiaTarifado& ultimo) const;
     // Rates a call of `n` seconds from area code `area` (area_de) to `numero` answered at
     // `inicio`, on plan `plano`; `linha_da_tabela`: the number called is a line of the lines
-    // file. Nothing when the call matches no destination, or one the plan has no price for that
-    // is not free by kind.
+    // file; `ultimo`: the day of the thread's call before. Nothing when the call matches no
+    // destination, or one the plan has no price for that is not free by kind.
     [[nodiscard]] std::optional<ChamadaTarifada> avalia(int area, const Telefone& numero,
                                                         bool linha_da_tabela, TDataHora inicio,
-                                                        std::int64_t n, std::size_t plano) const;
+                                                        std::int64_t n, std::size_t plano,
+                                                        DiaTarifado& ultimo) const;
 
     // The charge of a call of `ns` seconds, in centavos.
     [[nodiscard]] std::int64_t centavos(std::int64_t ns) const {
@@ -155,6 +164,7 @@ struct Tarifa {
     [[nodiscard]] float reais(std::int64_t ns) const;
 
   private:
+    [[nodiscard]] std::size_t dia_de(TData d) const;
     // The prefixes as a tree of digits: each node's children and the destination it ends.
     std::vector<std::array<std::int32_t, 10>> filhos_;
     std::vector<std::int32_t> fim_;

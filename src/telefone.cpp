@@ -29,14 +29,22 @@ bool com_ddd(std::string_view d) {
     return (d.size() == 10 || d.size() == 11) && ddd_em_uso(d);
 }
 
-// Digits of the country code that `d` (an international form) starts with.
-std::size_t digitos_do_pais(std::string_view d) {
-    if (d.starts_with('1') || d.starts_with('7')) return 1;
+// The country codes of two digits, by those digits.
+constexpr auto paises_de_dois = [] {
     constexpr std::string_view dois =
         "20 27 30 31 32 33 34 36 39 40 41 43 44 45 46 47 48 49 51 52 53 54 55 56 57 58 60 61 62 "
         "63 64 65 66 81 82 84 86 90 91 92 93 94 95 98";
+    std::array<bool, 100> de_dois{};
     for (std::size_t i = 0; i < dois.size(); i += 3)
-        if (d.substr(0, 2) == dois.substr(i, 2)) return 2;
+        de_dois[static_cast<std::size_t>((dois[i] - '0') * 10 + (dois[i + 1] - '0'))] = true;
+    return de_dois;
+}();
+
+// Digits of the country code that `d` (an international form) starts with.
+std::size_t digitos_do_pais(std::string_view d) {
+    if (d.starts_with('1') || d.starts_with('7')) return 1;
+    if (d.size() >= 2 && paises_de_dois[static_cast<std::size_t>((d[0] - '0') * 10 + (d[1] - '0'))])
+        return 2;
     return std::min<std::size_t>(3, d.size());
 }
 
@@ -48,6 +56,11 @@ bool marca(char c) {
 
 Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
     b_[0] = '+';
+    // What PBXs mostly write: the digits alone.
+    if (escrito.size() <= maximo && so_digitos(escrito)) {
+        le(escrito);
+        return;
+    }
     std::array<char, maximo> d{};
     std::size_t n = 0;
     bool mais = false;
@@ -72,10 +85,14 @@ Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
 }
 
 void Telefone::le(std::string_view d) {
+    // `d` is never in b_.
     const auto brasileiro = [&](std::string_view x) {
-        std::array<char, maximo> b{'5', '5'};
-        x.copy(b.data() + 2, x.size());
-        guarda({b.data(), x.size() + 2}, 2, 2, FormaNumero::nacional);
+        b_[1] = '5';
+        b_[2] = '5';
+        x.copy(b_.data() + 3, x.size());
+        n_ = static_cast<std::uint8_t>(x.size() + 2);
+        pais_ = ddd_ = 2;
+        forma_ = FormaNumero::nacional;
     };
     if (d.starts_with("00")) {
         const std::string_view r = d.substr(2);
