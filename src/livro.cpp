@@ -861,3 +861,35 @@ Erro confere_segunda_via(Livro& l, Contas& contas) {
     }
     return {};
 }
+
+Erro abre_para_cobrar(const std::string& caminho, const Tarifa& tarifa,
+                      std::unique_ptr<Livro>& livro, Clientes& clientes, TabelaLinhas& linhas) {
+    if (Erro e = Livro::abre(caminho, false, livro); !e.ok()) return e;
+    std::vector<std::uint32_t> codigos;
+    if (Erro e = livro->codigos(codigos); !e.ok()) return e;
+    clientes.conhece(std::move(codigos));
+    if (Erro e = livro->linhas(
+            [&](std::string_view numero, std::uint32_t cliente, std::string_view plano) {
+                linhas.insere(numero, cliente, 0, plano);
+            });
+        !e.ok())
+        return e;
+    return acha_planos(linhas, tarifa, caminho);
+}
+
+Erro prepara_contas(Livro& l, Contas& contas, UsoDasContas uso) {
+    const Erro e = uso == UsoDasContas::lista         ? tira_emitidas(l, contas)
+                   : uso == UsoDasContas::segunda_via ? confere_segunda_via(l, contas)
+                                                      : numera_faturas(l, contas);
+    if (!e.ok()) return e;
+    // Only the customers billed, of however many the book holds.
+    std::vector<std::uint32_t> cobrados;
+    for (const ContaMensal& conta : contas.contas)
+        cobrados.push_back(conta.cod_cli);
+    std::ranges::sort(cobrados);
+    cobrados.erase(std::unique(cobrados.begin(), cobrados.end()), cobrados.end());
+    auto detalhes = std::make_shared<Clientes>();
+    if (Erro ed = l.clientes(cobrados, *detalhes); !ed.ok()) return ed;
+    contas.clientes = std::move(detalhes);
+    return {};
+}

@@ -147,6 +147,17 @@ Erro registra_fatura(Livro& l, const Contas& contas, const ContaMensal& conta,
                      const std::string& sha256);
 Erro confere_segunda_via(Livro& l, Contas& contas);
 
+// The customers' codes and the lines of the book `caminho`, opened into `livro` for billing:
+// each line with its plan in `tarifa`.
+Erro abre_para_cobrar(const std::string& caminho, const Tarifa& tarifa,
+                      std::unique_ptr<Livro>& livro, Clientes& clientes, TabelaLinhas& linhas);
+
+// The bills of records billed with the book `l`, made ready to print: listed (tira_emitidas),
+// issued (numera_faturas) or copied again (confere_segunda_via), each customer billed with the
+// details the book has.
+enum class UsoDasContas { lista, emissao, segunda_via };
+Erro prepara_contas(Livro& l, Contas& contas, UsoDasContas uso);
+
 // The customers and lines of the register or book `caminho`, for billing. A register has no
 // lines.
 Erro carrega_clientes(const std::string& caminho, Clientes& clientes,

@@ -101,23 +101,6 @@ int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFatur
     return EXIT_SUCCESS;
 }
 
-// The customers' codes and the lines of the book `caminho`, kept open for the billing: each line
-// with its plan in `tarifa`.
-Erro abre_livro(const std::string& caminho, const Tarifa& tarifa, std::unique_ptr<Livro>& livro,
-                Clientes& clientes, TabelaLinhas& linhas) {
-    if (Erro e = Livro::abre(caminho, false, livro); !e.ok()) return e;
-    std::vector<std::uint32_t> codigos;
-    if (Erro e = livro->codigos(codigos); !e.ok()) return e;
-    clientes.conhece(std::move(codigos));
-    if (Erro e = livro->linhas(
-            [&](std::string_view numero, std::uint32_t cliente, std::string_view plano) {
-                linhas.insere(numero, cliente, 0, plano);
-            });
-        !e.ok())
-        return e;
-    return acha_planos(linhas, tarifa, caminho);
-}
-
 // Bills the records files of --chamadas; the exit status.
 int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFaturas& op,
                       const std::string& clientes, std::span<const std::string> lidos,
@@ -146,7 +129,7 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     // rated until every document has its name.
     const bool emite = livro && faturas && !lc.tem(segunda_via);
     if (livro) {
-        if (Erro e = abre_livro(clientes, tarifa, l, *lista, linhas_do_livro); !e.ok())
+        if (Erro e = abre_para_cobrar(clientes, tarifa, l, *lista, linhas_do_livro); !e.ok())
             return relata_erro(programa, e);
         if (emite)
             if (const Erro e = l->trava(); !e.ok()) return relata_erro(programa, e);
@@ -179,21 +162,12 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
     c.contas.do_livro = livro;
     c.resumo.do_livro = livro;
     if (livro) {
-        const Erro e = !faturas              ? tira_emitidas(*l, c.contas)
-                       : lc.tem(segunda_via) ? confere_segunda_via(*l, c.contas)
-                                             : numera_faturas(*l, c.contas);
-        if (!e.ok()) return relata_erro(programa, e);
+        const UsoDasContas uso = !faturas              ? UsoDasContas::lista
+                                 : lc.tem(segunda_via) ? UsoDasContas::segunda_via
+                                                       : UsoDasContas::emissao;
+        if (const Erro e = prepara_contas(*l, c.contas, uso); !e.ok())
+            return relata_erro(programa, e);
         c.resumo.contas = c.contas.contas.size();
-        // Only the customers billed, of however many the book holds.
-        std::vector<std::uint32_t> cobrados;
-        for (const ContaMensal& conta : c.contas.contas)
-            cobrados.push_back(conta.cod_cli);
-        std::ranges::sort(cobrados);
-        cobrados.erase(std::unique(cobrados.begin(), cobrados.end()), cobrados.end());
-        auto detalhes = std::make_shared<Clientes>();
-        if (const Erro ed = l->clientes(cobrados, *detalhes); !ed.ok())
-            return relata_erro(programa, ed);
-        c.contas.clientes = std::move(detalhes);
     }
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);
     // Bills are dated by their issue date; a document without any, by the last call: the same
