@@ -50,11 +50,7 @@ c2=$(awk "BEGIN {print $u2 + $k2}")
 echo "importar 100000 clientes: ${s1} s (CPU ${c1} s), ${m1} KiB;" \
     "linhas importar 300000: ${s2} s (CPU ${c2} s), ${m2} KiB"
 
-if [ ! -d "$bin/node/node_modules/@duckdb/node-api" ]; then
-    mkdir -p "$bin/node"
-    (cd "$bin/node" && npm install --no-audit --no-fund --silent @duckdb/node-api >/dev/null)
-fi
-cp bench/contas_duckdb.mjs "$bin/node/"
+duckdb_do_npm bench/contas_duckdb.mjs
 cat "$dados/registros.csv" >/dev/null
 declare -A melhor cpu memoria
 mede() {

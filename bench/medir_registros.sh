@@ -19,12 +19,7 @@ done
     { echo "falta o pandas (apt-get install python3-pandas)" >&2; exit 1; }
 
 source bench/dados_registros.sh
-if [ ! -d "$bin/node/node_modules/@duckdb/node-api" ]; then
-    mkdir -p "$bin/node"
-    (cd "$bin/node" && npm install --no-audit --no-fund --silent @duckdb/node-api >/dev/null)
-fi
-# An ES module finds its packages beside it.
-cp bench/contas_duckdb.mjs "$bin/node/"
+duckdb_do_npm bench/contas_duckdb.mjs
 
 trabalho=$(mktemp -d)
 trap 'rm -rf "$trabalho"' EXIT

@@ -17,11 +17,7 @@ for cmd in /usr/bin/time node npm /usr/bin/python3; do
 done
 
 source bench/dados_registros.sh
-if [ ! -d "$bin/node/node_modules/@duckdb/node-api" ]; then
-    mkdir -p "$bin/node"
-    (cd "$bin/node" && npm install --no-audit --no-fund --silent @duckdb/node-api >/dev/null)
-fi
-cp bench/tarifas_duckdb.mjs "$bin/node/"
+duckdb_do_npm bench/tarifas_duckdb.mjs
 lista=$dados/tarifas
 python3 bench/gera_tarifas.py "$lista" "$dados/linhas.csv"
 
