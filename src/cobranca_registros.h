@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -91,6 +92,8 @@ class ChavesVistas {
   public:
     // Whether `k` is new; it is kept either way.
     bool insere(std::uint64_t k);
+    // Starts fetching the place of `k` into the caches, for an insere to come.
+    void antecipa(std::uint64_t k) const { __builtin_prefetch(&vagas_[k & (vagas_.size() - 1)]); }
     // Room for about `n` keys without growing.
     void reserva(std::size_t n);
 
@@ -116,6 +119,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     [[nodiscard]] std::optional<TDataHora> ultima() const { return ultima_; }
 
     void registro(const RegistroChamada& r) override;
+    void registros(std::span<const RegistroChamada> rs) override;
     bool rejeitado(const RegistroRejeitado& r) override;
     std::unique_ptr<ParteRegistros> parte() override;
 
@@ -132,8 +136,9 @@ class CobrancaRegistros final : public DestinoRegistros {
         // equal for every spelling a bill shows alike (chave_numero); none: by its text.
         std::optional<std::uint64_t> numero, linha;
     };
-    // `dia`: the thread's (tarifas.h).
-    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, DiaTarifado& dia) const;
+    // `chave`: chave(r); `dia`: the thread's (tarifas.h).
+    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave,
+                                   DiaTarifado& dia) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
     // Adds a billable row to the bills, as `a` says, unless its call was read before.
     void cobra(const RegistroChamada& r, const Avaliacao& a);
