@@ -6,8 +6,11 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <deque>
 #include <numeric>
+#include <tuple>
 #include <utility>
 
 #include "caracteres.h"
@@ -187,7 +190,7 @@ bool ChavesVistas::contem(std::uint64_t k) const {
 
 bool ChavesVistas::insere(std::uint64_t k) {
     if (k == 0) return !std::exchange(zero_, true);
-    if (2 * (n_ + 1) > vagas_.size()) cresce();
+    if (4 * (n_ + 1) > 3 * vagas_.size()) cresce();
     const std::size_t m = vagas_.size() - 1;
     for (std::size_t i = k & m;; i = (i + 1) & m) {
         if (vagas_[i] == k) return false;
@@ -200,7 +203,7 @@ bool ChavesVistas::insere(std::uint64_t k) {
 }
 
 void ChavesVistas::reserva(std::size_t n) {
-    while (vagas_.size() < 2 * n)
+    while (3 * vagas_.size() < 4 * n)
         cresce();
 }
 
@@ -218,10 +221,11 @@ bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
 }
 
 CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
+                                                       std::uint64_t chave,
                                                        DiaTarifado& dia) const {
     const Telefone origem(r.origem);
     const TabelaLinhas::Linha* linha = nullptr;
-    Avaliacao a{chave(r), cliente_de(r, origem, &linha), {}, {}, {}};
+    Avaliacao a{chave, cliente_de(r, origem, &linha), {}, {}, {}};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
         const Telefone numero(r.destino);
         a.tarifada = t.avalia(area_de(origem, t.ddd), numero, e_linha(numero), r.inicio, r.segundos,
@@ -254,12 +258,26 @@ std::string chave_da_chamada(const RegistroChamada& r) {
 }
 
 void CobrancaRegistros::registro(const RegistroChamada& r) {
-    ++resumo_.registros;
-    if (!r.cobravel) {
-        ++resumo_.nao_cobraveis;
-        return;
+    registros({&r, 1});
+}
+
+void CobrancaRegistros::registros(std::span<const RegistroChamada> rs) {
+    // The keys of a few rows first, and their places in the set fetched meanwhile: a set larger
+    // than the caches has each row otherwise wait for its place.
+    constexpr std::size_t lote = 32;
+    std::array<std::uint64_t, lote> chaves;
+    for (std::size_t i0 = 0; i0 < rs.size(); i0 += lote) {
+        const std::span<const RegistroChamada> l = rs.subspan(i0, std::min(lote, rs.size() - i0));
+        for (std::size_t i = 0; i < l.size(); ++i)
+            if (l[i].cobravel) chaves_.antecipa(chaves[i] = chave(l[i]));
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            ++resumo_.registros;
+            if (!l[i].cobravel)
+                ++resumo_.nao_cobraveis;
+            else
+                cobra(l[i], avalia(l[i], chaves[i], dia_));
+        }
     }
-    cobra(r, avalia(r, dia_));
 }
 
 void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
@@ -385,10 +403,16 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             ++nao_cobraveis_;
             return;
         }
-        const Avaliacao a = c_.avalia(r, dia_);
+        const Avaliacao a = c_.avalia(r, chave(r), dia_);
         const PedidoCobranca& p = c_.pedido_;
         Guardado& g = guardados_.emplace_back(
-            Guardado{r.linha, std::string::npos, r.inicio, r.fim, r.segundos, false, a});
+            Guardado{r.linha, std::string::npos, a.chave, r.inicio, r.fim, r.segundos, 0,
+                     sem_avaliacao, 0, a.dono.has_value(), false});
+        if (a.dono) std::tie(g.cod, g.plano) = *a.dono;
+        if (a.tarifada || a.numero || a.linha) {
+            g.avaliacao = static_cast<std::uint32_t>(avaliacoes_.size());
+            avaliacoes_.push_back(a);
+        }
         // A book asks for the whole key of a call (chave_da_chamada).
         const bool chave = p.faturadas != nullptr || p.guarda_chaves;
         if (!c_.le_textos(a) && !chave) return;
@@ -404,7 +428,8 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
     }
 
     bool rejeitado(const RegistroRejeitado& r) override {
-        guardados_.push_back({r.linha, textos_.size(), {}, {}, 0, true, {}});
+        guardados_.push_back(
+            {r.linha, textos_.size(), 0, {}, {}, 0, 0, sem_avaliacao, 0, false, true});
         guarda(r.motivo);
         guarda(r.texto);
         return c_.pedido_.aceita_rejeitados;
@@ -413,7 +438,13 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
     bool repete(std::size_t antes) override {
         c_.resumo_.registros += nao_cobraveis_;
         c_.resumo_.nao_cobraveis += nao_cobraveis_;
-        for (const Guardado& g : guardados_) {
+        // The places of the keys a few rows ahead fetched meanwhile, as ChavesVistas::antecipa.
+        constexpr std::size_t adiante = 16;
+        for (std::size_t i = 0; i < std::min(adiante, guardados_.size()); ++i)
+            c_.chaves_.antecipa(guardados_[i].chave);
+        for (std::size_t i = 0; i < guardados_.size(); ++i) {
+            if (i + adiante < guardados_.size()) c_.chaves_.antecipa(guardados_[i + adiante].chave);
+            const Guardado& g = guardados_[i];
             std::size_t p = g.textos;
             const auto texto = [&] {
                 if (p == std::string::npos) return std::string_view{};
@@ -443,28 +474,42 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
                 r.sequencia = texto();
             }
             r.texto = texto();
-            c_.cobra(r, g.a);
+            if (g.avaliacao != sem_avaliacao) {
+                c_.cobra(r, avaliacoes_[g.avaliacao]);
+                continue;
+            }
+            Avaliacao a{g.chave, {}, {}, {}, {}};
+            if (g.dono) a.dono = std::pair(g.cod, g.plano);
+            c_.cobra(r, a);
         }
         return true;
     }
 
   private:
-    // A billable row, or a rejected one (its reason and bytes its texts).
+    // A billable row, or a rejected one (its reason and bytes its texts). Its Avaliacao in
+    // avaliacoes_ when it was rated; otherwise its key and customer here.
     struct Guardado {
         std::size_t linha;   // from the part's start
         std::size_t textos;  // where its texts begin in textos_; npos: none kept
+        std::uint64_t chave;
         TDataHora inicio, fim;
         std::uint32_t segundos;
+        std::uint32_t cod;
+        std::uint32_t avaliacao;  // its place in avaliacoes_, or sem_avaliacao
+        std::uint16_t plano;
+        bool dono;
         bool rejeitado;
-        Avaliacao a;
     };
+    static constexpr std::uint32_t sem_avaliacao = UINT32_MAX;
     void guarda(std::string_view t) {
         const auto n = static_cast<std::uint32_t>(t.size());
         textos_.append(reinterpret_cast<const char*>(&n), sizeof n).append(t);
     }
 
     CobrancaRegistros& c_;
-    std::vector<Guardado> guardados_;
+    // In pieces: a large part's rows are never copied to grow.
+    std::deque<Guardado> guardados_;
+    std::deque<Avaliacao> avaliacoes_;
     DiaTarifado dia_;
     std::string textos_;  // each text kept as its length (4 bytes) and its bytes
     std::uint64_t nao_cobraveis_ = 0;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -93,6 +94,8 @@ class ChavesVistas {
     // Whether `k` is new; it is kept either way.
     bool insere(std::uint64_t k);
     [[nodiscard]] bool contem(std::uint64_t k) const;
+    // Starts fetching the place of `k` into the caches, for an insere to come.
+    void antecipa(std::uint64_t k) const { __builtin_prefetch(&vagas_[k & (vagas_.size() - 1)]); }
     // Room for about `n` keys without growing.
     void reserva(std::size_t n);
 
@@ -118,6 +121,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     [[nodiscard]] std::optional<TDataHora> ultima() const { return ultima_; }
 
     void registro(const RegistroChamada& r) override;
+    void registros(std::span<const RegistroChamada> rs) override;
     bool rejeitado(const RegistroRejeitado& r) override;
     std::unique_ptr<ParteRegistros> parte() override;
 
@@ -135,8 +139,9 @@ class CobrancaRegistros final : public DestinoRegistros {
         // a line, that line; none: by its text.
         std::optional<std::uint64_t> numero, linha;
     };
-    // `dia`: the thread's (tarifas.h).
-    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, DiaTarifado& dia) const;
+    // `chave`: chave(r); `dia`: the thread's (tarifas.h).
+    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave,
+                                   DiaTarifado& dia) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
     // Adds a billable row to the bills, as `a` says, unless its call was read before.
     void cobra(const RegistroChamada& r, const Avaliacao& a);
