@@ -195,14 +195,28 @@ void VarredorBloco::prepara(std::string_view bytes, char separador, std::size_t 
     estranho_ = 0;
 }
 
+namespace {
+
+// The set bits of `x`, by halves, quarters and so on (no instruction for it is assumed).
+unsigned conta_bits(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555;
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<unsigned>((x * 0x0101010101010101) >> 56);
+}
+
+}  // namespace
+
 bool VarredorBloco::proxima(std::string_view& linha, CamposCsv& c, bool& simples) {
     if (inicio_ >= bytes_.size()) return false;
-    const char* b = bytes_.data();
+    const char* l = bytes_.data() + inicio_;
     const std::size_t maximo = maximo_;
-    // Where the row's first fields end, relative to its start, however many 64 bytes there are
-    // beyond the fields wanted.
-    std::array<std::uint32_t, CamposCsv::capacidade + 65> ate_aqui;
+    const std::uint32_t usados = usados_ & ((std::uint32_t{1} << maximo) - 1);
+    // Fields ended so far, where the next one starts (relative to the row's start), and the
+    // fields with doubled quotes; the 64 bytes beyond the fields wanted are only looked at for
+    // the line end.
     std::size_t n = 0;
+    std::size_t campo = 0;
     std::uint32_t duplas = 0;
     std::size_t bloco = inicio_ / 64;
     std::uint64_t desde = ~std::uint64_t{0} << (inicio_ % 64);
@@ -213,17 +227,20 @@ bool VarredorBloco::proxima(std::string_view& linha, CamposCsv& c, bool& simples
         // This row's bits among these 64: up to its line end, if that is here.
         const std::uint64_t ate = nl ^ (nl - 1);
         if (n <= maximo) {
-            const auto base = static_cast<std::uint32_t>(bloco * 64 - inicio_);
-            const std::size_t antes = n;
-            for (std::uint64_t f = t & ate; f != 0; f &= f - 1)
-                ate_aqui[n++] = base + static_cast<std::uint32_t>(std::countr_zero(f));
-            // The second quotes of doubled quotes: each in the field that ends next, the one
-            // after as many as end before it here.
-            for (std::uint64_t d = dobradas_[bloco] & desde & ate; d != 0; d &= d - 1) {
-                std::size_t i = antes;
-                for (std::uint64_t f = t & ate & (d ^ (d - 1)); f != 0; f &= f - 1)
-                    ++i;
-                if (i < maximo) duplas |= 1U << i;
+            std::uint64_t f = t & ate;
+            // The second quote of a doubled quote is in the field that ends next: the one after
+            // as many as end before it here.
+            for (std::uint64_t d = dobradas_[bloco] & desde & ate; d != 0; d &= d - 1)
+                if (const std::size_t i = n + conta_bits(f & (d ^ (d - 1))); i < maximo)
+                    duplas |= std::uint32_t{1} << i;
+            const std::size_t base = bloco * 64 - inicio_;
+            for (; f != 0 && n <= maximo; f &= f - 1, ++n) {
+                const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(f));
+                if ((usados >> n & 1) != 0) {
+                    const std::size_t aspas = (l[campo] == '"') & (p - campo >= 2);
+                    c.campos[n] = std::string_view(l + campo + aspas, p - campo - 2 * aspas);
+                }
+                campo = p + 1;
             }
         }
         if (nl != 0) {
@@ -231,16 +248,7 @@ bool VarredorBloco::proxima(std::string_view& linha, CamposCsv& c, bool& simples
             break;
         }
     }
-    const char* l = b + inicio_;
-    const std::size_t campos = std::min(n, maximo);
-    for (std::uint32_t u = usados_ & ((std::uint32_t{1} << campos) - 1); u != 0; u &= u - 1) {
-        const auto i = static_cast<std::size_t>(std::countr_zero(u));
-        const std::size_t campo = i == 0 ? 0 : ate_aqui[i - 1] + 1;
-        const std::size_t p = ate_aqui[i];
-        const std::size_t aspas = l[campo] == '"' && p - campo >= 2 ? 1 : 0;
-        c.campos[i] = std::string_view(l + campo + aspas, p - campo - 2 * aspas);
-    }
-    c.n = campos;
+    c.n = std::min(n, maximo);
     // The last field split was ended by a separator, not the line end.
     c.mais = n > maximo;
     c.valido = true;

@@ -6,8 +6,11 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <deque>
 #include <numeric>
+#include <tuple>
 #include <utility>
 
 #include "caracteres.h"
@@ -55,6 +58,13 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
     if (pedido_.tarifa->lista()) {
         contas_.tarifa = pedido_.tarifa;
         em_ordem_ = pedido_.tarifa->em_ordem() && !pedido_.guarda_chamadas;
+        if (pedido_.linhas != nullptr)
+            pedido_.linhas->para_cada([&](const TabelaLinhas::Linha& l) {
+                if (const auto k = Telefone(l.numero).chave_numerica())
+                    linhas_numericas_.insere(mistura(*k));
+                else
+                    linhas_de_nome_ = true;
+            });
     }
     como_.push_back(0);
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
@@ -72,20 +82,28 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 }
 
 std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
-    const RegistroChamada& r, const Telefone& origem) const {
+    const RegistroChamada& r, const Telefone& origem, const TabelaLinhas::Linha** linha) const {
     if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->tem(*cod)) {
         // A caller that is a line of that customer keeps its line's plan.
         std::uint16_t plano = 0;
         if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())
-            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(origem);
-                l != nullptr && l->cod_cli == *cod)
-                plano = l->indice_plano;
+            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(origem); l != nullptr) {
+                if (linha != nullptr) *linha = l;
+                if (l->cod_cli == *cod) plano = l->indice_plano;
+            }
         return std::pair(*cod, plano);
     }
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
     const TabelaLinhas::Linha* l = pedido_.linhas->busca(origem);
     if (l == nullptr) return std::nullopt;
+    if (linha != nullptr) *linha = l;
     return std::pair(l->cod_cli, l->indice_plano);
+}
+
+bool CobrancaRegistros::e_linha(const Telefone& numero) const {
+    if (pedido_.linhas == nullptr) return false;
+    if (const auto k = numero.chave_numerica()) return linhas_numericas_.contem(mistura(*k));
+    return linhas_de_nome_ && pedido_.linhas->busca(numero) != nullptr;
 }
 
 void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::string_view texto) {
@@ -135,10 +153,14 @@ std::optional<std::uint64_t> chave_numero(const Telefone& t, std::string_view es
         return v;
     };
     if (t.forma() == FormaNumero::nacional && (t.movel() || t.fixo()))
-        return std::uint64_t{1} << 63U | valor(t.internacional());
-    if (!escrito.empty() && escrito.size() <= 17 && so_digitos(escrito))
-        return std::uint64_t{1} << 62U | (valor(escrito) * 32 + escrito.size());
-    return std::nullopt;
+        return std::uint64_t{1} << 63U | t.valor();
+    if (escrito.empty() || escrito.size() > 17 || !so_digitos(escrito)) return std::nullopt;
+    // These forms keep the digits as written.
+    const bool como_escrito = t.forma() == FormaNumero::digitos ||
+                              t.forma() == FormaNumero::local ||
+                              t.forma() == FormaNumero::nao_geografico;
+    return std::uint64_t{1} << 62U |
+           ((como_escrito ? t.valor() : valor(escrito)) * 32 + escrito.size());
 }
 
 }  // namespace
@@ -157,9 +179,18 @@ std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
     return mistura(junta(h, r.segundos));
 }
 
+bool ChavesVistas::contem(std::uint64_t k) const {
+    if (k == 0) return zero_;
+    const std::size_t m = vagas_.size() - 1;
+    for (std::size_t i = k & m;; i = (i + 1) & m) {
+        if (vagas_[i] == k) return true;
+        if (vagas_[i] == 0) return false;
+    }
+}
+
 bool ChavesVistas::insere(std::uint64_t k) {
     if (k == 0) return !std::exchange(zero_, true);
-    if (2 * (n_ + 1) > vagas_.size()) cresce();
+    if (4 * (n_ + 1) > 3 * vagas_.size()) cresce();
     const std::size_t m = vagas_.size() - 1;
     for (std::size_t i = k & m;; i = (i + 1) & m) {
         if (vagas_[i] == k) return false;
@@ -172,7 +203,7 @@ bool ChavesVistas::insere(std::uint64_t k) {
 }
 
 void ChavesVistas::reserva(std::size_t n) {
-    while (vagas_.size() < 2 * n)
+    while (3 * vagas_.size() < 4 * n)
         cresce();
 }
 
@@ -190,17 +221,21 @@ bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
 }
 
 CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
+                                                       std::uint64_t chave,
                                                        DiaTarifado& dia) const {
     const Telefone origem(r.origem);
-    Avaliacao a{chave(r), cliente_de(r, origem), {}, {}, {}};
+    const TabelaLinhas::Linha* linha = nullptr;
+    Avaliacao a{chave, cliente_de(r, origem, &linha), {}, {}, {}};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
         const Telefone numero(r.destino);
-        const bool ramal = pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr;
-        a.tarifada = t.avalia(area_de(origem, t.ddd), numero, ramal, r.inicio, r.segundos,
+        a.tarifada = t.avalia(area_de(origem, t.ddd), numero, e_linha(numero), r.inicio, r.segundos,
                               a.dono->second, dia);
         if (em_ordem_) {
             a.numero = chave_numero(numero, r.destino);
             a.linha = chave_numero(origem, r.origem);
+            // A caller named as a line is that line: the lines file keys a name by its text.
+            if (!a.linha && linha != nullptr && origem.forma() == FormaNumero::nome)
+                a.linha = std::uint64_t{1} << 61U | reinterpret_cast<std::uintptr_t>(linha);
         }
     }
     return a;
@@ -223,12 +258,26 @@ std::string chave_da_chamada(const RegistroChamada& r) {
 }
 
 void CobrancaRegistros::registro(const RegistroChamada& r) {
-    ++resumo_.registros;
-    if (!r.cobravel) {
-        ++resumo_.nao_cobraveis;
-        return;
+    registros({&r, 1});
+}
+
+void CobrancaRegistros::registros(std::span<const RegistroChamada> rs) {
+    // The keys of a few rows first, and their places in the set fetched meanwhile: a set larger
+    // than the caches has each row otherwise wait for its place.
+    constexpr std::size_t lote = 32;
+    std::array<std::uint64_t, lote> chaves;
+    for (std::size_t i0 = 0; i0 < rs.size(); i0 += lote) {
+        const std::span<const RegistroChamada> l = rs.subspan(i0, std::min(lote, rs.size() - i0));
+        for (std::size_t i = 0; i < l.size(); ++i)
+            if (l[i].cobravel) chaves_.antecipa(chaves[i] = chave(l[i]));
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            ++resumo_.registros;
+            if (!l[i].cobravel)
+                ++resumo_.nao_cobraveis;
+            else
+                cobra(l[i], avalia(l[i], chaves[i], dia_));
+        }
     }
-    cobra(r, avalia(r, dia_));
 }
 
 void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
@@ -283,18 +332,10 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
         if (!em_ordem) return;
         // The line's calls of this bill: by the line's key, then the bill.
         const std::uint64_t linha = a.linha ? *a.linha : outros_numeros_.guarda(r.origem);
-        auto& contas = linhas_em_ordem_[linha];
-        auto l =
-            std::ranges::find(contas, ultima_conta_, &std::pair<std::size_t, std::uint32_t>::first);
-        if (l == contas.end()) {
-            l = contas.insert(contas.end(),
-                              {ultima_conta_, static_cast<std::uint32_t>(contas_linhas_.size())});
-            contas_linhas_.push_back(ultima_conta_);
-        }
-        pendentes_.push_back({segundo_utc(r.inicio),
+        pendentes_.push_back({segundo_de(r.inicio),
                               a.numero ? *a.numero : outros_numeros_.guarda(r.destino),
-                              tarifada->preco, l->second, r.segundos, dono->second,
-                              t.planos[dono->second].na_franquia[tarifada->destino]});
+                              tarifada->preco, linha_da_conta(linha, ultima_conta_), r.segundos,
+                              dono->second, t.planos[dono->second].na_franquia[tarifada->destino]});
         return;
     }
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
@@ -308,6 +349,38 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
         c.plano = dono->second;
         c.reduzido = tarifada->reduzido;
     }
+}
+
+CobrancaRegistros::LinhaDaConta& CobrancaRegistros::vaga(std::uint64_t linha, std::size_t conta) {
+    const std::size_t m = linhas_das_contas_.size() - 1;
+    for (std::size_t i = mistura(linha ^ mistura(conta)) & m;; i = (i + 1) & m)
+        if (LinhaDaConta& v = linhas_das_contas_[i];
+            v.indice == 0 || (v.linha == linha && v.conta == conta))
+            return v;
+}
+
+std::uint32_t CobrancaRegistros::linha_da_conta(std::uint64_t linha, std::size_t conta) {
+    if (2 * (contas_linhas_.size() + 1) > linhas_das_contas_.size()) {
+        std::vector<LinhaDaConta> antes(linhas_das_contas_.size() * 2);
+        antes.swap(linhas_das_contas_);
+        for (const LinhaDaConta& v : antes)
+            if (v.indice != 0) vaga(v.linha, v.conta) = v;
+    }
+    LinhaDaConta& v = vaga(linha, conta);
+    if (v.indice == 0) {
+        contas_linhas_.push_back(conta);
+        v = {linha, conta, static_cast<std::uint32_t>(contas_linhas_.size())};
+    }
+    return v.indice - 1;
+}
+
+std::int64_t CobrancaRegistros::segundo_de(TDataHora d) {
+    auto& [data, inicio] = dias_utc_[static_cast<std::size_t>(d.dat.dia) & 31U];
+    if (data.dia != d.dat.dia || data.mes != d.dat.mes || data.ano != d.dat.ano) {
+        data = d.dat;
+        inicio = segundo_utc({d.dat, {}});
+    }
+    return inicio + d.hor.hor * 3600 + d.hor.min * 60 + d.hor.seg;
 }
 
 bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
@@ -330,10 +403,16 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             ++nao_cobraveis_;
             return;
         }
-        const Avaliacao a = c_.avalia(r, dia_);
+        const Avaliacao a = c_.avalia(r, chave(r), dia_);
         const PedidoCobranca& p = c_.pedido_;
         Guardado& g = guardados_.emplace_back(
-            Guardado{r.linha, std::string::npos, r.inicio, r.fim, r.segundos, false, a});
+            Guardado{r.linha, std::string::npos, a.chave, r.inicio, r.fim, r.segundos, 0,
+                     sem_avaliacao, 0, a.dono.has_value(), false});
+        if (a.dono) std::tie(g.cod, g.plano) = *a.dono;
+        if (a.tarifada || a.numero || a.linha) {
+            g.avaliacao = static_cast<std::uint32_t>(avaliacoes_.size());
+            avaliacoes_.push_back(a);
+        }
         // A book asks for the whole key of a call (chave_da_chamada).
         const bool chave = p.faturadas != nullptr || p.guarda_chaves;
         if (!c_.le_textos(a) && !chave) return;
@@ -349,7 +428,8 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
     }
 
     bool rejeitado(const RegistroRejeitado& r) override {
-        guardados_.push_back({r.linha, textos_.size(), {}, {}, 0, true, {}});
+        guardados_.push_back(
+            {r.linha, textos_.size(), 0, {}, {}, 0, 0, sem_avaliacao, 0, false, true});
         guarda(r.motivo);
         guarda(r.texto);
         return c_.pedido_.aceita_rejeitados;
@@ -358,7 +438,13 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
     bool repete(std::size_t antes) override {
         c_.resumo_.registros += nao_cobraveis_;
         c_.resumo_.nao_cobraveis += nao_cobraveis_;
-        for (const Guardado& g : guardados_) {
+        // The places of the keys a few rows ahead fetched meanwhile, as ChavesVistas::antecipa.
+        constexpr std::size_t adiante = 16;
+        for (std::size_t i = 0; i < std::min(adiante, guardados_.size()); ++i)
+            c_.chaves_.antecipa(guardados_[i].chave);
+        for (std::size_t i = 0; i < guardados_.size(); ++i) {
+            if (i + adiante < guardados_.size()) c_.chaves_.antecipa(guardados_[i + adiante].chave);
+            const Guardado& g = guardados_[i];
             std::size_t p = g.textos;
             const auto texto = [&] {
                 if (p == std::string::npos) return std::string_view{};
@@ -388,28 +474,42 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
                 r.sequencia = texto();
             }
             r.texto = texto();
-            c_.cobra(r, g.a);
+            if (g.avaliacao != sem_avaliacao) {
+                c_.cobra(r, avaliacoes_[g.avaliacao]);
+                continue;
+            }
+            Avaliacao a{g.chave, {}, {}, {}, {}};
+            if (g.dono) a.dono = std::pair(g.cod, g.plano);
+            c_.cobra(r, a);
         }
         return true;
     }
 
   private:
-    // A billable row, or a rejected one (its reason and bytes its texts).
+    // A billable row, or a rejected one (its reason and bytes its texts). Its Avaliacao in
+    // avaliacoes_ when it was rated; otherwise its key and customer here.
     struct Guardado {
         std::size_t linha;   // from the part's start
         std::size_t textos;  // where its texts begin in textos_; npos: none kept
+        std::uint64_t chave;
         TDataHora inicio, fim;
         std::uint32_t segundos;
+        std::uint32_t cod;
+        std::uint32_t avaliacao;  // its place in avaliacoes_, or sem_avaliacao
+        std::uint16_t plano;
+        bool dono;
         bool rejeitado;
-        Avaliacao a;
     };
+    static constexpr std::uint32_t sem_avaliacao = UINT32_MAX;
     void guarda(std::string_view t) {
         const auto n = static_cast<std::uint32_t>(t.size());
         textos_.append(reinterpret_cast<const char*>(&n), sizeof n).append(t);
     }
 
     CobrancaRegistros& c_;
-    std::vector<Guardado> guardados_;
+    // In pieces: a large part's rows are never copied to grow.
+    std::deque<Guardado> guardados_;
+    std::deque<Avaliacao> avaliacoes_;
     DiaTarifado dia_;
     std::string textos_;  // each text kept as its length (4 bytes) and its bytes
     std::uint64_t nao_cobraveis_ = 0;

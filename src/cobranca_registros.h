@@ -5,9 +5,11 @@
 // The customer of a row is its account code when that is the code of a register customer,
 // otherwise the customer whose line its caller is.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -91,6 +93,9 @@ class ChavesVistas {
   public:
     // Whether `k` is new; it is kept either way.
     bool insere(std::uint64_t k);
+    [[nodiscard]] bool contem(std::uint64_t k) const;
+    // Starts fetching the place of `k` into the caches, for an insere to come.
+    void antecipa(std::uint64_t k) const { __builtin_prefetch(&vagas_[k & (vagas_.size() - 1)]); }
     // Room for about `n` keys without growing.
     void reserva(std::size_t n);
 
@@ -116,6 +121,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     [[nodiscard]] std::optional<TDataHora> ultima() const { return ultima_; }
 
     void registro(const RegistroChamada& r) override;
+    void registros(std::span<const RegistroChamada> rs) override;
     bool rejeitado(const RegistroRejeitado& r) override;
     std::unique_ptr<ParteRegistros> parte() override;
 
@@ -129,17 +135,23 @@ class CobrancaRegistros final : public DestinoRegistros {
         std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
         std::optional<ChamadaTarifada> tarifada;
         // For rating in answer order: the number called and the caller's line, each a key
-        // equal for every spelling a bill shows alike (chave_numero); none: by its text.
+        // equal for every spelling a bill shows alike (chave_numero), or for a caller named as
+        // a line, that line; none: by its text.
         std::optional<std::uint64_t> numero, linha;
     };
-    // `dia`: the thread's (tarifas.h).
-    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, DiaTarifado& dia) const;
+    // `chave`: chave(r); `dia`: the thread's (tarifas.h).
+    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave,
+                                   DiaTarifado& dia) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
     // Adds a billable row to the bills, as `a` says, unless its call was read before.
     void cobra(const RegistroChamada& r, const Avaliacao& a);
     // `origem`: r.origem read.
-    std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(const RegistroChamada& r,
-                                                                      const Telefone& origem) const;
+    // `linha`, when given, gets the caller's line when it is one of pedido_.linhas.
+    std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
+        const RegistroChamada& r, const Telefone& origem,
+        const TabelaLinhas::Linha** linha = nullptr) const;
+    // Whether `numero` is a line of pedido_.linhas.
+    [[nodiscard]] bool e_linha(const Telefone& numero) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
@@ -166,6 +178,10 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
     // The key of every billable call read: its row again is the same call, billed once.
     ChavesVistas chaves_;
+    // When calls are rated by a price list: the lines whose key is a number (chave_numerica),
+    // mixed, and whether any is not.
+    ChavesVistas linhas_numericas_;
+    bool linhas_de_nome_ = false;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
 
@@ -183,9 +199,19 @@ class CobrancaRegistros final : public DestinoRegistros {
     };
     std::vector<Pendente> pendentes_;
     std::vector<std::size_t> contas_linhas_;  // the bill of each line of a month
-    // By the line's key: its bills' places in contas_ and its place in contas_linhas_ for each.
-    std::unordered_map<std::uint64_t, std::vector<std::pair<std::size_t, std::uint32_t>>>
-        linhas_em_ordem_;
+    // The place in contas_linhas_ of a line's calls in a bill, by the line's key and the bill's
+    // place in contas_: open addressing.
+    struct LinhaDaConta {
+        std::uint64_t linha = 0;
+        std::size_t conta = 0;
+        std::uint32_t indice = 0;  // in contas_linhas_, + 1; 0: a free place
+    };
+    std::vector<LinhaDaConta> linhas_das_contas_ = std::vector<LinhaDaConta>(1024);
+    LinhaDaConta& vaga(std::uint64_t linha, std::size_t conta);
+    std::uint32_t linha_da_conta(std::uint64_t linha, std::size_t conta);
+    // The first second (segundo_utc) of the last date seen of each day of the month.
+    std::array<std::pair<TData, std::int64_t>, 32> dias_utc_{};
+    std::int64_t segundo_de(TDataHora d);
     Textos outros_numeros_;  // numbers and lines without a key of digits
 };
 

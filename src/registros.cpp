@@ -258,6 +258,7 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
 
 bool AnalisadorRegistros::rejeita(std::string_view motivo, std::string_view texto,
                                   DestinoRegistros& destino) {
+    entrega_lote(destino);
     if (destino.rejeitado({linha_, motivo, texto})) return true;
     erro_ = Erro::dados({}, linha_, std::string(motivo));
     return false;
@@ -377,12 +378,20 @@ bool AnalisadorRegistros::avalia_proprio(std::string_view linha, bool sem_nulo,
 }
 
 bool AnalisadorRegistros::entrega(const CamposRegistro& c, DestinoRegistros& destino) {
-    RegistroChamada r{};
+    RegistroChamada& r = lote_[no_lote_];
+    r = {};
     if (const std::string_view m = julga_registro(*formato_, c, r, data_lida_); !m.empty())
         return rejeita(m, c.texto, destino);
     r.linha = linha_;
-    destino.registro(r);
+    // Quotes undone into sem_aspas_ are undone there again for the next row.
+    if (++no_lote_ == lote_.size() || !em_lote_ || !sem_aspas_.empty()) entrega_lote(destino);
     return true;
+}
+
+void AnalisadorRegistros::entrega_lote(DestinoRegistros& destino) {
+    if (no_lote_ == 0) return;
+    destino.registros(std::span(lote_).first(no_lote_));
+    no_lote_ = 0;
 }
 
 bool AnalisadorRegistros::linha(std::string_view linha, bool longa, DestinoRegistros& destino) {
@@ -495,7 +504,11 @@ bool AnalisadorRegistros::consome(std::span<const char> bloco, DestinoRegistros&
         if (!ok) return false;
     }
     std::size_t usados = 0;
-    if (!linhas_completas(b, destino, usados)) return false;
+    em_lote_ = true;
+    const bool ok = linhas_completas(b, destino, usados);
+    em_lote_ = false;
+    entrega_lote(destino);
+    if (!ok) return false;
     guarda(b.substr(usados));
     return true;
 }

@@ -16,6 +16,7 @@
 // inside. Only the fields the billing uses are looked at, and a row must not hold a NUL byte;
 // the other fields may hold any other bytes.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -96,6 +97,12 @@ class ParteRegistros;
 class DestinoRegistros {
   public:
     virtual void registro(const RegistroChamada& r) = 0;
+    // Rows in the order read, a few at once (between them and the rows before and after, no
+    // rejected row); by default one by one.
+    virtual void registros(std::span<const RegistroChamada> rs) {
+        for (const RegistroChamada& r : rs)
+            registro(r);
+    }
     virtual bool rejeitado(const RegistroRejeitado& r) = 0;
     // A destination for the rows of a later part of a file, read on a thread of its own while
     // the parts before it are read; none (the default) reads every file in one pass.
@@ -160,6 +167,8 @@ class AnalisadorRegistros {
     [[nodiscard]] std::size_t campos_do_formato() const;
     [[nodiscard]] std::uint32_t campos_lidos() const;
     bool entrega(const CamposRegistro& c, DestinoRegistros& destino);
+    // Hands over the rows judged and not yet handed over.
+    void entrega_lote(DestinoRegistros& destino);
     bool rejeita(std::string_view motivo, std::string_view texto, DestinoRegistros& destino);
     std::string_view campo(std::size_t i);
 
@@ -177,6 +186,11 @@ class AnalisadorRegistros {
     std::string sem_aspas_{};   // its used fields that had doubled quotes, undone
     VarredorBloco varredor_{};  // a block's whole rows, once the kind of file is known
     DataLida data_lida_{};
+    // Rows judged, handed over together: only rows whose views are into the block being read
+    // (em_lote_), and never past a rejected one.
+    std::array<RegistroChamada, 32> lote_{};
+    std::size_t no_lote_ = 0;
+    bool em_lote_ = false;
     Erro erro_{};
 };
 

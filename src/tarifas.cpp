@@ -133,22 +133,44 @@ void Tarifa::acrescenta_destino(Destino d) {
 }
 
 bool Tarifa::acrescenta_prefixo(std::string_view digitos, std::uint16_t destino) {
-    if (filhos_.empty()) {
-        filhos_.emplace_back();
-        fim_.push_back(-1);
+    constexpr std::size_t n_atalhos = 10000;
+    static_assert(n_atalhos == 10 * 10 * 10 * 10 && atalho == 4);
+    if (nos_.empty()) {
+        nos_.emplace_back();
+        atalhos_.assign(n_atalhos, {});
     }
-    std::size_t no = 0;
-    for (const char c : digitos) {
-        const auto d = static_cast<std::size_t>(c - '0');
-        if (filhos_[no][d] == 0) {
-            filhos_[no][d] = static_cast<std::int32_t>(filhos_.size());
-            filhos_.emplace_back();
-            fim_.push_back(-1);
+    std::size_t no = 0, k = 0;
+    for (std::size_t i = 0; i < digitos.size(); ++i) {
+        const auto d = static_cast<std::size_t>(digitos[i] - '0');
+        if (nos_[no].filhos[d] == 0) {
+            nos_[no].filhos[d] = static_cast<std::int32_t>(nos_.size());
+            nos_.emplace_back();
         }
-        no = static_cast<std::size_t>(filhos_[no][d]);
+        no = static_cast<std::size_t>(nos_[no].filhos[d]);
+        if (i < atalho) k = k * 10 + d;
+        if (i + 1 == atalho) atalhos_[k].no = static_cast<std::int32_t>(no);
     }
-    if (fim_[no] >= 0) return false;
-    fim_[no] = destino;
+    if (nos_[no].fim >= 0) return false;
+    nos_[no].fim = destino;
+    // A prefix as short as the shortcut decides for every number that starts with it, unless a
+    // longer one does.
+    if (digitos.size() <= atalho) {
+        std::size_t n = 1;
+        for (std::size_t i = digitos.size(); i < atalho; ++i) {
+            k *= 10;
+            n *= 10;
+        }
+        for (std::size_t a = k; a < k + n; ++a) {
+            std::int32_t achado = -1;
+            std::size_t p = 0;
+            for (std::size_t div = n_atalhos / 10; div > 0; div /= 10) {
+                p = static_cast<std::size_t>(nos_[p].filhos[a / div % 10]);
+                if (p == 0) break;
+                if (nos_[p].fim >= 0) achado = nos_[p].fim;
+            }
+            atalhos_[a].destino = achado;
+        }
+    }
     return true;
 }
 
@@ -169,15 +191,19 @@ bool Tarifa::no_reduzido(TDataHora inicio) const {
 }
 
 bool Tarifa::no_reduzido(TDataHora inicio, DiaTarifado& ultimo) const {
-    if (!mesma_data(ultimo.data, inicio.dat)) ultimo = {inicio.dat, dia_de(inicio.dat)};
-    return reduzido[ultimo.dia][static_cast<std::size_t>(inicio.hor.hor * 60 + inicio.hor.min)];
+    const auto k = static_cast<std::size_t>(inicio.dat.dia) & 31U;
+    if (!mesma_data(ultimo.datas[k], inicio.dat)) {
+        ultimo.datas[k] = inicio.dat;
+        ultimo.dias[k] = static_cast<std::uint8_t>(dia_de(inicio.dat));
+    }
+    return reduzido[ultimo.dias[k]][static_cast<std::size_t>(inicio.hor.hor * 60 + inicio.hor.min)];
 }
 
 std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool linha_da_tabela,
                                               TDataHora inicio, std::int64_t n, std::size_t plano,
                                               DiaTarifado& ultimo) const {
     std::int32_t destino = -1;
-    if (!linha_da_tabela && !filhos_.empty()) {
+    if (!linha_da_tabela && !nos_.empty()) {
         // The international form: a local number takes the caller's country and area.
         std::string_view internacional = t.internacional();
         std::array<char, 32> local{'5', '5'};
@@ -189,13 +215,22 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
                 internacional = std::string_view(local.data(), fim + a.size());
             }
         }
-        std::size_t no = 0;
-        for (const char c : internacional) {
+        std::size_t no = 0, i = 0;
+        if (internacional.size() >= atalho && so_digitos(internacional.substr(0, atalho))) {
+            std::size_t k = 0;
+            for (; i < atalho; ++i)
+                k = k * 10 + static_cast<std::size_t>(internacional[i] - '0');
+            destino = atalhos_[k].destino;
+            no = static_cast<std::size_t>(atalhos_[k].no);
+            if (no == 0) i = internacional.size();
+        }
+        for (; i < internacional.size(); ++i) {
+            const char c = internacional[i];
             if (!e_digito(c)) break;
-            const std::int32_t f = filhos_[no][static_cast<std::size_t>(c - '0')];
+            const std::int32_t f = nos_[no].filhos[static_cast<std::size_t>(c - '0')];
             if (f == 0) break;
             no = static_cast<std::size_t>(f);
-            if (fim_[no] >= 0) destino = fim_[no];
+            if (nos_[no].fim >= 0) destino = nos_[no].fim;
         }
     }
     // The kind, only when it decides: the destination, or whether a call without price is free.

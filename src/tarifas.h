@@ -111,11 +111,12 @@ class ConsumoLinha {
     bool grupo_ = false;
 };
 
-// The last date a billing rated a call on, and which day of the reduced band it is (weekday,
-// Saturday, Sunday, holiday): records come mostly in date order. Each thread keeps its own.
+// The dates a billing rated calls on, and which day of the reduced band each is (weekday,
+// Saturday, Sunday, holiday): the last one seen of each day of the month, as a month's records
+// come in any order. Each thread keeps its own.
 struct DiaTarifado {
-    TData data{};
-    std::size_t dia = 0;
+    std::array<TData, 32> datas{};  // by the day of the month; {} matches no date
+    std::array<std::uint8_t, 32> dias{};
 };
 
 // The price list of a billing.
@@ -165,9 +166,21 @@ struct Tarifa {
 
   private:
     [[nodiscard]] std::size_t dia_de(TData d) const;
-    // The prefixes as a tree of digits: each node's children and the destination it ends.
-    std::vector<std::array<std::int32_t, 10>> filhos_;
-    std::vector<std::int32_t> fim_;
+    // The prefixes as a tree of digits: each node's children (0: none) and the destination it
+    // ends (-1: none); the root is node 0.
+    struct No {
+        std::array<std::int32_t, 10> filhos{};
+        std::int32_t fim = -1;
+    };
+    std::vector<No> nos_;
+    // By a number's first `atalho` digits, the walk down the tree so far: the node they lead to
+    // (0: the tree ends before) and the longest prefix's destination among them (-1: none).
+    static constexpr std::size_t atalho = 4;
+    struct Atalho {
+        std::int32_t no = 0;
+        std::int32_t destino = -1;
+    };
+    std::vector<Atalho> atalhos_;
     std::array<std::int32_t, nomes_tipos.size()> por_tipo_{-1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 

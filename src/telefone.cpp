@@ -3,6 +3,9 @@
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
+#include <bit>
+#include <cstring>
+
 #include "caracteres.h"
 
 namespace {
@@ -168,6 +171,49 @@ std::string_view Telefone::chave() const {
         default:
             return {b_.data() + 1, n_};
     }
+}
+
+std::uint64_t Telefone::valor() const {
+    const char* p = b_.data() + 1;
+    std::size_t n = n_;
+    std::uint64_t v = 0;
+    const auto digito = [&] { return static_cast<std::uint64_t>(*p++ - '0'); };
+    if constexpr (std::endian::native != std::endian::little) {
+        for (; n > 0; --n)
+            v = v * 10 + digito();
+        return v;
+    }
+    for (; n > 16; --n)
+        v = v * 10 + digito();
+    if (n == 0) return v;
+    // Eight digits at once, the first in the lowest byte, less '0' each; a zero byte reads as a
+    // leading zero. b_ has room for the eight bytes read from any digit kept.
+    const auto le8 = [](const char* q) {
+        std::uint64_t c = 0;
+        std::memcpy(&c, q, sizeof c);
+        return c - 0x3030303030303030U;
+    };
+    const auto oito = [](std::uint64_t c) {
+        c = c * 10 + (c >> 8);
+        return (((c & 0x000000FF000000FFU) * (100 + (1000000ULL << 32))) +
+                (((c >> 16) & 0x000000FF000000FFU) * (1 + (10000ULL << 32)))) >>
+               32;
+    };
+    constexpr std::array<std::uint64_t, 9> potencias{1,      10,      100,      1000,     10000,
+                                                     100000, 1000000, 10000000, 100000000};
+    // Up to eight: the bytes past them shifted out. Up to sixteen: the first eight, then the last
+    // eight without those read already.
+    if (n <= 8) return v * potencias[n] + oito(le8(p) << (8 * (8 - n)));
+    return (v * 100000000 + oito(le8(p))) * potencias[n - 8] +
+           oito(le8(p + n - 8) & (~std::uint64_t{0} << (8 * (16 - n))));
+}
+
+std::optional<std::uint64_t> Telefone::chave_numerica() const {
+    // 17 digits and their count take less than 62 bits.
+    if (forma_ == FormaNumero::nome || n_ > 17) return std::nullopt;
+    const std::uint64_t v = valor();
+    const bool mais = forma_ == FormaNumero::nacional || forma_ == FormaNumero::internacional;
+    return (mais ? std::uint64_t{1} << 62U : 0) | (v * 32 + n_);
 }
 
 std::string Telefone::exibido() const {

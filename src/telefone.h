@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,12 @@ class Telefone {
     // What a line is known by: every spelling of one number gives the same key, and two
     // numbers never give one.
     [[nodiscard]] std::string_view chave() const;
+    // The key as a number, equal for two numbers exactly when their keys are: the digits' value,
+    // their count and whether the key has a "+". None for a name, or more than 17 digits.
+    [[nodiscard]] std::optional<std::uint64_t> chave_numerica() const;
+    // The digits kept as a number: internacional()'s for a number with a country code, else
+    // assinante()'s; 0 for a name. Exact up to 19 digits.
+    [[nodiscard]] std::uint64_t valor() const;
     // As a bill shows it: a Brazilian mobile "(85) 9 8877-4123", a landline "(85) 3234-5678";
     // everything else as written. Read again, the text shown is the same number.
     [[nodiscard]] std::string exibido() const;

@@ -358,6 +358,8 @@ TEST(Telefone, GrafiasReais) {
         {"+14155552671", internacional, "+14155552671", ""},
         {"00 21 351 21 000 0000", internacional, "+351210000000", ""},
         {"+55 20 3234-5678", internacional, "+552032345678", ""},  // no area code 20
+        {"+1 2345 6789 0123 4567", internacional, "+12345678901234567", ""},
+        {"+1 2345 6789 0123 45678", internacional, "+123456789012345678", ""},
         {"98877-4123", local, "988774123", ""},
         {"3234 5678", local, "32345678", ""},
         {"0800 123 4567", nao_geografico, "08001234567", ""},
@@ -379,6 +381,15 @@ TEST(Telefone, GrafiasReais) {
         EXPECT_EQ(exibido, c.exibido.empty() ? c.escrito : c.exibido);
         // What a bill shows, typed again, is the same line.
         EXPECT_EQ(Telefone(exibido).chave(), c.chave);
+        // The key as a number: the digits' value and count, and whether it has a "+".
+        const bool mais = c.chave.starts_with('+');
+        const std::string d(c.chave.substr(mais ? 1 : 0));
+        if (c.forma == nome || d.size() > 17) {
+            EXPECT_FALSE(t.chave_numerica());
+            continue;
+        }
+        EXPECT_EQ(t.valor(), std::stoull(d));
+        EXPECT_EQ(t.chave_numerica(), (mais ? 1ULL << 62U : 0) | (std::stoull(d) * 32 + d.size()));
     }
     const Telefone celular("+55 85 98877-4123"), lisboa("+351 21 000 0000");
     EXPECT_EQ(std::tuple(celular.pais(), celular.ddd(), celular.assinante(), celular.movel()),

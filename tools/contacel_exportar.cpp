@@ -19,16 +19,14 @@
 #include <string_view>
 #include <thread>
 
-#include "cobranca_registros.h"
+#include "cobranca_pedida.h"
 #include "execucao.h"
 #include "exportacao.h"
 #include "faturas.h"
 #include "instante.h"
 #include "linha_exportar.h"
-#include "livro.h"
 #include "modulo_faturas.h"
 #include "saidas_exportar.h"
-#include "tarifas_toml.h"
 
 namespace {
 
@@ -105,9 +103,6 @@ int exporta_faturas(const Contas& e, const LinhaDeComando& lc, const OpcoesFatur
 int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFaturas& op,
                       const std::string& clientes, std::span<const std::string> lidos,
                       DialetoCsv dialeto) {
-    const std::vector<std::string> registros(lc.todos[chamadas_op].begin(),
-                                             lc.todos[chamadas_op].end());
-    const std::string linhas(lc.valores[linhas_op].value_or(""));
     const bool faturas = oque == "faturas";
     const bool livro = e_livro(clientes);
     if (livro && lc.tem(linhas_op))
@@ -116,59 +111,32 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
         return uso_errado("com um livro, as faturas vao para --pasta, cada uma no seu arquivo");
     if (!livro && lc.tem(segunda_via))
         return uso_errado("--segunda-via so com um livro (--clientes LIVRO.db)");
-    // The price list is read whole, and refused, before anything is written.
-    Tarifa tarifa;
-    if (lc.tem(tarifas_op))
-        if (const Erro e = le_tarifas(std::string(*lc.valores[tarifas_op]), tarifa); !e.ok())
-            return relata_erro(programa, e);
-    auto lista = std::make_shared<Clientes>();
-    TabelaLinhas linhas_do_livro;
-    std::unique_ptr<Livro> l;
-    std::unique_ptr<FaturadasDoLivro> faturadas;
-    // Bills issued from a book are numbered and kept under its lock, from before their calls are
-    // rated until every document has its name.
-    const bool emite = livro && faturas && !lc.tem(segunda_via);
-    if (livro) {
-        if (Erro e = abre_para_cobrar(clientes, tarifa, l, *lista, linhas_do_livro); !e.ok())
-            return relata_erro(programa, e);
-        if (emite)
-            if (const Erro e = l->trava(); !e.ok()) return relata_erro(programa, e);
-        if (!lc.tem(segunda_via)) faturadas = std::make_unique<FaturadasDoLivro>(*l);
-        if (faturadas && faturadas->nenhuma()) faturadas.reset();
-    } else {
-        TLisCli lis_cli;
-        if (const Erro e = le_lis_cli_de(clientes.c_str(), &lis_cli); !e.ok())
-            return relata_erro(programa, e);
-        // The calls' CSV shows no name: it is written even where no name could be converted.
-        if (const Erro e = clientes_do_cadastro(lis_cli, *lista); !e.ok() && oque != "chamadas")
-            return relata_erro(programa, e);
-    }
+    PedidoRegistros p{{lc.todos[chamadas_op].begin(), lc.todos[chamadas_op].end()},
+                      clientes,
+                      std::string(lc.valores[linhas_op].value_or("")),
+                      std::string(lc.valores[tarifas_op].value_or("")),
+                      lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt,
+                      // A large records file is read on every core unless told otherwise: the
+                      // output is the same.
+                      lc.tem(tarefas_op) ? *numero<unsigned>(*lc.valores[tarefas_op])
+                                         : std::max(1U, std::thread::hardware_concurrency()),
+                      oque != "contas",
+                      oque != "chamadas",
+                      lc.tem(rejeitadas_op),
+                      dialeto,
+                      !faturas              ? UsoDasContas::lista
+                      : lc.tem(segunda_via) ? UsoDasContas::segunda_via
+                                            : UsoDasContas::emissao};
+    FontesCobranca f;
+    if (const Erro e = abre_fontes(p, f); !e.ok()) return relata_erro(programa, e);
     SaidaRejeitadas rejeitadas;
     if (const Erro e = rejeitadas.prepara(std::string(lc.valores[rejeitadas_op].value_or("")),
                                           lc.tem(forcar), !lc.tem(pasta), lidos);
         !e.ok())
         return relata_erro(programa, e);
-    const auto mes = lc.tem(mes_op) ? le_mes(*lc.valores[mes_op]) : std::nullopt;
-    PedidoCobranca pedido{lista,   nullptr, mes, oque != "contas", lc.tem(rejeitadas_op),
-                          dialeto, &tarifa};
-    // A large records file is read on every core unless told otherwise: the output is the same.
-    pedido.tarefas.n = lc.tem(tarefas_op) ? *numero<unsigned>(*lc.valores[tarefas_op])
-                                          : std::max(1U, std::thread::hardware_concurrency());
-    pedido.faturadas = faturadas.get();
-    pedido.guarda_chaves = livro && faturas;
-    Cobradas c = cobra_arquivos({registros, linhas, livro ? &linhas_do_livro : nullptr}, pedido);
-    if (c.erro.ok() && faturadas) c.erro = faturadas->erro();
+    Cobradas c = cobra_pedido(p, f);
     if (!c.erro.ok()) return relata_erro(programa, c.erro);
-    c.contas.do_livro = livro;
-    c.resumo.do_livro = livro;
-    if (livro) {
-        const UsoDasContas uso = !faturas              ? UsoDasContas::lista
-                                 : lc.tem(segunda_via) ? UsoDasContas::segunda_via
-                                                       : UsoDasContas::emissao;
-        if (const Erro e = prepara_contas(*l, c.contas, uso); !e.ok())
-            return relata_erro(programa, e);
-        c.resumo.contas = c.contas.contas.size();
-    }
+    const bool emite = livro && p.uso == UsoDasContas::emissao;
     if (const Erro e = rejeitadas.escreve(c.rejeitadas); !e.ok()) return relata_erro(programa, e);
     // Bills are dated by their issue date; a document without any, by the last call: the same
     // records give the same bytes.
@@ -183,9 +151,9 @@ int exporta_registros(const LinhaDeComando& lc, std::string_view oque, OpcoesFat
         } else if (const Erro e = grava_faturas_na_pasta(
                        c.contas, op, std::string(*lc.valores[pasta]), lc.tem(forcar), lidos,
                        {[&](const ContaMensal& conta, std::span<const std::byte> pdf) {
-                            return registra_fatura(*l, c.contas, conta, sha256_hex(pdf));
+                            return registra_fatura(*f.livro, c.contas, conta, sha256_hex(pdf));
                         },
-                        [&] { return l->grava(); }});
+                        [&] { return f.livro->grava(); }});
                    !e.ok()) {
             return relata_erro(programa, e);
         }
