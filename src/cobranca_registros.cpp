@@ -60,7 +60,7 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
         em_ordem_ = pedido_.tarifa->em_ordem() && !pedido_.guarda_chamadas;
         if (pedido_.linhas != nullptr)
             pedido_.linhas->para_cada([&](const TabelaLinhas::Linha& l) {
-                if (const auto k = Telefone(l.numero).chave_numerica())
+                if (const auto k = Telefone(pedido_.linhas->numero(l)).chave_numerica())
                     linhas_numericas_.insere(mistura(*k));
                 else
                     linhas_de_nome_ = true;
