@@ -45,26 +45,39 @@ void TabelaLinhas::reserva(std::size_t n) {
 
 void TabelaLinhas::espalha(std::size_t vagas) {
     vagas_.assign(vagas, 0);
-    // The lines in the order of their slots, by parts of the table 1/256 of its size, so that
+    // The lines go in the order of their slots, by parts of the table 1/128 of its size, so that
     // each part is filled while it is in the cache rather than the whole table at random; two
-    // lines of one key fall in one part, in the order they were added.
+    // lines of one key fall in one part, in the order they were added. A few parts at a time
+    // keep little in hand: a large block freed has the allocator keep blocks as large ever after.
+    constexpr std::uint8_t partes = 128;  // and the part of a line found by its text
+    constexpr std::size_t por_vez = std::size_t{1} << 16;
     const std::size_t mascara = vagas - 1;
-    const int desloca = std::max(0, std::countr_zero(vagas) - 8);
-    const auto parte = [&](std::uint64_t k) { return (mistura(k) & mascara) >> desloca; };
-    std::array<std::uint32_t, 257> inicio{};
-    for (const Linha& l : linhas_)
-        if (l.chave != 0) ++inicio[parte(l.chave) + 1];
+    const int desloca = std::max(0, std::countr_zero(vagas) - 7);
+    std::vector<std::uint8_t> parte(linhas_.size(), partes);
+    std::array<std::uint32_t, partes + 1> inicio{};
+    for (std::size_t i = 0; i < linhas_.size(); ++i)
+        if (const std::uint64_t k = linhas_[i].chave; k != 0) {
+            parte[i] = static_cast<std::uint8_t>((mistura(k) & mascara) >> desloca);
+            ++inicio[parte[i] + 1U];
+        }
     std::partial_sum(inicio.begin(), inicio.end(), inicio.begin());
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> ordem(inicio.back());
-    for (std::uint32_t i = 0; i < linhas_.size(); ++i)
-        if (const std::uint64_t k = linhas_[i].chave; k != 0) ordem[inicio[parte(k)]++] = {k, i};
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> ordem;
     std::vector<std::uint32_t> repetidas;
-    for (const auto& [k, i] : ordem) {
-        const std::size_t v = posicao(k);
-        if (vagas_[v] != 0)
-            repetidas.push_back(i);
-        else
-            vagas_[v] = vaga(k, i);
+    for (std::size_t de = 0, ate = 0; de < partes; de = ate) {
+        while (ate < partes && (ate == de || inicio[ate + 1] - inicio[de] <= por_vez))
+            ++ate;
+        ordem.resize(inicio[ate] - inicio[de]);
+        std::array<std::uint32_t, partes + 1> proxima = inicio;
+        for (std::uint32_t i = 0; i < linhas_.size(); ++i)
+            if (parte[i] >= de && parte[i] < ate)
+                ordem[proxima[parte[i]]++ - inicio[de]] = {linhas_[i].chave, i};
+        for (const auto& [k, i] : ordem) {
+            const std::size_t v = posicao(k);
+            if (vagas_[v] != 0)
+                repetidas.push_back(i);
+            else
+                vagas_[v] = vaga(k, i);
+        }
     }
     indexadas_ = linhas_.size();
     if (repetidas.empty()) return;
