@@ -10,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <numeric>
+#include <span>
 #include <tuple>
 #include <utility>
 
@@ -100,9 +101,9 @@ std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::client
     return std::pair(l->cod_cli, l->indice_plano);
 }
 
-bool CobrancaRegistros::e_linha(const Telefone& numero) const {
+bool CobrancaRegistros::e_linha(const Telefone& numero, std::optional<std::uint64_t> k) const {
     if (pedido_.linhas == nullptr) return false;
-    if (const auto k = numero.chave_numerica()) return linhas_numericas_.contem(mistura(*k));
+    if (k) return linhas_numericas_.contem(mistura(*k));
     return linhas_de_nome_ && pedido_.linhas->busca(numero) != nullptr;
 }
 
@@ -145,22 +146,20 @@ std::array<std::string_view, 6> textos_da_chave(const RegistroChamada& r) {
 // A key equal for two numbers exactly when a bill shows them alike: a Brazilian mobile or
 // landline by its digits, any other text of digits alone by them and their count; none for
 // anything else.
-std::optional<std::uint64_t> chave_numero(const Telefone& t, std::string_view escrito) {
-    const auto valor = [](std::string_view d) {
-        std::uint64_t v = 0;
-        for (const char c : d)
-            v = v * 10 + static_cast<std::uint64_t>(c - '0');
-        return v;
-    };
+// `k`: t.chave_numerica().
+std::optional<std::uint64_t> chave_numero(const Telefone& t, std::string_view escrito,
+                                          std::optional<std::uint64_t> k) {
     if (t.forma() == FormaNumero::nacional && (t.movel() || t.fixo()))
-        return std::uint64_t{1} << 63U | t.valor();
+        return std::uint64_t{1} << 63U | (*k & ~(std::uint64_t{1} << 62U)) >> 5U;
     if (escrito.empty() || escrito.size() > 17 || !so_digitos(escrito)) return std::nullopt;
-    // These forms keep the digits as written.
-    const bool como_escrito = t.forma() == FormaNumero::digitos ||
-                              t.forma() == FormaNumero::local ||
-                              t.forma() == FormaNumero::nao_geografico;
-    return std::uint64_t{1} << 62U |
-           ((como_escrito ? t.valor() : valor(escrito)) * 32 + escrito.size());
+    // These forms keep the digits as written: their value and count.
+    if (t.forma() == FormaNumero::digitos || t.forma() == FormaNumero::local ||
+        t.forma() == FormaNumero::nao_geografico)
+        return std::uint64_t{1} << 62U | *k;
+    std::uint64_t v = 0;
+    for (const char c : escrito)
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    return std::uint64_t{1} << 62U | (v * 32 + escrito.size());
 }
 
 }  // namespace
@@ -225,16 +224,17 @@ CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
                                                        DiaTarifado& dia) const {
     const Telefone origem(r.origem);
     const TabelaLinhas::Linha* linha = nullptr;
-    Avaliacao a{chave, cliente_de(r, origem, &linha), {}, {}, {}};
+    Avaliacao a{chave, 0, 0, {}, cliente_de(r, origem, &linha)};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
         const Telefone numero(r.destino);
-        a.tarifada = t.avalia(area_de(origem, t.ddd), numero, e_linha(numero), r.inicio, r.segundos,
-                              a.dono->second, dia);
+        const std::optional<std::uint64_t> k = numero.chave_numerica();
+        a.tarifada = t.avalia(area_de(origem, t.ddd), numero, e_linha(numero, k), r.inicio,
+                              r.segundos, a.dono->second, dia);
         if (em_ordem_) {
-            a.numero = chave_numero(numero, r.destino);
-            a.linha = chave_numero(origem, r.origem);
+            a.numero = chave_numero(numero, r.destino, k).value_or(0);
+            a.linha = chave_numero(origem, r.origem, origem.chave_numerica()).value_or(0);
             // A caller named as a line is that line: the lines file keys a name by its text.
-            if (!a.linha && linha != nullptr && origem.forma() == FormaNumero::nome)
+            if (a.linha == 0 && linha != nullptr && origem.forma() == FormaNumero::nome)
                 a.linha = std::uint64_t{1} << 61U | reinterpret_cast<std::uintptr_t>(linha);
         }
     }
@@ -331,11 +331,14 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
         conta_de(cod, r.inicio.dat).soma(r.segundos, {true, centavos, 0.0F});
         if (!em_ordem) return;
         // The line's calls of this bill: by the line's key, then the bill.
-        const std::uint64_t linha = a.linha ? *a.linha : outros_numeros_.guarda(r.origem);
-        pendentes_.push_back({segundo_de(r.inicio),
-                              a.numero ? *a.numero : outros_numeros_.guarda(r.destino),
-                              tarifada->preco, linha_da_conta(linha, ultima_conta_), r.segundos,
-                              dono->second, t.planos[dono->second].na_franquia[tarifada->destino]});
+        const std::uint64_t linha = a.linha != 0 ? a.linha : outros_numeros_.guarda(r.origem);
+        const TDataHora& i = r.inicio;
+        pendentes_.push_back({a.numero != 0 ? a.numero : outros_numeros_.guarda(r.destino),
+                              tarifada->preco,
+                              static_cast<std::uint32_t>(((i.dat.dia - 1) * 24 + i.hor.hor) * 3600 +
+                                                         i.hor.min * 60 + i.hor.seg),
+                              linha_da_conta(linha, ultima_conta_), r.segundos, dono->second,
+                              t.planos[dono->second].na_franquia[tarifada->destino]});
         return;
     }
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
@@ -344,7 +347,7 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
     if (pedido_.guarda_chaves) contas_.chaves.push_back(chave_da_chamada(r));
     if (tarifada) {
         c.preco = tarifada->preco;
-        c.cobrados = static_cast<std::uint32_t>(tarifada->cobrados);
+        c.cobrados = tarifada->cobrados;
         c.destino_tarifa = tarifada->destino;
         c.plano = dono->second;
         c.reduzido = tarifada->reduzido;
@@ -374,15 +377,6 @@ std::uint32_t CobrancaRegistros::linha_da_conta(std::uint64_t linha, std::size_t
     return v.indice - 1;
 }
 
-std::int64_t CobrancaRegistros::segundo_de(TDataHora d) {
-    auto& [data, inicio] = dias_utc_[static_cast<std::size_t>(d.dat.dia) & 31U];
-    if (data.dia != d.dat.dia || data.mes != d.dat.mes || data.ano != d.dat.ano) {
-        data = d.dat;
-        inicio = segundo_utc({d.dat, {}});
-    }
-    return inicio + d.hor.hor * 3600 + d.hor.min * 60 + d.hor.seg;
-}
-
 bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
     ++resumo_.registros;
     ++resumo_.rejeitados;
@@ -409,7 +403,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             Guardado{r.linha, std::string::npos, a.chave, r.inicio, r.fim, r.segundos, 0,
                      sem_avaliacao, 0, a.dono.has_value(), false});
         if (a.dono) std::tie(g.cod, g.plano) = *a.dono;
-        if (a.tarifada || a.numero || a.linha) {
+        if (a.tarifada || a.numero != 0 || a.linha != 0) {
             g.avaliacao = static_cast<std::uint32_t>(avaliacoes_.size());
             avaliacoes_.push_back(a);
         }
@@ -521,30 +515,35 @@ std::unique_ptr<ParteRegistros> CobrancaRegistros::parte() {
 
 void CobrancaRegistros::cobra_em_ordem() {
     // The calls of each line and month together, each line's in the order they were read; then
-    // by answer, which keeps that order within a second.
+    // by answer, which keeps that order within a second. A line's calls are few enough to stay
+    // in the caches while they are sorted and rated.
     std::vector<std::uint32_t> fim(contas_linhas_.size() + 1, 0);
     for (const Pendente& p : pendentes_)
         ++fim[p.linha + 1];
     std::partial_sum(fim.begin(), fim.end(), fim.begin());
-    std::vector<std::pair<std::int64_t, std::uint32_t>> ordem(pendentes_.size());
-    for (std::uint32_t i = 0; i < pendentes_.size(); ++i)
-        ordem[fim[pendentes_[i].linha]++] = {pendentes_[i].inicio, i};
+    std::vector<Pendente> por_linha(pendentes_.size());
+    for (const Pendente& p : pendentes_)
+        por_linha[fim[p.linha]++] = p;
+    pendentes_ = {};
     const Tarifa& t = *pedido_.tarifa;
-    auto inicio = ordem.begin();
-    for (std::size_t l = 0; l < contas_linhas_.size(); ++l) {
-        const auto fim_da_linha = ordem.begin() + fim[l];
-        if (!std::is_sorted(inicio, fim_da_linha)) std::sort(inicio, fim_da_linha);
+    std::vector<std::uint64_t> ordem;  // each call as its answer's second, then its place
+    std::uint32_t inicio = 0;
+    for (std::size_t l = 0; l < contas_linhas_.size(); inicio = fim[l++]) {
+        const std::span<const Pendente> chamadas(por_linha.data() + inicio, fim[l] - inicio);
+        ordem.clear();
+        for (std::uint32_t i = 0; i < chamadas.size(); ++i)
+            ordem.push_back(std::uint64_t{chamadas[i].inicio} << 32U | i);
+        if (!std::ranges::is_sorted(ordem)) std::ranges::sort(ordem);
         ContaMensal& conta = contas_.contas[contas_linhas_[l]];
-        ConsumoLinha consumo(t.planos[pendentes_[inicio->second].plano].franquia);
-        for (; inicio != fim_da_linha; ++inicio) {
-            const Pendente& p = pendentes_[inicio->second];
+        ConsumoLinha consumo(t.planos[chamadas[0].plano].franquia);
+        for (const std::uint64_t o : ordem) {
+            const Pendente& p = chamadas[o & 0xFFFFFFFFU];
             const ConsumoLinha::Parcela parcela =
                 consumo.cobra(t.regras, p.numero, p.inicio, p.segundos, p.preco, p.na_franquia);
             conta.valor_total.centavos += parcela.centavos;
             conta.franquia_usada += parcela.da_franquia;
         }
     }
-    pendentes_ = {};
 }
 
 Contas CobrancaRegistros::termina() {

@@ -5,7 +5,6 @@
 // The customer of a row is its account code when that is the code of a register customer,
 // otherwise the customer whose line its caller is.
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -132,12 +131,12 @@ class CobrancaRegistros final : public DestinoRegistros {
     // code), and its rating by a price list when it is billed by one.
     struct Avaliacao {
         std::uint64_t chave;
-        std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
-        std::optional<ChamadaTarifada> tarifada;
         // For rating in answer order: the number called and the caller's line, each a key
         // equal for every spelling a bill shows alike (chave_numero), or for a caller named as
-        // a line, that line; none: by its text.
-        std::optional<std::uint64_t> numero, linha;
+        // a line, that line; 0: none, by its text.
+        std::uint64_t numero = 0, linha = 0;
+        std::optional<ChamadaTarifada> tarifada;
+        std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
     };
     // `chave`: chave(r); `dia`: the thread's (tarifas.h).
     [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave,
@@ -150,15 +149,16 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
         const RegistroChamada& r, const Telefone& origem,
         const TabelaLinhas::Linha** linha = nullptr) const;
-    // Whether `numero` is a line of pedido_.linhas.
-    [[nodiscard]] bool e_linha(const Telefone& numero) const;
+    // Whether `numero` is a line of pedido_.linhas; `k`: its chave_numerica().
+    [[nodiscard]] bool e_linha(const Telefone& numero, std::optional<std::uint64_t> k) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
     [[nodiscard]] static std::uint64_t chave(const RegistroChamada& r);
     // Whether adding a row rated as `a` to the bills reads its numbers' texts.
     [[nodiscard]] bool le_textos(const Avaliacao& a) const {
-        return pedido_.guarda_chamadas || !a.dono || (a.tarifada && (!a.numero || !a.linha));
+        return pedido_.guarda_chamadas || !a.dono ||
+               (a.tarifada && (a.numero == 0 || a.linha == 0));
     }
     // Rates the calls kept as Pendente into their bills.
     void cobra_em_ordem();
@@ -189,10 +189,10 @@ class CobrancaRegistros final : public DestinoRegistros {
     // in answer order per line and month once every row is read.
     bool em_ordem_ = false;
     struct Pendente {
-        std::int64_t inicio;   // segundo_utc
         std::uint64_t numero;  // Avaliacao::numero, or a place in outros_numeros_
         Preco preco;
-        std::uint32_t linha;  // of contas_linhas_
+        std::uint32_t inicio;  // the answer's second from the start of its month, the bill's
+        std::uint32_t linha;   // of contas_linhas_
         std::uint32_t segundos;
         std::uint16_t plano;
         bool na_franquia;
@@ -209,9 +209,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::vector<LinhaDaConta> linhas_das_contas_ = std::vector<LinhaDaConta>(1024);
     LinhaDaConta& vaga(std::uint64_t linha, std::size_t conta);
     std::uint32_t linha_da_conta(std::uint64_t linha, std::size_t conta);
-    // The first second (segundo_utc) of the last date seen of each day of the month.
-    std::array<std::pair<TData, std::int64_t>, 32> dias_utc_{};
-    std::int64_t segundo_de(TDataHora d);
+
     Textos outros_numeros_;  // numbers and lines without a key of digits
 };
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -276,6 +277,13 @@ std::string tributos_incluidos(std::span<const Tributo> tributos, std::int64_t c
     return s + fmt::format(" total R$ {}", reais_de(soma));
 }
 
+// The bit of the pixel `i` (0 to 31) of a word of Cairo's one-bit images: the first pixel in the
+// lowest bit on a little-endian machine, in the highest on a big-endian one.
+constexpr std::uint32_t bit_a1(int i) {
+    return std::endian::native == std::endian::little ? std::uint32_t{1} << i
+                                                      : std::uint32_t{0x80000000U} >> i;
+}
+
 enum class Alinha : std::uint8_t { a_esquerda, a_direita };
 
 // One document being drawn: the Cairo surface writing to the destination, and the fonts.
@@ -304,7 +312,10 @@ class Documento {
         pango_cairo_context_set_font_options(contexto, opcoes.get());
         pango_context_set_round_glyph_positions(contexto, FALSE);
         pango_layout_context_changed(texto_.get());
-        tabela_.emplace(contexto, normal_.get());
+        // normal_ first: the calls' rows.
+        for (const Fonte* f : {&normal_, &pequena_, &negrito_, &titulo_, &destaque_})
+            textos_.push_back({f->get(), std::make_unique<TabelaPdf>(contexto, f->get())});
+        tabela_ = textos_.front().tabela.get();
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
                                        data.c_str());
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_MOD_DATE,
@@ -333,9 +344,12 @@ class Documento {
     // per bill in each font and width: the heading, the table's headings and the like come back
     // on every page.
     PangoLayout* disposto(std::string_view t, const PangoFontDescription* f, double ate = -1.0) {
-        char* fonte = pango_font_description_to_string(f);
-        std::string chave = fmt::format("{}\x1f{}\x1f{}", fonte, ate, t);
-        g_free(fonte);
+        const char* familia = pango_font_description_get_family(f);
+        std::string chave =
+            fmt::format("{}\x1f{}\x1f{}\x1f{}\x1f{}\x1f{}", familia != nullptr ? familia : "",
+                        pango_font_description_get_size(f),
+                        static_cast<int>(pango_font_description_get_weight(f)),
+                        static_cast<int>(pango_font_description_get_style(f)), ate, t);
         auto [l, novo] = dispostos_.try_emplace(std::move(chave));
         if (novo) {
             l->second.reset(pango_layout_new(pango_layout_get_context(texto_.get())));
@@ -349,8 +363,25 @@ class Documento {
         return l->second.get();
     }
 
+    // The glyph runs of `f`'s texts; null for a font with none (one made smaller to fit).
+    TabelaPdf* textos_de(const PangoFontDescription* f) {
+        if (!em_corrida_) return nullptr;
+        for (const TextosDaFonte& t : textos_)
+            if (t.fonte == f || pango_font_description_equal(t.fonte, f) != 0)
+                return t.tabela.get();
+        return nullptr;
+    }
+
+    // Draws the glyph runs kept, in black: the calls' rows last, over the rows between them.
+    void desenha_textos() {
+        cinza(0.0);
+        for (std::size_t i = 1; i <= textos_.size(); ++i)
+            textos_[i % textos_.size()].tabela->desenha(cr_.get());
+    }
+
     // Width of `t` in `f`, in points.
     double mede(std::string_view t, const Fonte& f) {
+        if (TabelaPdf* tb = textos_de(f.get())) return tb->largura_repetida(t);
         int w = 0;
         int h = 0;
         pango_layout_get_size(disposto(t, f.get()), &w, &h);
@@ -360,6 +391,10 @@ class Documento {
     // `t` with its top at `y`, starting at `x` or ending there.
     void escreve(double x, double y, std::string_view t, const Fonte& f,
                  Alinha a = Alinha::a_esquerda) {
+        if (TabelaPdf* tb = textos_de(f.get())) {
+            tb->celula_repetida(cr_.get(), x, y, t, a == Alinha::a_direita);
+            return;
+        }
         const double w = mede(t, f);
         cairo_move_to(cr_.get(), a == Alinha::a_direita ? x - w : x, y);
         pango_cairo_show_layout(cr_.get(), disposto(t, f.get()));
@@ -390,6 +425,7 @@ class Documento {
                   bool desenha = true) {
         PangoLayout* l = disposto(t, f.get(), ate);
         if (desenha) {
+            desenha_textos();
             cairo_move_to(cr_.get(), x, y);
             pango_cairo_show_layout(cr_.get(), l);
         }
@@ -414,6 +450,7 @@ class Documento {
     void canhoto_pix(const DadosFatura& f, const std::string& recebedor);
     void qr(const std::string& payload, double x, double y, double lado);
     void linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, double y);
+    void outra_linha(const DadosFatura& f, const LinhaDaTabela& l, double y);
     void copia_e_cola(const std::string& payload, double y);
 
     std::unique_ptr<cairo_surface_t, LiberaCairo> superficie_;
@@ -429,7 +466,19 @@ class Documento {
     Fonte mono_;
     Fonte emissor_;
     // The calls' rows, in normal_.
-    std::optional<TabelaPdf> tabela_;
+    TabelaPdf* tabela_ = nullptr;
+    // False while the page's heading and the table's rows other than calls are drawn: those
+    // are drawn at once, in their place, as pdftotext's layout follows the order of the lines
+    // it meets to space them.
+    bool em_corrida_ = true;
+    // The page's texts of one line in each of these fonts, drawn like the calls' rows: the
+    // heading, the table's headings, the amounts, the chart's labels come back on every page or
+    // every bill.
+    struct TextosDaFonte {
+        const PangoFontDescription* fonte;
+        std::unique_ptr<TabelaPdf> tabela;
+    };
+    std::vector<TextosDaFonte> textos_;
     bool qr_ok_ = true;
     double desce_ = 0.0;
 };
@@ -539,23 +588,37 @@ void Documento::qr(const std::string& payload, double x0, double y0, double lado
         qr_ok_ = false;
         return;
     }
-    // The code with its quiet zone of four modules, white on the white page.
+    // The code with its quiet zone of four modules, white on the white page: the dark modules
+    // as a one-bit mask, one pixel a module, scaled up without smoothing, so that the document
+    // holds one small image instead of a path of every run of modules.
     const int n = q->width;
     const double modulo = lado / (n + 8);
-    // Each row's runs of dark modules as one rectangle each.
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n;) {
-            if ((q->data[y * n + x] & 1) == 0) {
-                ++x;
-                continue;
-            }
-            const int inicio = x;
-            while (x < n && (q->data[y * n + x] & 1) != 0)
-                ++x;
-            cairo_rectangle(cr_.get(), x0 + (inicio + 4) * modulo, y0 + (y + 4) * modulo,
-                            (x - inicio) * modulo, modulo);
-        }
-    cairo_fill(cr_.get());
+    const std::unique_ptr<cairo_surface_t, LiberaCairo> mascara(
+        cairo_image_surface_create(CAIRO_FORMAT_A1, n, n));
+    cairo_surface_flush(mascara.get());
+    unsigned char* pixels = cairo_image_surface_get_data(mascara.get());
+    const int passo_linha = cairo_image_surface_get_stride(mascara.get());
+    if (pixels == nullptr) {
+        qr_ok_ = false;
+        return;
+    }
+    // A1 keeps 32 pixels a word in the machine's order, the first pixel in the lowest bit of a
+    // little-endian word.
+    for (int y = 0; y < n; ++y) {
+        auto* linha = reinterpret_cast<std::uint32_t*>(pixels + y * passo_linha);
+        for (int x = 0; x < n; ++x)
+            if ((q->data[y * n + x] & 1) != 0) linha[x / 32] |= bit_a1(x % 32);
+    }
+    cairo_surface_mark_dirty(mascara.get());
+    cairo_t* cr = cr_.get();
+    cairo_save(cr);
+    cairo_translate(cr, x0 + 4 * modulo, y0 + 4 * modulo);
+    cairo_scale(cr, modulo, modulo);
+    cairo_pattern_t* p = cairo_pattern_create_for_surface(mascara.get());
+    cairo_pattern_set_filter(p, CAIRO_FILTER_NEAREST);
+    cairo_mask(cr, p);
+    cairo_pattern_destroy(p);
+    cairo_restore(cr);
 }
 
 // The stub a customer pays with: the code, and the amount, due date and payee beside it.
@@ -606,6 +669,18 @@ void Documento::linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, do
             tabela_->celula(cr, col.valor, y, c.reais, true, col.ate_valor);
             return;
         }
+        default:
+            em_corrida_ = false;
+            outra_linha(f, l, y);
+            em_corrida_ = true;
+    }
+}
+
+// A row of the calls' table other than a call.
+void Documento::outra_linha(const DadosFatura& f, const LinhaDaTabela& l, double y) {
+    const Colunas& col = f.tarifada ? colunas_tarifadas : colunas_simples;
+    cairo_t* cr = cr_.get();
+    switch (l.tipo) {
         case LinhaDaTabela::Tipo::mensalidades:
             escreve(col.numero, y, "Mensalidades das linhas", normal_);
             escreve(col.valor, y, f.mensalidades, normal_, Alinha::a_direita);
@@ -631,6 +706,7 @@ void Documento::linha_da_tabela(const DadosFatura& f, const LinhaDaTabela& l, do
             escreve_cortado(col.numero, y, "Linha " + f.grupos[l.i].linha, negrito_,
                             direita - margem);
             return;
+        case LinhaDaTabela::Tipo::chamada:
         case LinhaDaTabela::Tipo::subtotal:
             break;
     }
@@ -660,7 +736,9 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
 
     std::size_t k = 0;
     for (std::size_t p = 0; p < paginas.size(); ++p) {
+        em_corrida_ = false;
         cabecalho(f, op, p + 1, paginas.size());
+        em_corrida_ = true;
         double y = topo_n + desce_;
         if (p == 0) {
             const double d = desce_;
@@ -710,6 +788,7 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
                     fmt::format("Linha {} (continuação)", f.grupos[l.grupo.value_or(l.i)].linha),
                     negrito_, direita - margem);
         }
+        em_corrida_ = false;
         escreve(col.numero, y - 16.0, "Número chamado", negrito_);
         escreve(col.inicio, y - 16.0, "Início", negrito_);
         if (f.tarifada) {
@@ -719,9 +798,11 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         escreve(col.duracao, y - 16.0, "Duração", negrito_, Alinha::a_direita);
         escreve(col.valor, y - 16.0, "Valor (R$)", negrito_, Alinha::a_direita);
         regua(y - 3.0);
+        em_corrida_ = true;
+        desenha_textos();
         for (std::int32_t r = 0; r < paginas[p]; ++r, ++k, y += passo)
             linha_da_tabela(f, f.tabela[k], y);
-        tabela_->desenha(cr_.get());
+        desenha_textos();
         if (p + 1 == paginas.size()) {
             regua(y + 2.0);
             escreve(col.numero, y + 6.0,
@@ -735,6 +816,7 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         } else {
             escreve(direita, y + 4.0, "continua na próxima página", pequena_, Alinha::a_direita);
         }
+        desenha_textos();
         cairo_show_page(cr_.get());
     }
 }

@@ -378,8 +378,8 @@ bool AnalisadorRegistros::avalia_proprio(std::string_view linha, bool sem_nulo,
 }
 
 bool AnalisadorRegistros::entrega(const CamposRegistro& c, DestinoRegistros& destino) {
+    // Every field but the line is the verdict's.
     RegistroChamada& r = lote_[no_lote_];
-    r = {};
     if (const std::string_view m = julga_registro(*formato_, c, r, data_lida_); !m.empty())
         return rejeita(m, c.texto, destino);
     r.linha = linha_;

@@ -30,14 +30,6 @@ TabelaPdf::TabelaPdf(PangoContext* contexto, const PangoFontDescription* fonte)
     fonte_ =
         cairo_scaled_font_reference(pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(da_tabela)));
     linha_base_ = static_cast<double>(pango_layout_get_baseline(layout_)) / PANGO_SCALE;
-    for (char c = primeiro; c <= ultimo; ++c) {
-        const PangoGlyphItem* corrida = corrida_de(layout_, c);
-        if (corrida == nullptr || corrida->item->analysis.font != da_tabela) continue;
-        Glifo& g = glifos_[static_cast<std::size_t>(c - primeiro)];
-        g.indice = corrida->glyphs->glyphs[0].glyph;
-        g.avanco = corrida->glyphs->glyphs[0].geometry.width;
-        g.pronto = true;
-    }
 }
 
 TabelaPdf::~TabelaPdf() {
@@ -45,9 +37,18 @@ TabelaPdf::~TabelaPdf() {
     g_object_unref(layout_);
 }
 
-const TabelaPdf::Glifo* TabelaPdf::glifo(char c) const {
-    if (c < primeiro || c > ultimo) return nullptr;
-    const Glifo& g = glifos_[static_cast<std::size_t>(c - primeiro)];
+const TabelaPdf::Glifo* TabelaPdf::glifo(char c) {
+    if (c < primeiro || c > ultimo || da_tabela_ == nullptr) return nullptr;
+    Glifo& g = glifos_[static_cast<std::size_t>(c - primeiro)];
+    if (!g.visto) {
+        g.visto = true;
+        const PangoGlyphItem* corrida = corrida_de(layout_, c);
+        if (corrida != nullptr && corrida->item->analysis.font == da_tabela_) {
+            g.indice = corrida->glyphs->glyphs[0].glyph;
+            g.avanco = corrida->glyphs->glyphs[0].geometry.width;
+            g.pronto = true;
+        }
+    }
     return g.pronto ? &g : nullptr;
 }
 
@@ -56,16 +57,18 @@ int TabelaPdf::par(char a, char b) {
                     static_cast<std::size_t>(b - primeiro)];
     if (k != par_por_ver) return k;
     k = par_so_pango;
+    const Glifo& ga = *glifo(a);
+    const Glifo& gb = *glifo(b);
     const std::array<char, 2> t{a, b};
     pango_layout_set_text(layout_, t.data(), 2);
     PangoLayoutLine* linha = pango_layout_get_line_readonly(layout_, 0);
     if (linha == nullptr || linha->runs == nullptr || linha->runs->next != nullptr) return k;
     const PangoGlyphString* g = static_cast<const PangoGlyphItem*>(linha->runs->data)->glyphs;
-    if (g->num_glyphs != 2 || g->glyphs[0].glyph != glifo(a)->indice ||
-        g->glyphs[1].glyph != glifo(b)->indice || g->glyphs[1].geometry.x_offset != 0 ||
-        g->glyphs[1].geometry.y_offset != 0 || g->glyphs[1].geometry.width != glifo(b)->avanco)
+    if (g->num_glyphs != 2 || g->glyphs[0].glyph != ga.indice || g->glyphs[1].glyph != gb.indice ||
+        g->glyphs[1].geometry.x_offset != 0 || g->glyphs[1].geometry.y_offset != 0 ||
+        g->glyphs[1].geometry.width != gb.avanco)
         return k;
-    k = g->glyphs[0].geometry.width - glifo(a)->avanco;
+    k = g->glyphs[0].geometry.width - ga.avanco;
     return k;
 }
 
@@ -94,6 +97,12 @@ double TabelaPdf::largura_pango(std::string_view t) {
 double TabelaPdf::largura(std::string_view t) {
     int w = 0;
     if (!pronto(t, w)) return largura_pango(t);
+    return static_cast<double>(w) / PANGO_SCALE;
+}
+
+double TabelaPdf::largura_repetida(std::string_view t) {
+    int w = 0;
+    if (!pronto(t, w)) return corrida(t).largura;
     return static_cast<double>(w) / PANGO_SCALE;
 }
 
@@ -205,6 +214,7 @@ void TabelaPdf::celula_repetida(cairo_t* cr, double x, double y, std::string_vie
         return;
     }
     const double inicio = a_direita ? x - c.largura : x;
+    so_ascii_ = false;
     for (const cairo_glyph_t& g : c.glifos)
         glifos_da_pagina_.push_back({g.index, inicio + g.x, y + linha_base_ + g.y});
     grupos_.insert(grupos_.end(), c.grupos.begin(), c.grupos.end());
@@ -214,12 +224,18 @@ void TabelaPdf::celula_repetida(cairo_t* cr, double x, double y, std::string_vie
 void TabelaPdf::desenha(cairo_t* cr) {
     if (!glifos_da_pagina_.empty()) {
         cairo_set_scaled_font(cr, fonte_);
-        cairo_show_text_glyphs(cr, texto_.data(), static_cast<int>(texto_.size()),
-                               glifos_da_pagina_.data(), static_cast<int>(glifos_da_pagina_.size()),
-                               grupos_.data(), static_cast<int>(grupos_.size()),
-                               static_cast<cairo_text_cluster_flags_t>(0));
+        // Text of the printable ASCII characters alone reads back from the glyphs themselves.
+        if (so_ascii_)
+            cairo_show_glyphs(cr, glifos_da_pagina_.data(),
+                              static_cast<int>(glifos_da_pagina_.size()));
+        else
+            cairo_show_text_glyphs(
+                cr, texto_.data(), static_cast<int>(texto_.size()), glifos_da_pagina_.data(),
+                static_cast<int>(glifos_da_pagina_.size()), grupos_.data(),
+                static_cast<int>(grupos_.size()), static_cast<cairo_text_cluster_flags_t>(0));
     }
     glifos_da_pagina_.clear();
     texto_.clear();
     grupos_.clear();
+    so_ascii_ = true;
 }

@@ -1,12 +1,12 @@
 #pragma once
 // The rows of a table on a PDF page, drawn fast: each printable ASCII character of the table's
-// font is laid out once (its glyph and advance) and each pair of them once, the first time it
-// is met (the kerning between them), a cell's text becomes glyph positions by adding those up,
-// and a page's cells are drawn at once as one glyph run, with their text, so that the page reads
-// back the same. A cell with any other character, one the font lacks, or a pair the font joins
-// into one glyph, is drawn through a Pango layout, as the page's free text is. Cells stand
-// where a Pango layout of the same text would put them: the top at the given height, starting
-// or ending at the given x.
+// font is laid out once (its glyph and advance) and each pair of them once (the kerning between
+// them), the first time they are met; a cell's text becomes glyph positions by adding those up,
+// and a page's cells are drawn at once as one glyph run, with their text where it is not plain
+// ASCII (which the glyphs give back), so that the page reads back the same. A cell with any other
+// character, one the font lacks, or a pair the font joins into one glyph, is drawn through a Pango
+// layout, as the page's free text is. Cells stand where a Pango layout of the same text would put
+// them: the top at the given height, starting or ending at the given x.
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
@@ -37,6 +37,8 @@ class TabelaPdf {
 
     // Width of `t` in points.
     double largura(std::string_view t);
+    // The same, of a text that comes back: laid out by Pango the first time only.
+    double largura_repetida(std::string_view t);
     // `t` with its top at `y`, starting at `x` or, with `a_direita`, ending there; wider than
     // `ate`, cut to it with an ellipsis. Kept for `desenha`, unless it goes through Pango: then
     // drawn on `cr` at once.
@@ -54,6 +56,7 @@ class TabelaPdf {
     struct Glifo {
         unsigned long indice = 0;
         int avanco = 0;       // in Pango units
+        bool visto = false;   // laid out yet
         bool pronto = false;  // false: the character goes through Pango
     };
     // A pair's kerning, in Pango units, not yet laid out or drawn only by Pango.
@@ -62,8 +65,8 @@ class TabelaPdf {
     static constexpr char primeiro = ' ';
     static constexpr char ultimo = '~';
 
-    // The glyph of `c`, or null when it goes through Pango.
-    const Glifo* glifo(char c) const;
+    // The glyph of `c`, laid out the first time, or null when it goes through Pango.
+    const Glifo* glifo(char c);
     // What Pango adds between `a` and `b`, both ready, or par_so_pango.
     int par(char a, char b);
     // Whether `t` can be drawn from glyphs; its width in Pango units then.
@@ -95,8 +98,10 @@ class TabelaPdf {
     static constexpr std::size_t caracteres = ultimo - primeiro + 1;
     std::array<Glifo, caracteres> glifos_{};
     std::vector<int> pares_;
-    // The cells kept: their glyphs, their bytes and one cluster per byte.
+    // The cells kept: their glyphs, their bytes and one cluster per byte, or per character of
+    // a text laid out by Pango; whether all are printable ASCII.
     std::vector<cairo_glyph_t> glifos_da_pagina_;
     std::string texto_;
     std::vector<cairo_text_cluster_t> grupos_;
+    bool so_ascii_ = true;
 };

@@ -252,6 +252,6 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
             return std::nullopt;
         valor = 0;
     }
-    return ChamadaTarifada{static_cast<std::uint16_t>(destino), red, *valor,
-                           regras.segundos_cobrados(n)};
+    return ChamadaTarifada{*valor, static_cast<std::uint32_t>(regras.segundos_cobrados(n)),
+                           static_cast<std::uint16_t>(destino), red};
 }

@@ -80,10 +80,10 @@ struct Plano {
 
 // One call as the price list rates it.
 struct ChamadaTarifada {
-    std::uint16_t destino;  // of Tarifa::destinos
-    bool reduzido;          // in the reduced band
-    Preco preco;            // a minute
-    std::int64_t cobrados;  // billed seconds, before allowance and successive calls
+    Preco preco;             // a minute
+    std::uint32_t cobrados;  // billed seconds, before allowance and successive calls
+    std::uint16_t destino;   // of Tarifa::destinos
+    bool reduzido;           // in the reduced band
 };
 
 // The calls of one line in one month, rated one after another in answer order: what is left of

@@ -199,8 +199,8 @@ std::uint64_t Telefone::valor() const {
                 (((c >> 16) & 0x000000FF000000FFU) * (1 + (10000ULL << 32)))) >>
                32;
     };
-    constexpr std::array<std::uint64_t, 9> potencias{1,      10,      100,      1000,     10000,
-                                                     100000, 1000000, 10000000, 100000000};
+    static constexpr std::array<std::uint64_t, 9> potencias{
+        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
     // Up to eight: the bytes past them shifted out. Up to sixteen: the first eight, then the last
     // eight without those read already.
     if (n <= 8) return v * potencias[n] + oito(le8(p) << (8 * (8 - n)));

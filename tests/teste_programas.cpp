@@ -989,6 +989,19 @@ TEST(ContacelExportar, FaturasNaSaidaENaPasta) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta / "contas" / "pasta"), {}),
               1);
+    // A program without the bills' module, beside it or where the package puts it: one line
+    // naming the module.
+    std::filesystem::copy_file(f, pasta / "sem-modulo");
+    const Resultado rm = roda({(pasta / "sem-modulo").string(), "faturas"}, pasta);
+    EXPECT_EQ(rm.status, 1);
+    EXPECT_TRUE(rm.erro.starts_with("contacel-exportar: faturas em PDF indisponiveis: " +
+                                    (pasta / "../lib/").string()))
+        << rm.erro;
+    EXPECT_TRUE(
+        rm.erro.ends_with("/contacel/contacel-faturas.so: cannot open shared object "
+                          "file: No such file or directory\n"))
+        << rm.erro;
+    EXPECT_EQ(linhas(rm.erro), 1U);
     // All or none: a link that leads nowhere is in the way, a full disk stops the second bill,
     // and the register is never a bill, even under a bill's name and with --forcar.
     std::filesystem::create_directory(pasta / "vazia");
