@@ -31,7 +31,20 @@ const Cliente* Clientes::busca(std::uint32_t cod) const {
     return i ? &lista_[*i] : nullptr;
 }
 
+void Clientes::conhece(std::vector<std::uint32_t> codigos) {
+    // Codes given mostly in turn take fewer bytes as bits, each found in one step.
+    por_bit_.clear();
+    if (!codigos.empty() && codigos.back() / 64 < codigos.size()) {
+        por_bit_.assign(codigos.back() / 64 + 1, 0);
+        for (const std::uint32_t c : codigos)
+            por_bit_[c / 64] |= std::uint64_t{1} << (c % 64);
+        codigos = {};
+    }
+    so_codigos_ = std::move(codigos);
+}
+
 bool Clientes::tem(std::uint32_t cod) const {
+    if (cod / 64 < por_bit_.size() && ((por_bit_[cod / 64] >> (cod % 64)) & 1U) != 0) return true;
     return indice_.contains(cod) || std::ranges::binary_search(so_codigos_, cod);
 }
 

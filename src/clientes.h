@@ -38,7 +38,7 @@ class Clientes {
     [[nodiscard]] const Cliente* busca(std::uint32_t cod) const;
     // Customers known only by their codes (their details are asked for when needed): the codes
     // in ascending order.
-    void conhece(std::vector<std::uint32_t> codigos) { so_codigos_ = std::move(codigos); }
+    void conhece(std::vector<std::uint32_t> codigos);
     // Whether a customer has the code `cod`, listed or known only by it.
     [[nodiscard]] bool tem(std::uint32_t cod) const;
     [[nodiscard]] std::size_t size() const { return lista_.size(); }
@@ -53,6 +53,7 @@ class Clientes {
     std::vector<Cliente> lista_;
     std::unordered_map<std::uint32_t, std::size_t> indice_;
     std::vector<std::uint32_t> so_codigos_;
+    std::vector<std::uint64_t> por_bit_;  // or, codes mostly in turn, one bit per code
 };
 
 // A customer code: a whole number from 1 to 4294967295, nothing before or after it.

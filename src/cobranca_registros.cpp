@@ -61,7 +61,7 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
         em_ordem_ = pedido_.tarifa->em_ordem() && !pedido_.guarda_chamadas;
         if (pedido_.linhas != nullptr)
             pedido_.linhas->para_cada([&](const TabelaLinhas::Linha& l) {
-                if (const auto k = Telefone(l.numero).chave_numerica())
+                if (const auto k = Telefone(pedido_.linhas->numero(l)).chave_numerica())
                     linhas_numericas_.insere(mistura(*k));
                 else
                     linhas_de_nome_ = true;
@@ -561,7 +561,8 @@ Contas CobrancaRegistros::termina() {
         if (pedido_.linhas != nullptr)
             pedido_.linhas->para_cada([&](const TabelaLinhas::Linha& l) {
                 linhas.push_back(
-                    {l.cod_cli, l.indice_plano, contas_.textos.guarda(numero_exibido(l.numero))});
+                    {l.cod_cli, l.indice_plano,
+                     contas_.textos.guarda(numero_exibido(pedido_.linhas->numero(l)))});
             });
         std::ranges::sort(meses_);
         meses_.erase(std::unique(meses_.begin(), meses_.end()), meses_.end());
@@ -578,16 +579,19 @@ Contas CobrancaRegistros::termina() {
 }
 
 Erro acha_planos(TabelaLinhas& linhas, const Tarifa& tarifa, const std::string& arquivo) {
-    Erro e;
-    if (!tarifa.lista()) return e;
-    linhas.para_cada([&](TabelaLinhas::Linha& l) {
-        if (l.plano.empty() || !e.ok()) return;
-        const auto p = std::ranges::find(tarifa.planos, l.plano, &Plano::nome);
-        if (p == tarifa.planos.end())
-            e = Erro::dados(arquivo, l.linha, "plano desconhecido: " + l.plano);
-        l.indice_plano = static_cast<std::uint16_t>(p - tarifa.planos.begin());
-    });
-    return e;
+    if (!tarifa.lista()) return {};
+    std::vector<std::uint16_t> indices;
+    for (const TabelaLinhas::PlanoLido& p : linhas.planos()) {
+        const auto it = std::ranges::find(tarifa.planos, p.nome, &Plano::nome);
+        if (p.nome.empty())
+            indices.push_back(0);
+        else if (it == tarifa.planos.end())
+            return Erro::dados(arquivo, p.linha, "plano desconhecido: " + p.nome);
+        else
+            indices.push_back(static_cast<std::uint16_t>(it - tarifa.planos.begin()));
+    }
+    linhas.poe_planos(indices);
+    return {};
 }
 
 Cobradas cobra_arquivos(const ArquivosRegistros& a, PedidoCobranca pedido) {

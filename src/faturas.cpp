@@ -314,7 +314,8 @@ class Documento {
         pango_layout_context_changed(texto_.get());
         // normal_ first: the calls' rows.
         for (const Fonte* f : {&normal_, &pequena_, &negrito_, &titulo_, &destaque_})
-            textos_.push_back({f->get(), std::make_unique<TabelaPdf>(contexto, f->get())});
+            textos_.push_back({f->get(), std::make_unique<TabelaPdf>(contexto, f->get()),
+                               std::make_unique<TabelaPdf>(contexto, f->get())});
         tabela_ = textos_.front().tabela.get();
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
                                        data.c_str());
@@ -365,10 +366,9 @@ class Documento {
 
     // The glyph runs of `f`'s texts; null for a font with none (one made smaller to fit).
     TabelaPdf* textos_de(const PangoFontDescription* f) {
-        if (!em_corrida_) return nullptr;
         for (const TextosDaFonte& t : textos_)
             if (t.fonte == f || pango_font_description_equal(t.fonte, f) != 0)
-                return t.tabela.get();
+                return em_corrida_ ? t.tabela.get() : t.agora.get();
         return nullptr;
     }
 
@@ -393,6 +393,7 @@ class Documento {
                  Alinha a = Alinha::a_esquerda) {
         if (TabelaPdf* tb = textos_de(f.get())) {
             tb->celula_repetida(cr_.get(), x, y, t, a == Alinha::a_direita);
+            if (!em_corrida_) tb->desenha(cr_.get());
             return;
         }
         const double w = mede(t, f);
@@ -477,6 +478,7 @@ class Documento {
     struct TextosDaFonte {
         const PangoFontDescription* fonte;
         std::unique_ptr<TabelaPdf> tabela;
+        std::unique_ptr<TabelaPdf> agora;  // for the texts drawn at once
     };
     std::vector<TextosDaFonte> textos_;
     bool qr_ok_ = true;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -23,40 +24,67 @@
 
 class Telefone;
 
+// The lines by number, compact for the hundreds of thousands of a book: one record of 24 bytes
+// per line, in the order they were added, found through a table of open addressing on the
+// line's digits as one integer; names and longer numbers by their text. The numbers as written
+// are kept end to end in one text, the plans' names once each.
 class TabelaLinhas {
   public:
+    struct Linha {
+        std::uint64_t chave;  // the digits as an integer; 0: found by its text
+        std::uint32_t cod_cli;
+        std::uint32_t fim;               // of the number as written, in the table's text
+        std::uint32_t linha;             // of the file; 0: of a book
+        std::uint16_t indice_plano = 0;  // in the price list (acha_planos); 0: the first
+        std::uint16_t plano_lido = 0;    // in planos()
+    };
+    // A plan's name as written and the first line that names it.
+    struct PlanoLido {
+        std::string nome;
+        std::uint32_t linha;
+    };
+
+    // Room for `n` lines without growing.
+    void reserva(std::size_t n);
     // Adds the line `numero` of customer `cod_cli`, listed on line `linha` of its file; when the
     // table already has that line, the table stays as it is and the answer is where it was listed.
     std::optional<std::size_t> insere(std::string_view numero, std::uint32_t cod_cli,
                                       std::size_t linha = 0, std::string_view plano = {});
+    // Adds the line `numero` of customer `cod_cli` without looking for it yet: faster for many
+    // lines at once, which are found once indexa() has run. Of two alike, the first stays.
+    void acrescenta(std::string_view numero, std::uint32_t cod_cli, std::string_view plano = {});
+    void indexa();
     // The customer whose line `numero` is; nothing when none.
     [[nodiscard]] std::optional<std::uint32_t> cliente(std::string_view numero) const;
     [[nodiscard]] std::size_t tamanho() const { return linhas_.size(); }
 
-    struct Linha {
-        std::uint32_t cod_cli;
-        std::size_t linha;  // of the file
-        std::string plano;  // as written; empty: the first
-        std::uint16_t indice_plano = 0;
-        std::string numero;  // as written
-    };
     // The line `numero`; none when it is not in the table.
     [[nodiscard]] const Linha* busca(std::string_view numero) const;
     // The same, of a number already read.
     [[nodiscard]] const Linha* busca(const Telefone& numero) const;
-    // Each line, in no order.
-    template <typename F>
-    void para_cada(F&& f) {
-        for (auto& [chave, l] : linhas_)
-            f(l);
-    }
+    // The number of line `l` as written.
+    [[nodiscard]] std::string_view numero(const Linha& l) const;
+    // Each line, in the order they were added.
     template <typename F>
     void para_cada(F&& f) const {
-        for (const auto& [chave, l] : linhas_)
+        for (const Linha& l : linhas_)
             f(l);
     }
+    // The plans the lines name, each once, by Linha::plano_lido; the first is the empty name.
+    [[nodiscard]] const std::vector<PlanoLido>& planos() const { return planos_; }
+    // Each line's plan in the price list: indices[plano_lido].
+    void poe_planos(std::span<const std::uint16_t> indices);
 
   private:
+    [[nodiscard]] std::size_t posicao(std::uint64_t chave) const;
+    static std::uint64_t vaga(std::uint64_t chave, std::uint32_t i);
+    void espalha(std::size_t vagas);
+    // Drops the lines `fora` (in ascending order) and their texts.
+    void tira(std::span<const std::uint32_t> fora);
+    void guarda(std::string_view numero, std::uint64_t chave, std::uint32_t cod_cli,
+                std::size_t linha, std::string_view plano_lido);
+    std::uint16_t plano(std::string_view nome, std::size_t linha);
+
     // Found by a view of the key, without building a string.
     struct Espalha {
         using is_transparent = void;
@@ -64,8 +92,13 @@ class TabelaLinhas {
             return std::hash<std::string_view>{}(s);
         }
     };
-    // By key: the digits of a number, the text of an extension name.
-    std::unordered_map<std::string, Linha, Espalha, std::equal_to<>> linhas_{};
+    std::vector<Linha> linhas_;
+    std::string escritos_;              // the numbers as written, end to end
+    std::vector<std::uint64_t> vagas_;  // by mistura(chave) (see vaga); 0: free
+    std::size_t indexadas_ = 0;         // of linhas_, those in vagas_
+    std::unordered_map<std::string, std::uint32_t, Espalha, std::equal_to<>> por_texto_;
+    std::vector<PlanoLido> planos_{{{}, 0}};
+    std::unordered_map<std::string, std::uint16_t, Espalha, std::equal_to<>> plano_por_nome_;
 };
 
 // A row of a lines file as written.

@@ -868,12 +868,16 @@ Erro abre_para_cobrar(const std::string& caminho, const Tarifa& tarifa,
     std::vector<std::uint32_t> codigos;
     if (Erro e = livro->codigos(codigos); !e.ok()) return e;
     clientes.conhece(std::move(codigos));
+    std::int64_t n = 0;
+    if (Erro e = conta_linhas(*livro, "SELECT count(*) FROM linhas", n); !e.ok()) return e;
+    linhas.reserva(static_cast<std::size_t>(n));
     if (Erro e = livro->linhas(
             [&](std::string_view numero, std::uint32_t cliente, std::string_view plano) {
-                linhas.insere(numero, cliente, 0, plano);
+                linhas.acrescenta(numero, cliente, plano);
             });
         !e.ok())
         return e;
+    linhas.indexa();
     return acha_planos(linhas, tarifa, caminho);
 }
 

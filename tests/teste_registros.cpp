@@ -432,8 +432,34 @@ TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
         {"", {}},
         {"55", {}},
     };
-    for (const auto& [src, cod] : consultas)
+    // The same lines added at once, as from a book: of two alike the first stays, and the
+    // others keep their numbers as written.
+    TabelaLinhas lote;
+    for (const auto& [numero, cod] :
+         std::vector<std::pair<std::string_view, std::uint32_t>>{{"(85) 9 8877-4123", 1},
+                                                                 {"client1", 7},
+                                                                 {"0 55 85 98877 4123", 3},
+                                                                 {"21 1553", 12},
+                                                                 {"client1", 3},
+                                                                 {"+55 11 3232-0000", 12}})
+        lote.acrescenta(numero, cod);
+    lote.indexa();
+    std::vector<std::string_view> escritos;
+    lote.para_cada([&](const TabelaLinhas::Linha& l) { escritos.push_back(lote.numero(l)); });
+    EXPECT_EQ(escritos, (std::vector<std::string_view>{"(85) 9 8877-4123", "client1", "21 1553",
+                                                       "+55 11 3232-0000"}));
+    for (const auto& [src, cod] : consultas) {
         EXPECT_EQ(cliente_da_linha(t, src), cod) << src;
+        EXPECT_EQ(cliente_da_linha(lote, src), cod) << src;
+    }
+    // Customers known by their codes alone, numbered in turn or far apart.
+    for (const std::vector<std::uint32_t>& codigos :
+         {std::vector<std::uint32_t>{1, 2, 63, 64, 130}, {1, 2, 63, 64, 130, 4000000000}}) {
+        Clientes so;
+        so.conhece(codigos);
+        for (const std::uint32_t cod : {0U, 1U, 3U, 63U, 64U, 65U, 130U, 4000000000U, 4000000001U})
+            EXPECT_EQ(so.tem(cod), std::ranges::binary_search(codigos, cod)) << cod;
+    }
 }
 
 TEST(Linhas, ErrosNomeiamALinha) {

@@ -120,7 +120,7 @@ TEST(Tarifas, FranquiaESucessivas) {
     TabelaLinhas linhas;
     linhas.insere("8532345678", 7);
     linhas.insere("8532345679", 7, 0, "Outro");
-    linhas.para_cada([](TabelaLinhas::Linha& l) { l.indice_plano = l.plano.empty() ? 0 : 1; });
+    ASSERT_TRUE(acha_planos(linhas, t, "linhas.csv").ok());
     for (const bool guarda : {true, false}) {
         CobrancaRegistros cob({cli, &linhas, {}, guarda, false, csv_padrao, &t});
         const auto chama = [&](const char* origem, const char* numero, TDataHora ini,
