@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Times the book at an operator's scale: importing 100,000 customers and 300,000 lines into a new
 # book (and the lines of the records), then billing the month of 1 M records (gera_registros.py)
-# with its customers and lines from that book, against the same from the register and the lines
-# file, and against DuckDB (bench/contas_duckdb.mjs, installed as medir_registros.sh does). Each
+# with its customers and lines from that book, against the same lines from a lines file beside the
+# register (and against the records' own 400 lines alone), and against DuckDB (bench/contas_duckdb.mjs, installed as medir_registros.sh does). Each
 # billing runs three times in turns; the table shows the best wall and CPU (user + system) times
 # and the largest peak resident memory (/usr/bin/time's %M). The totals from the book must be those of the lines file.
 #
@@ -31,14 +31,19 @@ with open(f"{d}/clientes.csv", "w") as f:
     for c in range(1, 100001):
         f.write(f'{c},Cliente {c} da Silva,"Rua {c % 977}, {c % 1000}, Bairro {c % 31}",'
                 f"{cpf(100000000 + c)},c{c}@exemplo.com.br,{60000000 + c % 99999:08d},Fortaleza,CE\n")
-with open(f"{d}/linhas.csv", "w") as f:
+# The same lines as a lines file beside the 20-customer register, which can hold no more
+# customers: each line's customer folded into the register's codes.
+with open(f"{d}/linhas.csv", "w") as f, open(f"{d}/linhas_cadastro.csv", "w") as g:
     f.write("numero,cliente\n")
+    g.write("numero,cliente\n")
     for c in range(1, 100001):
         for k in range(3):
             f.write(f"84{9 if k else 3}{c * 3 + k:08d},{c}\n")
+            g.write(f"84{9 if k else 3}{c * 3 + k:08d},{(c - 1) % 20 + 1}\n")
 PY
 # The records' own lines too (area code 84 is none of theirs), so that the book bills them.
 tail -n +2 "$dados/linhas.csv" >>"$trabalho/linhas.csv"
+tail -n +2 "$dados/linhas.csv" >>"$trabalho/linhas_cadastro.csv"
 /usr/bin/time -f "%e %U %S %M" -o "$trabalho/t1" "$bin/contacel-clientes" importar "$trabalho/clientes.csv" \
     "$trabalho/grande.db" >/dev/null
 /usr/bin/time -f "%e %U %S %M" -o "$trabalho/t2" "$bin/contacel-clientes" linhas importar \
@@ -70,10 +75,12 @@ mede() {
 }
 for _ in 1 2 3; do
     mede arquivo "$bin/contacel-exportar" contas --chamadas "$dados/registros.csv" \
+        --linhas "$trabalho/linhas_cadastro.csv" --clientes "$dados/clientes.arq"
+    mede so_registros "$bin/contacel-exportar" contas --chamadas "$dados/registros.csv" \
         --linhas "$dados/linhas.csv" --clientes "$dados/clientes.arq"
     mede livro "$bin/contacel-exportar" contas --chamadas "$dados/registros.csv" \
         --clientes "$trabalho/grande.db"
-    mede duckdb node "$bin/node/contas_duckdb.mjs" "$dados/clientes.csv" "$dados/linhas.csv" \
+    mede duckdb node "$bin/node/contas_duckdb.mjs" "$dados/clientes.csv" "$trabalho/linhas_cadastro.csv" \
         "$dados/registros.csv"
 done
 # The same bills but for the names, and the column of the issued bills' numbers.
@@ -84,6 +91,6 @@ def totais(arquivo):
 sys.exit(totais(sys.argv[1]) != totais(sys.argv[2]))
 PY
 printf '%-28s %8s %8s %12s\n' "contas de $registros registros" "parede" "CPU" "memoria"
-for nome in arquivo livro duckdb; do
+for nome in arquivo so_registros livro duckdb; do
     printf '%-28s %7ss %7ss %9s KiB\n' "$nome" "${melhor[$nome]}" "${cpu[$nome]}" "${memoria[$nome]}"
 done
