@@ -75,9 +75,16 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
     arquivo_ = arquivo;
     // A PBX row takes 250 bytes or more: room for the keys of a file's rows at once, up to a
     // few million, rather than growing the set over and over.
-    if (struct stat st{}; ::stat(arquivo.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    // Rated in answer order, its calls are kept: room for them all, of which only the pages
+    // used are touched.
+    if (struct stat st{}; ::stat(arquivo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         chaves_.reserva(
             std::min<std::size_t>(static_cast<std::size_t>(st.st_size) / 512, 1U << 23));
+        if (em_ordem_)
+            pendentes_.reserve(pendentes_.size() +
+                               std::min<std::size_t>(static_cast<std::size_t>(st.st_size) / 250,
+                                                     std::size_t{1} << 24));
+    }
     Erro e = le_registros(arquivo, *this, pedido_.tarefas);
     return e.ok() ? erro_ : e;
 }

@@ -122,9 +122,23 @@ std::string cortado(std::string_view t, double ate,
 
 void TabelaPdf::celula(cairo_t* cr, double x, double y, std::string_view t, bool a_direita,
                        double ate) {
-    int w = 0;
-    const bool de_glifos = pronto(t, w);
-    const double wp = de_glifos ? static_cast<double>(w) / PANGO_SCALE : largura_pango(t);
+    // The glyphs kept at once, from 0 in Pango units, added up as Pango adds them; then placed,
+    // or taken back for a text Pango draws.
+    const std::size_t antes = glifos_da_pagina_.size();
+    const double linha = y + linha_base_;
+    int caneta = 0;
+    bool de_glifos = true;
+    for (std::size_t i = 0; i < t.size() && de_glifos; ++i) {
+        const Glifo* g = glifo(t[i]);
+        const int k = g == nullptr || i == 0 ? 0 : par(t[i - 1], t[i]);
+        de_glifos = g != nullptr && k != par_so_pango;
+        if (!de_glifos) break;
+        caneta += k;
+        glifos_da_pagina_.push_back({g->indice, static_cast<double>(caneta), linha});
+        caneta += g->avanco;
+    }
+    const double wp = de_glifos ? static_cast<double>(caneta) / PANGO_SCALE : largura_pango(t);
+    if (!de_glifos || wp > ate) glifos_da_pagina_.resize(antes);
     if (wp > ate) {
         celula(cr, x, y, cortado(t, ate, [this](std::string_view r) { return largura_pango(r); }),
                a_direita);
@@ -135,18 +149,10 @@ void TabelaPdf::celula(cairo_t* cr, double x, double y, std::string_view t, bool
         pango_cairo_show_layout(cr, layout_);
         return;
     }
-    // Positions added up in Pango units, as Pango adds them.
     const double inicio = a_direita ? x - wp : x;
-    const double linha = y + linha_base_;
-    int caneta = 0;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        const Glifo& g = *glifo(t[i]);
-        if (i > 0) caneta += par(t[i - 1], t[i]);
-        glifos_da_pagina_.push_back(
-            {g.indice, inicio + static_cast<double>(caneta) / PANGO_SCALE, linha});
-        grupos_.push_back({1, 1});
-        caneta += g.avanco;
-    }
+    for (std::size_t i = antes; i < glifos_da_pagina_.size(); ++i)
+        glifos_da_pagina_[i].x = inicio + glifos_da_pagina_[i].x / PANGO_SCALE;
+    grupos_.insert(grupos_.end(), t.size(), {1, 1});
     texto_.append(t);
 }
 
