@@ -740,8 +740,9 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
     for (std::size_t p = 0; p < paginas.size(); ++p) {
         em_corrida_ = false;
         cabecalho(f, op, p + 1, paginas.size());
-        em_corrida_ = true;
         double y = topo_n + desce_;
+        // The first page's texts too, each at once in its place: kept for the page's run, they
+        // would read back in another order.
         if (p == 0) {
             const double d = desce_;
             const std::string endereco = "Endereço: " + f.endereco;

@@ -405,7 +405,8 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
     for (const char* l : {"(85) 3234-0000", "(85) 9 8877-4123"})
         c.linhas.push_back({1, 0, c.textos.guarda(l)});
     c.contas[0].mensalidades = 7980;
-    // The second customer's bill as a book issued it: its number and dates.
+    // The second customer's bill as a book issued it: its number and dates; the first's number.
+    c.emitidas[chave_conta(c.contas[0])] = {"2025-000122", {15, 2, 2025}, {20, 2, 2025}};
     c.emitidas[chave_conta(c.contas[1])] = {"2025-000123", {15, 2, 2025}, {20, 2, 2025}};
     OpcoesFaturas op = opcoes(0, recebedor);
     op.emissor = emissor_de("Açaí Telecom Ltda",
@@ -450,7 +451,8 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {0,
          "Tributos incluídos: ICMS R$ 434,01 (18%) · PIS R$ 15,67 (0,65%) · COFINS R$ 72,33 "
          "(3%) · FUST R$ 24,11 (1%) · FUNTTEL R$ 12,06 (0,5%) · total R$ 558,18"},
-        {0, "-Fatura nº"},
+        {0, "Fatura nº 2025-000122"},
+        {2, "-Fatura nº"},
         {1, "Cliente: Cliente 2"},
         {1, "Fatura nº 2025-000123"},
         {1, "Emissão: 15/02/2025"},
@@ -475,6 +477,9 @@ TEST(Faturas, PaginasDasContasDeRegistros) {
         {4, "-Tributos"},
     };
     ASSERT_EQ(paginas.size(), 6U) << texto;
+    // The heading reads in its order also where pdftotext orders the text itself.
+    const std::string cru = roda("pdftotext " + (pasta / "r.pdf").string() + " -").first;
+    EXPECT_LT(cru.find("Linhas: 3"), cru.find("Fatura nº 2025-000122")) << cru;
     for (const auto& [pagina, trecho] : casos) {
         const std::string& p = paginas[pagina];
         const std::string t = std::regex_replace(p, std::regex("\\s+"), " ");
