@@ -59,13 +59,6 @@ CobrancaRegistros::CobrancaRegistros(const PedidoCobranca& pedido) : pedido_(ped
     if (pedido_.tarifa->lista()) {
         contas_.tarifa = pedido_.tarifa;
         em_ordem_ = pedido_.tarifa->em_ordem() && !pedido_.guarda_chamadas;
-        if (pedido_.linhas != nullptr)
-            pedido_.linhas->para_cada([&](const TabelaLinhas::Linha& l) {
-                if (const auto k = Telefone(pedido_.linhas->numero(l)).chave_numerica())
-                    linhas_numericas_.insere(mistura(*k));
-                else
-                    linhas_de_nome_ = true;
-            });
     }
     como_.push_back(0);
     rejeitadas_ = cabecalho_csv({"arquivo", "linha", "motivo", "registro"}, pedido.dialeto);
@@ -106,12 +99,6 @@ std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::client
     if (l == nullptr) return std::nullopt;
     if (linha != nullptr) *linha = l;
     return std::pair(l->cod_cli, l->indice_plano);
-}
-
-bool CobrancaRegistros::e_linha(const Telefone& numero, std::optional<std::uint64_t> k) const {
-    if (pedido_.linhas == nullptr) return false;
-    if (k) return linhas_numericas_.contem(mistura(*k));
-    return linhas_de_nome_ && pedido_.linhas->busca(numero) != nullptr;
 }
 
 void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::string_view texto) {
@@ -234,11 +221,11 @@ CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
     Avaliacao a{chave, 0, 0, {}, cliente_de(r, origem, &linha)};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
         const Telefone numero(r.destino);
-        const std::optional<std::uint64_t> k = numero.chave_numerica();
-        a.tarifada = t.avalia(area_de(origem, t.ddd), numero, e_linha(numero, k), r.inicio,
-                              r.segundos, a.dono->second, dia);
+        a.tarifada = t.avalia(area_de(origem, t.ddd), numero,
+                              pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr,
+                              r.inicio, r.segundos, a.dono->second, dia);
         if (em_ordem_) {
-            a.numero = chave_numero(numero, r.destino, k).value_or(0);
+            a.numero = chave_numero(numero, r.destino, numero.chave_numerica()).value_or(0);
             a.linha = chave_numero(origem, r.origem, origem.chave_numerica()).value_or(0);
             // A caller named as a line is that line: the lines file keys a name by its text.
             if (a.linha == 0 && linha != nullptr && origem.forma() == FormaNumero::nome)

@@ -149,8 +149,6 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
         const RegistroChamada& r, const Telefone& origem,
         const TabelaLinhas::Linha** linha = nullptr) const;
-    // Whether `numero` is a line of pedido_.linhas; `k`: its chave_numerica().
-    [[nodiscard]] bool e_linha(const Telefone& numero, std::optional<std::uint64_t> k) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
@@ -178,10 +176,6 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
     // The key of every billable call read: its row again is the same call, billed once.
     ChavesVistas chaves_;
-    // When calls are rated by a price list: the lines whose key is a number (chave_numerica),
-    // mixed, and whether any is not.
-    ChavesVistas linhas_numericas_;
-    bool linhas_de_nome_ = false;
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
 

@@ -21,20 +21,9 @@ namespace {
 // A lines file lists the lines of a few hundred customers; anything much larger is not one.
 constexpr std::size_t maximo_arquivo = 64 * 1024 * 1024;
 
-// The digits of a number's key (Telefone::chave) as one integer: a 1 before them (a 2 after a
-// "+"), so that "0123" and "123" differ; 0 for a name or a number of more than 18 digits.
+// A number's key as one integer (Telefone::chave_numerica); 0 for one found by its text.
 std::uint64_t chave_inteira(const Telefone& t) {
-    if (t.forma() == FormaNumero::nome) return 0;
-    std::string_view d = t.chave();
-    std::uint64_t k = 1;
-    if (d.starts_with('+')) {
-        k = 2;
-        d.remove_prefix(1);
-    }
-    if (d.size() > 18) return 0;
-    for (const char c : d)
-        k = k * 10 + static_cast<std::uint64_t>(c - '0');
-    return k;
+    return t.chave_numerica().value_or(0);
 }
 
 }  // namespace
