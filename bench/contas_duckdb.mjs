@@ -4,9 +4,9 @@
 //
 //   NODE_PATH=... node bench/contas_duckdb.mjs CLIENTES.CSV LINHAS REGISTROS
 import { DuckDBInstance } from '@duckdb/node-api';
+import { le_registros, texto } from './registros_duckdb.mjs';
 
 const [clientes, linhas, registros] = process.argv.slice(2);
-const texto = (s) => "'" + s.replaceAll("'", "''") + "'";
 const db = await DuckDBInstance.create(':memory:');
 const c = await db.connect();
 // A line's key as contacel-exportar compares lines: a number's digits without a country code
@@ -17,17 +17,8 @@ await c.run(`CREATE MACRO chave(n) AS CASE
       CASE WHEN length(digitos(n)) IN (12, 13) AND starts_with(digitos(n), '55')
            THEN digitos(n)[3:] ELSE digitos(n) END
     ELSE n END`);
-const colunas = ['accountcode', 'src', 'dst', 'dcontext', 'clid', 'channel', 'dstchannel',
-  'lastapp', 'lastdata', 'start', 'answer', 'end', 'duration', 'billsec', 'disposition',
-  'amaflags', 'uniqueid', 'userfield', 'extra1', 'extra2', 'extra3'];
-const tipos = { start: 'TIMESTAMP', answer: 'TIMESTAMP', end: 'TIMESTAMP', duration: 'BIGINT',
-  billsec: 'BIGINT' };
-const campos = colunas.map((n) => `'${n}': '${tipos[n] ?? 'VARCHAR'}'`).join(', ');
 const r = await c.runAndReadAll(`
-  WITH reg AS (SELECT * FROM read_csv(${texto(registros)}, header = false, delim = ',',
-                 quote = '"', escape = '"', encoding = 'latin-1', null_padding = true,
-                 auto_detect = false,
-                 columns = {${campos}})),
+  WITH reg AS (SELECT * FROM ${le_registros(registros)}),
        cli AS (SELECT CAST(codigo AS VARCHAR) AS conta, codigo
                FROM read_csv(${texto(clientes)}, header = true)),
        lin AS (SELECT chave(numero) AS k, CAST(cliente AS BIGINT) AS cliente

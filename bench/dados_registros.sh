@@ -12,12 +12,12 @@ if [ "$(cat "$dados/n" 2>/dev/null)" != "$registros" ]; then
     echo "$registros" >"$dados/n"
 fi
 
-# DuckDB from npm, installed once beside the build, and the ES modules given copied there: an
-# ES module finds its packages beside it.
+# DuckDB from npm, installed once beside the build, and the ES modules given copied there with
+# the one they share: an ES module finds its packages beside it.
 duckdb_do_npm() {
     if [ ! -d "$bin/node/node_modules/@duckdb/node-api" ]; then
         mkdir -p "$bin/node"
         (cd "$bin/node" && npm install --no-audit --no-fund --silent @duckdb/node-api >/dev/null)
     fi
-    cp "$@" "$bin/node/"
+    cp bench/registros_duckdb.mjs "$@" "$bin/node/"
 }

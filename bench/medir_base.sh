@@ -11,27 +11,15 @@
 # The records files are the ones medir_registros.sh writes (build/bench/registros).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/mede.sh
 antes=${1:?falta a pasta do build anterior}
 vezes=${2:-5}
 cmake --workflow --preset bench >/dev/null
 agora=$PWD/build/bench
 dados=$agora/registros
 [ -f "$dados/registros.csv" ] || { echo "rode antes bench/medir_registros.sh" >&2; exit 1; }
-trabalho=$(mktemp -d)
-trap 'rm -rf "$trabalho"' EXIT
 cat "$dados/registros.csv" >/dev/null
 
-declare -A melhor
-mede() {
-    local nome=$1
-    shift
-    /usr/bin/time -f "%U %S" -o "$trabalho/tempo" "$@" >"$trabalho/$nome.out" 2>/dev/null
-    local cpu
-    cpu=$(awk '{print $1 + $2}' "$trabalho/tempo")
-    if [ -z "${melhor[$nome]:-}" ] || awk "BEGIN {exit !($cpu < ${melhor[$nome]})}"; then
-        melhor[$nome]=$cpu
-    fi
-}
 args=(--chamadas "$dados/registros.csv" --linhas "$dados/linhas.csv" --clientes "$dados/clientes.arq")
 for _ in $(seq "$vezes"); do
     mede leitura "$agora/bench/le_memchr" "$dados/registros.csv"
@@ -52,12 +40,12 @@ done
 printf '%-16s %8s %12s %14s\n' medida cpu_s agora/antes "/leitura"
 for o in contas chamadas; do
     for q in antes agora; do
-        printf '%-16s %8s %12s %14s\n' "$o-$q" "${melhor[$o-$q]}" \
-            "$(awk "BEGIN {printf \"%.2f\", ${melhor[$o-$q]} / ${melhor[$o-antes]}}")" \
-            "$(awk "BEGIN {printf \"%.1fx\", ${melhor[$o-$q]} / ${melhor[leitura]}}")"
+        printf '%-16s %8s %12s %14s\n' "$o-$q" "${cpu[$o-$q]}" \
+            "$(awk "BEGIN {printf \"%.2f\", ${cpu[$o-$q]} / ${cpu[$o-antes]}}")" \
+            "$(awk "BEGIN {printf \"%.1fx\", ${cpu[$o-$q]} / ${cpu[leitura]}}")"
     done
 done
-printf '%-16s %8s\n' leitura "${melhor[leitura]}"
+printf '%-16s %8s\n' leitura "${cpu[leitura]}"
 for q in antes agora; do
     d=$antes
     [ $q = agora ] && d=$agora

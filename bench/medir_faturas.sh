@@ -9,6 +9,7 @@
 # BUILD_ANTERIOR is the bench preset's folder of an earlier commit (see medir_base.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/mede.sh
 antes=${1:?falta a pasta do build anterior}
 vezes=${2:-3}
 cmake --preset bench >/dev/null
@@ -33,21 +34,8 @@ chave = "12345678909"
 nome = "Contacel Telefonia"
 cidade = "Fortaleza"
 FIM
-trabalho=$(mktemp -d)
-trap 'rm -rf "$trabalho"' EXIT
 cat "$dados/registros.csv" >/dev/null
 
-declare -A melhor
-mede() {
-    local nome=$1
-    shift
-    /usr/bin/time -f "%U %S" -o "$trabalho/tempo" "$@" >/dev/null 2>"$trabalho/$nome.err"
-    local cpu
-    cpu=$(awk '{print $1 + $2}' "$trabalho/tempo")
-    if [ -z "${melhor[$nome]:-}" ] || awk "BEGIN {exit !($cpu < ${melhor[$nome]})}"; then
-        melhor[$nome]=$cpu
-    fi
-}
 args=(faturas --chamadas "$dados/registros.csv" --linhas "$dados/linhas.csv"
     --clientes "$dados/clientes.arq" --emissor "$dados/emissor.toml")
 for _ in $(seq "$vezes"); do
@@ -57,7 +45,7 @@ done
 chamadas=$(sed -n 's/^[0-9]* registros: \([0-9]*\) cobrados.*/\1/p' "$trabalho/agora.err")
 printf '%-8s %8s %14s %14s\n' build cpu_s us/chamada antes/este
 for q in antes agora; do
-    printf '%-8s %8s %14s %14s\n' "$q" "${melhor[$q]}" \
-        "$(awk "BEGIN {printf \"%.1f\", ${melhor[$q]} * 1e6 / $chamadas}")" \
-        "$(awk "BEGIN {printf \"%.2fx\", ${melhor[antes]} / ${melhor[$q]}}")"
+    printf '%-8s %8s %14s %14s\n' "$q" "${cpu[$q]}" \
+        "$(awk "BEGIN {printf \"%.1f\", ${cpu[$q]} * 1e6 / $chamadas}")" \
+        "$(awk "BEGIN {printf \"%.2fx\", ${cpu[antes]} / ${cpu[$q]}}")"
 done

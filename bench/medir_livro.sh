@@ -9,12 +9,11 @@
 #   bash bench/medir_livro.sh [RECORDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/mede.sh
 registros=${1:-1000000}
-command -v /usr/bin/time >/dev/null || { echo "falta /usr/bin/time (apt-get install time)" >&2; exit 1; }
+precisa time /usr/bin/time
 
 source bench/dados_registros.sh
-trabalho=$(mktemp -d)
-trap 'rm -rf "$trabalho"' EXIT
 
 # 100,000 customers with every field, three lines each.
 python3 - "$trabalho" <<'PY'
@@ -44,35 +43,13 @@ PY
 # The records' own lines too (area code 84 is none of theirs), so that the book bills them.
 tail -n +2 "$dados/linhas.csv" >>"$trabalho/linhas.csv"
 tail -n +2 "$dados/linhas.csv" >>"$trabalho/linhas_cadastro.csv"
-/usr/bin/time -f "%e %U %S %M" -o "$trabalho/t1" "$bin/contacel-clientes" importar "$trabalho/clientes.csv" \
-    "$trabalho/grande.db" >/dev/null
-/usr/bin/time -f "%e %U %S %M" -o "$trabalho/t2" "$bin/contacel-clientes" linhas importar \
-    "$trabalho/linhas.csv" "$trabalho/grande.db" >/dev/null
-read -r s1 u1 k1 m1 <"$trabalho/t1"
-read -r s2 u2 k2 m2 <"$trabalho/t2"
-c1=$(awk "BEGIN {print $u1 + $k1}")
-c2=$(awk "BEGIN {print $u2 + $k2}")
-echo "importar 100000 clientes: ${s1} s (CPU ${c1} s), ${m1} KiB;" \
-    "linhas importar 300000: ${s2} s (CPU ${c2} s), ${m2} KiB"
+mede clientes "$bin/contacel-clientes" importar "$trabalho/clientes.csv" "$trabalho/grande.db"
+mede linhas "$bin/contacel-clientes" linhas importar "$trabalho/linhas.csv" "$trabalho/grande.db"
+echo "importar 100000 clientes: ${parede[clientes]} s (CPU ${cpu[clientes]} s), ${memoria[clientes]} KiB;" \
+    "linhas importar 300000: ${parede[linhas]} s (CPU ${cpu[linhas]} s), ${memoria[linhas]} KiB"
 
 duckdb_do_npm bench/contas_duckdb.mjs
 cat "$dados/registros.csv" >/dev/null
-declare -A melhor cpu memoria
-mede() {
-    local nome=$1
-    shift
-    /usr/bin/time -f "%e %U %S %M" -o "$trabalho/tempo" "$@" >"$trabalho/$nome.csv" 2>/dev/null
-    read -r parede usuario sistema kb <"$trabalho/tempo"
-    local gasto
-    gasto=$(awk "BEGIN {print $usuario + $sistema}")
-    if [ -z "${melhor[$nome]:-}" ] || awk "BEGIN {exit !($parede < ${melhor[$nome]})}"; then
-        melhor[$nome]=$parede
-    fi
-    if [ -z "${cpu[$nome]:-}" ] || awk "BEGIN {exit !($gasto < ${cpu[$nome]})}"; then
-        cpu[$nome]=$gasto
-    fi
-    if [ -z "${memoria[$nome]:-}" ] || [ "$kb" -gt "${memoria[$nome]}" ]; then memoria[$nome]=$kb; fi
-}
 for _ in 1 2 3; do
     mede arquivo "$bin/contacel-exportar" contas --chamadas "$dados/registros.csv" \
         --linhas "$trabalho/linhas_cadastro.csv" --clientes "$dados/clientes.arq"
@@ -84,7 +61,7 @@ for _ in 1 2 3; do
         "$dados/registros.csv"
 done
 # The same bills but for the names, and the column of the issued bills' numbers.
-python3 - "$trabalho/arquivo.csv" "$trabalho/livro.csv" <<'PY' || { echo "as contas diferem" >&2; exit 1; }
+python3 - "$trabalho/arquivo.out" "$trabalho/livro.out" <<'PY' || { echo "as contas diferem" >&2; exit 1; }
 import csv, sys
 def totais(arquivo):
     return [[l[0]] + l[3:9] for l in csv.reader(open(arquivo))][1:]
@@ -92,5 +69,5 @@ sys.exit(totais(sys.argv[1]) != totais(sys.argv[2]))
 PY
 printf '%-28s %8s %8s %12s\n' "contas de $registros registros" "parede" "CPU" "memoria"
 for nome in arquivo so_registros livro duckdb; do
-    printf '%-28s %7ss %7ss %9s KiB\n' "$nome" "${melhor[$nome]}" "${cpu[$nome]}" "${memoria[$nome]}"
+    printf '%-28s %7ss %7ss %9s KiB\n' "$nome" "${parede[$nome]}" "${cpu[$nome]}" "${memoria[$nome]}"
 done

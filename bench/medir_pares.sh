@@ -3,8 +3,8 @@
 # medir_registros.sh writes), each in turn in the same run: this build's `contas` and `chamadas`
 # on one thread and on two (--tarefas), an earlier build's, the machine's read limit
 # (bench/le_memchr: read(2) + memchr), DuckDB (@duckdb/node-api), polars (nodejs-polars),
-# pandas (Debian's python3-pandas) and mawk (bench/contas.awk). Best of N wall times (3 by
-# default) with the CPU time (user + system) of that run; every figure also as a ratio to the
+# pandas (Debian's python3-pandas) and mawk (bench/contas.awk). Best of N wall times and of N
+# CPU times (user + system; N is 3 by default); every figure also as a ratio to the
 # earlier build's (its `chamadas` for `chamadas`, its `contas` for the rest, which all compute
 # the bills' totals). The totals of the records reader's driver, DuckDB, polars, pandas
 # and mawk must be the same bytes, and so must the two builds' outputs and those of both
@@ -16,12 +16,11 @@
 # BUILD_ANTERIOR is the bench preset's folder of an earlier commit (see medir_base.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/mede.sh
 antes=${1:?falta a pasta do build anterior}
 vezes=${2:-3}
 registros=1000000
-for cmd in /usr/bin/time node npm mawk; do
-    command -v "$cmd" >/dev/null || { echo "falta $cmd (apt-get install time nodejs npm mawk)" >&2; exit 1; }
-done
+precisa "time nodejs npm mawk" /usr/bin/time node npm mawk
 /usr/bin/python3 -c 'import pandas' 2>/dev/null ||
     { echo "falta o pandas (apt-get install python3-pandas)" >&2; exit 1; }
 
@@ -34,25 +33,10 @@ if [ ! -d "$bin/node/node_modules/nodejs-polars-linux-x64-gnu" ] ||
         nodejs-polars@0.26.1 nodejs-polars-linux-x64-gnu@0.26.1 >/dev/null 2>&1)
 fi
 # An ES module finds its packages beside it.
-cp bench/contas_duckdb.mjs bench/contas_polars.mjs "$bin/node/"
+cp bench/registros_duckdb.mjs bench/contas_duckdb.mjs bench/contas_polars.mjs "$bin/node/"
 
-trabalho=$(mktemp -d)
-trap 'rm -rf "$trabalho"' EXIT
 cat "$dados/registros.csv" >/dev/null  # in the page cache for every program alike
 
-declare -A parede cpu
-mede() {
-    local nome=$1
-    shift
-    /usr/bin/time -f "%e %U %S" -o "$trabalho/tempo" "$@" >"$trabalho/$nome.out" 2>/dev/null
-    local p c
-    read -r p u s <"$trabalho/tempo"
-    c=$(awk "BEGIN {print $u + $s}")
-    if [ -z "${parede[$nome]:-}" ] || awk "BEGIN {exit !($p < ${parede[$nome]})}"; then
-        parede[$nome]=$p
-        cpu[$nome]=$c
-    fi
-}
 args=(--chamadas "$dados/registros.csv" --linhas "$dados/linhas.csv" --clientes "$dados/clientes.arq")
 totais=("$dados/clientes.csv" "$dados/linhas.csv" "$dados/registros.csv")
 programas=(leitura contas-antes contas-1 contas-2 chamadas-antes chamadas-1 chamadas-2 leitor duckdb

@@ -10,34 +10,17 @@
 #   bash bench/medir_tarifas.sh [RECORDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/mede.sh
 registros=${1:-1000000}
 
-for cmd in /usr/bin/time node npm /usr/bin/python3; do
-    command -v "$cmd" >/dev/null || { echo "falta $cmd (apt-get install time nodejs npm)" >&2; exit 1; }
-done
+precisa "time nodejs npm python3" /usr/bin/time node npm /usr/bin/python3
 
 source bench/dados_registros.sh
 duckdb_do_npm bench/tarifas_duckdb.mjs
 lista=$dados/tarifas
 python3 bench/gera_tarifas.py "$lista" "$dados/linhas.csv"
 
-trabalho=$(mktemp -d)
-trap 'rm -rf "$trabalho"' EXIT
 cat "$dados/registros.csv" >/dev/null  # in the page cache for every program alike
-
-declare -A cpu parede
-mede() {
-    local nome=$1
-    shift
-    /usr/bin/time -f "%e %U %S" -o "$trabalho/tempo" "$@" >"$trabalho/$nome.csv" 2>/dev/null
-    read -r p usuario sistema <"$trabalho/tempo"
-    local c
-    c=$(awk "BEGIN {print $usuario + $sistema}")
-    if [ -z "${cpu[$nome]:-}" ] || awk "BEGIN {exit !($c < ${cpu[$nome]})}"; then
-        cpu[$nome]=$c
-        parede[$nome]=$p
-    fi
-}
 
 exportar=("$bin/contacel-exportar" contas --chamadas "$dados/registros.csv" --clientes "$dados/clientes.arq")
 for _ in 1 2 3; do
@@ -54,9 +37,9 @@ next(r)
 print("cliente,mes,ano,chamadas,duracao_total,mensalidades,franquia_usada,valor_chamadas,valor_total")
 for l in r:
     print(",".join([l[0]] + l[3:11]))
-' "$trabalho/tarifas.csv" >"$trabalho/nossos.csv"
-cmp -s "$trabalho/nossos.csv" "$trabalho/duckdb.csv" ||
-    { echo "os totais do DuckDB diferem dos de contas --tarifas" >&2; diff "$trabalho/nossos.csv" "$trabalho/duckdb.csv" >&2; exit 1; }
+' "$trabalho/tarifas.out" >"$trabalho/nossos.csv"
+cmp -s "$trabalho/nossos.csv" "$trabalho/duckdb.out" ||
+    { echo "os totais do DuckDB diferem dos de contas --tarifas" >&2; diff "$trabalho/nossos.csv" "$trabalho/duckdb.out" >&2; exit 1; }
 echo "$registros registros, $(grep -c '^\[\[destino' "$lista/tarifas.toml") destinos; totais iguais"
 printf '%-16s %8s %8s %18s %12s\n' programa cpu_s parede_s "/contas (cpu)" "DuckDB/este"
 for nome in contas tarifas duckdb; do

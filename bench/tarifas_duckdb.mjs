@@ -17,10 +17,10 @@
 // which in these records is the sequence at the end of the channel, in hexadecimal. Totals per customer and
 // month, plus each listed line's monthly fee in every month that has calls.
 import { DuckDBInstance } from '@duckdb/node-api';
+import { le_registros, texto } from './registros_duckdb.mjs';
 import { readFileSync } from 'node:fs';
 
 const [clientes, pasta, registros] = process.argv.slice(2);
-const texto = (s) => "'" + s.replaceAll("'", "''") + "'";
 const tabela = (nome) => `read_csv(${texto(pasta + '/' + nome)}, header = true)`;
 const toml = readFileSync(pasta + '/tarifas.toml', 'latin1');
 const regra = (nome, padrao) => Number((toml.match(new RegExp(`^${nome} = (\\d+)`, 'm')) ?? [0, padrao])[1]);
@@ -98,16 +98,8 @@ const macros = [
 ];
 for (const m of macros) await c.run(`CREATE MACRO ${m}`);
 
-const colunas = ['accountcode', 'src', 'dst', 'dcontext', 'clid', 'channel', 'dstchannel',
-  'lastapp', 'lastdata', 'start', 'answer', 'end', 'duration', 'billsec', 'disposition',
-  'amaflags', 'uniqueid', 'userfield', 'extra1', 'extra2', 'extra3'];
-const tipos = { start: 'TIMESTAMP', answer: 'TIMESTAMP', end: 'TIMESTAMP', duration: 'BIGINT',
-  billsec: 'BIGINT' };
-const campos = colunas.map((n) => `'${n}': '${tipos[n] ?? 'VARCHAR'}'`).join(', ');
 const r = await c.runAndReadAll(`
-  WITH reg AS (SELECT * FROM read_csv(${texto(registros)}, header = false, delim = ',',
-                 quote = '"', escape = '"', encoding = 'latin-1', null_padding = true,
-                 auto_detect = false, columns = {${campos}})),
+  WITH reg AS (SELECT * FROM ${le_registros(registros)}),
        cli AS (SELECT CAST(codigo AS VARCHAR) AS conta, codigo
                FROM read_csv(${texto(clientes)}, header = true)),
        lin AS (SELECT chave(numero) AS k, CAST(cliente AS BIGINT) AS cliente,
