@@ -332,7 +332,7 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
                               static_cast<std::uint32_t>(((i.dat.dia - 1) * 24 + i.hor.hor) * 3600 +
                                                          i.hor.min * 60 + i.hor.seg),
                               linha_da_conta(linha, ultima_conta_), r.segundos, dono->second,
-                              t.planos[dono->second].na_franquia[tarifada->destino]});
+                              tarifada->na_franquia});
         return;
     }
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
