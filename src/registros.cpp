@@ -468,7 +468,8 @@ bool AnalisadorRegistros::uma_a_uma(std::string_view bytes, DestinoRegistros& de
 bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegistros& destino,
                                            std::size_t& usados) {
     // Row by row until the first row has told the kind of file,
-    if (!uma_a_uma(bytes, destino, usados, true)) return false;
+    usados = 0;
+    if (!formato_ && !uma_a_uma(bytes, destino, usados, true)) return false;
     // then the rows up to the block's last LF in one pass, each one that is not plain (with a
     // CR, which may end rows inside it, or a NUL) or too long row by row,
     if (const std::size_t lf = bytes.rfind('\n'); lf != std::string_view::npos && lf >= usados) {
