@@ -250,7 +250,7 @@ bool VarredorBloco::proxima(std::string_view& linha, bool& simples) {
 
 bool VarredorBloco::proxima(std::string_view& linha, CamposCsv& c, bool& simples) {
     if (!proxima(linha, simples)) return false;
-    campos(linha, c);
+    if (simples) campos(linha, c);
     return true;
 }
 

@@ -30,8 +30,8 @@ class VarredorBloco {
     bool proxima(std::string_view& linha, bool& simples);
     // The same, and when the row is plain, its fields into `c` as campos() puts them.
     bool proxima(std::string_view& linha, CamposCsv& c, bool& simples);
-    // The fields of the last row, `linha`, into `c` (the views of those not looked at left as
-    // they were).
+    // The fields of the last row, `linha`, a plain one, into `c` (the views of those not looked
+    // at left as they were).
     void campos(std::string_view linha, CamposCsv& c) const;
 
     // The fields of the last row found, up to `maximo` + 1 (more than `maximo`: the row has
@@ -39,12 +39,13 @@ class VarredorBloco {
     [[nodiscard]] std::size_t n() const { return n_; }
     // Which of its first `maximo` fields hold doubled quotes (bit i: field i).
     [[nodiscard]] std::uint32_t duplas() const { return duplas_; }
-    // Field `i` (below n() and `maximo`) of the last row, `l` its first byte: without the
-    // quotes around it, and quotes still doubled inside.
+    // Field `i` (below n() and `maximo`) of the last row when it is plain, `l` its first byte:
+    // without the quotes around it (a field that opens with one closes with another), and
+    // quotes still doubled inside.
     [[nodiscard]] std::string_view campo(const char* l, std::size_t i) const {
         const std::size_t inicio = i == 0 ? 0 : fins_campos_[i - 1] + 1;
         const std::size_t fim = fins_campos_[i];
-        const std::size_t aspas = (l[inicio] == '"') & (fim - inicio >= 2);
+        const std::size_t aspas = l[inicio] == '"';
         return {l + inicio + aspas, fim - inicio - 2 * aspas};
     }
 

@@ -279,9 +279,11 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
         return motivo_fora_de_ordem;
     if (r.segundos > duracao || (!c.fim.empty() && r.segundos > atendido + 1))
         return motivo_incoerentes;
-    const std::string_view flags = sem_brancos(c.flags);
-    r.cobravel = formato == FormatoRegistros::proprio ||
-                 (r.segundos > 0 && d == 0 && !e_palavra(flags, "OMIT") && !e_palavra(flags, "1"));
+    const auto omitida = [&] {
+        const std::string_view flags = sem_brancos(c.flags);
+        return e_palavra(flags, "OMIT") || e_palavra(flags, "1");
+    };
+    r.cobravel = formato == FormatoRegistros::proprio || (r.segundos > 0 && d == 0 && !omitida());
     return {};
 }
 
