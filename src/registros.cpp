@@ -160,11 +160,15 @@ bool sao_digitos(std::uint64_t x, std::uint64_t digitos) {
                 {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
                  static_cast<std::int16_t>(ano)}};
     }
+    // The hour, minutes and seconds (each below 100, in bytes 0, 3 and 6) with what brings 24,
+    // 60 and 60 to 128 added: the high bit of any of them says it is too large.
     const std::uint64_t pc = pares(c);
+    constexpr std::uint64_t ate_128 = 0x0044'0000'4400'0068;
+    constexpr std::uint64_t altos = 0x0080'0000'8000'0080;
+    if (((pc + ate_128) & altos) != 0) return motivo_data_impossivel;
     const int h = par(pc, 0);
     const int m = par(pc, 3);
     const int s = par(pc, 6);
-    if (h > 23 || m > 59 || s > 59) return motivo_data_impossivel;
     // A bill is due on the 10th of the next month, which must have a year of four digits too.
     if (nova.dat.ano > 9998) return motivo_ano;
     antes = nova;
