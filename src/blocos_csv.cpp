@@ -207,16 +207,12 @@ unsigned conta_bits(std::uint64_t x) {
 
 }  // namespace
 
-bool VarredorBloco::proxima(std::string_view& linha, CamposCsv& c, bool& simples) {
+bool VarredorBloco::proxima(std::string_view& linha, bool& simples) {
     if (inicio_ >= bytes_.size()) return false;
-    const char* l = bytes_.data() + inicio_;
     const std::size_t maximo = maximo_;
-    const std::uint32_t usados = usados_ & ((std::uint32_t{1} << maximo) - 1);
-    // Fields ended so far, where the next one starts (relative to the row's start), and the
-    // fields with doubled quotes; the 64 bytes beyond the fields wanted are only looked at for
-    // the line end.
+    // Fields ended so far, from all the set bits of 64 bytes at once, and the fields with
+    // doubled quotes; the 64 bytes beyond the fields wanted are only looked at for the line end.
     std::size_t n = 0;
-    std::size_t campo = 0;
     std::uint32_t duplas = 0;
     std::size_t bloco = inicio_ / 64;
     std::uint64_t desde = ~std::uint64_t{0} << (inicio_ % 64);
@@ -234,29 +230,38 @@ bool VarredorBloco::proxima(std::string_view& linha, CamposCsv& c, bool& simples
                 if (const std::size_t i = n + conta_bits(f & (d ^ (d - 1))); i < maximo)
                     duplas |= std::uint32_t{1} << i;
             const std::size_t base = bloco * 64 - inicio_;
-            for (; f != 0 && n <= maximo; f &= f - 1, ++n) {
-                const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(f));
-                if ((usados >> n & 1) != 0) {
-                    const std::size_t aspas = (l[campo] == '"') & (p - campo >= 2);
-                    c.campos[n] = std::string_view(l + campo + aspas, p - campo - 2 * aspas);
-                }
-                campo = p + 1;
-            }
+            for (; f != 0; f &= f - 1)
+                fins_campos_[n++] = base + static_cast<unsigned>(std::countr_zero(f));
         }
         if (nl != 0) {
             fim = bloco * 64 + static_cast<std::size_t>(std::countr_zero(nl));
             break;
         }
     }
-    c.n = std::min(n, maximo);
-    // The last field split was ended by a separator, not the line end.
-    c.mais = n > maximo;
-    c.valido = true;
-    c.duplas = duplas;
+    n_ = n;
+    duplas_ = duplas;
     linha = bytes_.substr(inicio_, fim - inicio_);
     simples = fim > inicio_ && estranhos_[estranho_] > fim;
     while (estranhos_[estranho_] <= fim)
         ++estranho_;
     inicio_ = fim + 1;
     return true;
+}
+
+bool VarredorBloco::proxima(std::string_view& linha, CamposCsv& c, bool& simples) {
+    if (!proxima(linha, simples)) return false;
+    if (simples) campos(linha, c);
+    return true;
+}
+
+void VarredorBloco::campos(std::string_view linha, CamposCsv& c) const {
+    c.n = std::min(n_, maximo_);
+    // The last field split was ended by a separator, not the line end.
+    c.mais = n_ > maximo_;
+    c.valido = true;
+    c.duplas = duplas_;
+    for (std::uint32_t u = usados_ & ((std::uint32_t{1} << c.n) - 1); u != 0; u &= u - 1) {
+        const auto i = static_cast<std::size_t>(std::countr_zero(u));
+        c.campos[i] = campo(linha.data(), i);
+    }
 }

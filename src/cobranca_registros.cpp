@@ -83,19 +83,24 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 }
 
 std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
-    const RegistroChamada& r, const Telefone& origem, const TabelaLinhas::Linha** linha) const {
+    const RegistroChamada& r, std::optional<Telefone>& origem,
+    const TabelaLinhas::Linha** linha) const {
+    const auto le_origem = [&]() -> const Telefone& {
+        if (!origem) origem.emplace(r.origem);
+        return *origem;
+    };
     if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->tem(*cod)) {
         // A caller that is a line of that customer keeps its line's plan.
         std::uint16_t plano = 0;
         if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())
-            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(origem); l != nullptr) {
+            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(le_origem()); l != nullptr) {
                 if (linha != nullptr) *linha = l;
                 if (l->cod_cli == *cod) plano = l->indice_plano;
             }
         return std::pair(*cod, plano);
     }
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
-    const TabelaLinhas::Linha* l = pedido_.linhas->busca(origem);
+    const TabelaLinhas::Linha* l = pedido_.linhas->busca(le_origem());
     if (l == nullptr) return std::nullopt;
     if (linha != nullptr) *linha = l;
     return std::pair(l->cod_cli, l->indice_plano);
@@ -216,10 +221,12 @@ bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
 CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
                                                        std::uint64_t chave,
                                                        DiaTarifado& dia) const {
-    const Telefone origem(r.origem);
+    // The caller's number is read only when a price list or the lines file asks for it.
+    std::optional<Telefone> le_origem;
     const TabelaLinhas::Linha* linha = nullptr;
-    Avaliacao a{chave, 0, 0, {}, cliente_de(r, origem, &linha)};
+    Avaliacao a{chave, 0, 0, {}, cliente_de(r, le_origem, &linha)};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
+        const Telefone& origem = le_origem ? *le_origem : le_origem.emplace(r.origem);
         const Telefone numero(r.destino);
         a.tarifada = t.avalia(area_de(origem, t.ddd), numero,
                               pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr,

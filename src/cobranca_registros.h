@@ -144,10 +144,10 @@ class CobrancaRegistros final : public DestinoRegistros {
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
     // Adds a billable row to the bills, as `a` says, unless its call was read before.
     void cobra(const RegistroChamada& r, const Avaliacao& a);
-    // `origem`: r.origem read.
+    // `origem`: r.origem read, or nothing, to be read here when needed.
     // `linha`, when given, gets the caller's line when it is one of pedido_.linhas.
     std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
-        const RegistroChamada& r, const Telefone& origem,
+        const RegistroChamada& r, std::optional<Telefone>& origem,
         const TabelaLinhas::Linha** linha = nullptr) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);

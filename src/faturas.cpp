@@ -315,7 +315,7 @@ class Documento {
         // normal_ first: the calls' rows.
         for (const Fonte* f : {&normal_, &pequena_, &negrito_, &titulo_, &destaque_})
             textos_.push_back({f->get(), std::make_unique<TabelaPdf>(contexto, f->get()),
-                               std::make_unique<TabelaPdf>(contexto, f->get())});
+                               std::make_unique<TabelaPdf>(contexto, f->get(), true)});
         tabela_ = textos_.front().tabela.get();
         cairo_pdf_surface_set_metadata(superficie_.get(), CAIRO_PDF_METADATA_CREATE_DATE,
                                        data.c_str());
@@ -372,6 +372,17 @@ class Documento {
         return nullptr;
     }
 
+    // From `junta(true)` to `junta(false)`, the texts drawn at once in one font that follow
+    // each other go to Cairo together, in the order they came: a heading's cells.
+    void junta(bool sim) {
+        juntando_ = sim;
+        if (!sim) desenha_juntos();
+    }
+    void desenha_juntos() {
+        if (juntos_ != nullptr) juntos_->desenha(cr_.get());
+        juntos_ = nullptr;
+    }
+
     // Draws the glyph runs kept, in black: the calls' rows last, over the rows between them.
     void desenha_textos() {
         cinza(0.0);
@@ -392,10 +403,16 @@ class Documento {
     void escreve(double x, double y, std::string_view t, const Fonte& f,
                  Alinha a = Alinha::a_esquerda) {
         if (TabelaPdf* tb = textos_de(f.get())) {
+            if (tb != juntos_) desenha_juntos();
             tb->celula_repetida(cr_.get(), x, y, t, a == Alinha::a_direita);
-            if (!em_corrida_) tb->desenha(cr_.get());
+            if (em_corrida_) return;
+            if (juntando_)
+                juntos_ = tb;
+            else
+                tb->desenha(cr_.get());
             return;
         }
+        desenha_juntos();
         const double w = mede(t, f);
         cairo_move_to(cr_.get(), a == Alinha::a_direita ? x - w : x, y);
         pango_cairo_show_layout(cr_.get(), disposto(t, f.get()));
@@ -472,6 +489,8 @@ class Documento {
     // are drawn at once, in their place, as pdftotext's layout follows the order of the lines
     // it meets to space them.
     bool em_corrida_ = true;
+    bool juntando_ = false;
+    TabelaPdf* juntos_ = nullptr;  // the font whose texts wait to be drawn together
     // The page's texts of one line in each of these fonts, drawn like the calls' rows: the
     // heading, the table's headings, the amounts, the chart's labels come back on every page or
     // every bill.
@@ -506,6 +525,7 @@ void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::si
                           std::size_t paginas) {
     std::string mes = fmt::format("{} de {}", mes_por_extenso(f.mes), f.ano);
     mes[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(mes[0])));
+    junta(true);
     escreve(direita, 36.0, mes, titulo_, Alinha::a_direita);
     const std::string titulo = op.titulo.empty() ? "CONTA DE TELEFONIA CELULAR" : op.titulo;
     escreve(margem, 36.0, titulo,
@@ -513,6 +533,7 @@ void Documento::cabecalho(const DadosFatura& f, const OpcoesFaturas& op, std::si
     if (paginas > 1)
         escreve(direita, 58.0, fmt::format("página {} de {}", pagina, paginas), pequena_,
                 Alinha::a_direita);
+    junta(false);
     if (const std::array<std::string, 2> l = linhas_do_emissor(op); !l[0].empty()) {
         const int n = paragrafo(margem, 58.0, l[0], emissor_, largura_nome_emissor);
         paragrafo(margem, 58.0 + n * linha_emissor, l[1], emissor_, direita - margem);
@@ -782,6 +803,7 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
             }
             y = primeiro_topo;
         }
+        junta(true);
         // A page that goes on with a line's calls says whose they are.
         if (p > 0 && k < f.tabela.size()) {
             const LinhaDaTabela& l = f.tabela[k];
@@ -791,7 +813,6 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
                     fmt::format("Linha {} (continuação)", f.grupos[l.grupo.value_or(l.i)].linha),
                     negrito_, direita - margem);
         }
-        em_corrida_ = false;
         escreve(col.numero, y - 16.0, "Número chamado", negrito_);
         escreve(col.inicio, y - 16.0, "Início", negrito_);
         if (f.tarifada) {
@@ -800,6 +821,7 @@ void Documento::fatura(const DadosFatura& f, const OpcoesFaturas& op) {
         }
         escreve(col.duracao, y - 16.0, "Duração", negrito_, Alinha::a_direita);
         escreve(col.valor, y - 16.0, "Valor (R$)", negrito_, Alinha::a_direita);
+        junta(false);
         regua(y - 3.0);
         em_corrida_ = true;
         desenha_textos();

@@ -60,6 +60,34 @@ constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 11, 12, 13, 14, 16, 18};
 constexpr std::size_t campos_proprio = 7;
 constexpr std::string_view coluna_linha = "linha";
 
+// The fields of a plain row of layout `L` straight from where the block scanner found them to
+// end; false when the row is left to the general way: fewer fields than the layout has, or
+// doubled quotes in a field that is looked at.
+template <const Layout& L>
+bool campos_pbx(const VarredorBloco& v, std::string_view linha, CamposRegistro& c) {
+    constexpr std::uint32_t usados = lidos(L) | std::uint32_t{1} << L.unico;
+    if (v.n() < L.campos || (v.duplas() & usados) != 0) return false;
+    const char* l = linha.data();
+    // Each member set, so that the same c serves row after row.
+    c.texto = linha;
+    c.conta = v.campo(l, L.conta);
+    c.origem = v.campo(l, L.origem);
+    c.destino = v.campo(l, L.destino);
+    c.cod_destino = {};
+    c.inicio = v.campo(l, L.inicio);
+    c.atendimento = v.campo(l, L.atendimento);
+    c.fim = v.campo(l, L.fim);
+    c.duracao = v.campo(l, L.duracao);
+    c.segundos = v.campo(l, L.segundos);
+    c.disposicao = v.campo(l, L.disposicao);
+    c.flags = v.campo(l, L.flags);
+    c.sem_nulo = true;
+    c.sequencia = L.sequencia < L.campos ? v.campo(l, L.sequencia) : std::string_view{};
+    // The default layout's optional uniqueid, right after its fields, is split too.
+    c.unico = L.unico < L.campos || v.n() > L.unico ? v.campo(l, L.unico) : std::string_view{};
+    return true;
+}
+
 constexpr std::array<std::string_view, 5> disposicoes{"ANSWERED", "NO ANSWER", "BUSY", "FAILED",
                                                       "CONGESTION"};
 
@@ -99,7 +127,8 @@ bool sao_digitos(std::uint64_t x, std::uint64_t digitos) {
 // "AAAA-MM-DD hh:mm:ss", a real date and time; the reason when it is not. Read eight bytes at
 // a time: "AAAA-MM-", "DD hh:mm" and "hh:mm:ss"; a date the same as the one before is not
 // looked at again.
-std::string_view le_data_hora(std::string_view t, TDataHora& dh, DataLida& antes) {
+[[gnu::always_inline]] inline std::string_view le_data_hora(std::string_view t, TDataHora& dh,
+                                                            DataLida& antes) {
     if (t.size() != 19) return motivo_data;
     const std::uint64_t a = oito(t, 0), b = oito(t, 8), c = oito(t, 11);
     constexpr std::uint64_t sep_a = 0xFF0000FF00000000, sep_c = 0x0000FF0000FF0000;
@@ -131,11 +160,15 @@ std::string_view le_data_hora(std::string_view t, TDataHora& dh, DataLida& antes
                 {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
                  static_cast<std::int16_t>(ano)}};
     }
+    // The hour, minutes and seconds (each below 100, in bytes 0, 3 and 6) with what brings 24,
+    // 60 and 60 to 128 added: the high bit of any of them says it is too large.
     const std::uint64_t pc = pares(c);
+    constexpr std::uint64_t ate_128 = 0x0044'0000'4400'0068;
+    constexpr std::uint64_t altos = 0x0080'0000'8000'0080;
+    if (((pc + ate_128) & altos) != 0) return motivo_data_impossivel;
     const int h = par(pc, 0);
     const int m = par(pc, 3);
     const int s = par(pc, 6);
-    if (h > 23 || m > 59 || s > 59) return motivo_data_impossivel;
     // A bill is due on the 10th of the next month, which must have a year of four digits too.
     if (nova.dat.ano > 9998) return motivo_ano;
     antes = nova;
@@ -250,9 +283,11 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
         return motivo_fora_de_ordem;
     if (r.segundos > duracao || (!c.fim.empty() && r.segundos > atendido + 1))
         return motivo_incoerentes;
-    const std::string_view flags = sem_brancos(c.flags);
-    r.cobravel = formato == FormatoRegistros::proprio ||
-                 (r.segundos > 0 && d == 0 && !e_palavra(flags, "OMIT") && !e_palavra(flags, "1"));
+    const auto omitida = [&] {
+        const std::string_view flags = sem_brancos(c.flags);
+        return e_palavra(flags, "OMIT") || e_palavra(flags, "1");
+    };
+    r.cobravel = formato == FormatoRegistros::proprio || (r.segundos > 0 && d == 0 && !omitida());
     return {};
 }
 
@@ -439,7 +474,8 @@ bool AnalisadorRegistros::uma_a_uma(std::string_view bytes, DestinoRegistros& de
 bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegistros& destino,
                                            std::size_t& usados) {
     // Row by row until the first row has told the kind of file,
-    if (!uma_a_uma(bytes, destino, usados, true)) return false;
+    usados = 0;
+    if (!formato_ && !uma_a_uma(bytes, destino, usados, true)) return false;
     // then the rows up to the block's last LF in one pass, each one that is not plain (with a
     // CR, which may end rows inside it, or a NUL) or too long row by row,
     if (const std::size_t lf = bytes.rfind('\n'); lf != std::string_view::npos && lf >= usados) {
@@ -452,12 +488,22 @@ bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegist
                           campos_lidos() | (com_unico ? std::uint32_t{1} << layout_csv.unico : 0));
         std::string_view l;
         bool simples = false;
-        while (varredor_.proxima(l, campos_, simples)) {
+        const FormatoRegistros f = *formato_;
+        CamposRegistro c;
+        while (varredor_.proxima(l, simples)) {
             bool ok = false;
             if (simples && l.size() <= maximo_linha) {
                 ++linha_;
-                ok = *formato_ == FormatoRegistros::proprio ? avalia_proprio(l, true, destino)
-                                                            : avalia_pbx(l, true, destino);
+                if (f == FormatoRegistros::pbx_csv      ? campos_pbx<layout_csv>(varredor_, l, c)
+                    : f == FormatoRegistros::pbx_custom ? campos_pbx<layout_custom>(varredor_, l, c)
+                                                        : false) {
+                    sem_aspas_.clear();
+                    ok = entrega(c, destino);
+                } else {
+                    varredor_.campos(l, campos_);
+                    ok = f == FormatoRegistros::proprio ? avalia_proprio(l, true, destino)
+                                                        : avalia_pbx(l, true, destino);
+                }
             } else {
                 std::size_t n = 0;
                 ok = uma_a_uma({l.data(), l.size() + 1}, destino, n, false);

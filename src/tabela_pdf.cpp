@@ -18,8 +18,10 @@ const PangoGlyphItem* corrida_de(PangoLayout* layout, char c) {
 
 }  // namespace
 
-TabelaPdf::TabelaPdf(PangoContext* contexto, const PangoFontDescription* fonte)
-    : layout_(pango_layout_new(contexto)), pares_(caracteres * caracteres, par_por_ver) {
+TabelaPdf::TabelaPdf(PangoContext* contexto, const PangoFontDescription* fonte, bool em_ordem)
+    : layout_(pango_layout_new(contexto)),
+      em_ordem_(em_ordem),
+      pares_(caracteres * caracteres, par_por_ver) {
     pango_layout_set_font_description(layout_, fonte);
     // The table's font is the one the digits take; a character another font draws goes
     // through Pango.
@@ -37,25 +39,21 @@ TabelaPdf::~TabelaPdf() {
     g_object_unref(layout_);
 }
 
-const TabelaPdf::Glifo* TabelaPdf::glifo(char c) {
-    if (c < primeiro || c > ultimo || da_tabela_ == nullptr) return nullptr;
-    Glifo& g = glifos_[static_cast<std::size_t>(c - primeiro)];
-    if (!g.visto) {
-        g.visto = true;
-        const PangoGlyphItem* corrida = corrida_de(layout_, c);
-        if (corrida != nullptr && corrida->item->analysis.font == da_tabela_) {
-            g.indice = corrida->glyphs->glyphs[0].glyph;
-            g.avanco = corrida->glyphs->glyphs[0].geometry.width;
-            g.pronto = true;
-        }
+const TabelaPdf::Glifo* TabelaPdf::glifo_novo(Glifo& g, char c) {
+    g.visto = true;
+    if (da_tabela_ == nullptr) return nullptr;
+    const PangoGlyphItem* corrida = corrida_de(layout_, c);
+    if (corrida != nullptr && corrida->item->analysis.font == da_tabela_) {
+        g.indice = corrida->glyphs->glyphs[0].glyph;
+        g.avanco = corrida->glyphs->glyphs[0].geometry.width;
+        g.pronto = true;
     }
     return g.pronto ? &g : nullptr;
 }
 
-int TabelaPdf::par(char a, char b) {
+int TabelaPdf::par_novo(char a, char b) {
     int& k = pares_[static_cast<std::size_t>(a - primeiro) * caracteres +
                     static_cast<std::size_t>(b - primeiro)];
-    if (k != par_por_ver) return k;
     k = par_so_pango;
     const Glifo& ga = *glifo(a);
     const Glifo& gb = *glifo(b);
@@ -145,6 +143,7 @@ void TabelaPdf::celula(cairo_t* cr, double x, double y, std::string_view t, bool
         return;
     }
     if (!de_glifos) {
+        if (em_ordem_) desenha(cr);
         cairo_move_to(cr, a_direita ? x - wp : x, y);
         pango_cairo_show_layout(cr, layout_);
         return;

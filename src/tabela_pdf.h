@@ -29,8 +29,9 @@ std::string cortado(std::string_view t, double ate,
 class TabelaPdf {
   public:
     // The font `fonte` as `contexto` (the page's free text's) lays it out: the same resolution,
-    // font options and glyph positions.
-    TabelaPdf(PangoContext* contexto, const PangoFontDescription* fonte);
+    // font options and glyph positions. With `em_ordem`, a cell drawn through Pango first draws
+    // the cells kept before it, so that the page holds them all in the order they came.
+    TabelaPdf(PangoContext* contexto, const PangoFontDescription* fonte, bool em_ordem = false);
     ~TabelaPdf();
     TabelaPdf(const TabelaPdf&) = delete;
     TabelaPdf& operator=(const TabelaPdf&) = delete;
@@ -66,9 +67,20 @@ class TabelaPdf {
     static constexpr char ultimo = '~';
 
     // The glyph of `c`, laid out the first time, or null when it goes through Pango.
-    const Glifo* glifo(char c);
+    const Glifo* glifo(char c) {
+        if (c < primeiro || c > ultimo) return nullptr;
+        Glifo& g = glifos_[static_cast<std::size_t>(c - primeiro)];
+        if (g.pronto) return &g;
+        return g.visto ? nullptr : glifo_novo(g, c);
+    }
+    const Glifo* glifo_novo(Glifo& g, char c);
     // What Pango adds between `a` and `b`, both ready, or par_so_pango.
-    int par(char a, char b);
+    int par(char a, char b) {
+        const int k = pares_[static_cast<std::size_t>(a - primeiro) * caracteres +
+                             static_cast<std::size_t>(b - primeiro)];
+        return k != par_por_ver ? k : par_novo(a, b);
+    }
+    int par_novo(char a, char b);
     // Whether `t` can be drawn from glyphs; its width in Pango units then.
     bool pronto(std::string_view t, int& largura);
     double largura_pango(std::string_view t);
@@ -89,6 +101,7 @@ class TabelaPdf {
     const Corrida& corrida(std::string_view t);
 
     PangoLayout* layout_;
+    bool em_ordem_;
     PangoFont* da_tabela_ = nullptr;
     std::unordered_map<std::string, Corrida, Espalha, std::equal_to<>> corridas_;
     // A repeated text too wide for its column, by the text and the column's width: as cut.
