@@ -543,7 +543,8 @@ void CobrancaRegistros::cobra_em_ordem() {
     for (const Pendente& p : pendentes_)
         ++fim[p.linha + 1];
     std::partial_sum(fim.begin(), fim.end(), fim.begin());
-    std::vector<Pendente> por_linha(pendentes_.size());
+    // Every place is written below: none is cleared first.
+    const auto por_linha = std::make_unique_for_overwrite<Pendente[]>(pendentes_.size());
     for (const Pendente& p : pendentes_)
         por_linha[fim[p.linha]++] = p;
     pendentes_ = {};
@@ -551,7 +552,7 @@ void CobrancaRegistros::cobra_em_ordem() {
     std::vector<std::uint64_t> ordem, outro;  // each call as its answer's second, then its place
     std::uint32_t inicio = 0;
     for (std::size_t l = 0; l < contas_linhas_.size(); inicio = fim[l++]) {
-        const std::span<const Pendente> chamadas(por_linha.data() + inicio, fim[l] - inicio);
+        const std::span<const Pendente> chamadas(por_linha.get() + inicio, fim[l] - inicio);
         ordem.clear();
         for (std::uint32_t i = 0; i < chamadas.size(); ++i)
             ordem.push_back(std::uint64_t{chamadas[i].inicio} << 32U | i);
