@@ -339,7 +339,7 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
                               static_cast<std::uint32_t>(((i.dat.dia - 1) * 24 + i.hor.hor) * 3600 +
                                                          i.hor.min * 60 + i.hor.seg),
                               linha_da_conta(linha, ultima_conta_), r.segundos, dono->second,
-                              t.planos[dono->second].na_franquia[tarifada->destino]});
+                              tarifada->na_franquia});
         return;
     }
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
@@ -514,6 +514,27 @@ std::unique_ptr<ParteRegistros> CobrancaRegistros::parte() {
     return std::make_unique<Parte>(*this);
 }
 
+namespace {
+
+// Sorts keys "second << 32 | place", the second under 2^24 (of a month), by the second, places
+// of one second in their order: by the second's bytes, lowest first, each pass keeping the order
+// of the one before. No comparison to guess at, as a month's calls come in any order.
+void ordena_por_segundo(std::vector<std::uint64_t>& v, std::vector<std::uint64_t>& outro) {
+    outro.resize(v.size());
+    for (unsigned desloca = 32; desloca < 56; desloca += 8) {
+        std::array<std::uint32_t, 257> inicio{};
+        for (const std::uint64_t k : v)
+            ++inicio[((k >> desloca) & 0xFFU) + 1];
+        if (inicio[((v[0] >> desloca) & 0xFFU) + 1] == v.size()) continue;  // one byte for all
+        std::partial_sum(inicio.begin(), inicio.end(), inicio.begin());
+        for (const std::uint64_t k : v)
+            outro[inicio[(k >> desloca) & 0xFFU]++] = k;
+        v.swap(outro);
+    }
+}
+
+}  // namespace
+
 void CobrancaRegistros::cobra_em_ordem() {
     // The calls of each line and month together, each line's in the order they were read; then
     // by answer, which keeps that order within a second. A line's calls are few enough to stay
@@ -527,14 +548,14 @@ void CobrancaRegistros::cobra_em_ordem() {
         por_linha[fim[p.linha]++] = p;
     pendentes_ = {};
     const Tarifa& t = *pedido_.tarifa;
-    std::vector<std::uint64_t> ordem;  // each call as its answer's second, then its place
+    std::vector<std::uint64_t> ordem, outro;  // each call as its answer's second, then its place
     std::uint32_t inicio = 0;
     for (std::size_t l = 0; l < contas_linhas_.size(); inicio = fim[l++]) {
         const std::span<const Pendente> chamadas(por_linha.data() + inicio, fim[l] - inicio);
         ordem.clear();
         for (std::uint32_t i = 0; i < chamadas.size(); ++i)
             ordem.push_back(std::uint64_t{chamadas[i].inicio} << 32U | i);
-        if (!std::ranges::is_sorted(ordem)) std::ranges::sort(ordem);
+        if (!std::ranges::is_sorted(ordem)) ordena_por_segundo(ordem, outro);
         ContaMensal& conta = contas_.contas[contas_linhas_[l]];
         ConsumoLinha consumo(t.planos[chamadas[0].plano].franquia);
         for (const std::uint64_t o : ordem) {

@@ -174,6 +174,18 @@ bool Tarifa::acrescenta_prefixo(std::string_view digitos, std::uint16_t destino)
     return true;
 }
 
+void Tarifa::prepara() {
+    const std::size_t n = destinos.size();
+    precos_.assign(planos.size() * n, {{-1, -1}, false});
+    for (std::size_t p = 0; p < planos.size(); ++p)
+        for (std::size_t i = 0; i < n; ++i) {
+            const Plano& pl = planos[p];
+            const std::optional<Preco> normal = pl.precos[i];
+            const std::optional<Preco> barato = pl.reduzidos[i] ? pl.reduzidos[i] : normal;
+            precos_[p * n + i] = {{normal.value_or(-1), barato.value_or(-1)}, pl.na_franquia[i]};
+        }
+}
+
 std::size_t Tarifa::dia_de(TData d) const {
     if (feriado_nacional(d) ||
         std::ranges::any_of(feriados, [&](TData f) { return mesma_data(f, d); }))
@@ -241,10 +253,10 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
         if (destino < 0) return std::nullopt;
     }
     const auto i = static_cast<std::size_t>(destino);
-    const Plano& p = planos[plano];
     const bool red = no_reduzido(inicio, ultimo);
-    std::optional<Preco> valor = red && p.reduzidos[i] ? p.reduzidos[i] : p.precos[i];
-    if (!valor) {
+    const PrecoDestino& pd = precos_[plano * destinos.size() + i];
+    Preco valor = pd.valor[red ? 1 : 0];
+    if (valor < 0) {
         if (!tipo) tipo = destinos[i].tipo ? *destinos[i].tipo : tipo_destino(t, area);
         // Nothing billable is priced at zero by accident: only what is free by its kind.
         if (tipo != TipoDestino::gratuito && tipo != TipoDestino::servico &&
@@ -252,6 +264,6 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
             return std::nullopt;
         valor = 0;
     }
-    return ChamadaTarifada{*valor, static_cast<std::uint32_t>(regras.segundos_cobrados(n)),
-                           static_cast<std::uint16_t>(destino), red};
+    return ChamadaTarifada{valor, static_cast<std::uint32_t>(regras.segundos_cobrados(n)),
+                           static_cast<std::uint16_t>(destino), red, pd.na_franquia};
 }

@@ -84,6 +84,7 @@ struct ChamadaTarifada {
     std::uint32_t cobrados;  // billed seconds, before allowance and successive calls
     std::uint16_t destino;   // of Tarifa::destinos
     bool reduzido;           // in the reduced band
+    bool na_franquia;        // its destination uses the plan's allowance
 };
 
 // The calls of one line in one month, rated one after another in answer order: what is left of
@@ -144,13 +145,15 @@ struct Tarifa {
     // Adds a destination's prefix (digits of the international form); false when another
     // destination has it already.
     bool acrescenta_prefixo(std::string_view digitos, std::uint16_t destino);
+    // Readies the plans added for avalia.
+    void prepara();
     // Whether the call answered at `inicio` falls in the reduced band.
     [[nodiscard]] bool no_reduzido(TDataHora inicio) const;
     [[nodiscard]] bool no_reduzido(TDataHora inicio, DiaTarifado& ultimo) const;
     // Rates a call of `n` seconds from area code `area` (area_de) to `numero` answered at
-    // `inicio`, on plan `plano`; `linha_da_tabela`: the number called is a line of the lines
-    // file; `ultimo`: the day of the thread's call before. Nothing when the call matches no
-    // destination, or one the plan has no price for that is not free by kind.
+    // `inicio`, on plan `plano`, once prepara() has run; `linha_da_tabela`: the number called is a
+    // line of the lines file; `ultimo`: the day of the thread's call before. Nothing when the call
+    // matches no destination, or one the plan has no price for that is not free by kind.
     [[nodiscard]] std::optional<ChamadaTarifada> avalia(int area, const Telefone& numero,
                                                         bool linha_da_tabela, TDataHora inicio,
                                                         std::int64_t n, std::size_t plano,
@@ -181,6 +184,13 @@ struct Tarifa {
         std::int32_t destino = -1;
     };
     std::vector<Atalho> atalhos_;
+    // By plan and destination: the price in the normal and in the reduced band (-1: none), and
+    // whether the call uses the allowance.
+    struct PrecoDestino {
+        std::array<Preco, 2> valor;
+        bool na_franquia;
+    };
+    std::vector<PrecoDestino> precos_;
     std::array<std::int32_t, nomes_tipos.size()> por_tipo_{-1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 

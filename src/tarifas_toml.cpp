@@ -316,7 +316,9 @@ Erro le_tarifas_de(std::string_view texto, const std::string& arquivo, Tarifa& t
     toml::table raiz;
     if (Erro e = analisa_toml(texto, arquivo, raiz); !e.ok()) return e;
     t = Tarifa{};
-    return Leitor(arquivo, t).le(raiz);
+    if (Erro e = Leitor(arquivo, t).le(raiz); !e.ok()) return e;
+    t.prepara();
+    return {};
 }
 
 Erro le_tarifas(const std::string& arquivo, Tarifa& t) {

@@ -174,6 +174,14 @@ std::string_view Telefone::chave() const {
 }
 
 std::uint64_t Telefone::valor() const {
+    if (!tem_valor_) {
+        valor_ = le_valor();
+        tem_valor_ = true;
+    }
+    return valor_;
+}
+
+std::uint64_t Telefone::le_valor() const {
     const char* p = b_.data() + 1;
     std::size_t n = n_;
     std::uint64_t v = 0;

@@ -69,6 +69,7 @@ class Telefone {
   private:
     void le(std::string_view d);
     void guarda(std::string_view digitos, std::size_t pais, std::size_t ddd, FormaNumero f);
+    [[nodiscard]] std::uint64_t le_valor() const;
 
     static constexpr std::size_t maximo = 24;  // digits; E.164 numbers have 15 at most
     std::string_view escrito_;
@@ -77,6 +78,8 @@ class Telefone {
     std::uint8_t n_ = 0;                // digits kept
     std::uint8_t pais_ = 0;             // of them, the country code's
     std::uint8_t ddd_ = 0;              // then the area code's
+    mutable bool tem_valor_ = false;    // valor() was asked, and is
+    mutable std::uint64_t valor_ = 0;
 };
 
 // A number as a bill shows it (Telefone::exibido).

@@ -9,6 +9,7 @@
 #include "cobranca_registros.h"
 #include "tarifas.h"
 #include "tarifas_toml.h"
+#include "telefone.h"
 
 namespace {
 
@@ -109,6 +110,48 @@ TEST(Tarifas, FaixaReduzida) {
     };
     for (const auto& [d, reduzido] : casos)
         EXPECT_EQ(t.no_reduzido(d), reduzido) << fmt::format("{}", d);
+}
+
+// The destination of the longest prefix a number starts with, in the international form; a
+// prefix longer than the number is none of it, however its zeros compare.
+TEST(Tarifas, Prefixos) {
+    std::string texto = "ddd = 85\n";
+    std::string precos;
+    for (const auto& [nome, forma] : {std::pair{"Local fixo", "tipo = \"local_fixo\""},
+                                      {"Exterior", "tipo = \"internacional\""},
+                                      {"Portugal", "prefixos = [\"351\"]"},
+                                      {"Lisboa", "prefixos = [\"35121\"]"},
+                                      {"Lisboa 0", "prefixos = [\"351210\"]"},
+                                      {"Fortaleza", "prefixos = [\"55853\", \"55854\"]"},
+                                      {"19", "prefixos = [\"3519999999999999999\"]"},
+                                      {"20", "prefixos = [\"35199999999999999999\"]"}}) {
+        texto += fmt::format("[[destino]]\nnome = \"{}\"\n{}\n", nome, forma);
+        precos += fmt::format("\"{}\" = 0.1,", nome);
+    }
+    precos.pop_back();
+    const Tarifa t = tarifa(texto + "[[plano]]\nnome = \"P\"\nprecos = {" + precos + "}\n");
+    const std::tuple<const char*, const char*, const char*> casos[] = {
+        {"1001", "+351 21 300 0000", "Lisboa"},
+        {"1001", "+351 22 000 0000", "Portugal"},
+        {"1001", "+35121", "Lisboa"},
+        {"1001", "+3512100", "Lisboa 0"},
+        {"1001", "32345678", "Fortaleza"},
+        {"1133334444", "32345678", "Local fixo"},
+        {"1001", "(85) 4234-5678", "Fortaleza"},
+        {"1001", "(85) 5234-5678", "Local fixo"},
+        {"1001", "+1 415 555 2671", "Exterior"},
+        {"1001", "+351 9999 9999 9999 9999", "19"},
+        {"1001", "+351 9999 9999 9999 9999 90", "20"},
+        {"1001", "+351 9999 9999 9999 999", "Portugal"},
+        {"1001", "+351 9999 9999 9999 9998 0", "Portugal"},
+    };
+    DiaTarifado dia;
+    for (const auto& [origem, numero, destino] : casos) {
+        const auto c = t.avalia(area_de(Telefone(origem), t.ddd), Telefone(numero), false,
+                                dh(4, 3, 2024, 12, 0, 0), 60, 0, dia);
+        ASSERT_TRUE(c) << numero;
+        EXPECT_EQ(t.destinos[c->destino].nome, destino) << origem << " -> " << numero;
+    }
 }
 
 // Each call's billed seconds and charge: a prefix over a kind, the reduced price, the
