@@ -172,8 +172,8 @@ struct Tarifa {
     // The prefixes as a tree of digits: each node's children (0: none) and the destination it
     // ends (-1: none); the root is node 0.
     struct No {
+        std::int32_t fim = -1;  // first: a step down reads it with the children, mostly at once
         std::array<std::int32_t, 10> filhos{};
-        std::int32_t fim = -1;
     };
     std::vector<No> nos_;
     // By a number's first `atalho` digits, the walk down the tree so far: the node they lead to
