@@ -239,7 +239,8 @@ std::size_t disposicao(std::string_view t) {
 // Seconds from `a` to `b`; most calls start and end on one day.
 std::int64_t segundos_entre(TDataHora a, TDataHora b) {
     const auto no_dia = [](THora h) { return h.hor * 3600 + h.min * 60 + h.seg; };
-    if (a.dat.dia == b.dat.dia && a.dat.mes == b.dat.mes && a.dat.ano == b.dat.ano)
+    // A date is its day, month and year in four bytes, none of them padding.
+    if (std::bit_cast<std::uint32_t>(a.dat) == std::bit_cast<std::uint32_t>(b.dat))
         return no_dia(b.hor) - no_dia(a.hor);
     return segundo_utc(b) - segundo_utc(a);
 }
