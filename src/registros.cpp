@@ -60,6 +60,28 @@ constexpr Layout layout_custom{19, 15, 1, 2, 8, 9, 10, 11, 12, 13, 14, 16, 18};
 constexpr std::size_t campos_proprio = 7;
 constexpr std::string_view coluna_linha = "linha";
 
+// Row `linha`'s fields of layout `l` into `c`, field i taken by `campo(i)`: each member set but
+// `unico`, so that one `c` serves row after row.
+template <class Campo>
+[[gnu::always_inline]] inline void poe_campos(const Layout& l, std::string_view linha,
+                                              bool sem_nulo, const Campo& campo,
+                                              CamposRegistro& c) {
+    c.texto = linha;
+    c.conta = campo(l.conta);
+    c.origem = campo(l.origem);
+    c.destino = campo(l.destino);
+    c.cod_destino = {};
+    c.inicio = campo(l.inicio);
+    c.atendimento = campo(l.atendimento);
+    c.fim = campo(l.fim);
+    c.duracao = campo(l.duracao);
+    c.segundos = campo(l.segundos);
+    c.disposicao = campo(l.disposicao);
+    c.flags = campo(l.flags);
+    c.sem_nulo = sem_nulo;
+    c.sequencia = l.sequencia < l.campos ? campo(l.sequencia) : std::string_view{};
+}
+
 // The fields of a plain row of layout `L` straight from where the block scanner found them to
 // end; false when the row is left to the general way: fewer fields than the layout has, or
 // doubled quotes in a field that is looked at.
@@ -67,24 +89,10 @@ template <const Layout& L>
 bool campos_pbx(const VarredorBloco& v, std::string_view linha, CamposRegistro& c) {
     constexpr std::uint32_t usados = lidos(L) | std::uint32_t{1} << L.unico;
     if (v.n() < L.campos || (v.duplas() & usados) != 0) return false;
-    const char* l = linha.data();
-    // Each member set, so that the same c serves row after row.
-    c.texto = linha;
-    c.conta = v.campo(l, L.conta);
-    c.origem = v.campo(l, L.origem);
-    c.destino = v.campo(l, L.destino);
-    c.cod_destino = {};
-    c.inicio = v.campo(l, L.inicio);
-    c.atendimento = v.campo(l, L.atendimento);
-    c.fim = v.campo(l, L.fim);
-    c.duracao = v.campo(l, L.duracao);
-    c.segundos = v.campo(l, L.segundos);
-    c.disposicao = v.campo(l, L.disposicao);
-    c.flags = v.campo(l, L.flags);
-    c.sem_nulo = true;
-    c.sequencia = L.sequencia < L.campos ? v.campo(l, L.sequencia) : std::string_view{};
+    const auto campo = [&v, l = linha.data()](std::size_t i) { return v.campo(l, i); };
+    poe_campos(L, linha, true, campo, c);
     // The default layout's optional uniqueid, right after its fields, is split too.
-    c.unico = L.unico < L.campos || v.n() > L.unico ? v.campo(l, L.unico) : std::string_view{};
+    c.unico = L.unico < L.campos || v.n() > L.unico ? campo(L.unico) : std::string_view{};
     return true;
 }
 
@@ -377,20 +385,9 @@ bool AnalisadorRegistros::avalia_pbx(std::string_view linha, bool sem_nulo,
     if (campos_.n < l.campos) return rejeita(motivo_campos_de_menos, linha, destino);
     sem_aspas_.clear();
     sem_aspas_.reserve(linha.size());
-    CamposRegistro c{linha,
-                     campo(l.conta),
-                     campo(l.origem),
-                     campo(l.destino),
-                     {},
-                     campo(l.inicio),
-                     campo(l.atendimento),
-                     campo(l.fim),
-                     campo(l.duracao),
-                     campo(l.segundos),
-                     campo(l.disposicao),
-                     campo(l.flags)};
-    c.sem_nulo = sem_nulo;
-    c.sequencia = l.sequencia < l.campos ? campo(l.sequencia) : std::string_view{};
+    CamposRegistro c;
+    poe_campos(
+        l, linha, sem_nulo, [this](std::size_t i) { return campo(i); }, c);
     if (l.unico < l.campos || campos_.n > l.unico) {
         c.unico = campo(l.unico);
     } else if (campos_.mais) {
