@@ -3,6 +3,7 @@
 // at the start of a UTF-8 file.
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 // An ASCII digit, whatever the locale says.
@@ -13,6 +14,15 @@ constexpr bool e_digito(char c) {
 // Not empty, and ASCII digits only.
 constexpr bool so_digitos(std::string_view s) {
     return !s.empty() && std::ranges::all_of(s, e_digito);
+}
+
+// The value of eight decimal digits held in one word, each byte a digit's value (0 to 9), the
+// first digit in the lowest byte; zero bytes before the first digit read as leading zeros.
+constexpr std::uint64_t valor_oito_digitos(std::uint64_t c) {
+    c = c * 10 + (c >> 8);  // in each even byte, that digit and the next as a pair
+    return (((c & 0x000000FF000000FFU) * (100 + (1000000ULL << 32))) +
+            (((c >> 16) & 0x000000FF000000FFU) * (1 + (10000ULL << 32)))) >>
+           32;
 }
 
 // The UTF-8 byte-order mark, with which spreadsheets begin a file.

@@ -194,15 +194,12 @@ bool sao_digitos(std::uint64_t x, std::uint64_t digitos) {
     const auto de = reinterpret_cast<std::uintptr_t>(linha.data());
     const auto p = reinterpret_cast<std::uintptr_t>(t.data());
     if (t.size() <= 8 && p >= de && p - de + 8 <= linha.size()) {
-        // Up to eight digits (never too many seconds) moved to the high bytes, the first
-        // highest: pairs, then fours, then all eight added up in place.
+        // Up to eight digits (never too many seconds) moved to the high bytes, leading zeros
+        // below them.
         const std::uint64_t x = oito(t, 0);
         const unsigned vazios = 8 * (8 - static_cast<unsigned>(t.size()));
         if (!sao_digitos(x, ~std::uint64_t{0} >> vazios)) return motivo_segundos;
-        std::uint64_t v = (x & 0x0F0F0F0F0F0F0F0F) << vazios;
-        v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
-        v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
-        s = static_cast<std::uint32_t>(v * 10000 + (v >> 32));
+        s = static_cast<std::uint32_t>(valor_oito_digitos((x & 0x0F0F0F0F0F0F0F0F) << vazios));
         return {};
     }
     std::uint64_t v = 0;

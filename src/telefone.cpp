@@ -201,19 +201,13 @@ std::uint64_t Telefone::le_valor() const {
         std::memcpy(&c, q, sizeof c);
         return c - 0x3030303030303030U;
     };
-    const auto oito = [](std::uint64_t c) {
-        c = c * 10 + (c >> 8);
-        return (((c & 0x000000FF000000FFU) * (100 + (1000000ULL << 32))) +
-                (((c >> 16) & 0x000000FF000000FFU) * (1 + (10000ULL << 32)))) >>
-               32;
-    };
     static constexpr std::array<std::uint64_t, 9> potencias{
         1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
     // Up to eight: the bytes past them shifted out. Up to sixteen: the first eight, then the last
     // eight without those read already.
-    if (n <= 8) return v * potencias[n] + oito(le8(p) << (8 * (8 - n)));
-    return (v * 100000000 + oito(le8(p))) * potencias[n - 8] +
-           oito(le8(p + n - 8) & (~std::uint64_t{0} << (8 * (16 - n))));
+    if (n <= 8) return v * potencias[n] + valor_oito_digitos(le8(p) << (8 * (8 - n)));
+    return (v * 100000000 + valor_oito_digitos(le8(p))) * potencias[n - 8] +
+           valor_oito_digitos(le8(p + n - 8) & (~std::uint64_t{0} << (8 * (16 - n))));
 }
 
 std::optional<std::uint64_t> Telefone::chave_numerica() const {
