@@ -55,12 +55,68 @@ bool marca(char c) {
     return c == ' ' || c == '(' || c == ')' || c == '-' || c == '.';
 }
 
+// The value of the `n` digits at `p`, of which eight bytes may be read from any digit.
+std::uint64_t le_valor(const char* p, std::size_t n) {
+    std::uint64_t v = 0;
+    const auto digito = [&] { return static_cast<std::uint64_t>(*p++ - '0'); };
+    if constexpr (std::endian::native != std::endian::little) {
+        for (; n > 0; --n)
+            v = v * 10 + digito();
+        return v;
+    }
+    for (; n > 16; --n)
+        v = v * 10 + digito();
+    if (n == 0) return v;
+    // Eight digits at once, the first in the lowest byte, less '0' each; a zero byte reads as a
+    // leading zero.
+    const auto le8 = [](const char* q) {
+        std::uint64_t c = 0;
+        std::memcpy(&c, q, sizeof c);
+        return c - 0x3030303030303030U;
+    };
+    static constexpr std::array<std::uint64_t, 9> potencias{
+        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    // Up to eight: the bytes past them shifted out. Up to sixteen: the first eight, then the last
+    // eight without those read already.
+    if (n <= 8) return v * potencias[n] + valor_oito_digitos(le8(p) << (8 * (8 - n)));
+    return (v * 100000000 + valor_oito_digitos(le8(p))) * potencias[n - 8] +
+           valor_oito_digitos(le8(p + n - 8) & (~std::uint64_t{0} << (8 * (16 - n))));
+}
+
+// Whether `s`, not empty, is digits only: eight bytes at once, the last eight overlapping those
+// before when the size is no multiple of eight.
+bool so_digitos_rapido(std::string_view s) {
+    if (s.size() < 8) return so_digitos(s);
+    // A byte is a digit when neither it, nor it less '0', nor it plus 0x46 (past '9': 0x80 and
+    // more) has its high bit set; a borrow or carry out of a byte that is no digit only ever
+    // reaches bytes above it.
+    const auto oito = [](const char* p) {
+        std::uint64_t c = 0;
+        std::memcpy(&c, p, sizeof c);
+        return ((c | (c - 0x3030303030303030U) | (c + 0x4646464646464646U)) &
+                0x8080808080808080U) == 0;
+    };
+    for (std::size_t i = 0; i + 8 < s.size(); i += 8)
+        if (!oito(s.data() + i)) return false;
+    return oito(s.data() + s.size() - 8);
+}
+
+// Copies `de`, of 24 bytes at most, to `para`: from 8 to 16 bytes as two words that may overlap.
+void copia(std::string_view de, char* para) {
+    if (de.size() < 8 || de.size() > 16) {
+        de.copy(para, de.size());
+        return;
+    }
+    std::memcpy(para, de.data(), 8);
+    std::memcpy(para + de.size() - 8, de.data() + de.size() - 8, 8);
+}
+
 }  // namespace
 
 Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
     b_[0] = '+';
     // What PBXs mostly write: the digits alone.
-    if (escrito.size() <= maximo && so_digitos(escrito)) {
+    if (escrito.size() <= maximo && so_digitos_rapido(escrito)) {
         le(escrito);
         return;
     }
@@ -92,10 +148,11 @@ void Telefone::le(std::string_view d) {
     const auto brasileiro = [&](std::string_view x) {
         b_[1] = '5';
         b_[2] = '5';
-        x.copy(b_.data() + 3, x.size());
+        copia(x, b_.data() + 3);
         n_ = static_cast<std::uint8_t>(x.size() + 2);
         pais_ = ddd_ = 2;
         forma_ = FormaNumero::nacional;
+        poe_valor();
     };
     if (d.starts_with("00")) {
         const std::string_view r = d.substr(2);
@@ -124,41 +181,12 @@ void Telefone::le(std::string_view d) {
 }
 
 void Telefone::guarda(std::string_view digitos, std::size_t pais, std::size_t ddd, FormaNumero f) {
-    digitos.copy(b_.data() + 1, digitos.size());
+    copia(digitos, b_.data() + 1);
     n_ = static_cast<std::uint8_t>(digitos.size());
     pais_ = static_cast<std::uint8_t>(pais);
     ddd_ = static_cast<std::uint8_t>(ddd);
     forma_ = f;
-}
-
-std::string_view Telefone::pais() const {
-    return {b_.data() + 1, pais_};
-}
-
-std::string_view Telefone::ddd() const {
-    return {b_.data() + 1 + pais_, ddd_};
-}
-
-std::string_view Telefone::assinante() const {
-    if (forma_ == FormaNumero::nome) return escrito_;
-    return {b_.data() + 1 + pais_ + ddd_, std::size_t{n_} - pais_ - ddd_};
-}
-
-std::string_view Telefone::internacional() const {
-    if (forma_ != FormaNumero::nacional && forma_ != FormaNumero::internacional) return {};
-    return {b_.data() + 1, n_};
-}
-
-bool Telefone::movel() const {
-    const std::string_view a = assinante();
-    return (forma_ == FormaNumero::nacional || forma_ == FormaNumero::local) && a.size() == 9 &&
-           a[0] == '9';
-}
-
-bool Telefone::fixo() const {
-    const std::string_view a = assinante();
-    return (forma_ == FormaNumero::nacional || forma_ == FormaNumero::local) && a.size() == 8 &&
-           a[0] >= '2' && a[0] <= '5';
+    poe_valor();
 }
 
 std::string_view Telefone::chave() const {
@@ -173,49 +201,12 @@ std::string_view Telefone::chave() const {
     }
 }
 
-std::uint64_t Telefone::valor() const {
-    if (!tem_valor_) {
-        valor_ = le_valor();
-        tem_valor_ = true;
-    }
-    return valor_;
-}
-
-std::uint64_t Telefone::le_valor() const {
-    const char* p = b_.data() + 1;
-    std::size_t n = n_;
-    std::uint64_t v = 0;
-    const auto digito = [&] { return static_cast<std::uint64_t>(*p++ - '0'); };
-    if constexpr (std::endian::native != std::endian::little) {
-        for (; n > 0; --n)
-            v = v * 10 + digito();
-        return v;
-    }
-    for (; n > 16; --n)
-        v = v * 10 + digito();
-    if (n == 0) return v;
-    // Eight digits at once, the first in the lowest byte, less '0' each; a zero byte reads as a
-    // leading zero. b_ has room for the eight bytes read from any digit kept.
-    const auto le8 = [](const char* q) {
-        std::uint64_t c = 0;
-        std::memcpy(&c, q, sizeof c);
-        return c - 0x3030303030303030U;
-    };
-    static constexpr std::array<std::uint64_t, 9> potencias{
-        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-    // Up to eight: the bytes past them shifted out. Up to sixteen: the first eight, then the last
-    // eight without those read already.
-    if (n <= 8) return v * potencias[n] + valor_oito_digitos(le8(p) << (8 * (8 - n)));
-    return (v * 100000000 + valor_oito_digitos(le8(p))) * potencias[n - 8] +
-           valor_oito_digitos(le8(p + n - 8) & (~std::uint64_t{0} << (8 * (16 - n))));
-}
-
-std::optional<std::uint64_t> Telefone::chave_numerica() const {
+void Telefone::poe_valor() {
+    valor_ = le_valor(b_.data() + 1, n_);
     // 17 digits and their count take less than 62 bits.
-    if (forma_ == FormaNumero::nome || n_ > 17) return std::nullopt;
-    const std::uint64_t v = valor();
+    if (forma_ == FormaNumero::nome || n_ > 17) return;
     const bool mais = forma_ == FormaNumero::nacional || forma_ == FormaNumero::internacional;
-    return (mais ? std::uint64_t{1} << 62U : 0) | (v * 32 + n_);
+    chave_numerica_ = (mais ? std::uint64_t{1} << 62U : 0) | (valor_ * 32 + n_);
 }
 
 std::string Telefone::exibido() const {

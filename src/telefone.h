@@ -41,27 +41,43 @@ class Telefone {
     [[nodiscard]] FormaNumero forma() const { return forma_; }
     // The country code: "55" for a Brazilian number with its area code, the code of another
     // country's number (1 to 3 digits, by the ITU's plan); empty for any other form.
-    [[nodiscard]] std::string_view pais() const;
+    [[nodiscard]] std::string_view pais() const { return {b_.data() + 1, pais_}; }
     // The area code of a Brazilian number (nacional); empty for any other form.
-    [[nodiscard]] std::string_view ddd() const;
+    [[nodiscard]] std::string_view ddd() const { return {b_.data() + 1 + pais_, ddd_}; }
     // The subscriber's digits (nacional, local); what follows the country code (internacional);
     // all the digits (digitos, nao_geografico); the name as written (nome).
-    [[nodiscard]] std::string_view assinante() const;
+    [[nodiscard]] std::string_view assinante() const {
+        if (forma_ == FormaNumero::nome) return escrito_;
+        return {b_.data() + 1 + pais_ + ddd_, std::size_t{n_} - pais_ - ddd_};
+    }
     // The country code and the rest, without "+" (nacional, internacional); empty otherwise.
-    [[nodiscard]] std::string_view internacional() const;
+    [[nodiscard]] std::string_view internacional() const {
+        if (forma_ != FormaNumero::nacional && forma_ != FormaNumero::internacional) return {};
+        return {b_.data() + 1, n_};
+    }
     // A mobile's number: 9 digits starting with 9 (nacional, local).
-    [[nodiscard]] bool movel() const;
+    [[nodiscard]] bool movel() const {
+        return (forma_ == FormaNumero::nacional || forma_ == FormaNumero::local) &&
+               std::size_t{n_} - pais_ - ddd_ == 9 && b_[1U + pais_ + ddd_] == '9';
+    }
     // A landline's number: 8 digits starting with 2 to 5 (nacional, local).
-    [[nodiscard]] bool fixo() const;
+    [[nodiscard]] bool fixo() const {
+        const char c = b_[1U + pais_ + ddd_];
+        return (forma_ == FormaNumero::nacional || forma_ == FormaNumero::local) &&
+               std::size_t{n_} - pais_ - ddd_ == 8 && c >= '2' && c <= '5';
+    }
     // What a line is known by: every spelling of one number gives the same key, and two
     // numbers never give one.
     [[nodiscard]] std::string_view chave() const;
     // The key as a number, equal for two numbers exactly when their keys are: the digits' value,
     // their count and whether the key has a "+". None for a name, or more than 17 digits.
-    [[nodiscard]] std::optional<std::uint64_t> chave_numerica() const;
+    [[nodiscard]] std::optional<std::uint64_t> chave_numerica() const {
+        if (chave_numerica_ == 0) return std::nullopt;
+        return chave_numerica_;
+    }
     // The digits kept as a number: internacional()'s for a number with a country code, else
     // assinante()'s; 0 for a name. Exact up to 19 digits.
-    [[nodiscard]] std::uint64_t valor() const;
+    [[nodiscard]] std::uint64_t valor() const { return valor_; }
     // As a bill shows it: a Brazilian mobile "(85) 9 8877-4123", a landline "(85) 3234-5678";
     // everything else as written. Read again, the text shown is the same number.
     [[nodiscard]] std::string exibido() const;
@@ -69,7 +85,8 @@ class Telefone {
   private:
     void le(std::string_view d);
     void guarda(std::string_view digitos, std::size_t pais, std::size_t ddd, FormaNumero f);
-    [[nodiscard]] std::uint64_t le_valor() const;
+    // Sets valor_ and chave_numerica_ from the digits kept.
+    void poe_valor();
 
     static constexpr std::size_t maximo = 24;  // digits; E.164 numbers have 15 at most
     std::string_view escrito_;
@@ -78,8 +95,8 @@ class Telefone {
     std::uint8_t n_ = 0;                // digits kept
     std::uint8_t pais_ = 0;             // of them, the country code's
     std::uint8_t ddd_ = 0;              // then the area code's
-    mutable bool tem_valor_ = false;    // valor() was asked, and is
-    mutable std::uint64_t valor_ = 0;
+    std::uint64_t valor_ = 0;
+    std::uint64_t chave_numerica_ = 0;  // 0: none
 };
 
 // A number as a bill shows it (Telefone::exibido).

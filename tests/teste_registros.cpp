@@ -381,6 +381,8 @@ TEST(Telefone, GrafiasReais) {
         {"client1", nome, "client1", ""},
         {"*97", nome, "*97", ""},
         {"85+988774123", nome, "85+988774123", ""},
+        {"85988774123:", nome, "85988774123:", ""},  // the bytes on either side of the digits
+        {"8598877/4123", nome, "8598877/4123", ""},
         {"", nome, "", ""},
     };
     for (const Grafia& c : casos) {
