@@ -66,15 +66,15 @@ template <bool contagem>
 }
 
 // Appends to `p` the positions of the set bits of `x`, bit 0 at `base`. Knowing how many there
-// are, eight are written at a time: those past them are written over by the next 64 bytes, and
+// are, four are written at a time: those past them are written over by the next 64 bytes, and
 // the lowest set bit of none is 64.
 template <bool contagem>
 [[gnu::always_inline]] inline std::size_t* lista(std::uint64_t x, std::size_t base,
                                                  std::size_t* p) {
     if constexpr (contagem) {
         const std::size_t k = conta<contagem>(x);
-        for (std::size_t j = 0; j < k; j += 8)
-            for (std::size_t u = 0; u < 8; ++u, x &= x - 1)
+        for (std::size_t j = 0; j < k; j += 4)
+            for (std::size_t u = 0; u < 4; ++u, x &= x - 1)
                 p[j + u] = base + static_cast<std::size_t>(std::countr_zero(x));
         return p + k;
     } else {
@@ -84,9 +84,9 @@ template <bool contagem>
     }
 }
 
-// What 64 bytes, marked as `m`, end and hold, written where `v` says.
+// What 64 bytes, marked as `m`, hold, written where `v` says; their field ends, to be listed.
 template <bool contagem>
-[[gnu::always_inline]] inline void classifica(const Marcas& m, Varredura& v) {
+[[gnu::always_inline]] inline std::uint64_t separa(const Marcas& m, Varredura& v) {
     // Bit i: byte i is inside quotes (an opening quote is, its closing quote is not).
     std::uint64_t r = m.pares ^ (0 - v.dentro);
     std::uint64_t estranho = m.estranhos;
@@ -113,8 +113,14 @@ template <bool contagem>
         *v.linhas++ = k + conta<contagem>(fins & (x ^ (x - 1))) - 1;
     for (std::uint64_t x = abre & depois_fecha; x != 0; x &= x - 1)
         *v.dobradas++ = k + conta<contagem>(fins & ((x & (0 - x)) - 1));
-    v.fins = lista<contagem>(fins, v.pos, v.fins);
     v.estranhos = lista<false>(estranho, v.pos, v.estranhos);
+    return fins;
+}
+
+// The same, the field ends listed.
+template <bool contagem>
+[[gnu::always_inline]] inline void classifica(const Marcas& m, Varredura& v) {
+    v.fins = lista<contagem>(separa<contagem>(m, v), v.pos, v.fins);
     v.pos += 64;
 }
 
@@ -206,15 +212,29 @@ void varre_sse2(const char* p, std::size_t n, char separador, Varredura& v) {
     v = w;
 }
 
-// 64 bytes at a time, each comparison straight into a mask of 64 bits.
-[[gnu::target("avx512bw,pclmul,popcnt,bmi")]] void varre_avx512(const char* p, std::size_t n,
-                                                                char separador, Varredura& v) {
+// 0 to 63, a byte each.
+alignas(64) constexpr std::array<std::uint8_t, 64> indices = [] {
+    std::array<std::uint8_t, 64> a{};
+    for (std::size_t i = 0; i < a.size(); ++i)
+        a[i] = static_cast<std::uint8_t>(i);
+    return a;
+}();
+
+// 64 bytes at a time, each comparison straight into a mask of 64 bits; the field ends listed by
+// gathering the indices of the set bits into the first bytes of a register, widened and stored
+// eight at a time, the register turned by eight bytes after each (those past them are written
+// over by the next 64 bytes).
+[[gnu::target("avx512bw,avx512vbmi2,pclmul,popcnt,bmi")]] void varre_avx512(const char* p,
+                                                                            std::size_t n,
+                                                                            char separador,
+                                                                            Varredura& v) {
     const __m512i aspa = _mm512_set1_epi8('"');
     const __m512i sep = _mm512_set1_epi8(separador);
     const __m512i fim = _mm512_set1_epi8('\n');
     const __m512i cr = _mm512_set1_epi8('\r');
     const __m512i fora_de_0d = _mm512_set1_epi8(~0x0D);
     const __m512i zero = _mm512_setzero_si512();
+    const __m512i de_0_a_63 = _mm512_load_si512(indices.data());
     Varredura w = v;
     for (std::size_t i = 0; i < n; ++i, p += 64) {
         const __m512i x = _mm512_loadu_si512(p);
@@ -227,7 +247,18 @@ void varre_sse2(const char* p, std::size_t n, char separador, Varredura& v) {
                                  : _mm512_mask_cmpeq_epi8_mask(raros, x, cr) |
                                        _mm512_mask_cmpeq_epi8_mask(raros, x, zero);
         m.pares = prefixo_xor_clmul(m.aspas);
-        classifica<true>(m, w);
+        const std::uint64_t fins = separa<true>(m, w);
+        __m512i juntos = _mm512_maskz_compress_epi8(fins, de_0_a_63);
+        const __m512i base = _mm512_set1_epi64(static_cast<long long>(w.pos));
+        const auto k = static_cast<std::size_t>(__builtin_popcountll(fins));
+        for (std::size_t j = 0; j < k;
+             j += 8, juntos = _mm512_maskz_alignr_epi64(0xFF, juntos, juntos, 1))
+            _mm512_storeu_si512(
+                w.fins + j,
+                _mm512_add_epi64(base, _mm512_maskz_cvtepu8_epi64(
+                                           0xFF, _mm512_maskz_extracti32x4_epi32(0xF, juntos, 0))));
+        w.fins += k;
+        w.pos += 64;
     }
     v = w;
 }
@@ -237,7 +268,8 @@ Varre escolhe_varre() {
 #ifdef __x86_64__
     if (__builtin_cpu_supports("pclmul") && __builtin_cpu_supports("popcnt") &&
         __builtin_cpu_supports("bmi")) {
-        if (__builtin_cpu_supports("avx512bw")) return varre_avx512;
+        if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2"))
+            return varre_avx512;
         if (__builtin_cpu_supports("avx2")) return varre_avx2;
     }
 #endif
