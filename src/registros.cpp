@@ -89,7 +89,7 @@ template <const Layout& L>
 bool campos_pbx(const VarredorBloco& v, std::string_view linha, CamposRegistro& c) {
     constexpr std::uint32_t usados = lidos(L) | std::uint32_t{1} << L.unico;
     if (v.n() < L.campos || (v.duplas() & usados) != 0) return false;
-    const auto campo = [&v, l = linha.data()](std::size_t i) { return v.campo(l, i); };
+    const auto campo = [&v](std::size_t i) { return v.campo(i); };
     poe_campos(L, linha, true, campo, c);
     // The default layout's optional uniqueid, right after its fields, is split too.
     c.unico = L.unico < L.campos || v.n() > L.unico ? campo(L.unico) : std::string_view{};
@@ -124,65 +124,68 @@ std::uint64_t oito(std::string_view t, std::size_t i) {
     return x;
 }
 
-// Whether the bytes of `x` under `digitos` (0xFF each) are ASCII digits: their high half 3,
-// and still 3 with 6 added. A byte's carry reaches the next only from a byte that is no digit.
-bool sao_digitos(std::uint64_t x, std::uint64_t digitos) {
-    const std::uint64_t altos = digitos & 0xF0F0F0F0F0F0F0F0;
-    const std::uint64_t tres = digitos & 0x3030303030303030;
-    return (x & altos) == tres && ((x + (digitos & 0x0606060606060606)) & altos) == tres;
+// Whether `t` is UTF-8: one of 8 to 16 bytes, as most numbers are, in ASCII told by two words
+// that may overlap.
+[[gnu::always_inline]] inline bool utf8(std::string_view t) {
+    if (t.empty()) return true;
+    if (t.size() >= 8 && t.size() <= 16 &&
+        ((oito(t, 0) | oito(t, t.size() - 8)) & 0x8080'8080'8080'8080) == 0)
+        return true;
+    return e_utf8(t);
 }
 
-// "AAAA-MM-DD hh:mm:ss", a real date and time; the reason when it is not. Read eight bytes at
-// a time: "AAAA-MM-", "DD hh:mm" and "hh:mm:ss"; a date the same as the one before is not
-// looked at again.
+// "AAAA-MM-DD hh:mm:ss", a real date and time, and its second of the day; the reason when it
+// is not. Read eight bytes at a time: "AAAA-MM-", "DD hh:mm" and "hh:mm:ss"; a date the same as
+// the one before is not looked at again.
 [[gnu::always_inline]] inline std::string_view le_data_hora(std::string_view t, TDataHora& dh,
-                                                            DataLida& antes) {
+                                                            std::int32_t& no_dia, DataLida& antes) {
     if (t.size() != 19) return motivo_data;
     const std::uint64_t a = oito(t, 0), b = oito(t, 8), c = oito(t, 11);
-    constexpr std::uint64_t sep_a = 0xFF0000FF00000000, sep_c = 0x0000FF0000FF0000;
-    constexpr std::uint64_t dia = 0xFFFF;  // of b
-    const bool mesma = a == antes.a && (b & dia) == antes.dia;
-    if ((b & 0xFF0000) != 0x200000 || (c & sep_c) != 0x00003A00003A0000 ||
-        !sao_digitos(c, ~sep_c) ||
-        (!mesma &&
-         ((a & sep_a) != 0x2D00002D00000000 || !sao_digitos(a, ~sep_a) || !sao_digitos(b, dia))))
+    // "hh:mm:ss" as its digits' values and the colons as 0: right when no byte is past 9, which
+    // adding 0x76 to each digit and 0x7F to each colon shows in its high bit.
+    const std::uint64_t hora = c ^ 0x3030'3A30'303A'3030;
+    if ((((hora + 0x7676'7F76'767F'7676) | hora) & 0x8080'8080'8080'8080) != 0) return motivo_data;
+    // A month or a day other than the last one read: rows mostly keep to one month.
+    constexpr std::uint64_t dia = 0xFF'FFFF;  // of b, with the blank after it
+    const bool mes_novo = a != antes.a;
+    const bool dia_novo = mes_novo || (b & dia) != antes.dia;
+    // "AAAA-MM-" and "DD " the same way, the date's values then in bytes 0 to 3, 5, 6 and 8.
+    const std::uint64_t d1 = a ^ 0x2D30'302D'3030'3030, d2 = (b & dia) ^ 0x20'3030;
+    if ((mes_novo && (((d1 + 0x7F76'767F'7676'7676) | d1) & 0x8080'8080'8080'8080) != 0) ||
+        (dia_novo && (((d2 + 0x7F'7676) | d2) & 0x80'8080) != 0))
         return motivo_data;
-    // Each byte with the two-digit number that starts there (digits already checked).
-    const auto pares = [](std::uint64_t x) {
-        x &= 0x0F0F0F0F0F0F0F0F;
-        return x * 10 + (x >> 8);
-    };
-    const auto par = [](std::uint64_t x, unsigned i) {
-        return static_cast<int>((x >> (8 * i)) & 0xFF);
-    };
-    DataLida nova = antes;
-    if (!mesma) {
-        const std::uint64_t pa = pares(a);
-        const int ano = par(pa, 0) * 100 + par(pa, 2);
-        const int mes = par(pa, 5);
-        const int d = par(pares(b), 0);
-        if (ano == 0 || mes == 0 || mes > 12 || d == 0 || (d > 28 && d > dias_no_mes(mes, ano)))
-            return motivo_data_impossivel;
-        nova = {a,
-                b & dia,
-                {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
-                 static_cast<std::int16_t>(ano)}};
-    }
-    // The hour, minutes and seconds (each below 100, in bytes 0, 3 and 6) with what brings 24,
-    // 60 and 60 to 128 added: the high bit of any of them says it is too large.
-    const std::uint64_t pc = pares(c);
+    // Each byte with the two-digit number that starts there: the hour, minutes and seconds in
+    // bytes 0, 3 and 6, each below 100, with what brings 24, 60 and 60 to 128 added: the high
+    // bit of any of them says it is too large.
+    const std::uint64_t pares = hora * 10 + (hora >> 8);
     constexpr std::uint64_t ate_128 = 0x0044'0000'4400'0068;
     constexpr std::uint64_t altos = 0x0080'0000'8000'0080;
-    if (((pc + ate_128) & altos) != 0) return motivo_data_impossivel;
-    const int h = par(pc, 0);
-    const int m = par(pc, 3);
-    const int s = par(pc, 6);
-    // A bill is due on the 10th of the next month, which must have a year of four digits too.
-    if (nova.dat.ano > 9998) return motivo_ano;
-    antes = nova;
-    dh.dat = nova.dat;
-    dh.hor = {static_cast<std::int8_t>(h), static_cast<std::int8_t>(m),
-              static_cast<std::int8_t>(s)};
+    if (((pares + ate_128) & altos) != 0) return motivo_data_impossivel;
+    if (dia_novo) {
+        const auto digito = [](std::uint64_t x, unsigned i) {
+            return static_cast<int>((x >> (8 * i)) & 0xFF);
+        };
+        int ano = antes.dat.ano, mes = antes.dat.mes;
+        if (mes_novo) {
+            ano = ((digito(d1, 0) * 10 + digito(d1, 1)) * 10 + digito(d1, 2)) * 10 + digito(d1, 3);
+            mes = digito(d1, 5) * 10 + digito(d1, 6);
+            if (ano == 0 || mes == 0 || mes > 12) return motivo_data_impossivel;
+        }
+        const int d = digito(d2, 0) * 10 + digito(d2, 1);
+        if (d == 0 || (d > 28 && d > dias_no_mes(mes, ano))) return motivo_data_impossivel;
+        // A bill is due on the 10th of the next month, which must have a year of four digits too.
+        if (ano > 9998) return motivo_ano;
+        antes = {a,
+                 b & dia,
+                 {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
+                  static_cast<std::int16_t>(ano)}};
+    }
+    const auto h = static_cast<std::int8_t>(pares & 0xFF);
+    const auto m = static_cast<std::int8_t>((pares >> 24) & 0xFF);
+    const auto s = static_cast<std::int8_t>((pares >> 48) & 0xFF);
+    dh.dat = antes.dat;
+    dh.hor = {h, m, s};
+    no_dia = h * 3600 + m * 60 + s;
     return {};
 }
 
@@ -194,12 +197,13 @@ bool sao_digitos(std::uint64_t x, std::uint64_t digitos) {
     const auto de = reinterpret_cast<std::uintptr_t>(linha.data());
     const auto p = reinterpret_cast<std::uintptr_t>(t.data());
     if (t.size() <= 8 && p >= de && p - de + 8 <= linha.size()) {
-        // Up to eight digits (never too many seconds) moved to the high bytes, leading zeros
-        // below them.
-        const std::uint64_t x = oito(t, 0);
+        // Up to eight digits (never too many seconds) as their values, moved to the high bytes,
+        // leading zeros below them: right when no byte is past 9 (see le_data_hora).
         const unsigned vazios = 8 * (8 - static_cast<unsigned>(t.size()));
-        if (!sao_digitos(x, ~std::uint64_t{0} >> vazios)) return motivo_segundos;
-        s = static_cast<std::uint32_t>(valor_oito_digitos((x & 0x0F0F0F0F0F0F0F0F) << vazios));
+        const std::uint64_t x = (oito(t, 0) ^ 0x3030'3030'3030'3030) << vazios;
+        if ((((x + 0x7676'7676'7676'7676) | x) & 0x8080'8080'8080'8080) != 0)
+            return motivo_segundos;
+        s = static_cast<std::uint32_t>(valor_oito_digitos(x));
         return {};
     }
     std::uint64_t v = 0;
@@ -241,13 +245,18 @@ std::size_t disposicao(std::string_view t) {
         disposicoes.begin());
 }
 
+// A date and time read, with its second of the day.
+struct Momento {
+    TDataHora dh{};
+    std::int32_t no_dia = 0;
+};
+
 // Seconds from `a` to `b`; most calls start and end on one day.
-std::int64_t segundos_entre(TDataHora a, TDataHora b) {
-    const auto no_dia = [](THora h) { return h.hor * 3600 + h.min * 60 + h.seg; };
+std::int64_t segundos_entre(const Momento& a, const Momento& b) {
     // A date is its day, month and year in four bytes, none of them padding.
-    if (std::bit_cast<std::uint32_t>(a.dat) == std::bit_cast<std::uint32_t>(b.dat))
-        return no_dia(b.hor) - no_dia(a.hor);
-    return segundo_utc(b) - segundo_utc(a);
+    if (std::bit_cast<std::uint32_t>(a.dh.dat) == std::bit_cast<std::uint32_t>(b.dh.dat))
+        return b.no_dia - a.no_dia;
+    return segundo_utc(b.dh) - segundo_utc(a.dh);
 }
 
 // The date-time `s` seconds after `d`.
@@ -280,17 +289,23 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
     r.cod_destino = c.cod_destino;
     // The answer, or the start when there is none; the end, or the answer and the billed seconds
     // when there is none, so that the calls' CSV reads back as the same call.
-    TDataHora partida{};
-    if (const std::string_view m = le_data_hora(c.inicio, partida, data); !m.empty()) return m;
-    r.inicio = r.fim = partida;
+    Momento partida, atendido, fim;
+    if (const std::string_view m = le_data_hora(c.inicio, partida.dh, partida.no_dia, data);
+        !m.empty())
+        return m;
+    atendido = fim = partida;
     if (!c.atendimento.empty())
-        if (const std::string_view m = le_data_hora(c.atendimento, r.inicio, data); !m.empty())
+        if (const std::string_view m =
+                le_data_hora(c.atendimento, atendido.dh, atendido.no_dia, data);
+            !m.empty())
             return m;
     if (!c.fim.empty())
-        if (const std::string_view m = le_data_hora(c.fim, r.fim, data); !m.empty()) return m;
+        if (const std::string_view m = le_data_hora(c.fim, fim.dh, fim.no_dia, data); !m.empty())
+            return m;
     if (const std::string_view m = le_segundos(c.segundos, r.segundos, c.texto); !m.empty())
         return m;
-    if (c.fim.empty()) r.fim = depois(r.inicio, r.segundos);
+    r.inicio = atendido.dh;
+    r.fim = c.fim.empty() ? depois(r.inicio, r.segundos) : fim.dh;
     std::uint32_t duracao = r.segundos;
     if (!c.duracao.empty())
         if (const std::string_view m = le_segundos(c.duracao, duracao, c.texto); !m.empty())
@@ -299,13 +314,12 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
     const std::size_t d = c.disposicao == disposicoes[0] ? 0 : disposicao(c.disposicao);
     if (formato != FormatoRegistros::proprio && d == disposicoes.size()) return motivo_disposicao;
     // Texts that are copied into the calls' CSV and the documents.
-    if (!e_utf8(c.origem) || !e_utf8(c.destino) || !e_utf8(c.cod_destino)) return motivo_utf8;
+    if (!utf8(c.origem) || !utf8(c.destino) || !utf8(c.cod_destino)) return motivo_utf8;
     // A row that cannot be true is not billed: answered before it started, ended before it was
     // answered, or billed for more than it lasted (a second of rounding allowed).
-    const std::int64_t atendido = segundos_entre(r.inicio, r.fim);
-    if (segundos_entre(partida, r.inicio) < 0 || (!c.fim.empty() && atendido < 0))
-        return motivo_fora_de_ordem;
-    if (r.segundos > duracao || (!c.fim.empty() && r.segundos > atendido + 1))
+    const std::int64_t durou = c.fim.empty() ? 0 : segundos_entre(atendido, fim);
+    if (segundos_entre(partida, atendido) < 0 || durou < 0) return motivo_fora_de_ordem;
+    if (r.segundos > duracao || (!c.fim.empty() && r.segundos > durou + 1))
         return motivo_incoerentes;
     const auto omitida = [&] {
         const std::string_view flags = sem_brancos(c.flags);
@@ -513,7 +527,7 @@ bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegist
                     sem_aspas_.clear();
                     ok = entrega(c, destino);
                 } else {
-                    varredor_.campos(l, campos_);
+                    varredor_.campos(campos_);
                     ok = f == FormatoRegistros::proprio ? avalia_proprio(l, true, destino)
                                                         : avalia_pbx(l, true, destino);
                 }

@@ -73,8 +73,8 @@ struct CamposRegistro {
 // called customer that is not UTF-8, and a row that cannot be true ("datas fora de ordem": an
 // answer before the start, an end before the answer; "segundos incoerentes": billsec above the
 // duration, or above the end minus the answer by more than a second).
-// A date "AAAA-MM-DD" as read, its first eight bytes and its last two, and what it is: rows
-// mostly repeat the date before.
+// A date "AAAA-MM-DD" as read, its first eight bytes and the three after them (its last two and
+// the blank that follows), and what it is: rows mostly repeat the date before.
 struct DataLida {
     std::uint64_t a = ~std::uint64_t{0};
     std::uint64_t dia = 0;

@@ -137,7 +137,11 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
          pbx(a, b, c, "60") + "\n" + pbx("2023-02-29 10:00:00", "", c, "1") + "\n" +
              pbx(a, "2024-03-05 24:00:00", c, "1") + "\n" + pbx(a, b, "05/03/2024 10:01", "1") +
              "\n" + pbx(a, b, c, "-1") + "\n" + pbx(a, b, c, "1.5") + "\n" + pbx(a, b, c, "") +
-             "\n" + pbx(a, b, c, "99999999999") + "\n" + "a,b,c\n" + "\"a,b\n" + "\"a\"b,c\n",
+             "\n" + pbx(a, b, c, "99999999999") + "\n" + "a,b,c\n" + "\"a,b\n" + "\"a\"b,c\n" +
+             pbx("2024-03-32 10:00:00", "", c, "1") + "\n" +
+             pbx("2024-03-3x 10:00:00", "", c, "1") + "\n" +
+             pbx("2024-04-05 10:00:00", "2024-04-31 10:00:00", "", "1") + "\n" +
+             pbx("9999-12-31 25:00:00", "", "", "0") + "\n",
          {"1 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 60s cobravel [253]",
           "2 rejeitado: data impossivel [233]", "3 rejeitado: data impossivel [252]",
           "4 rejeitado: data e hora fora do formato AAAA-MM-DD hh:mm:ss [249]",
@@ -146,7 +150,10 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
           "7 rejeitado: segundos que nao sao um inteiro nao negativo [251]",
           "8 rejeitado: segundos grandes demais [262]", "9 rejeitado: campos de menos [5]",
           "10 rejeitado: aspas sem fechamento ou texto depois das aspas [4]",
-          "11 rejeitado: aspas sem fechamento ou texto depois das aspas [6]"}},
+          "11 rejeitado: aspas sem fechamento ou texto depois das aspas [6]",
+          "12 rejeitado: data impossivel [233]",
+          "13 rejeitado: data e hora fora do formato AAAA-MM-DD hh:mm:ss [233]",
+          "14 rejeitado: data impossivel [233]", "15 rejeitado: data impossivel [214]"}},
         {"fins de linha CR, CRLF e LF misturados",
          pbx(a, b, c, "60") + "\r" + pbx(a, b, c, "60") + "\r\n\r" + pbx(a, b, c, "60") + "\n" +
              pbx(a, b, c, "60") + "\r",
