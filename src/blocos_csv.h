@@ -9,7 +9,6 @@
 // no CR or NUL byte and is not empty. The fields of a plain row are exactly those separa_campos
 // gives; any other row is left to separa_campos and to whatever careful reading its caller does.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -25,28 +24,27 @@ class VarredorBloco {
     void prepara(std::string_view bytes, char separador, std::size_t maximo,
                  std::uint32_t usados = ~std::uint32_t{0});
     // The next row, without its '\n', into `linha`, and whether it is plain into `simples`;
-    // false after the last row. Of a plain row, n(), fin() and duplas() then say where its
-    // fields are, and campo() gives one.
+    // false after the last row. Of a plain row, n() and duplas() then say what its fields are,
+    // and campo() gives one.
     bool proxima(std::string_view& linha, bool& simples);
     // The same, and when the row is plain, its fields into `c` as campos() puts them.
     bool proxima(std::string_view& linha, CamposCsv& c, bool& simples);
-    // The fields of the last row, `linha`, a plain one, into `c` (the views of those not looked
-    // at left as they were).
-    void campos(std::string_view linha, CamposCsv& c) const;
+    // The fields of the last row, a plain one, into `c` (the views of those not looked at left
+    // as they were).
+    void campos(CamposCsv& c) const;
 
-    // The fields of the last row found, up to `maximo` + 1 (more than `maximo`: the row has
-    // more), or more: those whose ends are in the same 64 bytes are all counted.
+    // The fields of the last row found, all of them.
     [[nodiscard]] std::size_t n() const { return n_; }
     // Which of its first `maximo` fields hold doubled quotes (bit i: field i).
     [[nodiscard]] std::uint32_t duplas() const { return duplas_; }
-    // Field `i` (below n() and `maximo`) of the last row when it is plain, `l` its first byte:
-    // without the quotes around it (a field that opens with one closes with another), and
-    // quotes still doubled inside.
-    [[nodiscard]] std::string_view campo(const char* l, std::size_t i) const {
-        const std::size_t inicio = i == 0 ? 0 : fins_campos_[i - 1] + 1;
-        const std::size_t fim = fins_campos_[i];
-        const std::size_t aspas = l[inicio] == '"';
-        return {l + inicio + aspas, fim - inicio - 2 * aspas};
+    // Field `i` (below n() and `maximo`) of the last row when it is plain: without the quotes
+    // around it (a field that opens with one closes with another), and quotes still doubled
+    // inside. It starts after the end before it, the last row's line end for the first field.
+    [[nodiscard]] std::string_view campo(std::size_t i) const {
+        const std::size_t inicio = fins_linha_[i] + 1;
+        const std::size_t fim = fins_linha_[i + 1];
+        const std::size_t aspas = bytes_[inicio] == '"';
+        return {bytes_.data() + inicio + aspas, fim - inicio - 2 * aspas};
     }
 
   private:
@@ -54,17 +52,19 @@ class VarredorBloco {
     char separador_ = ',';
     std::size_t maximo_ = 0;
     std::uint32_t usados_ = 0;
-    // Per 64 bytes: field ends (separators outside quotes and line ends), line ends, and the
-    // second quote of each doubled quote.
-    std::vector<std::uint64_t> terminadores_{};
-    std::vector<std::uint64_t> fins_{};
-    std::vector<std::uint64_t> dobradas_{};
-    std::vector<std::size_t> estranhos_{};  // where rows are not plain, in order, then the end
-    std::size_t inicio_ = 0;                // of the next row
-    std::size_t estranho_ = 0;              // the next entry of estranhos_
-    // Of the last row: where each field ends (its separator or line end, from the row's start),
-    // with room for the ends of 64 bytes more than the fields wanted.
-    std::array<std::size_t, CamposCsv::capacidade + 1 + 64> fins_campos_{};
+    // Every field end in order, separators outside quotes and line ends, after one before the
+    // first byte (-1, so that the first field starts at 0).
+    std::vector<std::size_t> fins_{};
+    // Per row, the entry of fins_ that is its line end.
+    std::vector<std::size_t> linhas_{};
+    // Per doubled quote, the entry of fins_ that ends its field; then one past all.
+    std::vector<std::size_t> dobradas_{};
+    // Where rows are not plain, in order; then the end of the bytes.
+    std::vector<std::size_t> estranhos_{};
+    // The next entry of each, and the next row's first byte.
+    std::size_t fim_ = 1, linha_ = 0, dobrada_ = 0, estranho_ = 0, inicio_ = 0;
+    // Of the last row: the end before its first field, then its fields' ends.
+    const std::size_t* fins_linha_ = nullptr;
     std::size_t n_ = 0;
     std::uint32_t duplas_ = 0;
 };

@@ -89,7 +89,7 @@ template <const Layout& L>
 bool campos_pbx(const VarredorBloco& v, std::string_view linha, CamposRegistro& c) {
     constexpr std::uint32_t usados = lidos(L) | std::uint32_t{1} << L.unico;
     if (v.n() < L.campos || (v.duplas() & usados) != 0) return false;
-    const auto campo = [&v, l = linha.data()](std::size_t i) { return v.campo(l, i); };
+    const auto campo = [&v](std::size_t i) { return v.campo(i); };
     poe_campos(L, linha, true, campo, c);
     // The default layout's optional uniqueid, right after its fields, is split too.
     c.unico = L.unico < L.campos || v.n() > L.unico ? campo(L.unico) : std::string_view{};
@@ -527,7 +527,7 @@ bool AnalisadorRegistros::linhas_completas(std::string_view bytes, DestinoRegist
                     sem_aspas_.clear();
                     ok = entrega(c, destino);
                 } else {
-                    varredor_.campos(l, campos_);
+                    varredor_.campos(campos_);
                     ok = f == FormatoRegistros::proprio ? avalia_proprio(l, true, destino)
                                                         : avalia_pbx(l, true, destino);
                 }
