@@ -143,18 +143,16 @@ std::array<std::string_view, 6> textos_da_chave(const RegistroChamada& r) {
 }
 
 // A key equal for two numbers exactly when a bill shows them alike: a Brazilian mobile or
-// landline by its digits, any other text of digits alone by them and their count; none for
+// landline by its digits, any other text of digits alone by them and their count; 0 for
 // anything else.
-// `k`: t.chave_numerica().
-std::optional<std::uint64_t> chave_numero(const Telefone& t, std::string_view escrito,
-                                          std::optional<std::uint64_t> k) {
+std::uint64_t chave_numero(const Telefone& t, std::string_view escrito) {
     if (t.forma() == FormaNumero::nacional && (t.movel() || t.fixo()))
-        return std::uint64_t{1} << 63U | (*k & ~(std::uint64_t{1} << 62U)) >> 5U;
-    if (escrito.empty() || escrito.size() > 17 || !so_digitos(escrito)) return std::nullopt;
+        return std::uint64_t{1} << 63U | t.valor();
+    if (escrito.empty() || escrito.size() > 17 || !so_digitos(escrito)) return 0;
     // These forms keep the digits as written: their value and count.
     if (t.forma() == FormaNumero::digitos || t.forma() == FormaNumero::local ||
         t.forma() == FormaNumero::nao_geografico)
-        return std::uint64_t{1} << 62U | *k;
+        return std::uint64_t{1} << 62U | *t.chave_numerica();
     std::uint64_t v = 0;
     for (const char c : escrito)
         v = v * 10 + static_cast<std::uint64_t>(c - '0');
@@ -238,8 +236,8 @@ CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
                               pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr,
                               r.inicio, r.segundos, a.dono->second, dia);
         if (em_ordem_) {
-            a.numero = chave_numero(numero, r.destino, numero.chave_numerica()).value_or(0);
-            a.linha = chave_numero(origem, r.origem, origem.chave_numerica()).value_or(0);
+            a.numero = chave_numero(numero, r.destino);
+            a.linha = chave_numero(origem, r.origem);
             // A caller named as a line is that line: the lines file keys a name by its text.
             if (a.linha == 0 && linha != nullptr && origem.forma() == FormaNumero::nome)
                 a.linha = std::uint64_t{1} << 61U | reinterpret_cast<std::uintptr_t>(linha);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 
-#include "caracteres.h"
 #include "telefone.h"
 
 namespace {
@@ -216,10 +215,11 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
                                               DiaTarifado& ultimo) const {
     std::int32_t destino = -1;
     if (!linha_da_tabela && !nos_.empty()) {
-        // The international form: a local number takes the caller's country and area.
+        // The international form, digits only: a local number takes the caller's country and
+        // area.
         std::string_view internacional = t.internacional();
         std::array<char, 32> local{'5', '5'};
-        if (t.forma() == FormaNumero::local) {
+        if (t.forma() == FormaNumero::local && area >= 0) {
             const auto [fim, erro] = std::to_chars(local.data() + 2, local.data() + 8, area);
             const std::string_view a = t.assinante();
             if (erro == std::errc{} && a.size() <= static_cast<std::size_t>(local.end() - fim)) {
@@ -228,7 +228,7 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
             }
         }
         std::size_t no = 0, i = 0;
-        if (internacional.size() >= atalho && so_digitos(internacional.substr(0, atalho))) {
+        if (internacional.size() >= atalho) {
             std::size_t k = 0;
             for (; i < atalho; ++i)
                 k = k * 10 + static_cast<std::size_t>(internacional[i] - '0');
@@ -237,9 +237,8 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
             if (no == 0) i = internacional.size();
         }
         for (; i < internacional.size(); ++i) {
-            const char c = internacional[i];
-            if (!e_digito(c)) break;
-            const std::int32_t f = nos_[no].filhos[static_cast<std::size_t>(c - '0')];
+            const std::int32_t f =
+                nos_[no].filhos[static_cast<std::size_t>(internacional[i] - '0')];
             if (f == 0) break;
             no = static_cast<std::size_t>(f);
             if (nos_[no].fim >= 0) destino = nos_[no].fim;
