@@ -89,7 +89,7 @@ template <const Layout& L>
 bool campos_pbx(const VarredorBloco& v, std::string_view linha, CamposRegistro& c) {
     constexpr std::uint32_t usados = lidos(L) | std::uint32_t{1} << L.unico;
     if (v.n() < L.campos || (v.duplas() & usados) != 0) return false;
-    const auto campo = [&v](std::size_t i) { return v.campo(i); };
+    const VarredorBloco::Campos campo = v.campos();
     poe_campos(L, linha, true, campo, c);
     // The default layout's optional uniqueid, right after its fields, is split too.
     c.unico = L.unico < L.campos || v.n() > L.unico ? campo(L.unico) : std::string_view{};
