@@ -47,12 +47,12 @@ Marcas marca_portavel(const char* p, char separador) {
 // Where a pass over the bytes is: what is carried from one 64 bytes to the next, and where
 // what is found about them goes.
 struct Varredura {
-    std::uint64_t dentro;      // the last byte was inside quotes
-    std::uint64_t apos_fim;    // the last byte ended a field (the next starts a row)
-    std::uint64_t apos_fecha;  // the last byte closed quotes
-    std::size_t pos;           // of the 64 bytes
-    const std::size_t* fins0;  // the first entry of the field ends
-    std::size_t* fins;
+    std::uint64_t dentro;        // the last byte was inside quotes
+    std::uint64_t apos_fim;      // the last byte ended a field (the next starts a row)
+    std::uint64_t apos_fecha;    // the last byte closed quotes
+    std::size_t pos;             // of the 64 bytes
+    const std::uint32_t* fins0;  // the first entry of the field ends
+    std::uint32_t* fins;
     std::size_t* linhas;
     std::size_t* dobradas;
     std::size_t* estranhos;
@@ -68,18 +68,17 @@ template <bool contagem>
 // Appends to `p` the positions of the set bits of `x`, bit 0 at `base`. Knowing how many there
 // are, four are written at a time: those past them are written over by the next 64 bytes, and
 // the lowest set bit of none is 64.
-template <bool contagem>
-[[gnu::always_inline]] inline std::size_t* lista(std::uint64_t x, std::size_t base,
-                                                 std::size_t* p) {
+template <bool contagem, class T>
+[[gnu::always_inline]] inline T* lista(std::uint64_t x, std::size_t base, T* p) {
     if constexpr (contagem) {
         const std::size_t k = conta<contagem>(x);
         for (std::size_t j = 0; j < k; j += 4)
             for (std::size_t u = 0; u < 4; ++u, x &= x - 1)
-                p[j + u] = base + static_cast<std::size_t>(std::countr_zero(x));
+                p[j + u] = static_cast<T>(base + static_cast<std::size_t>(std::countr_zero(x)));
         return p + k;
     } else {
         for (; x != 0; x &= x - 1)
-            *p++ = base + static_cast<std::size_t>(std::countr_zero(x));
+            *p++ = static_cast<T>(base + static_cast<std::size_t>(std::countr_zero(x)));
         return p;
     }
 }
@@ -222,8 +221,8 @@ alignas(64) constexpr std::array<std::uint8_t, 64> indices = [] {
 
 // 64 bytes at a time, each comparison straight into a mask of 64 bits; the field ends listed by
 // gathering the indices of the set bits into the first bytes of a register, widened and stored
-// eight at a time, the register turned by eight bytes after each (those past them are written
-// over by the next 64 bytes).
+// sixteen at a time, the register turned by sixteen bytes after each (those past them are
+// written over by the next 64 bytes).
 [[gnu::target("avx512bw,avx512vbmi2,pclmul,popcnt,bmi")]] void varre_avx512(const char* p,
                                                                             std::size_t n,
                                                                             char separador,
@@ -249,14 +248,14 @@ alignas(64) constexpr std::array<std::uint8_t, 64> indices = [] {
         m.pares = prefixo_xor_clmul(m.aspas);
         const std::uint64_t fins = separa<true>(m, w);
         __m512i juntos = _mm512_maskz_compress_epi8(fins, de_0_a_63);
-        const __m512i base = _mm512_set1_epi64(static_cast<long long>(w.pos));
+        const __m512i base = _mm512_set1_epi32(static_cast<int>(w.pos));
         const auto k = static_cast<std::size_t>(__builtin_popcountll(fins));
         for (std::size_t j = 0; j < k;
-             j += 8, juntos = _mm512_maskz_alignr_epi64(0xFF, juntos, juntos, 1))
-            _mm512_storeu_si512(
-                w.fins + j,
-                _mm512_add_epi64(base, _mm512_maskz_cvtepu8_epi64(
-                                           0xFF, _mm512_maskz_extracti32x4_epi32(0xF, juntos, 0))));
+             j += 16, juntos = _mm512_maskz_alignr_epi32(0xFFFF, juntos, juntos, 4))
+            _mm512_storeu_si512(w.fins + j,
+                                _mm512_add_epi32(base, _mm512_maskz_cvtepu8_epi32(
+                                                           0xFFFF, _mm512_maskz_extracti32x4_epi32(
+                                                                       0xF, juntos, 0))));
         w.fins += k;
         w.pos += 64;
     }
@@ -281,7 +280,8 @@ Varre escolhe_varre() {
 }
 
 // Room in `v` for `n` more positions after those up to `p`; where to write them.
-std::size_t* espaco(std::vector<std::size_t>& v, const std::size_t* p, std::size_t n) {
+template <class T>
+T* espaco(std::vector<T>& v, const T* p, std::size_t n) {
     const auto usadas = static_cast<std::size_t>(p - v.data());
     if (v.size() < usadas + n) v.resize(std::max(usadas + n, 2 * v.size()));
     return v.data() + usadas;
@@ -297,7 +297,7 @@ void VarredorBloco::prepara(std::string_view bytes, char separador, std::size_t 
     maximo_ = std::min(maximo, CamposCsv::capacidade);
     usados_ = usados;
     if (fins_.empty()) fins_.resize(1);
-    fins_[0] = ~std::size_t{0};
+    fins_[0] = ~std::uint32_t{0};
     Varredura v{0,
                 1,
                 0,

@@ -18,7 +18,8 @@
 
 class VarredorBloco {
   public:
-    // Looks at `bytes`, whole rows the last of which ends at a '\n', to be split at `separador`
+    // Looks at `bytes`, fewer than 4 GiB of whole rows the last of which ends at a '\n', to be
+    // split at `separador`
     // into their first `maximo` fields, of which those in `usados` (bit i: field i) are looked
     // at. The buffers are kept from one block to the next.
     void prepara(std::string_view bytes, char separador, std::size_t maximo,
@@ -37,15 +38,22 @@ class VarredorBloco {
     [[nodiscard]] std::size_t n() const { return n_; }
     // Which of its first `maximo` fields hold doubled quotes (bit i: field i).
     [[nodiscard]] std::uint32_t duplas() const { return duplas_; }
-    // Field `i` (below n() and `maximo`) of the last row when it is plain: without the quotes
+    // The fields of the last row when it is plain, as a value that can be kept in registers
+    // while they are taken one by one: field `i` (below n() and `maximo`) without the quotes
     // around it (a field that opens with one closes with another), and quotes still doubled
-    // inside. It starts after the end before it, the last row's line end for the first field.
-    [[nodiscard]] std::string_view campo(std::size_t i) const {
-        const std::size_t inicio = fins_linha_[i] + 1;
-        const std::size_t fim = fins_linha_[i + 1];
-        const std::size_t aspas = bytes_[inicio] == '"';
-        return {bytes_.data() + inicio + aspas, fim - inicio - 2 * aspas};
-    }
+    // inside. A field starts after the end before it, the row before's line end for the first.
+    struct Campos {
+        const char* bytes;
+        const std::uint32_t* fins;  // the end before the first field, then each field's end
+        [[nodiscard]] std::string_view operator()(std::size_t i) const {
+            const std::size_t inicio = static_cast<std::uint32_t>(fins[i] + 1);
+            const std::size_t fim = fins[i + 1];
+            const std::size_t aspas = bytes[inicio] == '"';
+            return {bytes + inicio + aspas, fim - inicio - 2 * aspas};
+        }
+    };
+    [[nodiscard]] Campos campos() const { return {bytes_.data(), fins_linha_}; }
+    [[nodiscard]] std::string_view campo(std::size_t i) const { return campos()(i); }
 
   private:
     std::string_view bytes_{};
@@ -53,8 +61,10 @@ class VarredorBloco {
     std::size_t maximo_ = 0;
     std::uint32_t usados_ = 0;
     // Every field end in order, separators outside quotes and line ends, after one before the
-    // first byte (-1, so that the first field starts at 0).
-    std::vector<std::size_t> fins_{};
+    // first byte (-1, so that the first field starts at 0). In 32 bits, as the bytes are fewer
+    // than 4 GiB, so that twice as many fit in the cache, and so that the compiler knows that
+    // writing a field's size does not change them.
+    std::vector<std::uint32_t> fins_{};
     // Per row, the entry of fins_ that is its line end.
     std::vector<std::size_t> linhas_{};
     // Per doubled quote, the entry of fins_ that ends its field; then one past all.
@@ -64,7 +74,7 @@ class VarredorBloco {
     // The next entry of each, and the next row's first byte.
     std::size_t fim_ = 1, linha_ = 0, dobrada_ = 0, estranho_ = 0, inicio_ = 0;
     // Of the last row: the end before its first field, then its fields' ends.
-    const std::size_t* fins_linha_ = nullptr;
+    const std::uint32_t* fins_linha_ = nullptr;
     std::size_t n_ = 0;
     std::uint32_t duplas_ = 0;
 };

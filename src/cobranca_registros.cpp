@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
-#include <deque>
 #include <numeric>
 #include <span>
 #include <tuple>
@@ -162,15 +162,19 @@ std::uint64_t chave_numero(const Telefone& t, std::string_view escrito) {
 }  // namespace
 
 std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
-    // The key of chave_da_chamada as a number. Each text comes in with its length, so that no
-    // two ways of cutting the same bytes into fields make the same key; a date and time is
-    // written one way only.
-    std::uint64_t h = 0;
-    for (const std::string_view t : textos_da_chave(r))
-        h = junta_texto(h, t);
+    // The key of chave_da_chamada as a number. The lengths of its texts come in first, so that no
+    // two ways of cutting the same bytes into fields make the same key, then their bytes; a date
+    // and time is written one way only.
+    const std::array<std::string_view, 6> t = textos_da_chave(r);
+    const auto dois = [&](std::size_t i) {
+        return t[i].size() | std::uint64_t{t[i + 1].size()} << 32;
+    };
+    std::uint64_t h = junta(junta(junta(0, dois(0)), dois(2)), dois(4));
+    for (const std::string_view texto : t)
+        h = junta_bytes(h, texto);
     const TDataHora& a = r.inicio;
-    const auto u = [](auto v) { return static_cast<std::uint64_t>(static_cast<std::uint16_t>(v)); };
-    h = junta(h, u(a.dat.ano) << 40 | u(a.dat.mes) << 32 | u(a.dat.dia) << 24 | u(a.hor.hor) << 16 |
+    const auto u = [](std::int8_t v) { return std::uint64_t{static_cast<std::uint8_t>(v)}; };
+    h = junta(h, std::uint64_t{std::bit_cast<std::uint32_t>(a.dat)} << 24 | u(a.hor.hor) << 16 |
                      u(a.hor.min) << 8 | u(a.hor.seg));
     return mistura(junta(h, r.segundos));
 }
@@ -186,7 +190,7 @@ bool ChavesVistas::contem(std::uint64_t k) const {
 
 bool ChavesVistas::insere(std::uint64_t k) {
     if (k == 0) return !std::exchange(zero_, true);
-    if (4 * (n_ + 1) > 3 * vagas_.size()) cresce();
+    if (4 * (n_ + 1) > 3 * vagas_.size()) cresce(vagas_.size() * 2);
     const std::size_t m = vagas_.size() - 1;
     for (std::size_t i = k & m;; i = (i + 1) & m) {
         if (vagas_[i] == k) return false;
@@ -199,12 +203,14 @@ bool ChavesVistas::insere(std::uint64_t k) {
 }
 
 void ChavesVistas::reserva(std::size_t n) {
-    while (3 * vagas_.size() < 4 * n)
-        cresce();
+    std::size_t vagas = vagas_.size();
+    while (3 * vagas < 4 * n)
+        vagas *= 2;
+    if (vagas != vagas_.size()) cresce(vagas);
 }
 
-void ChavesVistas::cresce() {
-    std::vector<std::uint64_t> antes(vagas_.size() * 2);
+void ChavesVistas::cresce(std::size_t vagas) {
+    std::vector<std::uint64_t> antes(vagas);
     antes.swap(vagas_);
     n_ = 0;
     for (const std::uint64_t k : antes)
@@ -384,6 +390,30 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
     return true;
 }
 
+namespace {
+
+// Things kept in the order they come, in pieces of a fixed size: never copied to grow, and
+// each piece allocated once for many.
+template <class T>
+class EmPedacos {
+  public:
+    T& push_back(const T& v) {
+        if (n_ % pedaco == 0) pedacos_.push_back(std::make_unique_for_overwrite<T[]>(pedaco));
+        T& x = pedacos_.back()[n_++ % pedaco];
+        x = v;
+        return x;
+    }
+    [[nodiscard]] std::size_t size() const { return n_; }
+    T& operator[](std::size_t i) { return pedacos_[i / pedaco][i % pedaco]; }
+
+  private:
+    static constexpr std::size_t pedaco = 4096;
+    std::vector<std::unique_ptr<T[]>> pedacos_;
+    std::size_t n_ = 0;
+};
+
+}  // namespace
+
 // The rows of a later part of a file. Each billable one is looked at on the part's thread, and
 // kept with what it came to and the texts that adding it to the bills may read: the numbers and
 // codes when calls are kept or it has no customer, the row itself when it may be written down.
@@ -398,9 +428,9 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
         }
         const Avaliacao a = c_.avalia(r, chave(r), dia_);
         const PedidoCobranca& p = c_.pedido_;
-        Guardado& g = guardados_.emplace_back(
-            Guardado{r.linha, std::string::npos, a.chave, r.inicio, r.fim, r.segundos, 0,
-                     sem_avaliacao, 0, a.dono.has_value(), false});
+        Guardado& g = guardados_.push_back(Guardado{r.linha, std::string::npos, a.chave, r.inicio,
+                                                    r.fim, r.segundos, 0, sem_avaliacao, 0,
+                                                    a.dono.has_value(), false});
         if (a.dono) std::tie(g.cod, g.plano) = *a.dono;
         if (a.tarifada || a.numero != 0 || a.linha != 0) {
             g.avaliacao = static_cast<std::uint32_t>(avaliacoes_.size());
@@ -435,6 +465,9 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
         constexpr std::size_t adiante = 16;
         for (std::size_t i = 0; i < std::min(adiante, guardados_.size()); ++i)
             c_.chaves_.antecipa(guardados_[i].chave);
+        // One record for every row, each of its fields set again for the next.
+        RegistroChamada r{};
+        r.cobravel = true;
         for (std::size_t i = 0; i < guardados_.size(); ++i) {
             if (i + adiante < guardados_.size()) c_.chaves_.antecipa(guardados_[i + adiante].chave);
             const Guardado& g = guardados_[i];
@@ -452,12 +485,10 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
                 continue;
             }
             ++c_.resumo_.registros;
-            RegistroChamada r{};
             r.linha = antes + g.linha;
             r.inicio = g.inicio;
             r.fim = g.fim;
             r.segundos = g.segundos;
-            r.cobravel = true;
             r.conta = texto();
             r.origem = texto();
             r.destino = texto();
@@ -501,8 +532,8 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
 
     CobrancaRegistros& c_;
     // In pieces: a large part's rows are never copied to grow.
-    std::deque<Guardado> guardados_;
-    std::deque<Avaliacao> avaliacoes_;
+    EmPedacos<Guardado> guardados_;
+    EmPedacos<Avaliacao> avaliacoes_;
     DiaTarifado dia_;
     std::string textos_;  // each text kept as its length (4 bytes) and its bytes
     std::uint64_t nao_cobraveis_ = 0;

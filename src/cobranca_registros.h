@@ -99,7 +99,7 @@ class ChavesVistas {
     void reserva(std::size_t n);
 
   private:
-    void cresce();
+    void cresce(std::size_t vagas);  // to that many places, a power of two
     std::vector<std::uint64_t> vagas_ = std::vector<std::uint64_t>(std::size_t{1} << 12);
     std::size_t n_ = 0;
     bool zero_ = false;  // 0 marks a free place; the key 0 is kept here

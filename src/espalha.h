@@ -21,16 +21,16 @@ constexpr std::uint64_t junta(std::uint64_t h, std::uint64_t v) {
     return (std::rotl(h, 23) ^ v) * 0x9E3779B97F4A7C15U;
 }
 
-// Adds the text `t` and its length to `h`: eight bytes at a time, the last up to 16 as two words
-// that may overlap, a short one as the bytes that make it up.
-inline std::uint64_t junta_texto(std::uint64_t h, std::string_view t) {
+// Adds the bytes of `t` to `h`, but not its length, which must come in otherwise: eight bytes at
+// a time, the last up to 16 as two words that may overlap, a short text as the bytes that make
+// it up.
+inline std::uint64_t junta_bytes(std::uint64_t h, std::string_view t) {
     const auto palavra = [](const char* p, auto x) {
         std::memcpy(&x, p, sizeof x);
         return std::uint64_t{x};
     };
     const char* p = t.data();
     std::size_t n = t.size();
-    h = junta(h, n);
     for (; n > 16; p += 8, n -= 8)
         h = junta(h, palavra(p, std::uint64_t{}));
     if (n >= 8)
@@ -42,6 +42,11 @@ inline std::uint64_t junta_texto(std::uint64_t h, std::string_view t) {
         return std::uint64_t{static_cast<unsigned char>(p[i])};
     };
     return junta(h, byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16);
+}
+
+// Adds the text `t` and its length to `h`.
+inline std::uint64_t junta_texto(std::uint64_t h, std::string_view t) {
+    return junta_bytes(junta(h, t.size()), t);
 }
 
 inline std::uint64_t espalha_texto(std::string_view t) {

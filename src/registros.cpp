@@ -89,7 +89,7 @@ template <const Layout& L>
 bool campos_pbx(const VarredorBloco& v, std::string_view linha, CamposRegistro& c) {
     constexpr std::uint32_t usados = lidos(L) | std::uint32_t{1} << L.unico;
     if (v.n() < L.campos || (v.duplas() & usados) != 0) return false;
-    const auto campo = [&v](std::size_t i) { return v.campo(i); };
+    const VarredorBloco::Campos campo = v.campos();
     poe_campos(L, linha, true, campo, c);
     // The default layout's optional uniqueid, right after its fields, is split too.
     c.unico = L.unico < L.campos || v.n() > L.unico ? campo(L.unico) : std::string_view{};
@@ -783,13 +783,14 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino, Tarefas
         if (tarefas.n > 1)
             if (const std::vector<std::uint64_t> c = cortes(d.fd(), d.tamanho(), tarefas);
                 !c.empty()) {
-                // The kind of file, from its first rows (which the first part reads again).
+                // The kind of file, from its first rows (which the first part reads again),
+                // read a few thousand bytes at a time until they tell it.
                 AnalisadorRegistros inicio;
                 Descarte nada;
                 int sis = 0;
                 if (le_trecho(d.fd(), 0, std::min<std::uint64_t>(c[0], tamanho_bloco),
-                              {bloco.get(), tamanho_bloco}, inicio, nada, sis,
-                              [] { return true; }) &&
+                              {bloco.get(), inicio_conferido}, inicio, nada, sis,
+                              [&] { return !inicio.formato(); }) &&
                     inicio.formato())
                     if (auto p = destino.parte(); p != nullptr)
                         return le_em_partes(d.fd(), caminho, destino, std::move(p), c, inicio);
