@@ -587,10 +587,12 @@ void CobrancaRegistros::cobra_em_ordem() {
             ordem.push_back(std::uint64_t{chamadas[i].inicio} << 32U | i);
         // Keys are unique: a sort by comparison gives the radix sort's order, and costs less
         // than its passes over 256 counts for the few calls most lines make.
-        if (ordem.size() <= 64)
-            std::ranges::sort(ordem);
-        else if (!std::ranges::is_sorted(ordem))
-            ordena_por_segundo(ordem, outro);
+        if (!std::ranges::is_sorted(ordem)) {
+            if (ordem.size() <= 64)
+                std::ranges::sort(ordem);
+            else
+                ordena_por_segundo(ordem, outro);
+        }
         ContaMensal& conta = contas_.contas[contas_linhas_[l]];
         ConsumoLinha consumo(t.planos[chamadas[0].plano].franquia);
         for (const std::uint64_t o : ordem) {
