@@ -145,9 +145,10 @@ std::uint64_t oito(std::string_view t, std::size_t i) {
     // adding 0x76 to each digit and 0x7F to each colon shows in its high bit.
     const std::uint64_t hora = c ^ 0x3030'3A30'303A'3030;
     if ((((hora + 0x7676'7F76'767F'7676) | hora) & 0x8080'8080'8080'8080) != 0) return motivo_data;
-    // A month or a day other than the last one read: rows mostly keep to one month.
+    // A month or a day other than the last one read: rows mostly keep to one month. Before the
+    // first date is read, any eight bytes are new, even those that match `antes` as it starts.
     constexpr std::uint64_t dia = 0xFF'FFFF;  // of b, with the blank after it
-    const bool mes_novo = a != antes.a;
+    const bool mes_novo = a != antes.a || antes.dat.mes == 0;
     const bool dia_novo = mes_novo || (b & dia) != antes.dia;
     // "AAAA-MM-" and "DD " the same way, the date's values then in bytes 0 to 3, 5, 6 and 8.
     const std::uint64_t d1 = a ^ 0x2D30'302D'3030'3030, d2 = (b & dia) ^ 0x20'3030;

@@ -154,6 +154,9 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
           "12 rejeitado: data impossivel [233]",
           "13 rejeitado: data e hora fora do formato AAAA-MM-DD hh:mm:ss [233]",
           "14 rejeitado: data impossivel [233]", "15 rejeitado: data impossivel [214]"}},
+        {"a primeira data com bytes que nenhuma data tem",
+         pbx(std::string(8, '\xFF') + "31 10:00:00", "", c, "1") + "\n",
+         {"1 rejeitado: data e hora fora do formato AAAA-MM-DD hh:mm:ss [233]"}},
         {"fins de linha CR, CRLF e LF misturados",
          pbx(a, b, c, "60") + "\r" + pbx(a, b, c, "60") + "\r\n\r" + pbx(a, b, c, "60") + "\n" +
              pbx(a, b, c, "60") + "\r",
