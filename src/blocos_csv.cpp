@@ -58,33 +58,21 @@ struct Varredura {
     std::size_t* estranhos;
 };
 
-// The set bits of `x`. With `contagem` the processor counts them in one instruction; without,
-// the library does.
-template <bool contagem>
+// The set bits of `x`: one instruction in the ways of marking compiled for a processor that
+// has it, a call to the library's count in the others.
 [[gnu::always_inline]] inline std::size_t conta(std::uint64_t x) {
     return static_cast<std::size_t>(__builtin_popcountll(x));
 }
 
-// Appends to `p` the positions of the set bits of `x`, bit 0 at `base`. Knowing how many there
-// are, four are written at a time: those past them are written over by the next 64 bytes, and
-// the lowest set bit of none is 64.
-template <bool contagem, class T>
+// Appends to `p` the positions of the set bits of `x`, bit 0 at `base`.
+template <class T>
 [[gnu::always_inline]] inline T* lista(std::uint64_t x, std::size_t base, T* p) {
-    if constexpr (contagem) {
-        const std::size_t k = conta<contagem>(x);
-        for (std::size_t j = 0; j < k; j += 4)
-            for (std::size_t u = 0; u < 4; ++u, x &= x - 1)
-                p[j + u] = static_cast<T>(base + static_cast<std::size_t>(std::countr_zero(x)));
-        return p + k;
-    } else {
-        for (; x != 0; x &= x - 1)
-            *p++ = static_cast<T>(base + static_cast<std::size_t>(std::countr_zero(x)));
-        return p;
-    }
+    for (; x != 0; x &= x - 1)
+        *p++ = static_cast<T>(base + static_cast<std::size_t>(std::countr_zero(x)));
+    return p;
 }
 
 // What 64 bytes, marked as `m`, hold, written where `v` says; their field ends, to be listed.
-template <bool contagem>
 [[gnu::always_inline]] inline std::uint64_t separa(const Marcas& m, Varredura& v) {
     // Bit i: byte i is inside quotes (an opening quote is, its closing quote is not).
     std::uint64_t r = m.pares ^ (0 - v.dentro);
@@ -109,17 +97,16 @@ template <bool contagem>
     // the first after it, the entry after the ends before it too.
     const auto k = static_cast<std::size_t>(v.fins - v.fins0);
     for (std::uint64_t x = m.fins; x != 0; x &= x - 1)
-        *v.linhas++ = k + conta<contagem>(fins & (x ^ (x - 1))) - 1;
+        *v.linhas++ = k + conta(fins & (x ^ (x - 1))) - 1;
     for (std::uint64_t x = abre & depois_fecha; x != 0; x &= x - 1)
-        *v.dobradas++ = k + conta<contagem>(fins & ((x & (0 - x)) - 1));
-    v.estranhos = lista<false>(estranho, v.pos, v.estranhos);
+        *v.dobradas++ = k + conta(fins & ((x & (0 - x)) - 1));
+    v.estranhos = lista(estranho, v.pos, v.estranhos);
     return fins;
 }
 
 // The same, the field ends listed.
-template <bool contagem>
 [[gnu::always_inline]] inline void classifica(const Marcas& m, Varredura& v) {
-    v.fins = lista<contagem>(separa<contagem>(m, v), v.pos, v.fins);
+    v.fins = lista(separa(m, v), v.pos, v.fins);
     v.pos += 64;
 }
 
@@ -130,7 +117,7 @@ using Varre = void (*)(const char* p, std::size_t n, char separador, Varredura& 
 [[maybe_unused]] void varre_portavel(const char* p, std::size_t n, char separador, Varredura& v) {
     Varredura w = v;
     for (std::size_t i = 0; i < n; ++i)
-        classifica<false>(marca_portavel(p + 64 * i, separador), w);
+        classifica(marca_portavel(p + 64 * i, separador), w);
     v = w;
 }
 
@@ -165,7 +152,7 @@ void varre_sse2(const char* p, std::size_t n, char separador, Varredura& v) {
         m.fins = bits(fim);
         m.estranhos = _mm_movemask_epi8(raros) == 0 ? 0 : marca_portavel(p, separador).estranhos;
         m.pares = prefixo_xor(m.aspas);
-        classifica<false>(m, w);
+        classifica(m, w);
     }
     v = w;
 }
@@ -206,7 +193,7 @@ void varre_sse2(const char* p, std::size_t n, char separador, Varredura& v) {
         m.fins = bits_avx2(_mm256_cmpeq_epi8(a, fim), _mm256_cmpeq_epi8(b, fim));
         m.estranhos = _mm256_movemask_epi8(raros) == 0 ? 0 : marca_portavel(p, separador).estranhos;
         m.pares = prefixo_xor_clmul(m.aspas);
-        classifica<true>(m, w);
+        classifica(m, w);
     }
     v = w;
 }
@@ -246,7 +233,7 @@ alignas(64) constexpr std::array<std::uint8_t, 64> indices = [] {
                                  : _mm512_mask_cmpeq_epi8_mask(raros, x, cr) |
                                        _mm512_mask_cmpeq_epi8_mask(raros, x, zero);
         m.pares = prefixo_xor_clmul(m.aspas);
-        const std::uint64_t fins = separa<true>(m, w);
+        const std::uint64_t fins = separa(m, w);
         __m512i juntos = _mm512_maskz_compress_epi8(fins, de_0_a_63);
         const __m512i base = _mm512_set1_epi32(static_cast<int>(w.pos));
         const auto k = static_cast<std::size_t>(__builtin_popcountll(fins));
