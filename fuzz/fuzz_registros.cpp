@@ -62,12 +62,15 @@ std::string le(std::string_view bytes, std::size_t bloco) {
     return r.s + "|" + a.erro().detalhe;
 }
 
-void compara_varredor(std::string_view bytes) {
+// Which rows are plain, a letter each.
+std::string compara_varredor(std::string_view bytes, Instrucoes instrucoes) {
     const std::size_t fim = bytes.rfind('\n');
-    if (fim == std::string_view::npos) return;
+    if (fim == std::string_view::npos) return {};
     const char separador = (static_cast<std::uint8_t>(bytes[0]) & 0x40) != 0 ? ';' : ',';
     const std::size_t maximo = static_cast<std::uint8_t>(bytes[0]) % CamposCsv::capacidade + 1;
-    VarredorBloco v;
+    VarredorBloco v(instrucoes);
+    if (v.instrucoes() != instrucoes) __builtin_trap();
+    std::string simples_ou_nao;
     v.prepara(bytes.substr(0, fim + 1), separador, maximo);
     CamposCsv rapido, cuidadoso;
     std::string_view linha;
@@ -78,6 +81,7 @@ void compara_varredor(std::string_view bytes) {
             linha.find('\n') != std::string_view::npos)
             __builtin_trap();
         inicio += linha.size() + 1;
+        simples_ou_nao += simples ? 's' : 'n';
         if (!simples) {
             if (!linha.empty() &&
                 linha.find_first_of(std::string_view("\"\r\0", 3)) == std::string_view::npos)
@@ -94,6 +98,7 @@ void compara_varredor(std::string_view bytes) {
                 __builtin_trap();
     }
     if (inicio != fim + 1) __builtin_trap();
+    return simples_ou_nao;
 }
 
 }  // namespace
@@ -102,6 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
     const std::string_view bytes(reinterpret_cast<const char*>(dados), tamanho);
     const std::size_t bloco = tamanho == 0 ? 1 : static_cast<std::uint8_t>(bytes[0]) % 64 + 1;
     if (le(bytes, bytes.size() + 1) != le(bytes, bloco)) __builtin_trap();
-    compara_varredor(bytes);
+    const std::string simples = compara_varredor(bytes, Instrucoes::portaveis);
+    for (const Instrucoes i : {Instrucoes::sse2, Instrucoes::avx2, Instrucoes::avx512})
+        if (tem_instrucoes(i) && compara_varredor(bytes, i) != simples) __builtin_trap();
     return 0;
 }

@@ -114,7 +114,7 @@ template <class T>
 // the marks stay in registers; what `v` points to is read and written once.
 using Varre = void (*)(const char* p, std::size_t n, char separador, Varredura& v);
 
-[[maybe_unused]] void varre_portavel(const char* p, std::size_t n, char separador, Varredura& v) {
+void varre_portavel(const char* p, std::size_t n, char separador, Varredura& v) {
     Varredura w = v;
     for (std::size_t i = 0; i < n; ++i)
         classifica(marca_portavel(p + 64 * i, separador), w);
@@ -250,20 +250,21 @@ alignas(64) constexpr std::array<std::uint8_t, 64> indices = [] {
 }
 #endif
 
-Varre escolhe_varre() {
+Varre varre_com(Instrucoes i) {
+    switch (i) {
 #ifdef __x86_64__
-    if (__builtin_cpu_supports("pclmul") && __builtin_cpu_supports("popcnt") &&
-        __builtin_cpu_supports("bmi")) {
-        if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2"))
+        case Instrucoes::avx512:
             return varre_avx512;
-        if (__builtin_cpu_supports("avx2")) return varre_avx2;
-    }
+        case Instrucoes::avx2:
+            return varre_avx2;
 #endif
 #ifdef __SSE2__
-    return varre_sse2;
-#else
-    return varre_portavel;
+        case Instrucoes::sse2:
+            return varre_sse2;
 #endif
+        default:
+            return varre_portavel;
+    }
 }
 
 // Room in `v` for `n` more positions after those up to `p`; where to write them.
@@ -276,9 +277,44 @@ T* espaco(std::vector<T>& v, const T* p, std::size_t n) {
 
 }  // namespace
 
+bool tem_instrucoes(Instrucoes i) {
+    switch (i) {
+        case Instrucoes::portaveis:
+            return true;
+        case Instrucoes::sse2:
+#ifdef __SSE2__
+            return true;
+#else
+            return false;
+#endif
+        case Instrucoes::avx2:
+        case Instrucoes::avx512:
+#ifdef __x86_64__
+            if (!__builtin_cpu_supports("pclmul") || !__builtin_cpu_supports("popcnt") ||
+                !__builtin_cpu_supports("bmi"))
+                return false;
+            return i == Instrucoes::avx2 ? __builtin_cpu_supports("avx2") != 0
+                                         : __builtin_cpu_supports("avx512bw") != 0 &&
+                                               __builtin_cpu_supports("avx512vbmi2") != 0;
+#else
+            return false;
+#endif
+    }
+    return false;
+}
+
+Instrucoes melhores_instrucoes() {
+    static const Instrucoes melhores = [] {
+        for (const Instrucoes i : {Instrucoes::avx512, Instrucoes::avx2, Instrucoes::sse2})
+            if (tem_instrucoes(i)) return i;
+        return Instrucoes::portaveis;
+    }();
+    return melhores;
+}
+
 void VarredorBloco::prepara(std::string_view bytes, char separador, std::size_t maximo,
                             std::uint32_t usados) {
-    static const Varre varre = escolhe_varre();
+    const Varre varre = varre_com(instrucoes_);
     bytes_ = bytes;
     separador_ = separador;
     maximo_ = std::min(maximo, CamposCsv::capacidade);

@@ -16,12 +16,24 @@
 
 #include "campos_csv.h"
 
+// The instructions bytes are marked with, 64 at a time; all of them find the same rows and fields.
+enum class Instrucoes : unsigned char { portaveis, sse2, avx2, avx512 };
+// Whether this processor has `i` (the portable ones it always has).
+[[nodiscard]] bool tem_instrucoes(Instrucoes i);
+// The fastest this processor has.
+[[nodiscard]] Instrucoes melhores_instrucoes();
+
 class VarredorBloco {
   public:
+    VarredorBloco() : instrucoes_(melhores_instrucoes()) {}
+    // Marking with `i`, or with the fastest this processor has when it lacks them.
+    explicit VarredorBloco(Instrucoes i)
+        : instrucoes_(tem_instrucoes(i) ? i : melhores_instrucoes()) {}
+    [[nodiscard]] Instrucoes instrucoes() const { return instrucoes_; }
+
     // Looks at `bytes`, fewer than 4 GiB of whole rows the last of which ends at a '\n', to be
-    // split at `separador`
-    // into their first `maximo` fields, of which those in `usados` (bit i: field i) are looked
-    // at. The buffers are kept from one block to the next.
+    // split at `separador` into their first `maximo` fields, of which those in `usados` (bit i:
+    // field i) are looked at. The buffers are kept from one block to the next.
     void prepara(std::string_view bytes, char separador, std::size_t maximo,
                  std::uint32_t usados = ~std::uint32_t{0});
     // The next row, without its '\n', into `linha`, and whether it is plain into `simples`;
@@ -56,6 +68,7 @@ class VarredorBloco {
     [[nodiscard]] std::string_view campo(std::size_t i) const { return campos()(i); }
 
   private:
+    Instrucoes instrucoes_;
     std::string_view bytes_{};
     char separador_ = ',';
     std::size_t maximo_ = 0;

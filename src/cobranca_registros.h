@@ -153,10 +153,11 @@ class CobrancaRegistros final : public DestinoRegistros {
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
     [[nodiscard]] static std::uint64_t chave(const RegistroChamada& r);
-    // Whether adding a row rated as `a` to the bills reads its numbers' texts.
+    // Whether adding a row rated as `a` to the bills reads its numbers' texts: also a row that
+    // the price list has no price for, which is written down or named in the error.
     [[nodiscard]] bool le_textos(const Avaliacao& a) const {
         return pedido_.guarda_chamadas || !a.dono ||
-               (a.tarifada && (a.numero == 0 || a.linha == 0));
+               (a.tarifada ? a.numero == 0 || a.linha == 0 : pedido_.tarifa->lista());
     }
     // Rates the calls kept as Pendente into their bills.
     void cobra_em_ordem();

@@ -9,6 +9,7 @@
 #include "cobranca_registros.h"
 #include "execucao.h"
 #include "exportacao.h"
+#include "tarifas_toml.h"
 
 namespace {
 
@@ -287,17 +288,19 @@ TEST(CobrancaRegistros, EmPartesComoNumaPassada) {
     const auto cli = clientes_de({{7, "Sete", "Rua 7"}, {3, "Tres", "Rua 3"}});
     TabelaLinhas linhas;
     linhas.insere("211553", 3);
-    // Row i, of customer 7, 3 or none; every 13th the call of 150 rows before again.
+    // Row i, of customer 7, 3 or none, every 5th to a mobile; every 13th the call of 150 rows
+    // before again.
     const auto linha = [](int i, bool ruins) -> std::string {
         if (ruins && i % 41 == 5) return fmt::format("{},x,y", i);
         const int j = i % 13 == 12 && i >= 150 ? i - 150 : i;
         constexpr std::array<const char*, 3> quem{"7,", ",211553", ",1001"};
         return fmt::format(
-            "{},85{:08},ctx,,,,,,2024-03-{:02} {:02}:{:02}:00,,2024-03-{:02} "
+            "{},{}{:08},ctx,,,,,,2024-03-{:02} {:02}:{:02}:00,,2024-03-{:02} "
             "{:02}:{:02}:59,59,{},{},"
             "DOCUMENTATION,u{}",
-            quem[static_cast<std::size_t>(j % 3)], j * 7919, 1 + j % 28, j % 24, j % 60, 1 + j % 28,
-            j % 24, j % 60, 1 + j % 50, j % 7 == 0 ? "NO ANSWER" : "ANSWERED", j);
+            quem[static_cast<std::size_t>(j % 3)], j % 5 == 0 ? "859" : "85", j * 7919, 1 + j % 28,
+            j % 24, j % 60, 1 + j % 28, j % 24, j % 60, 1 + j % 50,
+            j % 7 == 0 ? "NO ANSWER" : "ANSWERED", j);
     };
     const auto arquivo = [&](bool ruins, int erro, std::string_view fim) {
         std::string a;
@@ -335,15 +338,23 @@ TEST(CobrancaRegistros, EmPartesComoNumaPassada) {
         std::size_t n = 0;
         bool contem(const RegistroChamada& /*r*/) override { return ++n % 5 == 0; }
     };
+    Tarifa so_fixo;
+    ASSERT_TRUE(le_tarifas_de("ddd = 85\n[[destino]]\nnome = \"Fixo\"\ntipo = \"local_fixo\"\n"
+                              "[[plano]]\nnome = \"P\"\nprecos = { \"Fixo\" = 0.1 }\n",
+                              "t.toml", so_fixo)
+                    .ok());
     PastaTemp pasta;
     const std::string r = (pasta / "r.csv").string();
     for (const Arquivo& a : arquivos) {
         grava(r, a.bytes);
-        for (const int modo : {0, 1, 2}) {  // totals, calls, calls and keys with a book
-            const bool guarda = modo != 0;
+        // Totals, calls, calls and keys with a book, totals by a price list that has no price
+        // for some calls.
+        for (const int modo : {0, 1, 2, 3}) {
+            const bool guarda = modo == 1 || modo == 2;
             std::string uma;
             for (unsigned n = 1; n <= 4; ++n) {
                 PedidoCobranca pedido{cli, &linhas, {}, guarda, a.aceita, csv_padrao};
+                if (modo == 3) pedido.tarifa = &so_fixo;
                 Faturadas faturadas;
                 pedido.faturadas = modo == 2 ? &faturadas : nullptr;
                 pedido.guarda_chaves = modo == 2;
