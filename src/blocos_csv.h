@@ -32,9 +32,8 @@ class VarredorBloco {
     [[nodiscard]] Instrucoes instrucoes() const { return instrucoes_; }
 
     // Looks at `bytes`, fewer than 4 GiB of whole rows the last of which ends at a '\n', to be
-    // split at `separador`
-    // into their first `maximo` fields, of which those in `usados` (bit i: field i) are looked
-    // at. The buffers are kept from one block to the next.
+    // split at `separador` into their first `maximo` fields, of which those in `usados` (bit i:
+    // field i) are looked at. The buffers are kept from one block to the next.
     void prepara(std::string_view bytes, char separador, std::size_t maximo,
                  std::uint32_t usados = ~std::uint32_t{0});
     // The next row, without its '\n', into `linha`, and whether it is plain into `simples`;

@@ -25,6 +25,17 @@ constexpr std::uint64_t valor_oito_digitos(std::uint64_t c) {
            32;
 }
 
+// Whether each byte of `x` is at most its byte in `maximos` (each below 0x80): for bytes that
+// are characters XORed with the ones they should be near, as digits XORed with '0' are their
+// values. Adding 0x7F less the maximum takes a byte past it to its high bit, which a byte of
+// 0x80 or more has already; no carry leaves a byte below 0x80.
+constexpr bool bytes_ate(std::uint64_t x, std::uint64_t maximos) {
+    return (((x + (0x7F7F7F7F7F7F7F7FU - maximos)) | x) & 0x8080808080808080U) == 0;
+}
+
+// bytes_ate's maximos for eight digits XORed with '0'.
+inline constexpr std::uint64_t oito_digitos = 0x0909090909090909U;
+
 // The UTF-8 byte-order mark, with which spreadsheets begin a file.
 inline constexpr std::string_view marca_utf8 = "\xEF\xBB\xBF";
 

@@ -141,18 +141,17 @@ std::uint64_t oito(std::string_view t, std::size_t i) {
                                                             std::int32_t& no_dia, DataLida& antes) {
     if (t.size() != 19) return motivo_data;
     const std::uint64_t a = oito(t, 0), b = oito(t, 8), c = oito(t, 11);
-    // "hh:mm:ss" as its digits' values and the colons as 0: right when no byte is past 9, which
-    // adding 0x76 to each digit and 0x7F to each colon shows in its high bit.
+    // "hh:mm:ss" as its digits' values and the colons as 0.
     const std::uint64_t hora = c ^ 0x3030'3A30'303A'3030;
-    if ((((hora + 0x7676'7F76'767F'7676) | hora) & 0x8080'8080'8080'8080) != 0) return motivo_data;
+    if (!bytes_ate(hora, 0x0909'0009'0900'0909)) return motivo_data;
     // A month or a day other than the last one read: rows mostly keep to one month.
     constexpr std::uint64_t dia = 0xFF'FFFF;  // of b, with the blank after it
     const bool mes_novo = a != antes.a;
     const bool dia_novo = mes_novo || (b & dia) != antes.dia;
     // "AAAA-MM-" and "DD " the same way, the date's values then in bytes 0 to 3, 5, 6 and 8.
     const std::uint64_t d1 = a ^ 0x2D30'302D'3030'3030, d2 = (b & dia) ^ 0x20'3030;
-    if ((mes_novo && (((d1 + 0x7F76'767F'7676'7676) | d1) & 0x8080'8080'8080'8080) != 0) ||
-        (dia_novo && (((d2 + 0x7F'7676) | d2) & 0x80'8080) != 0))
+    if ((mes_novo && !bytes_ate(d1, 0x0009'0900'0909'0909)) ||
+        (dia_novo && !bytes_ate(d2, 0x00'0909)))
         return motivo_data;
     // Each byte with the two-digit number that starts there: the hour, minutes and seconds in
     // bytes 0, 3 and 6, each below 100, with what brings 24, 60 and 60 to 128 added: the high
@@ -198,11 +197,10 @@ std::uint64_t oito(std::string_view t, std::size_t i) {
     const auto p = reinterpret_cast<std::uintptr_t>(t.data());
     if (t.size() <= 8 && p >= de && p - de + 8 <= linha.size()) {
         // Up to eight digits (never too many seconds) as their values, moved to the high bytes,
-        // leading zeros below them: right when no byte is past 9 (see le_data_hora).
+        // leading zeros below them.
         const unsigned vazios = 8 * (8 - static_cast<unsigned>(t.size()));
         const std::uint64_t x = (oito(t, 0) ^ 0x3030'3030'3030'3030) << vazios;
-        if ((((x + 0x7676'7676'7676'7676) | x) & 0x8080'8080'8080'8080) != 0)
-            return motivo_segundos;
+        if (!bytes_ate(x, oito_digitos)) return motivo_segundos;
         s = static_cast<std::uint32_t>(valor_oito_digitos(x));
         return {};
     }

@@ -87,14 +87,10 @@ std::uint64_t le_valor(const char* p, std::size_t n) {
 // before when the size is no multiple of eight.
 bool so_digitos_rapido(std::string_view s) {
     if (s.size() < 8) return so_digitos(s);
-    // A byte is a digit when neither it, nor it less '0', nor it plus 0x46 (past '9': 0x80 and
-    // more) has its high bit set; a borrow or carry out of a byte that is no digit only ever
-    // reaches bytes above it.
     const auto oito = [](const char* p) {
         std::uint64_t c = 0;
         std::memcpy(&c, p, sizeof c);
-        return ((c | (c - 0x3030303030303030U) | (c + 0x4646464646464646U)) &
-                0x8080808080808080U) == 0;
+        return bytes_ate(c ^ 0x3030303030303030U, oito_digitos);
     };
     for (std::size_t i = 0; i + 8 < s.size(); i += 8)
         if (!oito(s.data() + i)) return false;
