@@ -3,7 +3,9 @@
 // at the start of a UTF-8 file.
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 // An ASCII digit, whatever the locale says.
@@ -11,9 +13,12 @@ constexpr bool e_digito(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Not empty, and ASCII digits only.
-constexpr bool so_digitos(std::string_view s) {
-    return !s.empty() && std::ranges::all_of(s, e_digito);
+// Eight bytes from `p` as one word, the first in the lowest byte.
+inline std::uint64_t oito_bytes(const char* p) {
+    std::uint64_t x = 0;
+    std::memcpy(&x, p, sizeof x);
+    if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+    return x;
 }
 
 // The value of eight decimal digits held in one word, each byte a digit's value (0 to 9), the
@@ -35,6 +40,18 @@ constexpr bool bytes_ate(std::uint64_t x, std::uint64_t maximos) {
 
 // bytes_ate's maximos for eight digits XORed with '0'.
 inline constexpr std::uint64_t oito_digitos = 0x0909090909090909U;
+
+// Not empty, and ASCII digits only: eight bytes at a time from eight on, the last eight
+// overlapping those before when the size is no multiple of eight.
+inline bool so_digitos(std::string_view s) {
+    if (s.size() < 8) return !s.empty() && std::ranges::all_of(s, e_digito);
+    const auto oito = [](const char* p) {
+        return bytes_ate(oito_bytes(p) ^ 0x3030303030303030U, oito_digitos);
+    };
+    for (std::size_t i = 0; i + 8 < s.size(); i += 8)
+        if (!oito(s.data() + i)) return false;
+    return oito(s.data() + s.size() - 8);
+}
 
 // The UTF-8 byte-order mark, with which spreadsheets begin a file.
 inline constexpr std::string_view marca_utf8 = "\xEF\xBB\xBF";

@@ -118,10 +118,7 @@ constexpr std::string_view motivo_desconhecido =
 
 // Eight bytes of `t` from `i`, the first in the lowest byte.
 std::uint64_t oito(std::string_view t, std::size_t i) {
-    std::uint64_t x = 0;
-    std::memcpy(&x, t.data() + i, sizeof x);
-    if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
-    return x;
+    return oito_bytes(t.data() + i);
 }
 
 // Whether `t` is UTF-8: one of 8 to 16 bytes, as most numbers are, in ASCII told by two words

@@ -69,11 +69,7 @@ std::uint64_t le_valor(const char* p, std::size_t n) {
     if (n == 0) return v;
     // Eight digits at once, the first in the lowest byte, less '0' each; a zero byte reads as a
     // leading zero.
-    const auto le8 = [](const char* q) {
-        std::uint64_t c = 0;
-        std::memcpy(&c, q, sizeof c);
-        return c - 0x3030303030303030U;
-    };
+    const auto le8 = [](const char* q) { return oito_bytes(q) - 0x3030303030303030U; };
     static constexpr std::array<std::uint64_t, 9> potencias{
         1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
     // Up to eight: the bytes past them shifted out. Up to sixteen: the first eight, then the last
@@ -81,20 +77,6 @@ std::uint64_t le_valor(const char* p, std::size_t n) {
     if (n <= 8) return v * potencias[n] + valor_oito_digitos(le8(p) << (8 * (8 - n)));
     return (v * 100000000 + valor_oito_digitos(le8(p))) * potencias[n - 8] +
            valor_oito_digitos(le8(p + n - 8) & (~std::uint64_t{0} << (8 * (16 - n))));
-}
-
-// Whether `s`, not empty, is digits only: eight bytes at once, the last eight overlapping those
-// before when the size is no multiple of eight.
-bool so_digitos_rapido(std::string_view s) {
-    if (s.size() < 8) return so_digitos(s);
-    const auto oito = [](const char* p) {
-        std::uint64_t c = 0;
-        std::memcpy(&c, p, sizeof c);
-        return bytes_ate(c ^ 0x3030303030303030U, oito_digitos);
-    };
-    for (std::size_t i = 0; i + 8 < s.size(); i += 8)
-        if (!oito(s.data() + i)) return false;
-    return oito(s.data() + s.size() - 8);
 }
 
 // Copies `de`, of 24 bytes at most, to `para`: from 8 to 16 bytes as two words that may overlap.
@@ -112,7 +94,7 @@ void copia(std::string_view de, char* para) {
 Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
     b_[0] = '+';
     // What PBXs mostly write: the digits alone.
-    if (escrito.size() <= maximo && so_digitos_rapido(escrito)) {
+    if (escrito.size() <= maximo && so_digitos(escrito)) {
         le(escrito);
         return;
     }
