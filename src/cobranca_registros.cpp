@@ -227,7 +227,7 @@ CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
         const Telefone numero(r.destino);
         a.tarifada = t.avalia(area_de(origem, t.ddd), numero,
                               pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr,
-                              r.inicio, r.segundos, a.dono->second, dia);
+                              r.inicio, a.dono->second, dia);
         if (em_ordem_) {
             a.numero = chave_numero(numero, r.destino);
             a.linha = chave_numero(origem, r.origem);
@@ -322,9 +322,10 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
     ++resumo_.cobrados;
     if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
     const bool em_ordem = tarifada && em_ordem_;
-    const std::int64_t centavos = em_ordem   ? 0
-                                  : tarifada ? centavos_de(tarifada->preco, tarifada->cobrados)
-                                             : t.centavos(r.segundos);
+    const std::int64_t centavos =
+        em_ordem   ? 0
+        : tarifada ? centavos_de(tarifada->preco, t.regras.segundos_cobrados(r.segundos))
+                   : t.centavos(r.segundos);
     if (!pedido_.guarda_chamadas) {
         conta_de(cod, r.inicio.dat).soma(r.segundos, {true, centavos, 0.0F});
         if (!em_ordem) return;
@@ -345,7 +346,7 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
     if (pedido_.guarda_chaves) contas_.chaves.push_back(chave_da_chamada(r));
     if (tarifada) {
         c.preco = tarifada->preco;
-        c.cobrados = tarifada->cobrados;
+        c.cobrados = static_cast<std::uint32_t>(t.regras.segundos_cobrados(r.segundos));
         c.destino_tarifa = tarifada->destino;
         c.plano = dono->second;
         c.reduzido = tarifada->reduzido;
@@ -530,7 +531,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
         std::uint64_t numero, linha;
         ChamadaTarifada tarifada;  // sem_tarifa: none
     };
-    static constexpr ChamadaTarifada sem_tarifa{-1, 0, 0, false, false};
+    static constexpr ChamadaTarifada sem_tarifa{-1, 0, false, false};
     void guarda(std::string_view t) {
         const auto n = static_cast<std::uint32_t>(t.size());
         textos_.append(reinterpret_cast<const char*>(&n), sizeof n).append(t);

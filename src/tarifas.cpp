@@ -211,7 +211,7 @@ bool Tarifa::no_reduzido(TDataHora inicio, DiaTarifado& ultimo) const {
 }
 
 std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool linha_da_tabela,
-                                              TDataHora inicio, std::int64_t n, std::size_t plano,
+                                              TDataHora inicio, std::size_t plano,
                                               DiaTarifado& ultimo) const {
     std::int32_t destino = -1;
     if (!linha_da_tabela && !nos_.empty()) {
@@ -263,6 +263,5 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
             return std::nullopt;
         valor = 0;
     }
-    return ChamadaTarifada{valor, static_cast<std::uint32_t>(regras.segundos_cobrados(n)),
-                           static_cast<std::uint16_t>(destino), red, pd.na_franquia};
+    return ChamadaTarifada{valor, static_cast<std::uint16_t>(destino), red, pd.na_franquia};
 }

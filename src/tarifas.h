@@ -78,13 +78,13 @@ struct Plano {
     std::vector<std::optional<Preco>> reduzidos;  // by destination; none: the normal price
 };
 
-// One call as the price list rates it.
+// One call as the price list rates it; its billed seconds are RegrasTarifa::segundos_cobrados,
+// before allowance and successive calls.
 struct ChamadaTarifada {
-    Preco preco;             // a minute
-    std::uint32_t cobrados;  // billed seconds, before allowance and successive calls
-    std::uint16_t destino;   // of Tarifa::destinos
-    bool reduzido;           // in the reduced band
-    bool na_franquia;        // its destination uses the plan's allowance
+    Preco preco;            // a minute
+    std::uint16_t destino;  // of Tarifa::destinos
+    bool reduzido;          // in the reduced band
+    bool na_franquia;       // its destination uses the plan's allowance
 };
 
 // The calls of one line in one month, rated one after another in answer order: what is left of
@@ -150,13 +150,13 @@ struct Tarifa {
     // Whether the call answered at `inicio` falls in the reduced band.
     [[nodiscard]] bool no_reduzido(TDataHora inicio) const;
     [[nodiscard]] bool no_reduzido(TDataHora inicio, DiaTarifado& ultimo) const;
-    // Rates a call of `n` seconds from area code `area` (area_de) to `numero` answered at
-    // `inicio`, on plan `plano`, once prepara() has run; `linha_da_tabela`: the number called is a
+    // Rates a call from area code `area` (area_de) to `numero` answered at `inicio`, on plan
+    // `plano`, once prepara() has run; `linha_da_tabela`: the number called is a
     // line of the lines file; `ultimo`: the day of the thread's call before. Nothing when the call
     // matches no destination, or one the plan has no price for that is not free by kind.
     [[nodiscard]] std::optional<ChamadaTarifada> avalia(int area, const Telefone& numero,
                                                         bool linha_da_tabela, TDataHora inicio,
-                                                        std::int64_t n, std::size_t plano,
+                                                        std::size_t plano,
                                                         DiaTarifado& ultimo) const;
 
     // The charge of a call of `ns` seconds, in centavos.

@@ -148,7 +148,7 @@ TEST(Tarifas, Prefixos) {
     DiaTarifado dia;
     for (const auto& [origem, numero, destino] : casos) {
         const auto c = t.avalia(area_de(Telefone(origem), t.ddd), Telefone(numero), false,
-                                dh(4, 3, 2024, 12, 0, 0), 60, 0, dia);
+                                dh(4, 3, 2024, 12, 0, 0), 0, dia);
         ASSERT_TRUE(c) << numero;
         EXPECT_EQ(t.destinos[c->destino].nome, destino) << origem << " -> " << numero;
     }
