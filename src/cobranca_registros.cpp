@@ -210,7 +210,7 @@ void ChavesVistas::reserva(std::size_t n) {
 }
 
 void ChavesVistas::cresce(std::size_t vagas) {
-    std::vector<std::uint64_t> antes(vagas);
+    Vagas antes(vagas);
     antes.swap(vagas_);
     n_ = 0;
     for (const std::uint64_t k : antes)

@@ -18,6 +18,7 @@
 #include "dialeto_csv.h"
 #include "erro.h"
 #include "linhas.h"
+#include "paginas_grandes.h"
 #include "registros.h"
 
 // A calendar month: --mes AAAA-MM.
@@ -100,7 +101,8 @@ class ChavesVistas {
 
   private:
     void cresce(std::size_t vagas);  // to that many places, a power of two
-    std::vector<std::uint64_t> vagas_ = std::vector<std::uint64_t>(std::size_t{1} << 12);
+    using Vagas = std::vector<std::uint64_t, EmPaginasGrandes<std::uint64_t>>;
+    Vagas vagas_ = Vagas(std::size_t{1} << 12);
     std::size_t n_ = 0;
     bool zero_ = false;  // 0 marks a free place; the key 0 is kept here
 };
