@@ -68,16 +68,9 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
     arquivo_ = arquivo;
     // A PBX row takes 250 bytes or more: room for the keys of a file's rows at once, up to a
     // few million, rather than growing the set over and over.
-    // Rated in answer order, its calls are kept: room for them all, of which only the pages
-    // used are touched.
-    if (struct stat st{}; ::stat(arquivo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (struct stat st{}; ::stat(arquivo.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         chaves_.reserva(
             std::min<std::size_t>(static_cast<std::size_t>(st.st_size) / 512, 1U << 23));
-        if (em_ordem_)
-            pendentes_.reserve(pendentes_.size() +
-                               std::min<std::size_t>(static_cast<std::size_t>(st.st_size) / 250,
-                                                     std::size_t{1} << 24));
-    }
     Erro e = le_registros(arquivo, *this, pedido_.tarefas);
     return e.ok() ? erro_ : e;
 }
@@ -338,12 +331,12 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
         // The line's calls of this bill: by the line's key, then the bill.
         const std::uint64_t linha = a.linha != 0 ? a.linha : outros_numeros_.guarda(r.origem);
         const TDataHora& i = r.inicio;
-        pendentes_.push_back({a.numero != 0 ? a.numero : outros_numeros_.guarda(r.destino),
-                              tarifada->preco,
-                              static_cast<std::uint32_t>(((i.dat.dia - 1) * 24 + i.hor.hor) * 3600 +
-                                                         i.hor.min * 60 + i.hor.seg),
-                              linha_da_conta(linha, ultima_conta_), r.segundos, dono->second,
-                              tarifada->na_franquia});
+        const auto segundo = static_cast<std::uint32_t>(((i.dat.dia - 1) * 24 + i.hor.hor) * 3600 +
+                                                        i.hor.min * 60 + i.hor.seg);
+        linha_da_conta(linha, ultima_conta_, dono->second)
+            .acrescenta({a.numero != 0 ? a.numero : outros_numeros_.guarda(r.destino),
+                         tarifada->preco, segundo & 0x7FFFFFFFU, tarifada->na_franquia, r.segundos},
+                        *this);
         return;
     }
     ChamadaCobrada& c = contas_.chamadas.emplace_back(ChamadaCobrada{
@@ -359,27 +352,39 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
     }
 }
 
-CobrancaRegistros::LinhaDaConta& CobrancaRegistros::vaga(std::uint64_t linha, std::size_t conta) {
-    const std::size_t m = linhas_das_contas_.size() - 1;
-    for (std::size_t i = mistura(linha ^ mistura(conta)) & m;; i = (i + 1) & m)
-        if (LinhaDaConta& v = linhas_das_contas_[i];
-            v.indice == 0 || (v.linha == linha && v.conta == conta))
-            return v;
+CobrancaRegistros::Vaga& CobrancaRegistros::vaga(std::uint64_t linha, std::size_t conta) {
+    const std::size_t m = vagas_.size() - 1;
+    for (std::size_t i = mistura(linha ^ conta << 48) & m;; i = (i + 1) & m)
+        if (Vaga& v = vagas_[i]; v.indice == 0 || (v.linha == linha && v.conta == conta)) return v;
 }
 
-std::uint32_t CobrancaRegistros::linha_da_conta(std::uint64_t linha, std::size_t conta) {
-    if (2 * (contas_linhas_.size() + 1) > linhas_das_contas_.size()) {
-        std::vector<LinhaDaConta> antes(linhas_das_contas_.size() * 2);
-        antes.swap(linhas_das_contas_);
-        for (const LinhaDaConta& v : antes)
-            if (v.indice != 0) vaga(v.linha, v.conta) = v;
+void CobrancaRegistros::novo_pedaco(LinhaDaConta& l) {
+    const std::size_t n = tamanho_do_pedaco(l.pedacos.size());
+    if (livres_.size() < n) {
+        constexpr std::size_t por_bloco = std::size_t{1} << 17;  // 3 MiB
+        blocos_.push_back(std::make_unique_for_overwrite<Pendente[]>(por_bloco));
+        livres_ = {blocos_.back().get(), por_bloco};
     }
-    LinhaDaConta& v = vaga(linha, conta);
-    if (v.indice == 0) {
-        contas_linhas_.push_back(conta);
-        v = {linha, conta, static_cast<std::uint32_t>(contas_linhas_.size())};
+    l.pedacos.push_back(livres_.data());
+    l.proxima = livres_.data();
+    l.fim = l.proxima + n;
+    livres_ = livres_.subspan(n);
+}
+
+CobrancaRegistros::LinhaDaConta& CobrancaRegistros::linha_da_conta(std::uint64_t linha,
+                                                                   std::size_t conta,
+                                                                   std::uint16_t plano) {
+    Vaga& v = vaga(linha, conta);
+    if (v.indice != 0) return linhas_das_contas_[v.indice - 1];
+    linhas_das_contas_.push_back({conta, plano});
+    v = {linha, conta, static_cast<std::uint32_t>(linhas_das_contas_.size())};
+    if (2 * linhas_das_contas_.size() > vagas_.size()) {
+        std::vector<Vaga> antes(vagas_.size() * 2);
+        antes.swap(vagas_);
+        for (const Vaga& w : antes)
+            if (w.indice != 0) vaga(w.linha, w.conta) = w;
     }
-    return v.indice - 1;
+    return linhas_das_contas_.back();
 }
 
 bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
@@ -575,23 +580,18 @@ void ordena_por_segundo(std::vector<std::uint64_t>& v, std::vector<std::uint64_t
 }  // namespace
 
 void CobrancaRegistros::cobra_em_ordem() {
-    // The calls of each line and month together, each line's in the order they were read; then
-    // by answer, which keeps that order within a second. A line's calls are few enough to stay
-    // in the caches while they are sorted and rated.
-    std::vector<std::uint32_t> fim(contas_linhas_.size() + 1, 0);
-    for (const Pendente& p : pendentes_)
-        ++fim[p.linha + 1];
-    std::partial_sum(fim.begin(), fim.end(), fim.begin());
-    // Every place is written below: none is cleared first.
-    const auto por_linha = std::make_unique_for_overwrite<Pendente[]>(pendentes_.size());
-    for (const Pendente& p : pendentes_)
-        por_linha[fim[p.linha]++] = p;
-    pendentes_ = {};
+    // Each line's calls of a bill by answer, which keeps the order they were read in within a
+    // second. They are few enough to stay in the caches while they are sorted and rated.
     const Tarifa& t = *pedido_.tarifa;
+    std::vector<Pendente> chamadas;
     std::vector<std::uint64_t> ordem, outro;  // each call as its answer's second, then its place
-    std::uint32_t inicio = 0;
-    for (std::size_t l = 0; l < contas_linhas_.size(); inicio = fim[l++]) {
-        const std::span<const Pendente> chamadas(por_linha.get() + inicio, fim[l] - inicio);
+    for (const LinhaDaConta& l : linhas_das_contas_) {
+        chamadas.clear();
+        for (std::size_t k = 0; k < l.pedacos.size(); ++k) {
+            const Pendente* p = l.pedacos[k];
+            chamadas.insert(chamadas.end(), p,
+                            k + 1 == l.pedacos.size() ? l.proxima : p + tamanho_do_pedaco(k));
+        }
         ordem.clear();
         for (std::uint32_t i = 0; i < chamadas.size(); ++i)
             ordem.push_back(std::uint64_t{chamadas[i].inicio} << 32U | i);
@@ -604,8 +604,8 @@ void CobrancaRegistros::cobra_em_ordem() {
             else
                 ordena_por_segundo(ordem, outro);
         }
-        ContaMensal& conta = contas_.contas[contas_linhas_[l]];
-        ConsumoLinha consumo(t.planos[chamadas[0].plano].franquia);
+        ContaMensal& conta = contas_.contas[l.conta];
+        ConsumoLinha consumo(t.planos[l.plano].franquia);
         for (const std::uint64_t o : ordem) {
             const Pendente& p = chamadas[o & 0xFFFFFFFFU];
             const ConsumoLinha::Parcela parcela =
@@ -617,7 +617,7 @@ void CobrancaRegistros::cobra_em_ordem() {
 }
 
 Contas CobrancaRegistros::termina() {
-    if (!pendentes_.empty()) cobra_em_ordem();
+    cobra_em_ordem();
     agrupa_em_contas(contas_);
     if (contas_.tarifa != nullptr) {
         std::vector<LinhaComPlano> linhas;

@@ -182,30 +182,50 @@ class CobrancaRegistros final : public DestinoRegistros {
     Textos escritos_;                  // numbers as written, and
     std::vector<std::uint32_t> como_;  // each one's index as shown in contas_.textos
 
-    // Without the calls kept, what the allowance and successive calls need of each call, rated
-    // in answer order per line and month once every row is read.
+    // Without the calls kept, what the allowance and successive calls need of each call, kept
+    // by line and bill in the order read and rated in answer order once every row is read.
     bool em_ordem_ = false;
     struct Pendente {
         std::uint64_t numero;  // Avaliacao::numero, or a place in outros_numeros_
         Preco preco;
-        std::uint32_t inicio;  // the answer's second from the start of its month, the bill's
-        std::uint32_t linha;   // of contas_linhas_
+        std::uint32_t inicio : 31;  // the answer's second from the start of its month, the bill's
+        std::uint32_t na_franquia : 1;
         std::uint32_t segundos;
-        std::uint16_t plano;
-        bool na_franquia;
     };
-    std::vector<Pendente> pendentes_;
-    std::vector<std::size_t> contas_linhas_;  // the bill of each line of a month
-    // The place in contas_linhas_ of a line's calls in a bill, by the line's key and the bill's
-    // place in contas_: open addressing.
+    // The calls of one line in one bill, and the plan of the first: in pieces, each twice the
+    // one before up to a limit, so that a line of one call takes little room and no line's
+    // calls are copied to grow.
     struct LinhaDaConta {
+        std::size_t conta;
+        std::uint16_t plano;
+        Pendente* proxima = nullptr;  // the next call's place in the last piece
+        Pendente* fim = nullptr;      // of the last piece
+        std::vector<Pendente*> pedacos{};
+        void acrescenta(const Pendente& p, CobrancaRegistros& c) {
+            if (proxima == fim) c.novo_pedaco(*this);
+            *proxima++ = p;
+        }
+    };
+    // The calls a line's piece `k` holds: 4, 8... up to 256.
+    static std::size_t tamanho_do_pedaco(std::size_t k) {
+        return std::size_t{4} << std::min<std::size_t>(k, 6);
+    }
+    void novo_pedaco(LinhaDaConta& l);
+    // The pieces, handed out in order from blocks large enough that only the pages used are
+    // touched.
+    std::vector<std::unique_ptr<Pendente[]>> blocos_;
+    std::span<Pendente> livres_;  // of the last block
+    std::vector<LinhaDaConta> linhas_das_contas_;
+    // The place in linhas_das_contas_ of a line's calls in a bill, by the line's key and the
+    // bill's place in contas_: open addressing.
+    struct Vaga {
         std::uint64_t linha = 0;
         std::size_t conta = 0;
-        std::uint32_t indice = 0;  // in contas_linhas_, + 1; 0: a free place
+        std::uint32_t indice = 0;  // in linhas_das_contas_, + 1; 0: a free place
     };
-    std::vector<LinhaDaConta> linhas_das_contas_ = std::vector<LinhaDaConta>(1024);
-    LinhaDaConta& vaga(std::uint64_t linha, std::size_t conta);
-    std::uint32_t linha_da_conta(std::uint64_t linha, std::size_t conta);
+    std::vector<Vaga> vagas_ = std::vector<Vaga>(1024);
+    Vaga& vaga(std::uint64_t linha, std::size_t conta);
+    LinhaDaConta& linha_da_conta(std::uint64_t linha, std::size_t conta, std::uint16_t plano);
 
     Textos outros_numeros_;  // numbers and lines without a key of digits
 };
