@@ -352,12 +352,6 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
     }
 }
 
-CobrancaRegistros::Vaga& CobrancaRegistros::vaga(std::uint64_t linha, std::size_t conta) {
-    const std::size_t m = vagas_.size() - 1;
-    for (std::size_t i = mistura(linha ^ conta << 48) & m;; i = (i + 1) & m)
-        if (Vaga& v = vagas_[i]; v.indice == 0 || (v.linha == linha && v.conta == conta)) return v;
-}
-
 void CobrancaRegistros::novo_pedaco(LinhaDaConta& l) {
     const std::size_t n = tamanho_do_pedaco(l.pedacos.size());
     if (livres_.size() < n) {
@@ -371,13 +365,11 @@ void CobrancaRegistros::novo_pedaco(LinhaDaConta& l) {
     livres_ = livres_.subspan(n);
 }
 
-CobrancaRegistros::LinhaDaConta& CobrancaRegistros::linha_da_conta(std::uint64_t linha,
-                                                                   std::size_t conta,
-                                                                   std::uint16_t plano) {
-    Vaga& v = vaga(linha, conta);
-    if (v.indice != 0) return linhas_das_contas_[v.indice - 1];
+CobrancaRegistros::LinhaDaConta& CobrancaRegistros::nova_linha_da_conta(std::uint64_t linha,
+                                                                        std::size_t conta,
+                                                                        std::uint16_t plano) {
     linhas_das_contas_.push_back({conta, plano});
-    v = {linha, conta, static_cast<std::uint32_t>(linhas_das_contas_.size())};
+    vaga(linha, conta) = {linha, conta, static_cast<std::uint32_t>(linhas_das_contas_.size())};
     if (2 * linhas_das_contas_.size() > vagas_.size()) {
         std::vector<Vaga> antes(vagas_.size() * 2);
         antes.swap(vagas_);
@@ -439,8 +431,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
         if (a.dono) std::tie(g.cod, g.plano) = *a.dono;
         if (a.tarifada || a.numero != 0 || a.linha != 0) {
             g.avaliacao = static_cast<std::uint32_t>(avaliacoes_.size());
-            avaliacoes_.push_back({a.numero, a.linha, a.tarifada.value_or(ChamadaTarifada{}),
-                                   a.tarifada.has_value()});
+            avaliacoes_.push_back({a.numero, a.linha, a.tarifada.value_or(sem_tarifa)});
         }
         // A book asks for the whole key of a call (chave_da_chamada).
         const bool chave = p.faturadas != nullptr || p.guarda_chaves;
@@ -510,7 +501,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
                 const Avaliado& v = avaliacoes_[g.avaliacao];
                 a.numero = v.numero;
                 a.linha = v.linha;
-                if (v.tarifado) a.tarifada = v.tarifada;
+                if (v.tarifada.preco != sem_tarifa.preco) a.tarifada = v.tarifada;
             }
             c_.cobra(r, a);
         }
@@ -533,13 +524,13 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
         bool rejeitado;
     };
     static constexpr std::uint32_t sem_avaliacao = UINT32_MAX;
-    // The rest of a rated row's Avaliacao (its key and customer are in its Guardado): 40 bytes
+    // The rest of a rated row's Avaliacao (its key and customer are in its Guardado): 32 bytes
     // rather than 64, a part's rated rows taking that many fewer pages.
     struct Avaliado {
         std::uint64_t numero, linha;
-        ChamadaTarifada tarifada;
-        bool tarifado;
+        ChamadaTarifada tarifada;  // sem_tarifa: none
     };
+    static constexpr ChamadaTarifada sem_tarifa{-1, 0, 0, false, false};
     void guarda(std::string_view t) {
         const auto n = static_cast<std::uint32_t>(t.size());
         textos_.append(reinterpret_cast<const char*>(&n), sizeof n).append(t);

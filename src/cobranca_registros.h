@@ -17,6 +17,7 @@
 #include "cobranca.h"
 #include "dialeto_csv.h"
 #include "erro.h"
+#include "espalha.h"
 #include "linhas.h"
 #include "paginas_grandes.h"
 #include "registros.h"
@@ -224,8 +225,19 @@ class CobrancaRegistros final : public DestinoRegistros {
         std::uint32_t indice = 0;  // in linhas_das_contas_, + 1; 0: a free place
     };
     std::vector<Vaga> vagas_ = std::vector<Vaga>(1024);
-    Vaga& vaga(std::uint64_t linha, std::size_t conta);
-    LinhaDaConta& linha_da_conta(std::uint64_t linha, std::size_t conta, std::uint16_t plano);
+    Vaga& vaga(std::uint64_t linha, std::size_t conta) {
+        const std::size_t m = vagas_.size() - 1;
+        for (std::size_t i = mistura(linha ^ conta << 48) & m;; i = (i + 1) & m)
+            if (Vaga& v = vagas_[i]; v.indice == 0 || (v.linha == linha && v.conta == conta))
+                return v;
+    }
+    // The calls of `linha` in the bill `conta`; a line's first call gives them `plano`.
+    LinhaDaConta& linha_da_conta(std::uint64_t linha, std::size_t conta, std::uint16_t plano) {
+        if (const Vaga& v = vaga(linha, conta); v.indice != 0)
+            return linhas_das_contas_[v.indice - 1];
+        return nova_linha_da_conta(linha, conta, plano);
+    }
+    LinhaDaConta& nova_linha_da_conta(std::uint64_t linha, std::size_t conta, std::uint16_t plano);
 
     Textos outros_numeros_;  // numbers and lines without a key of digits
 };
