@@ -112,13 +112,15 @@ void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::s
 ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
     auto& contas = contas_.contas;
     const std::uint64_t chave = chave_conta(cod, d);
-    // Records come mostly in time order: the bill of the row before is the likely one.
-    if (ultima_conta_ < contas.size() && chave_conta(contas[ultima_conta_]) == chave)
-        return contas[ultima_conta_];
+    // Most rows are of a few customers and months: a bill found lately is the likely one.
+    std::uint32_t& recente = recentes_[(cod ^ chave) % recentes_.size()];
+    if (recente != 0 && chave_conta(contas[recente - 1]) == chave)
+        return contas[ultima_conta_ = recente - 1];
     // Any other found in one step, however many months the records span.
     const auto [it, nova] = indice_.try_emplace(chave, contas.size());
     if (nova) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
     ultima_conta_ = it->second;
+    recente = static_cast<std::uint32_t>(ultima_conta_ + 1);
     return contas[ultima_conta_];
 }
 

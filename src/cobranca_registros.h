@@ -5,6 +5,7 @@
 // The customer of a row is its account code when that is the code of a register customer,
 // otherwise the customer whose line its caller is.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -170,7 +171,9 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::string arquivo_;
     std::string rejeitadas_;
     Contas contas_;
-    std::size_t ultima_conta_ = 0;
+    std::size_t ultima_conta_ = 0;  // the bill conta_de found last
+    // Bills found lately by a few bits of their key, each as its place in contas_ + 1; 0: none.
+    std::array<std::uint32_t, 256> recentes_{};
     DiaTarifado dia_;                                        // of the rows read on this thread
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
     // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
