@@ -392,22 +392,20 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
 namespace {
 
 // Things kept in the order they come, in pieces of a fixed size: never copied to grow, and
-// each piece allocated once for many.
+// each piece allocated once for many, in huge pages: a page fault every 2 MiB of them.
 template <class T>
 class EmPedacos {
   public:
     T& push_back(const T& v) {
-        if (n_ % pedaco == 0) pedacos_.push_back(std::make_unique_for_overwrite<T[]>(pedaco));
-        T& x = pedacos_.back()[n_++ % pedaco];
-        x = v;
-        return x;
+        if (n_++ % pedaco == 0) pedacos_.emplace_back().reserve(pedaco);
+        return pedacos_.back().emplace_back(v);
     }
     [[nodiscard]] std::size_t size() const { return n_; }
     T& operator[](std::size_t i) { return pedacos_[i / pedaco][i % pedaco]; }
 
   private:
-    static constexpr std::size_t pedaco = 4096;
-    std::vector<std::unique_ptr<T[]>> pedacos_;
+    static constexpr std::size_t pedaco = std::bit_ceil(EmPaginasGrandes<T>::pagina / sizeof(T));
+    std::vector<std::vector<T, EmPaginasGrandes<T>>> pedacos_;
     std::size_t n_ = 0;
 };
 
