@@ -112,13 +112,15 @@ void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::s
 ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
     auto& contas = contas_.contas;
     const std::uint64_t chave = chave_conta(cod, d);
-    // Records come mostly in time order: the bill of the row before is the likely one.
-    if (ultima_conta_ < contas.size() && chave_conta(contas[ultima_conta_]) == chave)
-        return contas[ultima_conta_];
+    // Most rows are of a few customers and months: a bill found lately is the likely one.
+    std::uint32_t& recente = recentes_[(cod ^ chave) % recentes_.size()];
+    if (recente != 0 && chave_conta(contas[recente - 1]) == chave)
+        return contas[ultima_conta_ = recente - 1];
     // Any other found in one step, however many months the records span.
     const auto [it, nova] = indice_.try_emplace(chave, contas.size());
     if (nova) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
     ultima_conta_ = it->second;
+    recente = static_cast<std::uint32_t>(ultima_conta_ + 1);
     return contas[ultima_conta_];
 }
 
@@ -203,7 +205,7 @@ void ChavesVistas::reserva(std::size_t n) {
 }
 
 void ChavesVistas::cresce(std::size_t vagas) {
-    std::vector<std::uint64_t> antes(vagas);
+    Vagas antes(vagas);
     antes.swap(vagas_);
     n_ = 0;
     for (const std::uint64_t k : antes)
@@ -391,22 +393,20 @@ bool CobrancaRegistros::rejeitado(const RegistroRejeitado& r) {
 namespace {
 
 // Things kept in the order they come, in pieces of a fixed size: never copied to grow, and
-// each piece allocated once for many.
+// each piece allocated once for many, in huge pages: a page fault every 2 MiB of them.
 template <class T>
 class EmPedacos {
   public:
     T& push_back(const T& v) {
-        if (n_ % pedaco == 0) pedacos_.push_back(std::make_unique_for_overwrite<T[]>(pedaco));
-        T& x = pedacos_.back()[n_++ % pedaco];
-        x = v;
-        return x;
+        if (n_++ % pedaco == 0) pedacos_.emplace_back().reserve(pedaco);
+        return pedacos_.back().emplace_back(v);
     }
     [[nodiscard]] std::size_t size() const { return n_; }
     T& operator[](std::size_t i) { return pedacos_[i / pedaco][i % pedaco]; }
 
   private:
-    static constexpr std::size_t pedaco = 4096;
-    std::vector<std::unique_ptr<T[]>> pedacos_;
+    static constexpr std::size_t pedaco = std::bit_ceil(EmPaginasGrandes<T>::pagina / sizeof(T));
+    std::vector<std::vector<T, EmPaginasGrandes<T>>> pedacos_;
     std::size_t n_ = 0;
 };
 

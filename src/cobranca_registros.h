@@ -5,6 +5,7 @@
 // The customer of a row is its account code when that is the code of a register customer,
 // otherwise the customer whose line its caller is.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "erro.h"
 #include "espalha.h"
 #include "linhas.h"
+#include "paginas_grandes.h"
 #include "registros.h"
 
 // A calendar month: --mes AAAA-MM.
@@ -101,7 +103,8 @@ class ChavesVistas {
 
   private:
     void cresce(std::size_t vagas);  // to that many places, a power of two
-    std::vector<std::uint64_t> vagas_ = std::vector<std::uint64_t>(std::size_t{1} << 12);
+    using Vagas = std::vector<std::uint64_t, EmPaginasGrandes<std::uint64_t>>;
+    Vagas vagas_ = Vagas(std::size_t{1} << 12);
     std::size_t n_ = 0;
     bool zero_ = false;  // 0 marks a free place; the key 0 is kept here
 };
@@ -168,7 +171,9 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::string arquivo_;
     std::string rejeitadas_;
     Contas contas_;
-    std::size_t ultima_conta_ = 0;
+    std::size_t ultima_conta_ = 0;  // the bill conta_de found last
+    // Bills found lately by a few bits of their key, each as its place in contas_ + 1; 0: none.
+    std::array<std::uint32_t, 256> recentes_{};
     DiaTarifado dia_;                                        // of the rows read on this thread
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
     // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.

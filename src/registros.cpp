@@ -289,12 +289,12 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
     if (const std::string_view m = le_data_hora(c.inicio, partida.dh, partida.no_dia, data);
         !m.empty())
         return m;
-    atendido = fim = partida;
-    if (!c.atendimento.empty())
-        if (const std::string_view m =
-                le_data_hora(c.atendimento, atendido.dh, atendido.no_dia, data);
-            !m.empty())
-            return m;
+    if (c.atendimento.empty())
+        atendido = partida;
+    else if (const std::string_view m =
+                 le_data_hora(c.atendimento, atendido.dh, atendido.no_dia, data);
+             !m.empty())
+        return m;
     if (!c.fim.empty())
         if (const std::string_view m = le_data_hora(c.fim, fim.dh, fim.no_dia, data); !m.empty())
             return m;
@@ -317,7 +317,10 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
     if (segundos_entre(partida, atendido) < 0 || durou < 0) return motivo_fora_de_ordem;
     if (r.segundos > duracao || (!c.fim.empty() && r.segundos > durou + 1))
         return motivo_incoerentes;
+    // OMIT or 1, blanks around it allowed: a longer text with none at its ends, as DOCUMENTATION
+    // and BILLING, is neither without being trimmed.
     const auto omitida = [&] {
+        if (c.flags.size() > 4 && c.flags.front() > ' ' && c.flags.back() > ' ') return false;
         const std::string_view flags = sem_brancos(c.flags);
         return e_palavra(flags, "OMIT") || e_palavra(flags, "1");
     };

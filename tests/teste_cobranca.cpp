@@ -7,6 +7,7 @@
 #include "apoio.h"
 #include "cobranca.h"
 #include "cobranca_registros.h"
+#include "espalha.h"
 #include "execucao.h"
 #include "exportacao.h"
 #include "tarifas_toml.h"
@@ -122,6 +123,19 @@ RegistroChamada registro(std::string_view conta, std::string_view origem, TDataH
             "a,\"b\",c",
             unico,
             {}};
+}
+
+// A set of calls' keys of several MiB, as a large file's, then grown past its room: each key
+// new once.
+TEST(CobrancaRegistros, ChavesVistasDeUmArquivoGrande) {
+    ChavesVistas v;
+    v.reserva(std::size_t{1} << 17);
+    std::size_t novas = 0;
+    for (std::uint64_t k = 0; k < 3 << 17; ++k)
+        novas += v.insere(mistura(k % (1 << 18))) ? 1 : 0;
+    EXPECT_EQ(novas, std::size_t{1} << 18);
+    EXPECT_TRUE(v.contem(mistura(0)) && v.contem(mistura(123457)));
+    EXPECT_FALSE(v.contem(mistura(1 << 18)));
 }
 
 // Every row in the first place that applies, counted once; the customer-less and the rejected
