@@ -96,30 +96,6 @@ TipoDestino tipo_destino(std::string_view origem, std::string_view numero, int d
     return tipo_destino(Telefone(numero), area_de(Telefone(origem), ddd));
 }
 
-ConsumoLinha::Parcela ConsumoLinha::cobra(const RegrasTarifa& r, std::uint64_t numero,
-                                          std::int64_t inicio, std::int64_t segundos, Preco preco,
-                                          bool na_franquia) {
-    if (!(r.sucessivas > 0 && grupo_ && numero_ == numero && inicio >= fim_ &&
-          inicio - fim_ <= r.sucessivas)) {
-        grupo_ = true;
-        numero_ = numero;
-        brutos_ = cobrados_ = pagos_ = centavos_ = 0;
-        preco_ = preco;
-    }
-    fim_ = inicio + segundos;
-    brutos_ += segundos;
-    const std::int64_t cobrados = r.segundos_cobrados(brutos_);
-    const std::int64_t acrescimo = cobrados - cobrados_;
-    cobrados_ = cobrados;
-    const std::int64_t da_franquia = na_franquia ? std::min(acrescimo, restante_) : 0;
-    restante_ -= da_franquia;
-    pagos_ += acrescimo - da_franquia;
-    const std::int64_t centavos = centavos_de(preco_, pagos_);
-    const Parcela p{acrescimo, da_franquia, centavos - centavos_};
-    centavos_ = centavos;
-    return p;
-}
-
 bool Tarifa::em_ordem() const {
     return regras.sucessivas > 0 ||
            std::ranges::any_of(planos, [](const Plano& p) { return p.franquia > 0; });

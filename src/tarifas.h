@@ -3,6 +3,7 @@
 // that turns those into money. A billing is given its price list as a value; the simulated run's
 // tariff is the default one, and an operator's own list (tarifas_toml.h) takes its place.
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 #include <cstdint>
@@ -111,6 +112,30 @@ class ConsumoLinha {
     Preco preco_ = 0;
     bool grupo_ = false;
 };
+
+inline ConsumoLinha::Parcela ConsumoLinha::cobra(const RegrasTarifa& r, std::uint64_t numero,
+                                                 std::int64_t inicio, std::int64_t segundos,
+                                                 Preco preco, bool na_franquia) {
+    if (!(r.sucessivas > 0 && grupo_ && numero_ == numero && inicio >= fim_ &&
+          inicio - fim_ <= r.sucessivas)) {
+        grupo_ = true;
+        numero_ = numero;
+        brutos_ = cobrados_ = pagos_ = centavos_ = 0;
+        preco_ = preco;
+    }
+    fim_ = inicio + segundos;
+    brutos_ += segundos;
+    const std::int64_t cobrados = r.segundos_cobrados(brutos_);
+    const std::int64_t acrescimo = cobrados - cobrados_;
+    cobrados_ = cobrados;
+    const std::int64_t da_franquia = na_franquia ? std::min(acrescimo, restante_) : 0;
+    restante_ -= da_franquia;
+    pagos_ += acrescimo - da_franquia;
+    const std::int64_t centavos = centavos_de(preco_, pagos_);
+    const Parcela p{acrescimo, da_franquia, centavos - centavos_};
+    centavos_ = centavos;
+    return p;
+}
 
 // The dates a billing rated calls on, and which day of the reduced band each is (weekday,
 // Saturday, Sunday, holiday): the last one seen of each day of the month, as a month's records
