@@ -360,15 +360,13 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
 
 void CobrancaRegistros::novo_pedaco(LinhaDaConta& l) {
     const std::size_t n = tamanho_do_pedaco(l.pedacos.size());
-    if (livres_.size() < n) {
-        constexpr std::size_t por_bloco = std::size_t{1} << 17;  // 3 MiB
-        blocos_.push_back(std::make_unique_for_overwrite<Pendente[]>(por_bloco));
-        livres_ = {blocos_.back().get(), por_bloco};
-    }
-    l.pedacos.push_back(livres_.data());
-    l.proxima = livres_.data();
+    if (blocos_.empty() || blocos_.back().size() + n > por_bloco)
+        blocos_.emplace_back().reserve(por_bloco);
+    Bloco& b = blocos_.back();
+    b.resize(b.size() + n);
+    l.proxima = b.data() + b.size() - n;
     l.fim = l.proxima + n;
-    livres_ = livres_.subspan(n);
+    l.pedacos.push_back(l.proxima);
 }
 
 CobrancaRegistros::LinhaDaConta& CobrancaRegistros::nova_linha_da_conta(std::uint64_t linha,

@@ -215,10 +215,12 @@ class CobrancaRegistros final : public DestinoRegistros {
         return std::size_t{4} << std::min<std::size_t>(k, 6);
     }
     void novo_pedaco(LinhaDaConta& l);
-    // The pieces, handed out in order from blocks large enough that only the pages used are
-    // touched.
-    std::vector<std::unique_ptr<Pendente[]>> blocos_;
-    std::span<Pendente> livres_;  // of the last block
+    // The pieces, handed out in order from blocks of huge pages: a page fault every 2 MiB of
+    // calls. A block is never filled past the room it was given, so its pieces stay in place.
+    using Bloco = std::vector<Pendente, EmPaginasGrandes<Pendente>>;
+    static constexpr std::size_t por_bloco =
+        2 * EmPaginasGrandes<Pendente>::pagina / sizeof(Pendente);
+    std::vector<Bloco> blocos_;
     std::vector<LinhaDaConta> linhas_das_contas_;
     // The place in linhas_das_contas_ of a line's calls in a bill, by the line's key and the
     // bill's place in contas_: open addressing.
