@@ -83,15 +83,14 @@ Erro le_tributos(const toml::table& t, const std::string& arquivo, std::vector<T
     std::int64_t soma = 0;
     for (std::size_t i = 0; i < nomes.size(); ++i) {
         if (achados[i] == nullptr) continue;
-        const std::optional<double> v = achados[i]->value<double>();
-        const double m = v.value_or(-1.0) * 1e6;
-        if (!v || !(m >= 0.0 && m <= 1e6) || std::abs(m - std::round(m)) > 1e-6 * std::max(1.0, m))
+        const std::optional<std::int64_t> m = em_unidades(*achados[i], 1'000'000, 1'000'000);
+        if (!m)
             return Erro::dados(
                 arquivo, achados[i]->source().begin.line,
                 fmt::format("[tributos] {} deve ser uma fracao de 0 a 1 com ate 6 casas "
                             "(0.18 para 18%)",
                             nomes[i]));
-        lidos.push_back({std::string(impressos[i]), std::llround(m)});
+        lidos.push_back({std::string(impressos[i]), *m});
         soma += lidos.back().milionesimos;
     }
     if (soma > 1000000)

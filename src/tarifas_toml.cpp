@@ -70,12 +70,11 @@ Erro Leitor::inteiro(const toml::node& n, std::string_view nome, std::int64_t ma
 // Reais with at most log10(escala) decimals, in 1/escala of a real.
 Erro Leitor::dinheiro(const toml::node& n, std::string_view nome, std::int64_t& v,
                       std::int64_t escala) const {
-    const std::optional<double> d = n.value<double>();
-    const double x = d.value_or(-1.0) * static_cast<double>(escala);
-    if (!d || !(x >= 0.0 && x < 1e15) || std::abs(x - std::round(x)) > 1e-6 * std::max(1.0, x))
+    const std::optional<std::int64_t> u = em_unidades(n, escala, 999'999'999'999'999);
+    if (!u)
         return falha(n, fmt::format("{} deve ser um valor em reais, nao negativo, com ate {} casas",
                                     nome, escala == 100 ? 2 : 4));
-    v = std::llround(x);
+    v = *u;
     return {};
 }
 

@@ -8,6 +8,9 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,4 +31,19 @@ inline Erro analisa_toml(std::string_view texto, const std::string& arquivo, tom
                            fmt::format("TOML invalido na coluna {}", e.source().begin.column));
     }
     return {};
+}
+
+// A TOML number with at most log10(escala) decimals, as a whole number of 1/escala from 0 to
+// `maximo`; nothing when it is not one. A decimal is read as the nearest double, a few units in
+// its 16th digit off: anything further from a whole number of 1/escala has more decimals, and a
+// value above zero is never taken as zero.
+inline std::optional<std::int64_t> em_unidades(const toml::node& n, std::int64_t escala,
+                                               std::int64_t maximo) {
+    const std::optional<double> d = n.value<double>();
+    const double x = d.value_or(-1.0) * static_cast<double>(escala);
+    const double inteiro = std::round(x);
+    if (!d || !(x >= 0.0 && x <= static_cast<double>(maximo)) ||
+        std::abs(x - inteiro) > 1e-12 * std::max(1.0, x) || (inteiro == 0.0) != (x == 0.0))
+        return std::nullopt;
+    return std::llround(x);
 }

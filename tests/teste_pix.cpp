@@ -155,6 +155,7 @@ TEST(Emissor, ArquivoAceitoOuRecusadoComALinha) {
         {"[tributos]\niss = 0.05\n", "e.toml:7: chave desconhecida em [tributos]: iss"},
         {"[tributos]\nicms = 18\n", "e.toml:7: [tributos] icms deve ser uma fracao de 0 a 1"},
         {"[tributos]\npis = 0.0000005\n", "e.toml:7: [tributos] pis deve ser uma fracao de 0 a 1"},
+        {"[tributos]\npis = 0.01650001\n", "e.toml:7: [tributos] pis deve ser uma fracao de 0 a 1"},
         {"[tributos]\ncofins = \"3%\"\n", "e.toml:7: [tributos] cofins deve ser uma fracao"},
         {"[tributos]\nicms = 0.6\npis = 0.5\n", "e.toml:6: [tributos] somam mais que o preco"},
     };

@@ -218,7 +218,10 @@ TEST(Tarifas, ListasRecusadas) {
         {com("\"Portugal\" = 1.20", "\"Portugal\" = -1.20"),
          "t.toml:23: o preco de Portugal deve ser um valor em reais, nao negativo, com ate 4 "
          "casas"},
-        {com("\"Portugal\" = 1.20", "\"Portugal\" = 1.20001"),
+        {com("\"Portugal\" = 1.20", "\"Portugal\" = 1.2000001"),
+         "t.toml:23: o preco de Portugal deve ser um valor em reais, nao negativo, com ate 4 "
+         "casas"},
+        {com("\"Portugal\" = 1.20", "\"Portugal\" = 1e-11"),
          "t.toml:23: o preco de Portugal deve ser um valor em reais, nao negativo, com ate 4 "
          "casas"},
         {com("\"Portugal\" = 1.20", "\"Portugal\" = 1e-400"),
