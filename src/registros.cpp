@@ -131,10 +131,19 @@ std::uint64_t oito(std::string_view t, std::size_t i) {
     return e_utf8(t);
 }
 
-// "AAAA-MM-DD hh:mm:ss", a real date and time, and its second of the day; the reason when it
-// is not. Read eight bytes at a time: "AAAA-MM-", "DD hh:mm" and "hh:mm:ss"; a date the same as
-// the one before is not looked at again.
-[[gnu::always_inline]] inline std::string_view le_data_hora(std::string_view t, TDataHora& dh,
+constexpr bool grande = std::endian::native == std::endian::big;
+// Three fields of one byte, one byte and `ultimo` bits as the four bytes they are in memory
+// when they follow each other (a day, a month and a year; an hour, minutes and seconds and a
+// byte of padding).
+constexpr std::uint32_t em_memoria(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                   unsigned ultimo) {
+    return grande ? a << 24 | b << 16 | c << (16 - ultimo) : a | b << 8 | c << 16;
+}
+
+// "AAAA-MM-DD hh:mm:ss", a real date and time (as the bytes of a TDataHora), and its second of the
+// day; the reason when it is not. Read eight bytes at a time: "AAAA-MM-", "DD hh:mm" and
+// "hh:mm:ss"; a date the same as the one before is not looked at again.
+[[gnu::always_inline]] inline std::string_view le_data_hora(std::string_view t, std::uint64_t& dh,
                                                             std::int32_t& no_dia, DataLida& antes) {
     if (t.size() != 19) return motivo_data;
     const std::uint64_t a = oito(t, 0), b = oito(t, 8), c = oito(t, 11);
@@ -172,17 +181,20 @@ std::uint64_t oito(std::string_view t, std::size_t i) {
         if (d == 0 || (d > 28 && d > dias_no_mes(mes, ano))) return motivo_data_impossivel;
         // A bill is due on the 10th of the next month, which must have a year of four digits too.
         if (ano > 9998) return motivo_ano;
-        antes = {a,
-                 b & dia,
-                 {static_cast<std::int8_t>(d), static_cast<std::int8_t>(mes),
-                  static_cast<std::int16_t>(ano)}};
+        // Written and read back whole: a date stored a byte at a time and then loaded as one
+        // word waits for the stores to reach the cache.
+        antes = {a, b & dia,
+                 std::bit_cast<TData>(em_memoria(static_cast<std::uint32_t>(d),
+                                                 static_cast<std::uint32_t>(mes),
+                                                 static_cast<std::uint32_t>(ano), 16))};
     }
-    const auto h = static_cast<std::int8_t>(pares & 0xFF);
-    const auto m = static_cast<std::int8_t>((pares >> 24) & 0xFF);
-    const auto s = static_cast<std::int8_t>((pares >> 48) & 0xFF);
-    dh.dat = antes.dat;
-    dh.hor = {h, m, s};
-    no_dia = h * 3600 + m * 60 + s;
+    const auto h = static_cast<std::uint32_t>(pares & 0xFF);
+    const auto m = static_cast<std::uint32_t>((pares >> 24) & 0xFF);
+    const auto s = static_cast<std::uint32_t>((pares >> 48) & 0xFF);
+    // Made in a register and stored in one piece, for the same reason.
+    dh = std::uint64_t{std::bit_cast<std::uint32_t>(antes.dat)} << (grande ? 32 : 0) |
+         std::uint64_t{em_memoria(h, m, s, 8)} << (grande ? 0 : 32);
+    no_dia = static_cast<std::int32_t>(h * 3600 + m * 60 + s);
     return {};
 }
 
@@ -241,18 +253,20 @@ std::size_t disposicao(std::string_view t) {
         disposicoes.begin());
 }
 
-// A date and time read, with its second of the day.
+// A date and time read, as the eight bytes it is in memory (kept whole in a register, not
+// field by field), with its second of the day.
 struct Momento {
-    TDataHora dh{};
+    std::uint64_t dh = 0;
     std::int32_t no_dia = 0;
+    [[nodiscard]] TDataHora data_hora() const { return std::bit_cast<TDataHora>(dh); }
 };
 
 // Seconds from `a` to `b`; most calls start and end on one day.
 std::int64_t segundos_entre(const Momento& a, const Momento& b) {
     // A date is its day, month and year in four bytes, none of them padding.
-    if (std::bit_cast<std::uint32_t>(a.dh.dat) == std::bit_cast<std::uint32_t>(b.dh.dat))
+    if (((a.dh ^ b.dh) & (grande ? ~std::uint64_t{0} << 32 : 0xFFFF'FFFF)) == 0)
         return b.no_dia - a.no_dia;
-    return segundo_utc(b.dh) - segundo_utc(a.dh);
+    return segundo_utc(b.data_hora()) - segundo_utc(a.data_hora());
 }
 
 // The date-time `s` seconds after `d`.
@@ -275,14 +289,6 @@ TDataHora depois(TDataHora d, std::int64_t s) {
 std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& c,
                                 RegistroChamada& r, DataLida& data) {
     if (!c.sem_nulo && c.texto.find('\0') != std::string_view::npos) return motivo_nulo;
-    r.formato = formato;
-    r.unico = c.unico;
-    r.sequencia = c.sequencia;
-    r.texto = c.texto;
-    r.conta = c.conta;
-    r.origem = c.origem;
-    r.destino = c.destino;
-    r.cod_destino = c.cod_destino;
     // The answer, or the start when there is none; the end, or the answer and the billed seconds
     // when there is none, so that the calls' CSV reads back as the same call.
     Momento partida, atendido, fim;
@@ -300,8 +306,8 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
             return m;
     if (const std::string_view m = le_segundos(c.segundos, r.segundos, c.texto); !m.empty())
         return m;
-    r.inicio = atendido.dh;
-    r.fim = c.fim.empty() ? depois(r.inicio, r.segundos) : fim.dh;
+    r.inicio = atendido.data_hora();
+    r.fim = c.fim.empty() ? depois(r.inicio, r.segundos) : fim.data_hora();
     std::uint32_t duracao = r.segundos;
     if (!c.duracao.empty())
         if (const std::string_view m = le_segundos(c.duracao, duracao, c.texto); !m.empty())
@@ -325,6 +331,16 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
         return e_palavra(flags, "OMIT") || e_palavra(flags, "1");
     };
     r.cobravel = formato == FormatoRegistros::proprio || (r.segundos > 0 && d == 0 && !omitida());
+    // The texts last: the views of `c` were mostly stored just before this call, and are read
+    // whole only once those stores have reached the cache.
+    r.formato = formato;
+    r.unico = c.unico;
+    r.sequencia = c.sequencia;
+    r.texto = c.texto;
+    r.conta = c.conta;
+    r.origem = c.origem;
+    r.destino = c.destino;
+    r.cod_destino = c.cod_destino;
     return {};
 }
 
