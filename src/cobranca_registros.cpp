@@ -574,10 +574,14 @@ namespace {
 // of the one before. No comparison to guess at, as a month's calls come in any order.
 void ordena_por_segundo(std::vector<std::uint64_t>& v, std::vector<std::uint64_t>& outro) {
     outro.resize(v.size());
-    for (unsigned desloca = 32; desloca < 56; desloca += 8) {
-        std::array<std::uint32_t, 257> inicio{};
-        for (const std::uint64_t k : v)
-            ++inicio[((k >> desloca) & 0xFFU) + 1];
+    // The counts of every byte in one pass over the keys.
+    std::array<std::array<std::uint32_t, 257>, 3> inicios{};
+    for (const std::uint64_t k : v)
+        for (std::size_t b = 0; b < inicios.size(); ++b)
+            ++inicios[b][((k >> (32 + 8 * b)) & 0xFFU) + 1];
+    for (std::size_t b = 0; b < inicios.size(); ++b) {
+        const auto desloca = static_cast<unsigned>(32 + 8 * b);
+        std::array<std::uint32_t, 257>& inicio = inicios[b];
         if (inicio[((v[0] >> desloca) & 0xFFU) + 1] == v.size()) continue;  // one byte for all
         std::partial_sum(inicio.begin(), inicio.end(), inicio.begin());
         for (const std::uint64_t k : v)
