@@ -76,19 +76,26 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 }
 
 std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
-    const RegistroChamada& r, std::optional<const TabelaLinhas::Linha*> linha) const {
-    const auto linha_de = [&] { return linha ? *linha : pedido_.linhas->busca(r.origem); };
+    const RegistroChamada& r, std::optional<Telefone>& origem,
+    const TabelaLinhas::Linha** linha) const {
+    const auto le_origem = [&]() -> const Telefone& {
+        if (!origem) origem.emplace(r.origem);
+        return *origem;
+    };
     if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->tem(*cod)) {
         // A caller that is a line of that customer keeps its line's plan.
         std::uint16_t plano = 0;
         if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())
-            if (const TabelaLinhas::Linha* l = linha_de(); l != nullptr && l->cod_cli == *cod)
-                plano = l->indice_plano;
+            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(le_origem()); l != nullptr) {
+                if (linha != nullptr) *linha = l;
+                if (l->cod_cli == *cod) plano = l->indice_plano;
+            }
         return std::pair(*cod, plano);
     }
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
-    const TabelaLinhas::Linha* l = linha_de();
+    const TabelaLinhas::Linha* l = pedido_.linhas->busca(le_origem());
     if (l == nullptr) return std::nullopt;
+    if (linha != nullptr) *linha = l;
     return std::pair(l->cod_cli, l->indice_plano);
 }
 
@@ -213,48 +220,25 @@ bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
            (r.inicio.dat.ano == pedido_.mes->ano && r.inicio.dat.mes == pedido_.mes->mes);
 }
 
-CobrancaRegistros::Chamador CobrancaRegistros::le_chamador(std::string_view origem) const {
-    const Telefone t(origem);
-    Chamador c{pedido_.linhas != nullptr && !origem.empty() ? pedido_.linhas->busca(t) : nullptr,
-               chave_numero(t, origem), area_de(t, pedido_.tarifa->ddd)};
-    // A caller named as a line is that line: the lines file keys a name by its text.
-    if (c.chave == 0 && c.linha != nullptr && t.forma() == FormaNumero::nome)
-        c.chave = std::uint64_t{1} << 61U | reinterpret_cast<std::uintptr_t>(c.linha);
-    return c;
-}
-
-CobrancaRegistros::Chamador CobrancaRegistros::chamador(std::string_view origem,
-                                                        MemoriaTarefa& m) const {
-    constexpr std::size_t bits = 12;
-    if (m.lidos.empty()) m.lidos.resize(std::size_t{1} << bits);
-    MemoriaTarefa::Lido& l = m.lidos[mistura(junta_bytes(origem.size(), origem)) >> (64 - bits)];
-    if (l.tamanho == origem.size() && std::equal(origem.begin(), origem.end(), l.texto.begin()))
-        return l.chamador;
-    const Chamador c = le_chamador(origem);
-    if (origem.size() <= l.texto.size()) {
-        origem.copy(l.texto.data(), origem.size());
-        l.tamanho = static_cast<std::uint8_t>(origem.size());
-        l.chamador = c;
-    }
-    return c;
-}
-
 CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
                                                        std::uint64_t chave,
-                                                       MemoriaTarefa& m) const {
-    const Tarifa& t = *pedido_.tarifa;
+                                                       DiaTarifado& dia) const {
     // The caller's number is read only when a price list or the lines file asks for it.
-    if (!t.lista()) return {chave, 0, 0, {}, cliente_de(r)};
-    const Chamador c = chamador(r.origem, m);
-    Avaliacao a{chave, 0, 0, {}, cliente_de(r, c.linha)};
-    if (a.dono && do_mes(r)) {
+    std::optional<Telefone> le_origem;
+    const TabelaLinhas::Linha* linha = nullptr;
+    Avaliacao a{chave, 0, 0, {}, cliente_de(r, le_origem, &linha)};
+    if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
+        const Telefone& origem = le_origem ? *le_origem : le_origem.emplace(r.origem);
         const Telefone numero(r.destino);
-        a.tarifada = t.avalia(c.area, numero,
+        a.tarifada = t.avalia(area_de(origem, t.ddd), numero,
                               pedido_.linhas != nullptr && pedido_.linhas->busca(numero) != nullptr,
-                              r.inicio, a.dono->second, m.dia);
+                              r.inicio, a.dono->second, dia);
         if (em_ordem_) {
             a.numero = chave_numero(numero, r.destino);
-            a.linha = c.chave;
+            a.linha = chave_numero(origem, r.origem);
+            // A caller named as a line is that line: the lines file keys a name by its text.
+            if (a.linha == 0 && linha != nullptr && origem.forma() == FormaNumero::nome)
+                a.linha = std::uint64_t{1} << 61U | reinterpret_cast<std::uintptr_t>(linha);
         }
     }
     return a;
@@ -294,7 +278,7 @@ void CobrancaRegistros::registros(std::span<const RegistroChamada> rs) {
             if (!l[i].cobravel)
                 ++resumo_.nao_cobraveis;
             else
-                cobra(l[i], avalia(l[i], chaves[i], memoria_));
+                cobra(l[i], avalia(l[i], chaves[i], dia_));
         }
     }
 }
@@ -441,7 +425,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             ++nao_cobraveis_;
             return;
         }
-        const Avaliacao a = c_.avalia(r, chave(r), memoria_);
+        const Avaliacao a = c_.avalia(r, chave(r), dia_);
         const PedidoCobranca& p = c_.pedido_;
         Guardado& g = guardados_.push_back(Guardado{r.linha, std::string::npos, a.chave, r.inicio,
                                                     r.fim, r.segundos, 0, sem_avaliacao, 0,
@@ -558,7 +542,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
     // In pieces: a large part's rows are never copied to grow.
     EmPedacos<Guardado> guardados_;
     EmPedacos<Avaliado> avaliacoes_;
-    MemoriaTarefa memoria_;
+    DiaTarifado dia_;
     std::string textos_;  // each text kept as its length (4 bytes) and its bytes
     std::uint64_t nao_cobraveis_ = 0;
 };

@@ -142,37 +142,17 @@ class CobrancaRegistros final : public DestinoRegistros {
         std::optional<ChamadaTarifada> tarifada;
         std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
     };
-    // What rating a call needs of its caller, from the caller's text alone: its line of
-    // pedido_.linhas (none: not one), the area code it calls from and its key for rating in
-    // answer order (Avaliacao::linha).
-    struct Chamador {
-        const TabelaLinhas::Linha* linha = nullptr;
-        std::uint64_t chave = 0;
-        int area = 0;
-    };
-    // What a thread keeps from row to row: the days rated (tarifas.h), and the callers read
-    // lately by a few bits of a hash of their text, as a PBX's calls come from few callers.
-    struct MemoriaTarefa {
-        DiaTarifado dia;
-        struct Lido {
-            std::array<char, 24> texto;
-            std::uint8_t tamanho = UINT8_MAX;  // of texto; UINT8_MAX: none yet
-            Chamador chamador;
-        };
-        std::vector<Lido> lidos;  // empty until a price list rates a call
-    };
-    [[nodiscard]] Chamador le_chamador(std::string_view origem) const;
-    [[nodiscard]] Chamador chamador(std::string_view origem, MemoriaTarefa& m) const;
-    // `chave`: chave(r); `m`: the thread's.
+    // `chave`: chave(r); `dia`: the thread's (tarifas.h).
     [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave,
-                                   MemoriaTarefa& m) const;
+                                   DiaTarifado& dia) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
     // Adds a billable row to the bills, as `a` says, unless its call was read before.
     void cobra(const RegistroChamada& r, const Avaliacao& a);
-    // `linha`: the caller's line of pedido_.linhas when it was looked for already.
+    // `origem`: r.origem read, or nothing, to be read here when needed.
+    // `linha`, when given, gets the caller's line when it is one of pedido_.linhas.
     std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
-        const RegistroChamada& r,
-        std::optional<const TabelaLinhas::Linha*> linha = std::nullopt) const;
+        const RegistroChamada& r, std::optional<Telefone>& origem,
+        const TabelaLinhas::Linha** linha = nullptr) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
     std::uint32_t exibido(std::string_view numero);
@@ -194,7 +174,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::size_t ultima_conta_ = 0;  // the bill conta_de found last
     // Bills found lately by a few bits of their key, each as its place in contas_ + 1; 0: none.
     std::array<std::uint32_t, 256> recentes_{};
-    MemoriaTarefa memoria_;                                  // of the rows read on this thread
+    DiaTarifado dia_;                                        // of the rows read on this thread
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
     // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
     std::unordered_map<std::string, std::size_t> sem_cliente_;
