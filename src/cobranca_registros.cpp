@@ -372,13 +372,13 @@ void CobrancaRegistros::novo_pedaco(LinhaDaConta& l) {
 CobrancaRegistros::LinhaDaConta& CobrancaRegistros::nova_linha_da_conta(std::uint64_t linha,
                                                                         std::size_t conta,
                                                                         std::uint16_t plano) {
-    linhas_das_contas_.push_back({conta, plano});
-    vaga(linha, conta) = {linha, conta, static_cast<std::uint32_t>(linhas_das_contas_.size())};
+    linhas_das_contas_.push_back({linha, conta, plano});
+    vaga(linha, conta) = static_cast<std::uint32_t>(linhas_das_contas_.size());
     if (2 * linhas_das_contas_.size() > vagas_.size()) {
-        std::vector<Vaga> antes(vagas_.size() * 2);
+        std::vector<std::uint32_t> antes(vagas_.size() * 2);
         antes.swap(vagas_);
-        for (const Vaga& w : antes)
-            if (w.indice != 0) vaga(w.linha, w.conta) = w;
+        for (const std::uint32_t w : antes)
+            if (w != 0) vaga(linhas_das_contas_[w - 1].linha, linhas_das_contas_[w - 1].conta) = w;
     }
     return linhas_das_contas_.back();
 }
