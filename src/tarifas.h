@@ -170,7 +170,7 @@ struct Tarifa {
     // Adds a destination's prefix (digits of the international form); false when another
     // destination has it already.
     bool acrescenta_prefixo(std::string_view digitos, std::uint16_t destino);
-    // Readies the plans added for avalia.
+    // Readies the plans and prefixes added for avalia; none is added after.
     void prepara();
     // Whether the call answered at `inicio` falls in the reduced band.
     [[nodiscard]] bool no_reduzido(TDataHora inicio) const;
@@ -194,8 +194,9 @@ struct Tarifa {
 
   private:
     [[nodiscard]] std::size_t dia_de(TData d) const;
-    // The prefixes as a tree of digits: each node's children (0: none) and the destination it
-    // ends (-1: none), a cache line each; the root is node 0.
+    // The prefixes as a tree of digits: each node's children (0: none; once prepared, a child
+    // without children of its own is -1 - the destination it ends, so that a walk never fetches
+    // it) and the destination it ends (-1: none), a cache line each; the root is node 0.
     struct alignas(64) No {
         std::int32_t fim = -1;  // first: a step down reads it with the children, at once
         std::array<std::int32_t, 10> filhos{};
