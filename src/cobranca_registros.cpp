@@ -341,7 +341,7 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
                                                         i.hor.min * 60 + i.hor.seg);
         linha_da_conta(linha, ultima_conta_, dono->second)
             .acrescenta({a.numero != 0 ? a.numero : outros_numeros_.guarda(r.destino),
-                         tarifada->preco, segundo & 0x7FFFFFFFU, tarifada->na_franquia, r.segundos},
+                         tarifada->preco, segundo, tarifada->na_franquia, r.segundos},
                         *this);
         return;
     }

@@ -190,6 +190,11 @@ class CobrancaRegistros final : public DestinoRegistros {
     // by line and bill in the order read and rated in answer order once every row is read.
     bool em_ordem_ = false;
     struct Pendente {
+        // Left unset in a piece handed out, rather than zeroed and written again: each call
+        // fills its own place. (A constructor "= default" would have a piece zeroed.)
+        Pendente() {}
+        Pendente(std::uint64_t n, Preco p, std::uint32_t i, bool f, std::uint32_t s)
+            : numero(n), preco(p), inicio(i & 0x7FFFFFFFU), na_franquia(f), segundos(s) {}
         std::uint64_t numero;  // Avaliacao::numero, or a place in outros_numeros_
         Preco preco;
         std::uint32_t inicio : 31;  // the answer's second from the start of its month, the bill's
