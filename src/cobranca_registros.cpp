@@ -341,7 +341,7 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
                                                         i.hor.min * 60 + i.hor.seg);
         linha_da_conta(linha, ultima_conta_, dono->second)
             .acrescenta({a.numero != 0 ? a.numero : outros_numeros_.guarda(r.destino),
-                         tarifada->preco, segundo & 0x7FFFFFFFU, tarifada->na_franquia, r.segundos},
+                         tarifada->preco, segundo, tarifada->na_franquia, r.segundos},
                         *this);
         return;
     }
@@ -372,13 +372,13 @@ void CobrancaRegistros::novo_pedaco(LinhaDaConta& l) {
 CobrancaRegistros::LinhaDaConta& CobrancaRegistros::nova_linha_da_conta(std::uint64_t linha,
                                                                         std::size_t conta,
                                                                         std::uint16_t plano) {
-    linhas_das_contas_.push_back({conta, plano});
-    vaga(linha, conta) = {linha, conta, static_cast<std::uint32_t>(linhas_das_contas_.size())};
+    linhas_das_contas_.push_back({linha, conta, plano});
+    vaga(linha, conta) = static_cast<std::uint32_t>(linhas_das_contas_.size());
     if (2 * linhas_das_contas_.size() > vagas_.size()) {
-        std::vector<Vaga> antes(vagas_.size() * 2);
+        std::vector<std::uint32_t> antes(vagas_.size() * 2);
         antes.swap(vagas_);
-        for (const Vaga& w : antes)
-            if (w.indice != 0) vaga(w.linha, w.conta) = w;
+        for (const std::uint32_t w : antes)
+            if (w != 0) vaga(linhas_das_contas_[w - 1].linha, linhas_das_contas_[w - 1].conta) = w;
     }
     return linhas_das_contas_.back();
 }
@@ -558,10 +558,14 @@ namespace {
 // of the one before. No comparison to guess at, as a month's calls come in any order.
 void ordena_por_segundo(std::vector<std::uint64_t>& v, std::vector<std::uint64_t>& outro) {
     outro.resize(v.size());
-    for (unsigned desloca = 32; desloca < 56; desloca += 8) {
-        std::array<std::uint32_t, 257> inicio{};
-        for (const std::uint64_t k : v)
-            ++inicio[((k >> desloca) & 0xFFU) + 1];
+    // The counts of every byte in one pass over the keys.
+    std::array<std::array<std::uint32_t, 257>, 3> inicios{};
+    for (const std::uint64_t k : v)
+        for (std::size_t b = 0; b < inicios.size(); ++b)
+            ++inicios[b][((k >> (32 + 8 * b)) & 0xFFU) + 1];
+    for (std::size_t b = 0; b < inicios.size(); ++b) {
+        const auto desloca = static_cast<unsigned>(32 + 8 * b);
+        std::array<std::uint32_t, 257>& inicio = inicios[b];
         if (inicio[((v[0] >> desloca) & 0xFFU) + 1] == v.size()) continue;  // one byte for all
         std::partial_sum(inicio.begin(), inicio.end(), inicio.begin());
         for (const std::uint64_t k : v)

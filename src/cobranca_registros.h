@@ -190,16 +190,22 @@ class CobrancaRegistros final : public DestinoRegistros {
     // by line and bill in the order read and rated in answer order once every row is read.
     bool em_ordem_ = false;
     struct Pendente {
+        // Left unset in a piece handed out, rather than zeroed and written again: each call
+        // fills its own place. (A constructor "= default" would have a piece zeroed.)
+        Pendente() {}
+        Pendente(std::uint64_t n, Preco p, std::uint32_t i, bool f, std::uint32_t s)
+            : numero(n), preco(p), inicio(i & 0x7FFFFFFFU), na_franquia(f), segundos(s) {}
         std::uint64_t numero;  // Avaliacao::numero, or a place in outros_numeros_
         Preco preco;
         std::uint32_t inicio : 31;  // the answer's second from the start of its month, the bill's
         std::uint32_t na_franquia : 1;
         std::uint32_t segundos;
     };
-    // The calls of one line in one bill, and the plan of the first: in pieces, each twice the
-    // one before up to a limit, so that a line of one call takes little room and no line's
-    // calls are copied to grow.
+    // The calls of one line (by its key) in one bill, and the plan of the first: in pieces, each
+    // twice the one before up to a limit, so that a line of one call takes little room and no
+    // line's calls are copied to grow.
     struct LinhaDaConta {
+        std::uint64_t linha;
         std::size_t conta;
         std::uint16_t plano;
         Pendente* proxima = nullptr;  // the next call's place in the last piece
@@ -222,24 +228,23 @@ class CobrancaRegistros final : public DestinoRegistros {
         2 * EmPaginasGrandes<Pendente>::pagina / sizeof(Pendente);
     std::vector<Bloco> blocos_;
     std::vector<LinhaDaConta> linhas_das_contas_;
-    // The place in linhas_das_contas_ of a line's calls in a bill, by the line's key and the
-    // bill's place in contas_: open addressing.
-    struct Vaga {
-        std::uint64_t linha = 0;
-        std::size_t conta = 0;
-        std::uint32_t indice = 0;  // in linhas_das_contas_, + 1; 0: a free place
-    };
-    std::vector<Vaga> vagas_ = std::vector<Vaga>(1024);
-    Vaga& vaga(std::uint64_t linha, std::size_t conta) {
+    // The place in linhas_das_contas_ + 1 of a line's calls in a bill, by the line's key and the
+    // bill's place in contas_: open addressing, 0 a free place. Four bytes a place, the key
+    // compared in the calls' own record, which a call reads anyway.
+    std::vector<std::uint32_t> vagas_ = std::vector<std::uint32_t>(1024);
+    std::uint32_t& vaga(std::uint64_t linha, std::size_t conta) {
         const std::size_t m = vagas_.size() - 1;
-        for (std::size_t i = mistura(linha ^ conta << 48) & m;; i = (i + 1) & m)
-            if (Vaga& v = vagas_[i]; v.indice == 0 || (v.linha == linha && v.conta == conta))
+        for (std::size_t i = mistura(linha ^ conta << 48) & m;; i = (i + 1) & m) {
+            std::uint32_t& v = vagas_[i];
+            if (v == 0) return v;
+            if (const LinhaDaConta& l = linhas_das_contas_[v - 1];
+                l.linha == linha && l.conta == conta)
                 return v;
+        }
     }
     // The calls of `linha` in the bill `conta`; a line's first call gives them `plano`.
     LinhaDaConta& linha_da_conta(std::uint64_t linha, std::size_t conta, std::uint16_t plano) {
-        if (const Vaga& v = vaga(linha, conta); v.indice != 0)
-            return linhas_das_contas_[v.indice - 1];
+        if (const std::uint32_t v = vaga(linha, conta); v != 0) return linhas_das_contas_[v - 1];
         return nova_linha_da_conta(linha, conta, plano);
     }
     LinhaDaConta& nova_linha_da_conta(std::uint64_t linha, std::size_t conta, std::uint16_t plano);

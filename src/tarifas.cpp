@@ -150,6 +150,13 @@ bool Tarifa::acrescenta_prefixo(std::string_view digitos, std::uint16_t destino)
 }
 
 void Tarifa::prepara() {
+    const auto folha = [&](std::int32_t f) {
+        return f > 0 && std::ranges::all_of(nos_[static_cast<std::size_t>(f)].filhos,
+                                            [](std::int32_t x) { return x == 0; });
+    };
+    for (No& no : nos_)
+        for (std::int32_t& f : no.filhos)
+            if (folha(f)) f = -1 - nos_[static_cast<std::size_t>(f)].fim;
     const std::size_t n = destinos.size();
     precos_.assign(planos.size() * n, {{-1, -1}, false});
     for (std::size_t p = 0; p < planos.size(); ++p)
@@ -215,7 +222,10 @@ std::optional<ChamadaTarifada> Tarifa::avalia(int area, const Telefone& t, bool 
         for (; i < internacional.size(); ++i) {
             const std::int32_t f =
                 nos_[no].filhos[static_cast<std::size_t>(internacional[i] - '0')];
-            if (f == 0) break;
+            if (f <= 0) {
+                if (f < 0) destino = -1 - f;
+                break;
+            }
             no = static_cast<std::size_t>(f);
             if (nos_[no].fim >= 0) destino = nos_[no].fim;
         }

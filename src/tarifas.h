@@ -170,7 +170,7 @@ struct Tarifa {
     // Adds a destination's prefix (digits of the international form); false when another
     // destination has it already.
     bool acrescenta_prefixo(std::string_view digitos, std::uint16_t destino);
-    // Readies the plans added for avalia.
+    // Readies the plans and prefixes added for avalia; none is added after.
     void prepara();
     // Whether the call answered at `inicio` falls in the reduced band.
     [[nodiscard]] bool no_reduzido(TDataHora inicio) const;
@@ -194,10 +194,11 @@ struct Tarifa {
 
   private:
     [[nodiscard]] std::size_t dia_de(TData d) const;
-    // The prefixes as a tree of digits: each node's children (0: none) and the destination it
-    // ends (-1: none); the root is node 0.
-    struct No {
-        std::int32_t fim = -1;  // first: a step down reads it with the children, mostly at once
+    // The prefixes as a tree of digits: each node's children (0: none; once prepared, a child
+    // without children of its own is -1 - the destination it ends, so that a walk never fetches
+    // it) and the destination it ends (-1: none), a cache line each; the root is node 0.
+    struct alignas(64) No {
+        std::int32_t fim = -1;  // first: a step down reads it with the children, at once
         std::array<std::int32_t, 10> filhos{};
     };
     std::vector<No> nos_;
@@ -210,8 +211,8 @@ struct Tarifa {
     };
     std::vector<Atalho> atalhos_;
     // By plan and destination: the price in the normal and in the reduced band (-1: none), and
-    // whether the call uses the allowance.
-    struct PrecoDestino {
+    // whether the call uses the allowance; never across two cache lines.
+    struct alignas(32) PrecoDestino {
         std::array<Preco, 2> valor;
         bool na_franquia;
     };
