@@ -308,6 +308,9 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
         return m;
     r.inicio = atendido.data_hora();
     r.fim = c.fim.empty() ? depois(r.inicio, r.segundos) : fim.data_hora();
+    // An end worked out from the billed seconds is held to the year an end written in the row
+    // is: the calls' CSV carries it, and must read back.
+    if (r.fim.dat.ano > 9998) return motivo_ano;
     std::uint32_t duracao = r.segundos;
     if (!c.duracao.empty())
         if (const std::string_view m = le_segundos(c.duracao, duracao, c.texto); !m.empty())

@@ -187,7 +187,7 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
              com(pbx(a, b, c, "60"), "\"1001\"", "\"\xE3\"") + "\n" +
              com(pbx(a, b, c, "60"), "\"1001\"", "\"10011001100110011001\xE3\"") + "\n" +
              pbx(a, b, "", "60") + "\n" + pbx(a, b, c, "00000061") + "\n" + pbx(a, b, c, "6:") +
-             "\n",
+             "\n" + pbx("9998-12-31 23:59:50", "9998-12-31 23:59:55", "", "10") + "\n",
          {"4097 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 61s cobravel "
           "[253]",
           "4098 rejeitado: segundos incoerentes [253]",
@@ -205,7 +205,8 @@ TEST(Registros, CadaFormatoComSuasPeculiaridades) {
           "[234]",
           "4112 csv 2|1001|85988774123| 2024-03-05 10:00:07 2024-03-05 10:01:07 61s cobravel "
           "[259]",
-          "4113 rejeitado: segundos que nao sao um inteiro nao negativo [253]"}},
+          "4113 rejeitado: segundos que nao sao um inteiro nao negativo [253]",
+          "4114 rejeitado: ano depois de 9998 [234]"}},
         {"a primeira linha desconhecida nao decide o formato",
          "codigo,nome,endereco\n" + pbx(a, b, c, "60") + "\n",
          {"1 rejeitado: nao e um registro de chamada (nem do PBX nem de contacel-exportar "
