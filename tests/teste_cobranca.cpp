@@ -392,8 +392,8 @@ TEST(CobrancaRegistros, EmPartesComoNumaPassada) {
 TEST(CobrancaRegistros, Mes) {
     EXPECT_EQ(le_mes("2024-12")->ano, 2024);
     EXPECT_EQ(le_mes("0999-01")->mes, 1);
-    for (const char* t :
-         {"2024-13", "2024-00", "0000-01", "2024-1", "24-12", "2024/12", "2024-12 ", "", "abcd-ef"})
+    for (const char* t : {"2024-13", "2024-00", "0000-01", "9999-01", "2024-1", "24-12", "2024/12",
+                          "2024-12 ", "", "abcd-ef"})
         EXPECT_FALSE(le_mes(t)) << t;
 }
 
