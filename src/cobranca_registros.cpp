@@ -25,8 +25,8 @@ std::optional<MesAno> le_mes(std::string_view t) {
         return std::nullopt;
     const int ano = (t[0] - '0') * 1000 + (t[1] - '0') * 100 + (t[2] - '0') * 10 + (t[3] - '0');
     const int mes = (t[5] - '0') * 10 + (t[6] - '0');
-    // No record has year 0, nor a year whose December's bills would fall due in a fifth digit.
-    if (ano == 0 || ano > 9998 || mes < 1 || mes > 12) return std::nullopt;
+    // The years a record may have.
+    if (ano == 0 || ano > ultimo_ano || mes < 1 || mes > 12) return std::nullopt;
     return MesAno{static_cast<std::int16_t>(ano), static_cast<std::int8_t>(mes)};
 }
 

@@ -179,8 +179,7 @@ constexpr std::uint32_t em_memoria(std::uint32_t a, std::uint32_t b, std::uint32
         }
         const int d = digito(d2, 0) * 10 + digito(d2, 1);
         if (d == 0 || (d > 28 && d > dias_no_mes(mes, ano))) return motivo_data_impossivel;
-        // A bill is due on the 10th of the next month, which must have a year of four digits too.
-        if (ano > 9998) return motivo_ano;
+        if (ano > ultimo_ano) return motivo_ano;
         // Written and read back whole: a date stored a byte at a time and then loaded as one
         // word waits for the stores to reach the cache.
         antes = {a, b & dia,
@@ -310,7 +309,7 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
     r.fim = c.fim.empty() ? depois(r.inicio, r.segundos) : fim.data_hora();
     // An end worked out from the billed seconds is held to the year an end written in the row
     // is: the calls' CSV carries it, and must read back.
-    if (r.fim.dat.ano > 9998) return motivo_ano;
+    if (r.fim.dat.ano > ultimo_ano) return motivo_ano;
     std::uint32_t duracao = r.segundos;
     if (!c.duracao.empty())
         if (const std::string_view m = le_segundos(c.duracao, duracao, c.texto); !m.empty())

@@ -66,6 +66,10 @@ struct CamposRegistro {
     bool sem_nulo = false;                      // the row is known to hold no NUL byte
 };
 
+// The last year a date of a row or a month billed may have: a bill is due in the month after
+// its own, whose year must have four digits too.
+constexpr int ultimo_ano = 9998;
+
 // The verdict on one row of kind `formato`, the same whichever way the row was found: the reason
 // it is unreadable (a fixed phrase), or empty and `r` filled but for its line. Unreadable: a NUL
 // byte, a date that is not one or of a year past 9998, seconds that are not a count, a PBX
