@@ -381,6 +381,9 @@ TEST(Telefone, GrafiasReais) {
         {"211553", digitos, "211553", ""},
         {"21-1553", digitos, "211553", ""},
         {"190", digitos, "190", ""},
+        {"1234", digitos, "1234", ""},  // 4 to 7 digits read as one word
+        {"01234", digitos, "01234", ""},
+        {"1234567", digitos, "1234567", ""},
         {"0800123456", digitos, "0800123456", ""},
         {"client1", nome, "client1", ""},
         {"*97", nome, "*97", ""},
