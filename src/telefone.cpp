@@ -111,10 +111,21 @@ void copia(std::string_view de, char* para) {
 
 Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
     b_[0] = '+';
-    // What PBXs mostly write: the digits alone.
+    // An international form, digits only.
+    const auto com_mais = [&](std::string_view t) {
+        if (t.starts_with("55") && com_ddd(t.substr(2)))
+            guarda(t, 2, 2, FormaNumero::nacional);
+        else
+            guarda(t, digitos_do_pais(t), 0, FormaNumero::internacional);
+    };
+    // What PBXs mostly write: the digits alone, or a "+" and the digits, read where they are.
     if (escrito.size() <= maximo && so_digitos(escrito)) {
         em_digitos_ = true;
         le(escrito);
+        return;
+    }
+    if (escrito.size() <= maximo + 1 && escrito.starts_with('+') && so_digitos(escrito.substr(1))) {
+        com_mais(escrito.substr(1));
         return;
     }
     std::array<char, maximo> d{};
@@ -134,10 +145,8 @@ Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
     const std::string_view t(d.data(), n);
     if (!mais)
         le(t);
-    else if (t.starts_with("55") && com_ddd(t.substr(2)))
-        guarda(t, 2, 2, FormaNumero::nacional);
     else
-        guarda(t, digitos_do_pais(t), 0, FormaNumero::internacional);
+        com_mais(t);
 }
 
 // The digits' value is read from where they were read, not from their copy in b_: a word read
