@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "codigo850.h"
-#include "inteiro.h"
 
 void Clientes::insere(Cliente c) {
     indice_.try_emplace(c.codigo, lista_.size());
@@ -51,11 +50,6 @@ bool Clientes::tem(std::uint32_t cod) const {
 void Clientes::reserve(std::size_t n) {
     lista_.reserve(n);
     indice_.reserve(n);
-}
-
-std::optional<std::uint32_t> le_codigo(std::string_view texto) {
-    const auto cod = numero<std::uint32_t>(texto);
-    return cod == 0U ? std::nullopt : cod;
 }
 
 const Cliente& cliente_da_conta(const Clientes* clientes, std::uint32_t cod) {

@@ -3,11 +3,13 @@
 // step. The texts are UTF-8. A register (the run's file of at most 20) is read into this list
 // and written from it; a book holds the same fields and more.
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -56,8 +58,15 @@ class Clientes {
     std::vector<std::uint64_t> por_bit_;  // or, codes mostly in turn, one bit per code
 };
 
-// A customer code: a whole number from 1 to 4294967295, nothing before or after it.
-std::optional<std::uint32_t> le_codigo(std::string_view texto);
+// A customer code: a whole number from 1 to 4294967295, nothing before or after it. Inline, so
+// that a caller keeps the answer in registers: returned from a call, its value and flag are
+// stored apart and read back as one word, which waits for both stores, once a row.
+inline std::optional<std::uint32_t> le_codigo(std::string_view texto) {
+    std::uint32_t cod = 0;
+    const auto [fim, erro] = std::from_chars(texto.data(), texto.data() + texto.size(), cod);
+    if (erro != std::errc{} || fim != texto.data() + texto.size() || cod == 0) return std::nullopt;
+    return cod;
+}
 
 // The customer a bill is addressed to: a blank one when the list has none with `cod`.
 const Cliente& cliente_da_conta(const Clientes* clientes, std::uint32_t cod);

@@ -76,9 +76,11 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
     return e.ok() ? erro_ : e;
 }
 
-std::optional<std::pair<std::uint32_t, std::uint16_t>> CobrancaRegistros::cliente_de(
-    const RegistroChamada& r, std::optional<Telefone>& origem,
-    const TabelaLinhas::Linha** linha) const {
+// Inline in its one caller: returned from a call, the answer's parts are stored apart and read
+// back as one word, which waits for every store, once a row.
+[[gnu::always_inline]] inline std::optional<std::pair<std::uint32_t, std::uint16_t>>
+CobrancaRegistros::cliente_de(const RegistroChamada& r, std::optional<Telefone>& origem,
+                              const TabelaLinhas::Linha** linha) const {
     const auto le_origem = [&]() -> const Telefone& {
         if (!origem) origem.emplace(r.origem);
         return *origem;
@@ -144,7 +146,7 @@ std::array<std::string_view, 6> textos_da_chave(const RegistroChamada& r) {
 std::uint64_t chave_numero(const Telefone& t, std::string_view escrito) {
     if (t.forma() == FormaNumero::nacional && (t.movel() || t.fixo()))
         return std::uint64_t{1} << 63U | t.valor();
-    if (escrito.empty() || escrito.size() > 17 || !so_digitos(escrito)) return 0;
+    if (!t.escrito_em_digitos() || escrito.size() > 17) return 0;
     // These forms keep the digits as written: their value and count.
     if (t.forma() == FormaNumero::digitos || t.forma() == FormaNumero::local ||
         t.forma() == FormaNumero::nao_geografico)
@@ -360,20 +362,24 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
 }
 
 void CobrancaRegistros::novo_pedaco(LinhaDaConta& l) {
-    const std::size_t n = tamanho_do_pedaco(l.pedacos.size());
+    std::vector<Pendente*>& pedacos =
+        pedacos_[static_cast<std::size_t>(&l - linhas_das_contas_.data())];
+    const std::size_t n = tamanho_do_pedaco(pedacos.size());
     if (blocos_.empty() || blocos_.back().size() + n > por_bloco)
         blocos_.emplace_back().reserve(por_bloco);
     Bloco& b = blocos_.back();
     b.resize(b.size() + n);
     l.proxima = b.data() + b.size() - n;
     l.fim = l.proxima + n;
-    l.pedacos.push_back(l.proxima);
+    pedacos.push_back(l.proxima);
 }
 
 CobrancaRegistros::LinhaDaConta& CobrancaRegistros::nova_linha_da_conta(std::uint64_t linha,
                                                                         std::size_t conta,
                                                                         std::uint16_t plano) {
-    linhas_das_contas_.push_back({linha, conta, plano});
+    linhas_das_contas_.push_back(
+        {linha, nullptr, nullptr, static_cast<std::uint32_t>(conta), plano});
+    pedacos_.emplace_back();
     vaga(linha, conta) = static_cast<std::uint32_t>(linhas_das_contas_.size());
     if (2 * linhas_das_contas_.size() > vagas_.size()) {
         std::vector<std::uint32_t> antes(vagas_.size() * 2);
@@ -583,12 +589,14 @@ void CobrancaRegistros::cobra_em_ordem() {
     const Tarifa& t = *pedido_.tarifa;
     std::vector<Pendente> chamadas;
     std::vector<std::uint64_t> ordem, outro;  // each call as its answer's second, then its place
-    for (const LinhaDaConta& l : linhas_das_contas_) {
+    for (std::size_t j = 0; j < linhas_das_contas_.size(); ++j) {
+        const LinhaDaConta& l = linhas_das_contas_[j];
+        const std::vector<Pendente*>& pedacos = pedacos_[j];
         chamadas.clear();
-        for (std::size_t k = 0; k < l.pedacos.size(); ++k) {
-            const Pendente* p = l.pedacos[k];
+        for (std::size_t k = 0; k < pedacos.size(); ++k) {
+            const Pendente* p = pedacos[k];
             chamadas.insert(chamadas.end(), p,
-                            k + 1 == l.pedacos.size() ? l.proxima : p + tamanho_do_pedaco(k));
+                            k + 1 == pedacos.size() ? l.proxima : p + tamanho_do_pedaco(k));
         }
         ordem.clear();
         for (std::uint32_t i = 0; i < chamadas.size(); ++i)

@@ -203,14 +203,14 @@ class CobrancaRegistros final : public DestinoRegistros {
     };
     // The calls of one line (by its key) in one bill, and the plan of the first: in pieces, each
     // twice the one before up to a limit, so that a line of one call takes little room and no
-    // line's calls are copied to grow.
-    struct LinhaDaConta {
+    // line's calls are copied to grow. What each call reads, half a cache line; the pieces
+    // apart, in pedacos_.
+    struct alignas(32) LinhaDaConta {
         std::uint64_t linha;
-        std::size_t conta;
-        std::uint16_t plano;
         Pendente* proxima = nullptr;  // the next call's place in the last piece
         Pendente* fim = nullptr;      // of the last piece
-        std::vector<Pendente*> pedacos{};
+        std::uint32_t conta;
+        std::uint16_t plano;
         void acrescenta(const Pendente& p, CobrancaRegistros& c) {
             if (proxima == fim) c.novo_pedaco(*this);
             *proxima++ = p;
@@ -228,6 +228,7 @@ class CobrancaRegistros final : public DestinoRegistros {
         2 * EmPaginasGrandes<Pendente>::pagina / sizeof(Pendente);
     std::vector<Bloco> blocos_;
     std::vector<LinhaDaConta> linhas_das_contas_;
+    std::vector<std::vector<Pendente*>> pedacos_;  // of each of linhas_das_contas_
     // The place in linhas_das_contas_ + 1 of a line's calls in a bill, by the line's key and the
     // bill's place in contas_: open addressing, 0 a free place. Four bytes a place, the key
     // compared in the calls' own record, which a call reads anyway.

@@ -34,6 +34,8 @@ void TabelaLinhas::reserva(std::size_t n) {
 
 void TabelaLinhas::espalha(std::size_t vagas) {
     vagas_.assign(vagas, 0);
+    filtro_.assign(vagas / 4, 0);  // 16 bits a slot, 64 a word
+    desloca_filtro_ = 64 - std::countr_zero(vagas * 16);
     // The lines go in the order of their slots, by parts of the table 1/128 of its size, so that
     // each part is filled while it is in the cache rather than the whole table at random; two
     // lines of one key fall in one part, in the order they were added. A few parts at a time
@@ -66,6 +68,7 @@ void TabelaLinhas::espalha(std::size_t vagas) {
                 repetidas.push_back(i);
             else
                 vagas_[v] = vaga(k, i);
+            marca(mistura(k));
         }
     }
     indexadas_ = linhas_.size();
@@ -154,6 +157,7 @@ std::optional<std::size_t> TabelaLinhas::insere(std::string_view numero, std::ui
         const std::size_t v = posicao(k);
         if (vagas_[v] != 0) return linhas_[(vagas_[v] & UINT32_MAX) - 1].linha;
         vagas_[v] = vaga(k, i);
+        marca(mistura(k));
     }
     guarda(numero, k, cod_cli, linha, plano_lido);
     ++indexadas_;
@@ -174,7 +178,7 @@ const TabelaLinhas::Linha* TabelaLinhas::busca(std::string_view numero) const {
 
 const TabelaLinhas::Linha* TabelaLinhas::busca(const Telefone& numero) const {
     if (const std::uint64_t k = chave_inteira(numero); k != 0) {
-        if (vagas_.empty()) return nullptr;
+        if (filtro_.empty() || !marcada(mistura(k))) return nullptr;
         const std::uint64_t v = vagas_[posicao(k)];
         return v == 0 ? nullptr : &linhas_[(v & UINT32_MAX) - 1];
     }

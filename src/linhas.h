@@ -96,6 +96,19 @@ class TabelaLinhas {
     std::string escritos_;              // the numbers as written, end to end
     std::vector<std::uint64_t> vagas_;  // by mistura(chave) (see vaga); 0: free
     std::size_t indexadas_ = 0;         // of linhas_, those in vagas_
+    // Sixteen bits a slot, one set by the top bits of mistura(chave) of each key in vagas_:
+    // most numbers looked up (those called) are no line, told so by one bit of a table that stays
+    // in the cache (2 KiB for a few hundred lines) rather than by a slot.
+    std::vector<std::uint64_t> filtro_;
+    int desloca_filtro_ = 64;
+    void marca(std::uint64_t h) {
+        const std::uint64_t b = h >> desloca_filtro_;
+        filtro_[b / 64] |= std::uint64_t{1} << (b % 64);
+    }
+    [[nodiscard]] bool marcada(std::uint64_t h) const {
+        const std::uint64_t b = h >> desloca_filtro_;
+        return (filtro_[b / 64] >> (b % 64) & 1U) != 0;
+    }
     std::unordered_map<std::string, std::uint32_t, Espalha, std::equal_to<>> por_texto_;
     std::vector<PlanoLido> planos_{{{}, 0}};
     std::unordered_map<std::string, std::uint16_t, Espalha, std::equal_to<>> plano_por_nome_;

@@ -55,7 +55,8 @@ bool marca(char c) {
     return c == ' ' || c == '(' || c == ')' || c == '-' || c == '.';
 }
 
-// The value of the `n` digits at `p`, of which eight bytes may be read from any digit.
+// The value of the `n` digits at `p`, of which eight bytes may be read from any digit (from eight
+// digits on, the reads stay within them).
 std::uint64_t le_valor(const char* p, std::size_t n) {
     std::uint64_t v = 0;
     const auto digito = [&] { return static_cast<std::uint64_t>(*p++ - '0'); };
@@ -79,6 +80,23 @@ std::uint64_t le_valor(const char* p, std::size_t n) {
            valor_oito_digitos(le8(p + n - 8) & (~std::uint64_t{0} << (8 * (16 - n))));
 }
 
+// The value of the digits `d`, fewer than eight, from four on as one word made of two of four
+// bytes that may overlap (bytes read twice are the same).
+std::uint64_t valor_curto(std::string_view d) {
+    const std::size_t n = d.size();
+    if (std::endian::native != std::endian::little || n < 4) {
+        std::uint64_t v = 0;
+        for (const char c : d)
+            v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        return v;
+    }
+    std::uint32_t primeiros = 0, ultimos = 0;
+    std::memcpy(&primeiros, d.data(), 4);
+    std::memcpy(&ultimos, d.data() + n - 4, 4);
+    const std::uint64_t w = std::uint64_t{primeiros} | std::uint64_t{ultimos} << (8 * (n - 4));
+    return valor_oito_digitos((w - 0x3030303030303030U) << (8 * (8 - n)));
+}
+
 // Copies `de`, of 24 bytes at most, to `para`: from 8 to 16 bytes as two words that may overlap.
 void copia(std::string_view de, char* para) {
     if (de.size() < 8 || de.size() > 16) {
@@ -93,9 +111,21 @@ void copia(std::string_view de, char* para) {
 
 Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
     b_[0] = '+';
-    // What PBXs mostly write: the digits alone.
+    // An international form, digits only.
+    const auto com_mais = [&](std::string_view t) {
+        if (t.starts_with("55") && com_ddd(t.substr(2)))
+            guarda(t, 2, 2, FormaNumero::nacional);
+        else
+            guarda(t, digitos_do_pais(t), 0, FormaNumero::internacional);
+    };
+    // What PBXs mostly write: the digits alone, or a "+" and the digits, read where they are.
     if (escrito.size() <= maximo && so_digitos(escrito)) {
+        em_digitos_ = true;
         le(escrito);
+        return;
+    }
+    if (escrito.size() <= maximo + 1 && escrito.starts_with('+') && so_digitos(escrito.substr(1))) {
+        com_mais(escrito.substr(1));
         return;
     }
     std::array<char, maximo> d{};
@@ -115,12 +145,12 @@ Telefone::Telefone(std::string_view escrito) : escrito_(escrito) {
     const std::string_view t(d.data(), n);
     if (!mais)
         le(t);
-    else if (t.starts_with("55") && com_ddd(t.substr(2)))
-        guarda(t, 2, 2, FormaNumero::nacional);
     else
-        guarda(t, digitos_do_pais(t), 0, FormaNumero::internacional);
+        com_mais(t);
 }
 
+// The digits' value is read from where they were read, not from their copy in b_: a word read
+// there would wait for the copy's stores (two words that overlap, or bytes) to reach the cache.
 void Telefone::le(std::string_view d) {
     // `d` is never in b_.
     const auto brasileiro = [&](std::string_view x) {
@@ -130,7 +160,8 @@ void Telefone::le(std::string_view d) {
         n_ = static_cast<std::uint8_t>(x.size() + 2);
         pais_ = ddd_ = 2;
         forma_ = FormaNumero::nacional;
-        poe_valor();
+        poe_valor(55 * (x.size() == 10 ? 10'000'000'000U : 100'000'000'000U) +
+                  le_valor(x.data(), x.size()));
     };
     if (d.starts_with("00")) {
         const std::string_view r = d.substr(2);
@@ -164,7 +195,7 @@ void Telefone::guarda(std::string_view digitos, std::size_t pais, std::size_t dd
     pais_ = static_cast<std::uint8_t>(pais);
     ddd_ = static_cast<std::uint8_t>(ddd);
     forma_ = f;
-    poe_valor();
+    poe_valor(digitos.size() < 8 ? valor_curto(digitos) : le_valor(digitos.data(), digitos.size()));
 }
 
 std::string_view Telefone::chave() const {
@@ -179,8 +210,8 @@ std::string_view Telefone::chave() const {
     }
 }
 
-void Telefone::poe_valor() {
-    valor_ = le_valor(b_.data() + 1, n_);
+void Telefone::poe_valor(std::uint64_t valor) {
+    valor_ = valor;
     // 17 digits and their count take less than 62 bits.
     if (forma_ == FormaNumero::nome || n_ > 17) return;
     const bool mais = forma_ == FormaNumero::nacional || forma_ == FormaNumero::internacional;

@@ -78,6 +78,8 @@ class Telefone {
     // The digits kept as a number: internacional()'s for a number with a country code, else
     // assinante()'s; 0 for a name. Exact up to 19 digits.
     [[nodiscard]] std::uint64_t valor() const { return valor_; }
+    // Whether it was written as digits alone, as PBXs mostly write numbers.
+    [[nodiscard]] bool escrito_em_digitos() const { return em_digitos_; }
     // As a bill shows it: a Brazilian mobile "(85) 9 8877-4123", a landline "(85) 3234-5678";
     // everything else as written. Read again, the text shown is the same number.
     [[nodiscard]] std::string exibido() const;
@@ -85,8 +87,8 @@ class Telefone {
   private:
     void le(std::string_view d);
     void guarda(std::string_view digitos, std::size_t pais, std::size_t ddd, FormaNumero f);
-    // Sets valor_ and chave_numerica_ from the digits kept.
-    void poe_valor();
+    // Sets valor_, the value of the digits kept, and chave_numerica_.
+    void poe_valor(std::uint64_t valor);
 
     static constexpr std::size_t maximo = 24;  // digits; E.164 numbers have 15 at most
     std::string_view escrito_;
@@ -95,6 +97,7 @@ class Telefone {
     std::uint8_t n_ = 0;                // digits kept
     std::uint8_t pais_ = 0;             // of them, the country code's
     std::uint8_t ddd_ = 0;              // then the area code's
+    bool em_digitos_ = false;
     std::uint64_t valor_ = 0;
     std::uint64_t chave_numerica_ = 0;  // 0: none
 };
