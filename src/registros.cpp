@@ -866,8 +866,10 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino, Tarefas
         // rather than a death without a word.
         std::optional<VigiaMapeamentos> vigia;
         if (tarefas.janela != 0)
-            vigia.emplace(std::string(program_invocation_short_name) + ": " + caminho +
-                          ": o arquivo mudou durante a leitura\n");
+            vigia.emplace(
+                std::string(program_invocation_short_name) + ": " +
+                descreve_erro(Erro::leitura(caminho, 0, "o arquivo mudou durante a leitura")) +
+                "\n");
         const Fonte f{d.fd(), d.tamanho(), tarefas.janela, vigia ? &*vigia : nullptr};
         if (tarefas.n > 1)
             if (const std::vector<std::uint64_t> c = cortes(d.fd(), d.tamanho(), tarefas);

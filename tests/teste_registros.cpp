@@ -347,7 +347,8 @@ TEST(Registros, Arquivos) {
     } encolhe;
     encolhe.caminho = grava("encolhe.csv", muitas);
     EXPECT_EXIT(le_registros(encolhe.caminho, encolhe), testing::ExitedWithCode(1),
-                "^[^:]+: " + encolhe.caminho + ": o arquivo mudou durante a leitura\n$");
+                "^[^:]+: " + encolhe.caminho +
+                    ": nao foi possivel ler: o arquivo mudou durante a leitura\n$");
     // "-" is standard input, compressed or not; a folder there cannot be read, and is no
     // corrupt compressed file.
     for (const std::string& arquivo :
