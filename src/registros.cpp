@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -717,9 +718,23 @@ class Janela {
     std::span<const char> bytes_{};
 };
 
+// In place of an errno: the file shrank while mapped, where its pages past the new end are not
+// all gone (the last one is zeros) and so raise no fault.
+constexpr int encolheu = -1;
+
+bool encolhido(const Fonte& f) {
+    struct stat st {};
+    return ::fstat(f.fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) < f.tamanho;
+}
+
+Erro erro_de_leitura(const std::string& caminho, int sis) {
+    return sis == encolheu ? Erro::leitura(caminho, 0, "o arquivo mudou durante a leitura")
+                           : Erro::leitura(caminho, sis);
+}
+
 // Reads the bytes of `f` from `inicio` up to `fim` (or the file's end) in blocks of
 // `bloco.size()` into `a`, `bloco` the buffer where they are not mapped, while `segue()`. False
-// when `a` stops; `sis` gets the errno of a read that failed.
+// when `a` stops; `sis` gets the errno of a read that failed, or `encolheu`.
 template <class Segue>
 bool le_trecho(const Fonte& f, std::uint64_t inicio, std::uint64_t fim, std::span<char> bloco,
                AnalisadorRegistros& a, DestinoRegistros& destino, int& sis, Segue segue) {
@@ -732,9 +747,15 @@ bool le_trecho(const Fonte& f, std::uint64_t inicio, std::uint64_t fim, std::spa
                 std::min({fim, f.tamanho, p + std::min<std::uint64_t>(f.janela, f.tamanho)});
             const Janela j(f, p, ate);
             if (const std::span<const char> b = j.bytes(); !b.empty()) {
-                for (std::size_t i = 0; i < b.size() && segue(); i += bloco.size())
-                    if (!a.consome(b.subspan(i, std::min(bloco.size(), b.size() - i)), destino))
-                        return false;
+                bool ok = true;
+                for (std::size_t i = 0; ok && i < b.size() && segue(); i += bloco.size())
+                    ok = a.consome(b.subspan(i, std::min(bloco.size(), b.size() - i)), destino);
+                // Zeros read where the file ended meanwhile are no rows of it, nor their verdict.
+                if (encolhido(f)) {
+                    sis = encolheu;
+                    return true;
+                }
+                if (!ok) return false;
                 p = ate;
                 continue;
             }
@@ -802,19 +823,24 @@ Erro le_em_partes(const Fonte& f, const std::string& caminho, DestinoRegistros& 
         le_trecho(f, 0, c[0], {bloco.get(), tamanho_bloco}, a, destino, sis, [] { return true; });
     if (!ok || sis != 0) para(0);
     if (!ok) return Erro(a.erro()).no_arquivo(caminho);
-    if (sis != 0) return Erro::leitura(caminho, sis);
+    if (sis != 0) return erro_de_leitura(caminho, sis);
     std::size_t antes = a.linhas();
     for (std::size_t k = 0; k < partes.size(); ++k) {
         Parte& p = partes[k];
         if (p.tarefa.joinable()) p.tarefa.join();
         if (!p.lida) le(p, k + 1);
+        // Its rows may hold the zeros of a shrunk file's last page.
+        if (p.sis == encolheu) {
+            para(k + 1);
+            return erro_de_leitura(caminho, p.sis);
+        }
         if (!p.destino->repete(antes)) {
             para(k + 1);
             Erro e = p.analisador.erro();
             e.linha += antes;
             return std::move(e).no_arquivo(caminho);
         }
-        if (p.sis != 0) return Erro::leitura(caminho, p.sis);
+        if (p.sis != 0) return erro_de_leitura(caminho, p.sis);
         antes += p.analisador.linhas();
     }
     return {};
@@ -890,7 +916,7 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino, Tarefas
         if (!le_trecho(f, 0, UINT64_MAX, {bloco.get(), tamanho_bloco}, a, destino, sis,
                        [] { return true; }))
             return parou();
-        if (sis != 0) return Erro::leitura(caminho, sis);
+        if (sis != 0) return erro_de_leitura(caminho, sis);
     }
     if (!a.termina(destino)) return parou();
     return {};

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "apoio.h"
@@ -337,18 +338,25 @@ TEST(Registros, Arquivos) {
                 }
             }
         }
-    // A file that shrinks while mapped: a message and an error's status, not a bare SIGBUS.
+    // A file that shrinks while mapped: a message and an error's status, not a bare SIGBUS; and
+    // when its new end falls within a page mapped, whose rest reads as zeros, an error too.
     struct Encolhe final : DestinoRegistros {
         std::string caminho;
+        off_t ate = 0;
         void registro(const RegistroChamada&) override {
-            if (::truncate(caminho.c_str(), 0) != 0) std::abort();
+            if (const off_t n = std::exchange(ate, -1);
+                n >= 0 && ::truncate(caminho.c_str(), n) != 0)
+                std::abort();
         }
         bool rejeitado(const RegistroRejeitado&) override { return true; }
     } encolhe;
     encolhe.caminho = grava("encolhe.csv", muitas);
+    const std::string mudou = ": nao foi possivel ler: o arquivo mudou durante a leitura";
     EXPECT_EXIT(le_registros(encolhe.caminho, encolhe), testing::ExitedWithCode(1),
-                "^[^:]+: " + encolhe.caminho +
-                    ": nao foi possivel ler: o arquivo mudou durante a leitura\n$");
+                "^[^:]+: " + encolhe.caminho + mudou + "\n$");
+    encolhe.caminho = grava("encolhe.csv", muitas);
+    encolhe.ate = static_cast<off_t>(muitas.size() - 10);
+    EXPECT_EQ(descreve_erro(le_registros(encolhe.caminho, encolhe)), encolhe.caminho + mudou);
     // "-" is standard input, compressed or not; a folder there cannot be read, and is no
     // corrupt compressed file.
     for (const std::string& arquivo :
