@@ -1,11 +1,14 @@
 // Arbitrary bytes as a records file: the parser reads only inside them, hands over rows whose
 // dates are real, whose bytes hold no NUL nor line end and whose lines only grow, and gives the
-// same rows however the bytes are split into blocks (the first byte chooses a block size). The
+// same rows however the bytes are split into blocks (the first byte chooses a block size), reading
+// none past a block's end. The
 // block scanner, which reads whole rows only, splits every row it calls plain as separa_campos
 // does, and calls plain every row without quotes, CR or NUL.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -55,8 +58,14 @@ std::string le(std::string_view bytes, std::size_t bloco) {
     AnalisadorRegistros a;
     Resumo r;
     bool ok = true;
-    for (std::size_t i = 0; ok && i < bytes.size(); i += bloco)
-        ok = a.consome(bytes.substr(i, bloco), r);
+    for (std::size_t i = 0; ok && i < bytes.size(); i += bloco) {
+        // Each block alone in memory of its size, as the last of a mapped file may be: a read
+        // past its end is caught.
+        const std::string_view b = bytes.substr(i, bloco);
+        const auto so = std::make_unique_for_overwrite<char[]>(b.size());
+        std::memcpy(so.get(), b.data(), b.size());
+        ok = a.consome({so.get(), b.size()}, r);
+    }
     if (ok) ok = a.termina(r);
     if (ok != a.erro().ok()) __builtin_trap();
     return r.s + "|" + a.erro().detalhe;

@@ -1,5 +1,8 @@
 #include "registros.h"
 
+#include <errno.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -23,6 +26,7 @@
 #include "codigo850.h"
 #include "dialeto_csv.h"
 #include "leitura.h"
+#include "temporario.h"
 
 namespace {
 
@@ -667,18 +671,100 @@ std::vector<std::uint64_t> cortes(int fd, std::uint64_t tamanho, Tarefas t) {
     return c;
 }
 
-// Reads the bytes of `fd` from `inicio` up to `fim` (or the file's end) in blocks into `a`, with
-// `bloco` as buffer, while `segue()`. False when `a` stops; `sis` gets the errno of a read that
-// failed.
+// A plain regular file being read: mapped `janela` bytes at a time up to `tamanho`, its size
+// when it was opened, and read with read(2) past that or where it cannot be mapped.
+struct Fonte {
+    int fd = -1;
+    std::uint64_t tamanho = 0;
+    std::size_t janela = 0;
+    const VigiaMapeamentos* vigia = nullptr;
+};
+
+// The bytes of `f` from `inicio` to `fim`, mapped and watched while this lives; none where the
+// system cannot map them or the watch has no room.
+class Janela {
+  public:
+    Janela(const Fonte& f, std::uint64_t inicio, std::uint64_t fim) {
+        if (f.vigia == nullptr || inicio >= fim) return;
+        const auto pagina = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+        const std::uint64_t base = inicio / pagina * pagina;
+        if (fim - base > SIZE_MAX || static_cast<std::uint64_t>(static_cast<off_t>(base)) != base)
+            return;
+        n_ = static_cast<std::size_t>(fim - base);
+        void* m = ::mmap(nullptr, n_, PROT_READ, MAP_SHARED, f.fd, static_cast<off_t>(base));
+        if (m == MAP_FAILED) return;
+        mapa_ = static_cast<const char*>(m);
+        if ((vaga_ = f.vigia->vigia(mapa_, n_)) == VigiaMapeamentos::sem_vaga) {
+            ::munmap(m, n_);
+            mapa_ = nullptr;
+            return;
+        }
+        ::madvise(m, n_, MADV_SEQUENTIAL);
+        bytes_ = {mapa_ + (inicio - base), static_cast<std::size_t>(fim - inicio)};
+    }
+    ~Janela() {
+        if (mapa_ == nullptr) return;
+        VigiaMapeamentos::esquece(vaga_);
+        ::munmap(const_cast<char*>(mapa_), n_);
+    }
+    Janela(const Janela&) = delete;
+    Janela& operator=(const Janela&) = delete;
+    [[nodiscard]] std::span<const char> bytes() const { return bytes_; }
+
+  private:
+    const char* mapa_ = nullptr;
+    std::size_t n_ = 0;
+    std::size_t vaga_ = 0;
+    std::span<const char> bytes_{};
+};
+
+// In place of an errno: the file shrank while mapped, where its pages past the new end are not
+// all gone (the last one is zeros) and so raise no fault.
+constexpr int encolheu = -1;
+
+bool encolhido(const Fonte& f) {
+    struct stat st {};
+    return ::fstat(f.fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) < f.tamanho;
+}
+
+Erro erro_de_leitura(const std::string& caminho, int sis) {
+    return sis == encolheu ? Erro::leitura(caminho, 0, "o arquivo mudou durante a leitura")
+                           : Erro::leitura(caminho, sis);
+}
+
+// Reads the bytes of `f` from `inicio` up to `fim` (or the file's end) in blocks of
+// `bloco.size()` into `a`, `bloco` the buffer where they are not mapped, while `segue()`. False
+// when `a` stops; `sis` gets the errno of a read that failed, or `encolheu`.
 template <class Segue>
-bool le_trecho(int fd, std::uint64_t inicio, std::uint64_t fim, std::span<char> bloco,
+bool le_trecho(const Fonte& f, std::uint64_t inicio, std::uint64_t fim, std::span<char> bloco,
                AnalisadorRegistros& a, DestinoRegistros& destino, int& sis, Segue segue) {
     sis = 0;
+    // Mapped until a window cannot be, read from there on.
+    bool mapeia = f.vigia != nullptr;
     for (std::uint64_t p = inicio; p < fim && segue();) {
+        if (mapeia) {
+            const std::uint64_t ate =
+                std::min({fim, f.tamanho, p + std::min<std::uint64_t>(f.janela, f.tamanho)});
+            const Janela j(f, p, ate);
+            if (const std::span<const char> b = j.bytes(); !b.empty()) {
+                bool ok = true;
+                for (std::size_t i = 0; ok && i < b.size() && segue(); i += bloco.size())
+                    ok = a.consome(b.subspan(i, std::min(bloco.size(), b.size() - i)), destino);
+                // Zeros read where the file ended meanwhile are no rows of it, nor their verdict.
+                if (encolhido(f)) {
+                    sis = encolheu;
+                    return true;
+                }
+                if (!ok) return false;
+                p = ate;
+                continue;
+            }
+            mapeia = false;
+        }
         const std::size_t quer =
             static_cast<std::size_t>(std::min<std::uint64_t>(bloco.size(), fim - p));
         std::size_t lidos = 0;
-        if ((sis = le_ate_encher(fd, std::as_writable_bytes(bloco.first(quer)), lidos, p)) != 0)
+        if ((sis = le_ate_encher(f.fd, std::as_writable_bytes(bloco.first(quer)), lidos, p)) != 0)
             return true;
         if (!a.consome(bloco.first(lidos), destino)) return false;
         if (lidos < quer) break;
@@ -697,10 +783,10 @@ struct Parte {
     std::jthread tarefa;  // none when it could not be started: it is read when its turn comes
 };
 
-// Reads the plain regular file `fd` in the parts that begin at 0 and at each of `c`, each but
+// Reads the plain regular file `f` in the parts that begin at 0 and at each of `c`, each but
 // the first into a part of `destino` (`primeira` the first of them), and hands them over in
 // order; `modelo` knows the file's kind.
-Erro le_em_partes(int fd, const std::string& caminho, DestinoRegistros& destino,
+Erro le_em_partes(const Fonte& f, const std::string& caminho, DestinoRegistros& destino,
                   std::unique_ptr<ParteRegistros> primeira, std::span<const std::uint64_t> c,
                   const AnalisadorRegistros& modelo) {
     // The first part that stopped: the parts after it stop too, as they would not be read.
@@ -712,7 +798,7 @@ Erro le_em_partes(int fd, const std::string& caminho, DestinoRegistros& destino,
     const auto le = [&](Parte& p, std::size_t k) {
         const auto bloco = std::make_unique_for_overwrite<char[]>(tamanho_bloco);
         const bool ok =
-            le_trecho(fd, p.inicio, p.fim, {bloco.get(), tamanho_bloco}, p.analisador, *p.destino,
+            le_trecho(f, p.inicio, p.fim, {bloco.get(), tamanho_bloco}, p.analisador, *p.destino,
                       p.sis, [&] { return parada.load(std::memory_order_relaxed) > k; }) &&
             (p.sis != 0 || p.analisador.termina(*p.destino));
         if (!ok || p.sis != 0) para(k);
@@ -734,22 +820,27 @@ Erro le_em_partes(int fd, const std::string& caminho, DestinoRegistros& destino,
     AnalisadorRegistros a;
     int sis = 0;
     const bool ok =
-        le_trecho(fd, 0, c[0], {bloco.get(), tamanho_bloco}, a, destino, sis, [] { return true; });
+        le_trecho(f, 0, c[0], {bloco.get(), tamanho_bloco}, a, destino, sis, [] { return true; });
     if (!ok || sis != 0) para(0);
     if (!ok) return Erro(a.erro()).no_arquivo(caminho);
-    if (sis != 0) return Erro::leitura(caminho, sis);
+    if (sis != 0) return erro_de_leitura(caminho, sis);
     std::size_t antes = a.linhas();
     for (std::size_t k = 0; k < partes.size(); ++k) {
         Parte& p = partes[k];
         if (p.tarefa.joinable()) p.tarefa.join();
         if (!p.lida) le(p, k + 1);
+        // Its rows may hold the zeros of a shrunk file's last page.
+        if (p.sis == encolheu) {
+            para(k + 1);
+            return erro_de_leitura(caminho, p.sis);
+        }
         if (!p.destino->repete(antes)) {
             para(k + 1);
             Erro e = p.analisador.erro();
             e.linha += antes;
             return std::move(e).no_arquivo(caminho);
         }
-        if (p.sis != 0) return Erro::leitura(caminho, p.sis);
+        if (p.sis != 0) return erro_de_leitura(caminho, p.sis);
         antes += p.analisador.linhas();
     }
     return {};
@@ -797,6 +888,15 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino, Tarefas
                 caminho, 0,
                 lidos < 0 ? "arquivo compactado corrompido" : "arquivo compactado incompleto");
     } else {
+        // A file that shrinks while mapped makes the next access fault: said as an error is,
+        // rather than a death without a word.
+        std::optional<VigiaMapeamentos> vigia;
+        if (tarefas.janela != 0)
+            vigia.emplace(
+                std::string(program_invocation_short_name) + ": " +
+                descreve_erro(Erro::leitura(caminho, 0, "o arquivo mudou durante a leitura")) +
+                "\n");
+        const Fonte f{d.fd(), d.tamanho(), tarefas.janela, vigia ? &*vigia : nullptr};
         if (tarefas.n > 1)
             if (const std::vector<std::uint64_t> c = cortes(d.fd(), d.tamanho(), tarefas);
                 !c.empty()) {
@@ -805,19 +905,18 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino, Tarefas
                 AnalisadorRegistros inicio;
                 Descarte nada;
                 int sis = 0;
-                if (le_trecho(d.fd(), 0, std::min<std::uint64_t>(c[0], tamanho_bloco),
+                if (le_trecho(Fonte{d.fd()}, 0, std::min<std::uint64_t>(c[0], tamanho_bloco),
                               {bloco.get(), inicio_conferido}, inicio, nada, sis,
                               [&] { return !inicio.formato(); }) &&
                     inicio.formato())
                     if (auto p = destino.parte(); p != nullptr)
-                        return le_em_partes(d.fd(), caminho, destino, std::move(p), c, inicio);
+                        return le_em_partes(f, caminho, destino, std::move(p), c, inicio);
             }
-        const std::span<std::byte> b(reinterpret_cast<std::byte*>(bloco.get()), tamanho_bloco);
-        for (std::size_t lidos = b.size(); lidos == b.size();) {
-            if (const int sis = le_ate_encher(d.fd(), b, lidos); sis != 0)
-                return Erro::leitura(caminho, sis);
-            if (!a.consome({bloco.get(), lidos}, destino)) return parou();
-        }
+        int sis = 0;
+        if (!le_trecho(f, 0, UINT64_MAX, {bloco.get(), tamanho_bloco}, a, destino, sis,
+                       [] { return true; }))
+            return parou();
+        if (sis != 0) return erro_de_leitura(caminho, sis);
     }
     if (!a.termina(destino)) return parou();
     return {};

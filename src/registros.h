@@ -198,16 +198,22 @@ class AnalisadorRegistros {
     Erro erro_{};
 };
 
-// How many threads read a large plain file at once (each part of it at least `minimo` bytes).
+// How many threads read a large plain file at once (each part of it at least `minimo` bytes),
+// and how much of it each maps at a time (0: none, the file read with read(2)).
 struct Tarefas {
     unsigned n = 1;
     std::uint64_t minimo = std::uint64_t{2} << 20;
+    // A few of the reader's blocks: the pages mapped count in the resident memory, and larger
+    // windows read no faster.
+    std::size_t janela = std::size_t{1} << 20;
 };
 
 // Reads the file `caminho` (a regular file, or "-" for standard input; gzip-compressed ones
-// through zlib) in blocks with read(2), never mapping it, and hands every row over. An Erro for
-// a file that cannot be read, a folder, a device or a binary file; a stop asked by `rejeitado` is
-// an Erro of kind dados naming the file and the line.
+// through zlib) and hands every row over: a plain regular file mapped a window at a time (read
+// with read(2) where it cannot be; one that shrinks meanwhile ends the process with a message),
+// the rest read with read(2) in blocks. An Erro for a file that cannot be read, a folder, a
+// device or a binary file; a stop asked by `rejeitado` is an Erro of kind dados naming the file
+// and the line.
 // A plain regular file of at least two parts is cut after a line end near each n-th of it, and
 // the parts read at once when the destination takes parts: the rows, the stops and the errors
 // are the same as in one pass.

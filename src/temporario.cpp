@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -27,6 +28,14 @@ int contados = 0;
 std::array<struct sigaction, NSIG> disposicoes_anteriores{};
 std::array<bool, NSIG> sinal_mudado{};
 
+// The memory mapped from files being read, for the handler too: a slot is free while its start is
+// 0. One per thread that reads at once is enough.
+struct Vigiado {
+    std::atomic<std::uintptr_t> inicio{0}, fim{0};
+    std::atomic<const std::string*> aviso{nullptr};
+};
+std::array<Vigiado, 256> vigiados{};
+
 // Every signal whose default ends the process and that can be caught; SIGXFSZ is ignored
 // instead, so that a write beyond the size limit fails with EFBIG.
 constexpr std::array sinais_fixos{SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
@@ -41,22 +50,37 @@ void para_cada_sinal(F&& f) {
         f(s);
 }
 
-extern "C" void remove_listados_e_termina(int sinal) {
+// What to say of a fault in watched memory; none for one elsewhere or a signal sent.
+const std::string* aviso_de(const siginfo_t& info) {
+    const auto e = reinterpret_cast<std::uintptr_t>(info.si_addr);
+    if (info.si_code <= 0) return nullptr;
+    for (const Vigiado& v : vigiados)
+        if (e >= v.inicio.load() && e < v.fim.load()) return v.aviso.load();
+    return nullptr;
+}
+
+extern "C" void remove_listados_e_termina(int sinal, siginfo_t* info, void*) {
     const int salvo = errno;
     for (const TemporarioListado* t = listados.load(); t != nullptr; t = t->proximo)
         ::unlink(t->caminho.c_str());
+    // A mapped file that shrank under the reading: said, and an end as that of an error.
+    if (const std::string* a = sinal == SIGBUS ? aviso_de(*info) : nullptr; a != nullptr) {
+        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, a->data(), a->size());
+        ::_exit(1);
+    }
     // The death the caller would have seen: the disposition before ours, the same signal.
     ::sigaction(sinal, &disposicoes_anteriores[static_cast<std::size_t>(sinal)], nullptr);
     ::raise(sinal);
     errno = salvo;
 }
 
-// With signals held: the first file listed installs the handler (where the parent did not
-// ignore the signal), the last one unlisted gives every disposition back.
-void lista(TemporarioListado* t) {
+// With signals held: the first file listed or watch made installs the handler (where the parent
+// did not ignore the signal), the last one gone gives every disposition back.
+void instala() {
     if (contados++ == 0) {
         struct sigaction sa {};
-        sa.sa_handler = remove_listados_e_termina;
+        sa.sa_sigaction = remove_listados_e_termina;
+        sa.sa_flags = SA_SIGINFO;
         sigfillset(&sa.sa_mask);
         para_cada_sinal([&](int s) {
             const auto i = static_cast<std::size_t>(s);
@@ -68,6 +92,20 @@ void lista(TemporarioListado* t) {
         ignora.sa_handler = SIG_IGN;
         ::sigaction(SIGXFSZ, &ignora, &disposicoes_anteriores[SIGXFSZ]);
     }
+}
+
+void desinstala() {
+    if (--contados == 0) {
+        para_cada_sinal([](int s) {
+            const auto i = static_cast<std::size_t>(s);
+            if (sinal_mudado[i]) ::sigaction(s, &disposicoes_anteriores[i], nullptr);
+        });
+        ::sigaction(SIGXFSZ, &disposicoes_anteriores[SIGXFSZ], nullptr);
+    }
+}
+
+void lista(TemporarioListado* t) {
+    instala();
     t->proximo = listados.load();
     listados.store(t);
 }
@@ -82,13 +120,7 @@ void tira_da_lista(TemporarioListado* t) {
             anterior->proximo = p->proximo;
         break;
     }
-    if (--contados == 0) {
-        para_cada_sinal([](int s) {
-            const auto i = static_cast<std::size_t>(s);
-            if (sinal_mudado[i]) ::sigaction(s, &disposicoes_anteriores[i], nullptr);
-        });
-        ::sigaction(SIGXFSZ, &disposicoes_anteriores[SIGXFSZ], nullptr);
-    }
+    desinstala();
 }
 
 // The misuse guard: a call the state does not allow.
@@ -197,4 +229,31 @@ bool Temporario::deste_processo(const struct stat& info) {
     for (const TemporarioListado* t = listados.load(); t != nullptr; t = t->proximo)
         if (t->dispositivo == info.st_dev && t->inode == info.st_ino) return true;
     return false;
+}
+
+VigiaMapeamentos::VigiaMapeamentos(std::string aviso) : aviso_(std::move(aviso)) {
+    const SinaisRetidos retidos;
+    instala();
+}
+
+VigiaMapeamentos::~VigiaMapeamentos() {
+    const SinaisRetidos retidos;
+    desinstala();
+}
+
+std::size_t VigiaMapeamentos::vigia(const void* inicio, std::size_t n) const {
+    const auto i = reinterpret_cast<std::uintptr_t>(inicio);
+    for (std::size_t k = 0; k < vigiados.size(); ++k) {
+        Vigiado& v = vigiados[k];
+        if (std::uintptr_t livre = 0; !v.inicio.compare_exchange_strong(livre, i)) continue;
+        v.aviso.store(&aviso_);
+        v.fim.store(i + n);
+        return k;
+    }
+    return sem_vaga;
+}
+
+void VigiaMapeamentos::esquece(std::size_t vaga) {
+    vigiados[vaga].fim.store(0);
+    vigiados[vaga].inicio.store(0);
 }

@@ -26,6 +26,8 @@
 #include <sys/types.h>
 
 #include <csignal>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 struct TemporarioListado;
@@ -79,4 +81,26 @@ class SinaisRetidos {
 
   private:
     sigset_t antes_{};
+};
+
+// Memory mapped from a file being read, watched: a fault in it (the file shrank under the
+// mapping) removes the temporary files, says `aviso` on standard error and ends the process with
+// status 1, rather than let it die of SIGBUS without a word.
+class VigiaMapeamentos {
+  public:
+    // Catches the faults while this lives; made and ended on one thread, as temporary files are.
+    explicit VigiaMapeamentos(std::string aviso);
+    ~VigiaMapeamentos();
+    VigiaMapeamentos(const VigiaMapeamentos&) = delete;
+    VigiaMapeamentos& operator=(const VigiaMapeamentos&) = delete;
+
+    static constexpr std::size_t sem_vaga = SIZE_MAX;
+    // Watches the `n` bytes from `inicio`, from any thread, until esquece(): the place they have,
+    // or sem_vaga when there is no room (one place per thread reading at once), and then they
+    // are not watched.
+    [[nodiscard]] std::size_t vigia(const void* inicio, std::size_t n) const;
+    static void esquece(std::size_t vaga);
+
+  private:
+    std::string aviso_;
 };

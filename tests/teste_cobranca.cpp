@@ -1,6 +1,7 @@
 // Bills of any calls: one bill per customer and year-month, and exact money that agrees with
 // the simulated run's float.
 
+#include <array>
 #include <cstdio>
 #include <memory>
 
@@ -295,9 +296,9 @@ TEST(CobrancaRegistros, CsvDeChamadasDeUmaExecucaoDeVolta) {
     std::srand(1);
 }
 
-// A file read in parts at once bills as one pass does: the same calls, rejected rows with their
-// lines, summary and first error, whatever lies at the cuts (a call of an earlier part again, a
-// row over the middle, CRLF, a row too long, no last line end).
+// A file read in parts at once bills as one pass does, mapped or not: the same calls, rejected
+// rows with their lines, summary and first error, whatever lies at the cuts (a call of an earlier
+// part again, a row over the middle, CRLF, a row too long, no last line end).
 TEST(CobrancaRegistros, EmPartesComoNumaPassada) {
     const auto cli = clientes_de({{7, "Sete", "Rua 7"}, {3, "Tres", "Rua 3"}});
     TabelaLinhas linhas;
@@ -374,7 +375,9 @@ TEST(CobrancaRegistros, EmPartesComoNumaPassada) {
                 pedido.guarda_chaves = modo == 2;
                 CobrancaRegistros cob(pedido);
                 Partes p(cob);
-                const Erro e = le_registros(r, p, {n, 1});
+                // Mapped a page or the usual window at a time, or read with read(2).
+                constexpr std::array<std::size_t, 3> janelas{Tarefas{}.janela, 4096, 0};
+                const Erro e = le_registros(r, p, {n, 1, janelas.at(n % 3)});
                 const Contas contas = cob.termina();
                 std::string tudo = descreve_erro(e) + "\n" + descreve_resumo(cob.resumo()) + "\n" +
                                    descreve_sem_cliente(cob.resumo()) + cob.rejeitadas() +
