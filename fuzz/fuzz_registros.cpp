@@ -1,9 +1,8 @@
 // Arbitrary bytes as a records file: the parser reads only inside them, hands over rows whose
 // dates are real, whose bytes hold no NUL nor line end and whose lines only grow, and gives the
-// same rows however the bytes are split into blocks (the first byte chooses a block size), reading
-// none past a block's end. The
-// block scanner, which reads whole rows only, splits every row it calls plain as separa_campos
-// does, and calls plain every row without quotes, CR or NUL.
+// same rows however the bytes are split into blocks (the first byte chooses a block size),
+// reading none past a block's end. The block scanner, which reads whole rows only, splits every
+// row it calls plain as separa_campos does, and calls plain every row without quotes, CR or NUL.
 
 #include <cstddef>
 #include <cstdint>
