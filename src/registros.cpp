@@ -680,12 +680,12 @@ struct Fonte {
     const VigiaMapeamentos* vigia = nullptr;
 };
 
-// The bytes of `f` from `inicio` to `fim`, mapped and watched while this lives; none where the
-// system cannot map them or the watch has no room.
+// The bytes of `f` (which has a watch) from `inicio` to `fim`, mapped and watched while this
+// lives; none where the system cannot map them or the watch has no room.
 class Janela {
   public:
     Janela(const Fonte& f, std::uint64_t inicio, std::uint64_t fim) {
-        if (f.vigia == nullptr || inicio >= fim) return;
+        if (inicio >= fim) return;
         const auto pagina = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
         const std::uint64_t base = inicio / pagina * pagina;
         if (fim - base > SIZE_MAX || static_cast<std::uint64_t>(static_cast<off_t>(base)) != base)
@@ -743,8 +743,7 @@ bool le_trecho(const Fonte& f, std::uint64_t inicio, std::uint64_t fim, std::spa
     bool mapeia = f.vigia != nullptr;
     for (std::uint64_t p = inicio; p < fim && segue();) {
         if (mapeia) {
-            const std::uint64_t ate =
-                std::min({fim, f.tamanho, p + std::min<std::uint64_t>(f.janela, f.tamanho)});
+            const std::uint64_t ate = std::min({fim, f.tamanho, p + f.janela});
             const Janela j(f, p, ate);
             if (const std::span<const char> b = j.bytes(); !b.empty()) {
                 bool ok = true;
@@ -892,10 +891,8 @@ Erro le_registros(const std::string& caminho, DestinoRegistros& destino, Tarefas
         // rather than a death without a word.
         std::optional<VigiaMapeamentos> vigia;
         if (tarefas.janela != 0)
-            vigia.emplace(
-                std::string(program_invocation_short_name) + ": " +
-                descreve_erro(Erro::leitura(caminho, 0, "o arquivo mudou durante a leitura")) +
-                "\n");
+            vigia.emplace(std::string(program_invocation_short_name) + ": " +
+                          descreve_erro(erro_de_leitura(caminho, encolheu)) + "\n");
         const Fonte f{d.fd(), d.tamanho(), tarefas.janela, vigia ? &*vigia : nullptr};
         if (tarefas.n > 1)
             if (const std::vector<std::uint64_t> c = cortes(d.fd(), d.tamanho(), tarefas);
