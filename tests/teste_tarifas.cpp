@@ -210,7 +210,16 @@ TEST(Tarifas, ListasRecusadas) {
         return t.replace(i, de.size(), para);
     };
     const std::pair<std::string, std::string> casos[] = {
-        {"ddd = \n", "t.toml:1: TOML invalido na coluna 7"},
+        {"ddd = \n[$]\n", "t.toml:1: TOML invalido na coluna 7"},
+        {std::string(lista) + "[$]\n", "t.toml:28: TOML invalido na coluna 2"},
+        {std::string(lista) + "[[ =]]\n", "t.toml:28: TOML invalido na coluna 4"},
+        {com("sucessivas = 120", "sucessivas = 120\ngrátis = 0"),
+         "t.toml:4: TOML invalido na coluna 3"},
+        {com("ddd = 85\n", "ddd = 85\nnota = \"\"\"\\\n  É\"\"\"\n"),
+         "t.toml:3: TOML invalido na coluna 3"},
+        {com("[\"2024-04-10\"]", "[\"2024-04-10\", }"), "t.toml:9: TOML invalido na coluna 27"},
+        {com("ddd = 85\n", "ddd = 85\nnota = \"\"\"\n[$]\n\"\"\"\n"),
+         "t.toml:2: chave desconhecida no arquivo: nota"},
         {"# Fortaleza, cear\xe1\nddd = 85\n", "t.toml:1: nao esta em UTF-8"},
         {com("ddd = 85\n", "ddd = 85\ncor = 1\n"), "t.toml:2: chave desconhecida no arquivo: cor"},
         {com("sucessivas = 120", "sucessiva = 120"),
