@@ -80,23 +80,26 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 // back as one word, which waits for every store, once a row.
 [[gnu::always_inline]] inline std::optional<std::pair<std::uint32_t, std::uint16_t>>
 CobrancaRegistros::cliente_de(const RegistroChamada& r, std::optional<Telefone>& origem,
-                              const TabelaLinhas::Linha** linha) const {
-    const auto le_origem = [&]() -> const Telefone& {
-        if (!origem) origem.emplace(r.origem);
-        return *origem;
+                              LinhasLembradas& lembradas, const TabelaLinhas::Linha** linha) const {
+    // The caller is read as a number only when it is not remembered.
+    const auto busca = [&] {
+        return lembradas.busca(r.origem, [&] {
+            if (!origem) origem.emplace(r.origem);
+            return pedido_.linhas->busca(*origem);
+        });
     };
     if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->tem(*cod)) {
         // A caller that is a line of that customer keeps its line's plan.
         std::uint16_t plano = 0;
         if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())
-            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(le_origem()); l != nullptr) {
+            if (const TabelaLinhas::Linha* l = busca(); l != nullptr) {
                 if (linha != nullptr) *linha = l;
                 if (l->cod_cli == *cod) plano = l->indice_plano;
             }
         return std::pair(*cod, plano);
     }
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
-    const TabelaLinhas::Linha* l = pedido_.linhas->busca(le_origem());
+    const TabelaLinhas::Linha* l = busca();
     if (l == nullptr) return std::nullopt;
     if (linha != nullptr) *linha = l;
     return std::pair(l->cod_cli, l->indice_plano);
@@ -224,12 +227,12 @@ bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
 }
 
 CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
-                                                       std::uint64_t chave,
-                                                       DiaTarifado& dia) const {
+                                                       std::uint64_t chave, DiaTarifado& dia,
+                                                       LinhasLembradas& lembradas) const {
     // The caller's number is read only when a price list or the lines file asks for it.
     std::optional<Telefone> le_origem;
     const TabelaLinhas::Linha* linha = nullptr;
-    Avaliacao a{chave, 0, 0, {}, cliente_de(r, le_origem, &linha)};
+    Avaliacao a{chave, 0, 0, {}, cliente_de(r, le_origem, lembradas, &linha)};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
         const Telefone& origem = le_origem ? *le_origem : le_origem.emplace(r.origem);
         const Telefone numero(r.destino);
@@ -281,7 +284,7 @@ void CobrancaRegistros::registros(std::span<const RegistroChamada> rs) {
             if (!l[i].cobravel)
                 ++resumo_.nao_cobraveis;
             else
-                cobra(l[i], avalia(l[i], chaves[i], dia_));
+                cobra(l[i], avalia(l[i], chaves[i], dia_, lembradas_));
         }
     }
 }
@@ -432,7 +435,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             ++nao_cobraveis_;
             return;
         }
-        const Avaliacao a = c_.avalia(r, chave(r), dia_);
+        const Avaliacao a = c_.avalia(r, chave(r), dia_, lembradas_);
         const PedidoCobranca& p = c_.pedido_;
         Guardado& g = guardados_.push_back(Guardado{r.linha, std::string::npos, a.chave, r.inicio,
                                                     r.fim, r.segundos, 0, sem_avaliacao, 0,
@@ -550,6 +553,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
     EmPedacos<Guardado> guardados_;
     EmPedacos<Avaliado> avaliacoes_;
     DiaTarifado dia_;
+    LinhasLembradas lembradas_;
     std::string textos_;  // each text kept as its length (4 bytes) and its bytes
     std::uint64_t nao_cobraveis_ = 0;
 };

@@ -142,16 +142,16 @@ class CobrancaRegistros final : public DestinoRegistros {
         std::optional<ChamadaTarifada> tarifada;
         std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
     };
-    // `chave`: chave(r); `dia`: the thread's (tarifas.h).
-    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave,
-                                   DiaTarifado& dia) const;
+    // `chave`: chave(r); `dia` and `lembradas`: the thread's (tarifas.h, linhas.h).
+    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave, DiaTarifado& dia,
+                                   LinhasLembradas& lembradas) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
     // Adds a billable row to the bills, as `a` says, unless its call was read before.
     void cobra(const RegistroChamada& r, const Avaliacao& a);
     // `origem`: r.origem read, or nothing, to be read here when needed.
     // `linha`, when given, gets the caller's line when it is one of pedido_.linhas.
     std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
-        const RegistroChamada& r, std::optional<Telefone>& origem,
+        const RegistroChamada& r, std::optional<Telefone>& origem, LinhasLembradas& lembradas,
         const TabelaLinhas::Linha** linha = nullptr) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
@@ -175,6 +175,7 @@ class CobrancaRegistros final : public DestinoRegistros {
     // Bills found lately by a few bits of their key, each as its place in contas_ + 1; 0: none.
     std::array<std::uint32_t, 256> recentes_{};
     DiaTarifado dia_;                                        // of the rows read on this thread
+    LinhasLembradas lembradas_;                              // and their callers' lines
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
     // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
     std::unordered_map<std::string, std::size_t> sem_cliente_;
