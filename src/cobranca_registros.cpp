@@ -138,6 +138,13 @@ std::uint32_t CobrancaRegistros::exibido(std::string_view numero) {
 
 namespace {
 
+// A record's date-time as a number in their order, above 0: its fields are never negative.
+std::uint64_t na_ordem(const TDataHora& d) {
+    const auto byte = [](std::int8_t v) { return std::uint64_t{static_cast<std::uint8_t>(v)}; };
+    return std::uint64_t{static_cast<std::uint16_t>(d.dat.ano)} << 40 | byte(d.dat.mes) << 32 |
+           byte(d.dat.dia) << 24 | byte(d.hor.hor) << 16 | byte(d.hor.min) << 8 | byte(d.hor.seg);
+}
+
 // What makes a call one call besides its answer time and billed seconds, in the key's order.
 std::array<std::string_view, 6> textos_da_chave(const RegistroChamada& r) {
     return {r.origem, r.destino, r.unico, r.sequencia, r.conta, r.cod_destino};
@@ -331,7 +338,10 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
             meses_.push_back(chave_mes(r.inicio.dat));
     }
     ++resumo_.cobrados;
-    if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
+    if (const std::uint64_t n = na_ordem(r.inicio); n > ultima_na_ordem_) {
+        ultima_na_ordem_ = n;
+        ultima_ = r.inicio;
+    }
     const bool em_ordem = tarifada && em_ordem_;
     const std::int64_t centavos =
         em_ordem   ? 0

@@ -180,6 +180,8 @@ class CobrancaRegistros final : public DestinoRegistros {
     // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
     std::unordered_map<std::string, std::size_t> sem_cliente_;
     std::optional<TDataHora> ultima_;
+    // The same as a number in the order of date-times; 0: none.
+    std::uint64_t ultima_na_ordem_ = 0;
     Erro erro_;                         // the first call the price list has no price for
     std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
     // The key of every billable call read: its row again is the same call, billed once.

@@ -460,7 +460,8 @@ bool AnalisadorRegistros::avalia_proprio(std::string_view linha, bool sem_nulo,
     return entrega(c, destino);
 }
 
-bool AnalisadorRegistros::entrega(const CamposRegistro& c, DestinoRegistros& destino) {
+[[gnu::always_inline]] inline bool AnalisadorRegistros::entrega(const CamposRegistro& c,
+                                                                DestinoRegistros& destino) {
     // Every field but the line is the verdict's.
     RegistroChamada& r = lote_[no_lote_];
     if (const std::string_view m = julga_registro(*formato_, c, r, data_lida_); !m.empty())
