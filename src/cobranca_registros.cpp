@@ -115,18 +115,19 @@ void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::s
     rejeitadas_ += d.fim_de_linha;
 }
 
-ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
+// Inline in its one caller, as most rows' bill is one found lately.
+[[gnu::always_inline]] inline ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
     auto& contas = contas_.contas;
     const std::uint64_t chave = chave_conta(cod, d);
     // Most rows are of a few customers and months: a bill found lately is the likely one.
-    std::uint32_t& recente = recentes_[(cod ^ chave) % recentes_.size()];
-    if (recente != 0 && chave_conta(contas[recente - 1]) == chave)
-        return contas[ultima_conta_ = recente - 1];
+    Recente& recente = recentes_[(cod ^ chave) % recentes_.size()];
+    if (recente.conta != 0 && recente.chave == chave)
+        return contas[ultima_conta_ = recente.conta - 1];
     // Any other found in one step, however many months the records span.
     const auto [it, nova] = indice_.try_emplace(chave, contas.size());
     if (nova) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
     ultima_conta_ = it->second;
-    recente = static_cast<std::uint32_t>(ultima_conta_ + 1);
+    recente = {chave, ultima_conta_ + 1};
     return contas[ultima_conta_];
 }
 
@@ -146,9 +147,9 @@ std::uint64_t na_ordem(const TDataHora& d) {
 }
 
 // What makes a call one call besides its answer time and billed seconds, in the key's order.
-std::array<std::string_view, 6> textos_da_chave(const RegistroChamada& r) {
-    return {r.origem, r.destino, r.unico, r.sequencia, r.conta, r.cod_destino};
-}
+constexpr std::array<std::string_view RegistroChamada::*, 6> textos_da_chave{
+    &RegistroChamada::origem,    &RegistroChamada::destino, &RegistroChamada::unico,
+    &RegistroChamada::sequencia, &RegistroChamada::conta,   &RegistroChamada::cod_destino};
 
 // A key equal for two numbers exactly when a bill shows them alike: a Brazilian mobile or
 // landline by its digits, any other text of digits alone by them and their count; 0 for
@@ -173,16 +174,17 @@ std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
     // The key of chave_da_chamada as a number. The lengths of its texts come in first, so that no
     // two ways of cutting the same bytes into fields make the same key, then their bytes; a date
     // and time is written one way only.
-    const std::array<std::string_view, 6> t = textos_da_chave(r);
+    // Read from the row where they are, rather than copied first.
+    const auto t = [&](std::size_t i) -> std::string_view { return r.*textos_da_chave[i]; };
     const auto dois = [&](std::size_t i) {
-        return t[i].size() | std::uint64_t{t[i + 1].size()} << 32;
+        return t(i).size() | std::uint64_t{t(i + 1).size()} << 32;
     };
     std::uint64_t h = junta(junta(junta(0, dois(0)), dois(2)), dois(4));
     // Unrolled, each text's way through junta_bytes is its own: texts differ in size, but each
     // is mostly the same size row after row.
 #pragma GCC unroll 6
-    for (const std::string_view texto : t)
-        h = junta_bytes(h, texto);
+    for (std::size_t i = 0; i < textos_da_chave.size(); ++i)
+        h = junta_bytes(h, t(i));
     const TDataHora& a = r.inicio;
     const auto u = [](std::int8_t v) { return std::uint64_t{static_cast<std::uint8_t>(v)}; };
     h = junta(h, std::uint64_t{std::bit_cast<std::uint32_t>(a.dat)} << 24 | u(a.hor.hor) << 16 |
@@ -261,11 +263,10 @@ std::string chave_da_chamada(const RegistroChamada& r) {
     const TDataHora& d = r.inicio;
     std::string k = fmt::format(FMT_COMPILE("{:04}-{:02}-{:02} {:02}:{:02}:{:02}"), d.dat.ano,
                                 d.dat.mes, d.dat.dia, d.hor.hor, d.hor.min, d.hor.seg);
-    const std::array<std::string_view, 6> textos = textos_da_chave(r);
-    for (std::size_t i = 0; i < textos.size(); ++i) {
+    for (std::size_t i = 0; i < textos_da_chave.size(); ++i) {
         if (i == 2) fmt::format_to(std::back_inserter(k), FMT_COMPILE("|{}"), r.segundos);
         k += '|';
-        for (const char c : textos[i]) {
+        for (const char c : r.*textos_da_chave[i]) {
             if (c == '|' || c == '\\') k += '\\';
             k += c;
         }

@@ -172,8 +172,13 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::string rejeitadas_;
     Contas contas_;
     std::size_t ultima_conta_ = 0;  // the bill conta_de found last
-    // Bills found lately by a few bits of their key, each as its place in contas_ + 1; 0: none.
-    std::array<std::uint32_t, 256> recentes_{};
+    // Bills found lately by a few bits of their key: the key, and the bill's place in contas_ + 1
+    // (0: none), which a row compares without reading the bill.
+    struct Recente {
+        std::uint64_t chave = 0;
+        std::size_t conta = 0;
+    };
+    std::array<Recente, 256> recentes_{};
     DiaTarifado dia_;                                        // of the rows read on this thread
     LinhasLembradas lembradas_;                              // and their callers' lines
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
