@@ -91,3 +91,25 @@ class VarredorBloco {
     std::size_t n_ = 0;
     std::uint32_t duplas_ = 0;
 };
+
+// Inline in the loop that reads the rows: a call a row costs about as much as what it does.
+inline bool VarredorBloco::proxima(std::string_view& linha, bool& simples) {
+    if (inicio_ >= bytes_.size()) return false;
+    // The row's field ends are the entries up to its line end's.
+    const std::size_t primeiro = fim_, ultimo = linhas_[linha_++];
+    const std::size_t inicio = inicio_, fim = fins_[ultimo];
+    fins_linha_ = fins_.data() + primeiro - 1;
+    n_ = ultimo + 1 - primeiro;
+    std::uint32_t duplas = 0;
+    for (; dobradas_[dobrada_] <= ultimo; ++dobrada_)
+        if (const std::size_t i = dobradas_[dobrada_] - primeiro; i < maximo_)
+            duplas |= std::uint32_t{1} << i;
+    duplas_ = duplas;
+    linha = bytes_.substr(inicio, fim - inicio);
+    simples = fim > inicio && estranhos_[estranho_] > fim;
+    while (estranhos_[estranho_] <= fim)
+        ++estranho_;
+    fim_ = ultimo + 1;
+    inicio_ = fim + 1;
+    return true;
+}

@@ -7,16 +7,34 @@
 
 #include "codigo850.h"
 
+namespace {
+
+// Whether bit `cod` of `bits` is set.
+bool marcado(const std::vector<std::uint64_t>& bits, std::uint32_t cod) {
+    return cod / 64 < bits.size() && ((bits[cod / 64] >> (cod % 64)) & 1U) != 0;
+}
+
+}  // namespace
+
 void Clientes::insere(Cliente c) {
-    indice_.try_emplace(c.codigo, lista_.size());
     lista_.push_back(std::move(c));
+    indexa(lista_.size() - 1);
 }
 
 void Clientes::remove(std::size_t i) {
     lista_.erase(lista_.begin() + static_cast<std::ptrdiff_t>(i));
     indice_.clear();
+    listados_por_bit_.clear();
     for (std::size_t k = 0; k < lista_.size(); ++k)
-        indice_.try_emplace(lista_[k].codigo, k);
+        indexa(k);
+}
+
+void Clientes::indexa(std::size_t i) {
+    const std::uint32_t cod = lista_[i].codigo;
+    indice_.try_emplace(cod, i);
+    if (cod >= listados_ate) return;
+    if (cod / 64 >= listados_por_bit_.size()) listados_por_bit_.resize(cod / 64 + 1);
+    listados_por_bit_[cod / 64] |= std::uint64_t{1} << (cod % 64);
 }
 
 std::optional<std::size_t> Clientes::posicao(std::uint32_t cod) const {
@@ -43,8 +61,9 @@ void Clientes::conhece(std::vector<std::uint32_t> codigos) {
 }
 
 bool Clientes::tem(std::uint32_t cod) const {
-    if (cod / 64 < por_bit_.size() && ((por_bit_[cod / 64] >> (cod % 64)) & 1U) != 0) return true;
-    return indice_.contains(cod) || std::ranges::binary_search(so_codigos_, cod);
+    if (marcado(listados_por_bit_, cod) || marcado(por_bit_, cod)) return true;
+    return (cod >= listados_ate && indice_.contains(cod)) ||
+           std::ranges::binary_search(so_codigos_, cod);
 }
 
 void Clientes::reserve(std::size_t n) {

@@ -52,10 +52,16 @@ class Clientes {
     void reserve(std::size_t n);
 
   private:
+    void indexa(std::size_t i);  // finds lista_[i] by its code, unless one before has it
+
     std::vector<Cliente> lista_;
     std::unordered_map<std::uint32_t, std::size_t> indice_;
     std::vector<std::uint32_t> so_codigos_;
     std::vector<std::uint64_t> por_bit_;  // or, codes mostly in turn, one bit per code
+    // The listed codes below this, one bit each: most codes are small, and found in one step
+    // without the map.
+    static constexpr std::uint32_t listados_ate = 1U << 16;
+    std::vector<std::uint64_t> listados_por_bit_;
 };
 
 // A customer code: a whole number from 1 to 4294967295, nothing before or after it. Inline, so

@@ -80,23 +80,26 @@ Erro CobrancaRegistros::le(const std::string& arquivo) {
 // back as one word, which waits for every store, once a row.
 [[gnu::always_inline]] inline std::optional<std::pair<std::uint32_t, std::uint16_t>>
 CobrancaRegistros::cliente_de(const RegistroChamada& r, std::optional<Telefone>& origem,
-                              const TabelaLinhas::Linha** linha) const {
-    const auto le_origem = [&]() -> const Telefone& {
-        if (!origem) origem.emplace(r.origem);
-        return *origem;
+                              LinhasLembradas& lembradas, const TabelaLinhas::Linha** linha) const {
+    // The caller is read as a number only when it is not remembered.
+    const auto busca = [&] {
+        return lembradas.busca(r.origem, [&] {
+            if (!origem) origem.emplace(r.origem);
+            return pedido_.linhas->busca(*origem);
+        });
     };
     if (const auto cod = le_codigo(r.conta); cod && pedido_.clientes->tem(*cod)) {
         // A caller that is a line of that customer keeps its line's plan.
         std::uint16_t plano = 0;
         if (pedido_.tarifa->lista() && pedido_.linhas != nullptr && !r.origem.empty())
-            if (const TabelaLinhas::Linha* l = pedido_.linhas->busca(le_origem()); l != nullptr) {
+            if (const TabelaLinhas::Linha* l = busca(); l != nullptr) {
                 if (linha != nullptr) *linha = l;
                 if (l->cod_cli == *cod) plano = l->indice_plano;
             }
         return std::pair(*cod, plano);
     }
     if (pedido_.linhas == nullptr || r.origem.empty()) return std::nullopt;
-    const TabelaLinhas::Linha* l = pedido_.linhas->busca(le_origem());
+    const TabelaLinhas::Linha* l = busca();
     if (l == nullptr) return std::nullopt;
     if (linha != nullptr) *linha = l;
     return std::pair(l->cod_cli, l->indice_plano);
@@ -112,18 +115,19 @@ void CobrancaRegistros::anota(std::size_t linha, std::string_view motivo, std::s
     rejeitadas_ += d.fim_de_linha;
 }
 
-ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
+// Inline in its one caller, as most rows' bill is one found lately.
+[[gnu::always_inline]] inline ContaMensal& CobrancaRegistros::conta_de(std::uint32_t cod, TData d) {
     auto& contas = contas_.contas;
     const std::uint64_t chave = chave_conta(cod, d);
     // Most rows are of a few customers and months: a bill found lately is the likely one.
-    std::uint32_t& recente = recentes_[(cod ^ chave) % recentes_.size()];
-    if (recente != 0 && chave_conta(contas[recente - 1]) == chave)
-        return contas[ultima_conta_ = recente - 1];
+    Recente& recente = recentes_[(cod ^ chave) % recentes_.size()];
+    if (recente.conta != 0 && recente.chave == chave)
+        return contas[ultima_conta_ = recente.conta - 1];
     // Any other found in one step, however many months the records span.
     const auto [it, nova] = indice_.try_emplace(chave, contas.size());
     if (nova) contas.push_back({cod, d.ano, d.mes, 0, 0, {}, 0});
     ultima_conta_ = it->second;
-    recente = static_cast<std::uint32_t>(ultima_conta_ + 1);
+    recente = {chave, ultima_conta_ + 1};
     return contas[ultima_conta_];
 }
 
@@ -135,10 +139,17 @@ std::uint32_t CobrancaRegistros::exibido(std::string_view numero) {
 
 namespace {
 
-// What makes a call one call besides its answer time and billed seconds, in the key's order.
-std::array<std::string_view, 6> textos_da_chave(const RegistroChamada& r) {
-    return {r.origem, r.destino, r.unico, r.sequencia, r.conta, r.cod_destino};
+// A record's date-time as a number in their order, above 0: its fields are never negative.
+std::uint64_t na_ordem(const TDataHora& d) {
+    const auto byte = [](std::int8_t v) { return std::uint64_t{static_cast<std::uint8_t>(v)}; };
+    return std::uint64_t{static_cast<std::uint16_t>(d.dat.ano)} << 40 | byte(d.dat.mes) << 32 |
+           byte(d.dat.dia) << 24 | byte(d.hor.hor) << 16 | byte(d.hor.min) << 8 | byte(d.hor.seg);
 }
+
+// What makes a call one call besides its answer time and billed seconds, in the key's order.
+constexpr std::array<std::string_view RegistroChamada::*, 6> textos_da_chave{
+    &RegistroChamada::origem,    &RegistroChamada::destino, &RegistroChamada::unico,
+    &RegistroChamada::sequencia, &RegistroChamada::conta,   &RegistroChamada::cod_destino};
 
 // A key equal for two numbers exactly when a bill shows them alike: a Brazilian mobile or
 // landline by its digits, any other text of digits alone by them and their count; 0 for
@@ -163,16 +174,17 @@ std::uint64_t CobrancaRegistros::chave(const RegistroChamada& r) {
     // The key of chave_da_chamada as a number. The lengths of its texts come in first, so that no
     // two ways of cutting the same bytes into fields make the same key, then their bytes; a date
     // and time is written one way only.
-    const std::array<std::string_view, 6> t = textos_da_chave(r);
+    // Read from the row where they are, rather than copied first.
+    const auto t = [&](std::size_t i) -> std::string_view { return r.*textos_da_chave[i]; };
     const auto dois = [&](std::size_t i) {
-        return t[i].size() | std::uint64_t{t[i + 1].size()} << 32;
+        return t(i).size() | std::uint64_t{t(i + 1).size()} << 32;
     };
     std::uint64_t h = junta(junta(junta(0, dois(0)), dois(2)), dois(4));
     // Unrolled, each text's way through junta_bytes is its own: texts differ in size, but each
     // is mostly the same size row after row.
 #pragma GCC unroll 6
-    for (const std::string_view texto : t)
-        h = junta_bytes(h, texto);
+    for (std::size_t i = 0; i < textos_da_chave.size(); ++i)
+        h = junta_bytes(h, t(i));
     const TDataHora& a = r.inicio;
     const auto u = [](std::int8_t v) { return std::uint64_t{static_cast<std::uint8_t>(v)}; };
     h = junta(h, std::uint64_t{std::bit_cast<std::uint32_t>(a.dat)} << 24 | u(a.hor.hor) << 16 |
@@ -224,12 +236,12 @@ bool CobrancaRegistros::do_mes(const RegistroChamada& r) const {
 }
 
 CobrancaRegistros::Avaliacao CobrancaRegistros::avalia(const RegistroChamada& r,
-                                                       std::uint64_t chave,
-                                                       DiaTarifado& dia) const {
+                                                       std::uint64_t chave, DiaTarifado& dia,
+                                                       LinhasLembradas& lembradas) const {
     // The caller's number is read only when a price list or the lines file asks for it.
     std::optional<Telefone> le_origem;
     const TabelaLinhas::Linha* linha = nullptr;
-    Avaliacao a{chave, 0, 0, {}, cliente_de(r, le_origem, &linha)};
+    Avaliacao a{chave, 0, 0, {}, cliente_de(r, le_origem, lembradas, &linha)};
     if (const Tarifa& t = *pedido_.tarifa; a.dono && do_mes(r) && t.lista()) {
         const Telefone& origem = le_origem ? *le_origem : le_origem.emplace(r.origem);
         const Telefone numero(r.destino);
@@ -251,11 +263,10 @@ std::string chave_da_chamada(const RegistroChamada& r) {
     const TDataHora& d = r.inicio;
     std::string k = fmt::format(FMT_COMPILE("{:04}-{:02}-{:02} {:02}:{:02}:{:02}"), d.dat.ano,
                                 d.dat.mes, d.dat.dia, d.hor.hor, d.hor.min, d.hor.seg);
-    const std::array<std::string_view, 6> textos = textos_da_chave(r);
-    for (std::size_t i = 0; i < textos.size(); ++i) {
+    for (std::size_t i = 0; i < textos_da_chave.size(); ++i) {
         if (i == 2) fmt::format_to(std::back_inserter(k), FMT_COMPILE("|{}"), r.segundos);
         k += '|';
-        for (const char c : textos[i]) {
+        for (const char c : r.*textos_da_chave[i]) {
             if (c == '|' || c == '\\') k += '\\';
             k += c;
         }
@@ -281,7 +292,7 @@ void CobrancaRegistros::registros(std::span<const RegistroChamada> rs) {
             if (!l[i].cobravel)
                 ++resumo_.nao_cobraveis;
             else
-                cobra(l[i], avalia(l[i], chaves[i], dia_));
+                cobra(l[i], avalia(l[i], chaves[i], dia_, lembradas_));
         }
     }
 }
@@ -328,7 +339,10 @@ void CobrancaRegistros::cobra(const RegistroChamada& r, const Avaliacao& a) {
             meses_.push_back(chave_mes(r.inicio.dat));
     }
     ++resumo_.cobrados;
-    if (!ultima_ || cmp_data_hora(&*ultima_, &r.inicio) < 0) ultima_ = r.inicio;
+    if (const std::uint64_t n = na_ordem(r.inicio); n > ultima_na_ordem_) {
+        ultima_na_ordem_ = n;
+        ultima_ = r.inicio;
+    }
     const bool em_ordem = tarifada && em_ordem_;
     const std::int64_t centavos =
         em_ordem   ? 0
@@ -432,7 +446,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
             ++nao_cobraveis_;
             return;
         }
-        const Avaliacao a = c_.avalia(r, chave(r), dia_);
+        const Avaliacao a = c_.avalia(r, chave(r), dia_, lembradas_);
         const PedidoCobranca& p = c_.pedido_;
         Guardado& g = guardados_.push_back(Guardado{r.linha, std::string::npos, a.chave, r.inicio,
                                                     r.fim, r.segundos, 0, sem_avaliacao, 0,
@@ -550,6 +564,7 @@ class CobrancaRegistros::Parte final : public ParteRegistros {
     EmPedacos<Guardado> guardados_;
     EmPedacos<Avaliado> avaliacoes_;
     DiaTarifado dia_;
+    LinhasLembradas lembradas_;
     std::string textos_;  // each text kept as its length (4 bytes) and its bytes
     std::uint64_t nao_cobraveis_ = 0;
 };

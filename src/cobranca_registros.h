@@ -142,16 +142,16 @@ class CobrancaRegistros final : public DestinoRegistros {
         std::optional<ChamadaTarifada> tarifada;
         std::optional<std::pair<std::uint32_t, std::uint16_t>> dono;
     };
-    // `chave`: chave(r); `dia`: the thread's (tarifas.h).
-    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave,
-                                   DiaTarifado& dia) const;
+    // `chave`: chave(r); `dia` and `lembradas`: the thread's (tarifas.h, linhas.h).
+    [[nodiscard]] Avaliacao avalia(const RegistroChamada& r, std::uint64_t chave, DiaTarifado& dia,
+                                   LinhasLembradas& lembradas) const;
     [[nodiscard]] bool do_mes(const RegistroChamada& r) const;
     // Adds a billable row to the bills, as `a` says, unless its call was read before.
     void cobra(const RegistroChamada& r, const Avaliacao& a);
     // `origem`: r.origem read, or nothing, to be read here when needed.
     // `linha`, when given, gets the caller's line when it is one of pedido_.linhas.
     std::optional<std::pair<std::uint32_t, std::uint16_t>> cliente_de(
-        const RegistroChamada& r, std::optional<Telefone>& origem,
+        const RegistroChamada& r, std::optional<Telefone>& origem, LinhasLembradas& lembradas,
         const TabelaLinhas::Linha** linha = nullptr) const;
     void anota(std::size_t linha, std::string_view motivo, std::string_view texto);
     ContaMensal& conta_de(std::uint32_t cod, TData d);
@@ -172,13 +172,21 @@ class CobrancaRegistros final : public DestinoRegistros {
     std::string rejeitadas_;
     Contas contas_;
     std::size_t ultima_conta_ = 0;  // the bill conta_de found last
-    // Bills found lately by a few bits of their key, each as its place in contas_ + 1; 0: none.
-    std::array<std::uint32_t, 256> recentes_{};
+    // Bills found lately by a few bits of their key: the key, and the bill's place in contas_ + 1
+    // (0: none), which a row compares without reading the bill.
+    struct Recente {
+        std::uint64_t chave = 0;
+        std::size_t conta = 0;
+    };
+    std::array<Recente, 256> recentes_{};
     DiaTarifado dia_;                                        // of the rows read on this thread
+    LinhasLembradas lembradas_;                              // and their callers' lines
     std::unordered_map<std::uint64_t, std::size_t> indice_;  // each bill's place in contas_
     // Each customer-less caller's place in resumo_.sem_cliente_por_chamador, by its line's key.
     std::unordered_map<std::string, std::size_t> sem_cliente_;
     std::optional<TDataHora> ultima_;
+    // The same as a number in the order of date-times; 0: none.
+    std::uint64_t ultima_na_ordem_ = 0;
     Erro erro_;                         // the first call the price list has no price for
     std::vector<std::uint32_t> meses_;  // chave_mes of the months billed, when fees are due
     // The key of every billable call read: its row again is the same call, billed once.

@@ -9,6 +9,8 @@
 // "+55 85 98877-4123" and "0055 85 98877 4123" are one line; an extension such as 211553 and
 // "21-1553" are one too. Any other text is an extension name, compared as written.
 
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -17,10 +19,12 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "clientes.h"
 #include "erro.h"
+#include "espalha.h"
 
 class Telefone;
 
@@ -112,6 +116,42 @@ class TabelaLinhas {
     std::unordered_map<std::string, std::uint32_t, Espalha, std::equal_to<>> por_texto_;
     std::vector<PlanoLido> planos_{{{}, 0}};
     std::unordered_map<std::string, std::uint16_t, Espalha, std::equal_to<>> plano_por_nome_;
+};
+
+// The lines of one table's callers looked up lately, by their text as written: rows mostly come
+// from a few hundred callers, and comparing a text costs less than reading it as a number again.
+// One a thread; a text of more than 16 bytes is looked up every time.
+class LinhasLembradas {
+  public:
+    // The line `numero` (none: it is no line), from `busca()` when it is not remembered.
+    template <class Busca>
+    const TabelaLinhas::Linha* busca(std::string_view numero, const Busca& busca) {
+        const std::size_t n = numero.size();
+        if (n > 16) return busca();
+        const Palavras w = palavras(numero.data(), n);
+        // The top bits of a product hang on every bit below them.
+        std::array<Lembrada, 2>& par =
+            pares_[((w.a + std::rotl(w.b, 32) + n) * 0x9E3779B97F4A7C15U) >> (64 - bits)];
+        for (std::size_t i = 0; i < par.size(); ++i)
+            if (par[i].a == w.a && par[i].b == w.b && par[i].n == n + 1) {
+                // The one found last is looked at first.
+                if (i != 0) std::swap(par[0], par[i]);
+                return par[0].linha;
+            }
+        const TabelaLinhas::Linha* l = busca();
+        par[1] = par[0];
+        par[0] = {w.a, w.b, l, n + 1};
+        return l;
+    }
+
+  private:
+    struct Lembrada {
+        std::uint64_t a = 0, b = 0;  // palavras() of the text
+        const TabelaLinhas::Linha* linha = nullptr;
+        std::size_t n = 0;  // its size + 1; 0: none
+    };
+    static constexpr unsigned bits = 8;
+    std::array<std::array<Lembrada, 2>, std::size_t{1} << bits> pares_{};
 };
 
 // A row of a lines file as written.

@@ -262,6 +262,8 @@ struct Momento {
     std::uint64_t dh = 0;
     std::int32_t no_dia = 0;
     [[nodiscard]] TDataHora data_hora() const { return std::bit_cast<TDataHora>(dh); }
+    // Into `d` as one word, its padding too: copied field by field, it is three stores.
+    void para(TDataHora& d) const { std::memcpy(&d, &dh, sizeof d); }
 };
 
 // Seconds from `a` to `b`; most calls start and end on one day.
@@ -309,8 +311,11 @@ std::string_view julga_registro(FormatoRegistros formato, const CamposRegistro& 
             return m;
     if (const std::string_view m = le_segundos(c.segundos, r.segundos, c.texto); !m.empty())
         return m;
-    r.inicio = atendido.data_hora();
-    r.fim = c.fim.empty() ? depois(r.inicio, r.segundos) : fim.data_hora();
+    atendido.para(r.inicio);
+    if (c.fim.empty())
+        r.fim = depois(r.inicio, r.segundos);
+    else
+        fim.para(r.fim);
     // An end worked out from the billed seconds is held to the year an end written in the row
     // is: the calls' CSV carries it, and must read back.
     if (r.fim.dat.ano > ultimo_ano) return motivo_ano;
@@ -460,7 +465,8 @@ bool AnalisadorRegistros::avalia_proprio(std::string_view linha, bool sem_nulo,
     return entrega(c, destino);
 }
 
-bool AnalisadorRegistros::entrega(const CamposRegistro& c, DestinoRegistros& destino) {
+[[gnu::always_inline]] inline bool AnalisadorRegistros::entrega(const CamposRegistro& c,
+                                                                DestinoRegistros& destino) {
     // Every field but the line is the verdict's.
     RegistroChamada& r = lote_[no_lote_];
     if (const std::string_view m = julga_registro(*formato_, c, r, data_lida_); !m.empty())

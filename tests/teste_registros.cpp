@@ -506,6 +506,22 @@ TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
         EXPECT_EQ(cliente_da_linha(t, src), cod) << src;
         EXPECT_EQ(cliente_da_linha(lote, src), cod) << src;
     }
+    // Callers remembered by their texts answer as the table does, looked up again or not: more
+    // of them than are remembered, alike in their first or last eight bytes or but in size.
+    TabelaLinhas muitas;
+    std::vector<std::string> chamadores;
+    for (int i = 0; i < 1500; ++i) {
+        chamadores.push_back(i % 2 == 0 ? fmt::format("{}", 85988770000 + i)
+                                        : fmt::format("client{}", i * 7919 % 100000));
+        if (i % 3 == 0) muitas.acrescenta(chamadores.back(), static_cast<std::uint32_t>(i + 1));
+    }
+    for (const auto& c : consultas)
+        chamadores.emplace_back(c.first);
+    muitas.indexa();
+    LinhasLembradas lembradas;
+    for (int vez = 0; vez < 2; ++vez)
+        for (const std::string& c : chamadores)
+            EXPECT_EQ(lembradas.busca(c, [&] { return muitas.busca(c); }), muitas.busca(c)) << c;
     // Customers known by their codes alone, numbered in turn or far apart.
     for (const std::vector<std::uint32_t>& codigos :
          {std::vector<std::uint32_t>{1, 2, 63, 64, 130}, {1, 2, 63, 64, 130, 4000000000}}) {
@@ -514,6 +530,14 @@ TEST(Linhas, NumerosPorDigitosRamaisComoEscritos) {
         for (const std::uint32_t cod : {0U, 1U, 3U, 63U, 64U, 65U, 130U, 4000000000U, 4000000001U})
             EXPECT_EQ(so.tem(cod), std::ranges::binary_search(codigos, cod)) << cod;
     }
+    // Customers listed, codes small and large, and found no more once removed.
+    Clientes listados;
+    for (const std::uint32_t cod : {1U, 64U, 65535U, 65536U, 4000000000U})
+        listados.insere({cod});
+    listados.remove(1);
+    const std::vector<std::uint32_t> ficam{1, 65535, 65536, 4000000000};
+    for (const std::uint32_t cod : {0U, 1U, 63U, 64U, 65535U, 65536U, 4000000000U, 4000000001U})
+        EXPECT_EQ(listados.tem(cod), std::ranges::binary_search(ficam, cod)) << cod;
 }
 
 TEST(Linhas, ErrosNomeiamALinha) {
