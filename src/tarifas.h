@@ -18,9 +18,10 @@ class Telefone;
 
 // The rating rules: how many of a call's seconds are billed.
 struct RegrasTarifa {
-    std::int32_t gratis = 3;           // a call this short or shorter costs nothing
-    std::int32_t minimo = 30;          // seconds billed at least, above `gratis`
-    std::int32_t incremento = 6;       // then blocks of this many seconds
+    std::int32_t gratis = 3;   // a call this short or shorter costs nothing
+    std::int32_t minimo = 30;  // seconds billed at least, above `gratis`
+    static constexpr std::int32_t incremento_usual = 6;
+    std::int32_t incremento = incremento_usual;  // then blocks of this many seconds
     bool cobra_bloco_parcial = false;  // a part block at the end is billed whole, or not at all
     std::int32_t sucessivas = 0;       // seconds that join a call to the one before; 0: none
 
@@ -29,8 +30,10 @@ struct RegrasTarifa {
         if (n <= gratis) return 0;
         if (n <= minimo) return minimo;
         const std::int64_t resto = n - minimo;
-        std::int64_t blocos = resto / incremento;
-        if (cobra_bloco_parcial && resto % incremento != 0) ++blocos;
+        // The usual block a constant: a multiply rather than a division, once a billed row.
+        std::int64_t blocos =
+            incremento == incremento_usual ? resto / incremento_usual : resto / incremento;
+        if (cobra_bloco_parcial && blocos * incremento != resto) ++blocos;
         return minimo + blocos * incremento;
     }
 };

@@ -63,6 +63,13 @@ TEST(Tarifas, SegundosCobrados) {
         r.cobra_bloco_parcial = c.parcial_cobrado;
         EXPECT_EQ(r.segundos_cobrados(c.n), c.cobrados) << c.n << " " << c.parcial_cobrado;
     }
+    RegrasTarifa r;  // the longest billsec
+    EXPECT_EQ(r.segundos_cobrados(4294967295), 4294967292);
+    r.cobra_bloco_parcial = true;
+    EXPECT_EQ(r.segundos_cobrados(4294967295), 4294967298);
+    r.incremento = 60;  // blocks of another size
+    EXPECT_EQ(r.segundos_cobrados(90), 90);
+    EXPECT_EQ(r.segundos_cobrados(95), 150);
     // R$ 0,0001 a minute, rounded half up to the centavo.
     EXPECT_EQ(centavos_de(1000, 30), 5);
     EXPECT_EQ(centavos_de(1000, 33), 6);  // 5.5
