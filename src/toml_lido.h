@@ -77,13 +77,16 @@ inline std::optional<std::size_t> ponto_vedado(std::string_view t) {
             return i;
         } else if (c == '[' && abertos.empty() && antes == '\n') {
             // A header: its key, after one more bracket and blanks, if the line goes on.
-            const std::size_t k = t.find_first_not_of(" \t", i + (t.substr(i, 2) == "[[" ? 2 : 1));
+            const std::size_t n = t.substr(i, 2) == "[[" ? 2 : 1;
+            const std::size_t k = t.find_first_not_of(" \t", i + n);
             const auto chave = [](char d) {
                 return (d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || (d >= '0' && d <= '9') ||
                        std::string_view("_-\"']").find(d) != std::string_view::npos;
             };
             if (k < t.size() && !chave(t[k])) return k;
-            abertos += c;
+            // Both brackets of "[[" open the header, whose key follows.
+            abertos.append(n, c);
+            i += n - 1;
         } else if (c == '[' || c == '{') {
             abertos += c;
             valor = c == '[';
@@ -117,7 +120,9 @@ inline Erro analisa_toml(std::string_view texto, const std::string& arquivo, tom
     using Lugar = std::pair<std::size_t, std::size_t>;  // line and column
     const auto lugar = [texto](std::size_t i) {
         const std::string_view antes = texto.substr(0, i);
-        const std::size_t inicio = antes.rfind('\n') + 1;  // of its line (npos + 1: 0)
+        // Of its line (npos + 1: 0); a byte order mark opening the text is in no column.
+        std::size_t inicio = antes.rfind('\n') + 1;
+        if (inicio == 0 && antes.starts_with("\xEF\xBB\xBF")) inicio = 3;
         // Its column in characters: a continuation byte of UTF-8 begins none.
         const auto coluna = std::ranges::count_if(antes.substr(inicio), [](char b) {
             return (static_cast<unsigned char>(b) & 0xC0U) != 0x80U;
