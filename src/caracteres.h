@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -59,4 +60,10 @@ inline constexpr std::string_view marca_utf8 = "\xEF\xBB\xBF";
 // `texto` without the byte-order mark it may begin with.
 constexpr std::string_view sem_marca_utf8(std::string_view texto) {
     return texto.starts_with(marca_utf8) ? texto.substr(marca_utf8.size()) : texto;
+}
+
+// The characters of UTF-8 text, not its bytes: every byte but a continuation one starts one.
+constexpr std::size_t caracteres_utf8(std::string_view t) {
+    return static_cast<std::size_t>(std::ranges::count_if(
+        t, [](char c) { return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U; }));
 }

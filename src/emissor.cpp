@@ -7,6 +7,7 @@
 #include <cmath>
 #include <span>
 
+#include "caracteres.h"
 #include "codigo850.h"
 #include "documento.h"
 #include "leitura.h"
@@ -52,12 +53,6 @@ bool tem_controle(std::string_view t) {
             return true;
     }
     return false;
-}
-
-// Characters of UTF-8 text.
-std::size_t caracteres(std::string_view t) {
-    return static_cast<std::size_t>(
-        std::count_if(t.begin(), t.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
 std::string texto(const toml::node* n) {
@@ -130,7 +125,7 @@ Erro le_emissor_de(std::string_view texto_toml, const std::string& arquivo, Emis
         if (t.find_first_not_of(' ') == std::string::npos)
             return Erro::dados(arquivo, v[i]->source().begin.line,
                                fmt::format("[emissor] {} vazio", nomes[i]));
-        if (const std::size_t n = caracteres(t); n > maximo[i])
+        if (const std::size_t n = caracteres_utf8(t); n > maximo[i])
             return Erro::dados(
                 arquivo, v[i]->source().begin.line,
                 fmt::format("[emissor] {} com mais de {} caracteres", nomes[i], maximo[i]));

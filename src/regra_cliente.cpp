@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "caracteres.h"
 #include "codigo850.h"
 #include "documento.h"
 
@@ -39,10 +40,7 @@ Erro texto_do_livro(std::string_view campo, std::string_view t, std::size_t maxi
             b == 0xC2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) < 0xA0;
         if (b < 0x20 || b == 0x7F || c1) return Erro::dados(c + " com caractere de controle");
     }
-    // Characters, not bytes: every byte but a continuation one starts one.
-    const auto n = static_cast<std::size_t>(std::ranges::count_if(
-        t, [](char x) { return (static_cast<unsigned char>(x) & 0xC0U) != 0x80U; }));
-    if (n > maximo)
+    if (const std::size_t n = caracteres_utf8(t); n > maximo)
         return Erro::dados(c + " com mais de " + std::to_string(maximo) + " caracteres");
     return {};
 }

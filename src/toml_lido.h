@@ -16,6 +16,7 @@
 #include <string_view>
 #include <utility>
 
+#include "caracteres.h"
 #include "codigo850.h"
 #include "erro.h"
 
@@ -43,7 +44,7 @@ inline std::optional<std::size_t> ponto_vedado(std::string_view t) {
     char antes = '\n';       // the last character outside strings and comments, blanks aside
     char ultimo = '\n';      // the same, line ends aside too
     // A byte order mark opens a text as toml++ reads it.
-    for (std::size_t i = t.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < t.size(); ++i) {
+    for (std::size_t i = t.size() - sem_marca_utf8(t).size(); i < t.size(); ++i) {
         const char c = t[i];
         sem_aspas = sem_aspas && std::string_view(" \t\r\n]},#").find(c) == std::string_view::npos;
         if (c == '#') {
@@ -121,14 +122,11 @@ inline Erro analisa_toml(std::string_view texto, const std::string& arquivo, tom
     const auto lugar = [texto](std::size_t i) {
         const std::string_view antes = texto.substr(0, i);
         // Of its line (npos + 1: 0); a byte order mark opening the text is in no column.
-        std::size_t inicio = antes.rfind('\n') + 1;
-        if (inicio == 0 && antes.starts_with("\xEF\xBB\xBF")) inicio = 3;
-        // Its column in characters: a continuation byte of UTF-8 begins none.
-        const auto coluna = std::ranges::count_if(antes.substr(inicio), [](char b) {
-            return (static_cast<unsigned char>(b) & 0xC0U) != 0x80U;
-        });
+        const std::size_t inicio = antes.rfind('\n') + 1;
+        const std::string_view na_linha =
+            inicio == 0 ? sem_marca_utf8(antes) : antes.substr(inicio);
         return Lugar{static_cast<std::size_t>(std::ranges::count(antes, '\n')) + 1,
-                     static_cast<std::size_t>(coluna) + 1};
+                     caracteres_utf8(na_linha) + 1};
     };
     const std::optional<std::size_t> vedado = ponto_vedado(texto);
     try {
